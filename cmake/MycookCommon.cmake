@@ -1,0 +1,56 @@
+# Shared compile settings: warnings for our own targets, optional sanitizers.
+add_library(mycook_options INTERFACE)
+target_compile_options(mycook_options INTERFACE -Wall -Wextra -Wpedantic -Wno-unused-parameter)
+
+
+if(MYCOOK_SANITIZE)
+    # Applied globally so static libraries and tests agree on the runtime.
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+                        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Adds a GoogleTest executable and registers it with CTest.
+# Usage: mycook_add_test(NAME name SOURCES a.cpp b.cpp LIBS lib1 lib2)
+function(mycook_add_test)
+    cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main mycook_options)
+    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    set_tests_properties(${T_NAME} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MYCOOK_TESTDATA=${PROJECT_SOURCE_DIR}/../shared/testdata;MYCOOK_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+        TIMEOUT 600)
+endfunction()
+
+# Adds every immediate subfolder that has a CMakeLists.txt, so areas can grow independently.
+function(mycook_add_subdirs)
+    file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+    list(SORT children)
+    foreach(child ${children})
+        if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child}
+           AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+            add_subdirectory(${child})
+        endif()
+    endforeach()
+endfunction()
+
+# A fuzz harness defines LLVMFuzzerTestOneInput. With MYCOOK_FUZZ (clang) it is
+# built as a libFuzzer binary; otherwise it is linked with a replay driver and
+# CTest feeds it every file of its corpus and fixture folders.
+# Usage: mycook_add_fuzzer(NAME n SOURCES s.cpp LIBS l CORPUS dir [dir...])
+function(mycook_add_fuzzer)
+    cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS;CORPUS" ${ARGN})
+    add_executable(${F_NAME} ${F_SOURCES})
+    target_link_libraries(${F_NAME} PRIVATE ${F_LIBS} mycook_options)
+    if(MYCOOK_FUZZ)
+        target_compile_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+        target_link_options(${F_NAME} PRIVATE -fsanitize=fuzzer)
+    else()
+        target_sources(${F_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/tests/fuzz/ReplayMain.cpp)
+    endif()
+    if(MYCOOK_TESTS)
+        add_test(NAME ${F_NAME}_replay COMMAND ${F_NAME} ${F_CORPUS})
+        set_tests_properties(${F_NAME}_replay PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                             TIMEOUT 600)
+    endif()
+endfunction()

@@ -1,0 +1,108 @@
+#pragma once
+// The recipe book's database layer: a connection and one navigable record set
+// over SQLite, offering the operations the pages rely on (see docs/ARCHITECTURE.md).
+// Every failure raises EDatabaseError carrying the engine's message.
+
+#include "SysUtils.h"
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+
+struct sqlite3;
+class TADOQuery;
+
+class TADOConnection {
+public:
+    TADOConnection();
+    ~TADOConnection();
+    TADOConnection(const TADOConnection&) = delete;
+    TADOConnection& operator=(const TADOConnection&) = delete;
+
+    // Provider-style text; the file path is read from its "Data Source" item.
+    void SetConnectionString(const QString& text);
+    const QString& ConnectionString() const { return FConnectionString; }
+    void SetLoginPrompt(bool on) { FLoginPrompt = on; }
+    bool LoginPrompt() const { return FLoginPrompt; }
+
+    // Opening a file that is not one of our books fails and leaves it untouched.
+    void SetConnected(bool on);
+    bool Connected() const { return FDb != nullptr; }
+
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const { return FTransLevel > 0; }
+
+    sqlite3* Handle() const { return FDb; }
+    QString DatabasePath() const { return FPath; }
+
+private:
+    QString FConnectionString;
+    QString FPath;
+    bool FLoginPrompt = true;
+    sqlite3* FDb = nullptr;
+    int FTransLevel = 0;
+};
+
+// Creates an empty book at the path; raises when the file exists or cannot be made.
+void CreateDatabaseFile(const QString& creationString);
+
+class TField {
+public:
+    virtual ~TField() = default;
+    virtual QString FieldName() const = 0;
+    virtual QString AsString() const = 0;
+    virtual void SetAsString(const QString& value) = 0;
+    virtual bool IsNull() const = 0;
+    virtual void Clear() = 0;
+    // Binary content to and from a device (the picture column).
+    virtual void SaveToStream(QIODevice& dest) const = 0;
+    virtual void LoadFromStream(QIODevice& source) = 0;
+    virtual QByteArray AsBytes() const = 0;
+};
+
+class TADOQuery {
+public:
+    explicit TADOQuery(TADOConnection* connection);
+    ~TADOQuery();
+    TADOQuery(const TADOQuery&) = delete;
+    TADOQuery& operator=(const TADOQuery&) = delete;
+
+    QStringList SQL; // statement text, as lines
+
+    void ExecSQL(); // run SQL without a result set
+    void Open();    // run SQL and make its rows navigable
+    void Close();
+    bool Active() const;
+
+    int RecordCount() const; // rows in the current (filtered) view
+    bool Locate(const QString& field, const QVariant& value); // exact match
+    void AppendRecord(const QList<QVariant>& values);         // leading columns, posted
+    void Edit();
+    void Post();
+    void Cancel();
+    TField& FieldByName(const QString& name);
+
+    void First();
+    void Next();
+    bool Eof() const;
+    int RecNo() const; // from 1; 0 or -1 when there is no current row
+
+    void SetFilter(const QString& text); // applied when Filtered is on
+    const QString& Filter() const { return FFilter; }
+    void SetFiltered(bool on); // invalid filter text raises here
+    bool Filtered() const { return FFiltered; }
+
+    TADOConnection* Connection() const { return FConnection; }
+
+private:
+    struct Impl;
+    TADOConnection* FConnection;
+    QString FFilter;
+    bool FFiltered = false;
+    std::unique_ptr<Impl> FImpl;
+};
