@@ -1,0 +1,23 @@
+#include "BookLocation.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace {
+bool FolderWritable(const QString& folder) {
+    // Permission bits lie on some file systems; try to create a file instead.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".mycook-probe-XXXXXX")));
+    return probe.open();
+}
+} // namespace
+
+QString RecipeBookFolder(const QString& executableFolder) {
+    if (QFileInfo::exists(QDir(executableFolder).filePath(QStringLiteral("cook.mdb"))) ||
+        FolderWritable(executableFolder))
+        return executableFolder;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(data);
+    return data;
+}

@@ -1,0 +1,289 @@
+#include "Unit_main.h"
+
+#include "AccessDb.h"
+#include "ErrorDisplay.h"
+#include "MsgShell.h"
+#include "PictureIo.h"
+#include "RichEx.h"
+#include "RtfWriter.h"
+#include "SkinResource.h"
+#include "WinSkinData.h"
+#include "ui_Unit_main.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTextCursor>
+
+namespace {
+const QString BookFileName = QStringLiteral("cook.mdb");
+const QString RecipeTable = QStringLiteral("mycook");
+const QString CreateTableSql =
+    QStringLiteral("create table mycook(菜名 char(30),原料 char(255),做法 memo,说明 char(255),img image)");
+
+// Rolls back unless committed, so a save never half-happens.
+class TTransactionGuard {
+public:
+    explicit TTransactionGuard(TADOConnection& connection) : FConnection(connection) {
+        FConnection.BeginTrans();
+    }
+    ~TTransactionGuard() {
+        if (!FDone) {
+            try {
+                FConnection.RollbackTrans();
+            } catch (...) {
+            }
+        }
+    }
+    void Commit() {
+        FConnection.CommitTrans();
+        FDone = true;
+    }
+
+private:
+    TADOConnection& FConnection;
+    bool FDone = false;
+};
+
+// Text from the last "." on, empty when there is none after the last separator.
+QString ExtractFileExt(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const qsizetype slash = name.lastIndexOf(u'/');
+    return dot > slash ? name.mid(dot) : QString();
+}
+
+// Compares ignoring the case of ASCII letters only.
+bool SameTextAscii(const QString& a, const QString& b) {
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        char16_t x = a.at(i).unicode();
+        char16_t y = b.at(i).unicode();
+        if (x >= u'A' && x <= u'Z')
+            x += 32;
+        if (y >= u'A' && y <= u'Z')
+            y += 32;
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+const QString TForm_main::MakerUrl = QStringLiteral("https://qingke.example.org/");
+
+TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TForm_main>()),
+      FSkinData1(std::make_unique<TSkinData>()), FBookFolder(bookFolder) {
+    // The skin is read and built while the window is read, before FormCreate.
+    RunGuarded([this] { FSkinData1->ReadSkinStream(DefaultSkinStream()); });
+
+    ui->setupUi(this);
+    QFont font(QStringLiteral("宋体"));
+    font.setPixelSize(16);
+    setFont(font);
+    setFixedSize(703, 586);
+    ui->Memo1->SetMaxLength(255);
+    ui->Memo3->SetMaxLength(255);
+    QFont richFont(QStringLiteral("宋体"));
+    richFont.setPixelSize(16);
+    ui->RichEdit1->setFont(richFont);
+    ui->RichEdit1->document()->setDefaultFont(richFont);
+    ui->RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    ui->Image1->SetStretch(true);
+    RunGuarded([this] {
+        QFile splash(QStringLiteral(":/app/splash.jpg"));
+        if (splash.open(QIODevice::ReadOnly)) {
+            auto jpeg = std::make_unique<TJPEGImage>();
+            jpeg->LoadFromStream(splash);
+            ui->Image1->Picture().SetGraphic(std::move(jpeg));
+            ui->Image1->PictureChanged();
+        }
+    });
+    SaveDialog1.SetFilter(QStringLiteral("菜谱|*.rtf"));
+    ConnectHandlers();
+    RunGuarded([this] { FormCreate(); });
+}
+
+TForm_main::~TForm_main() = default;
+
+void TForm_main::ConnectHandlers() {
+    auto guard = [this](void (TForm_main::*handler)()) {
+        return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
+    };
+    connect(ui->BitBtn1, &QPushButton::clicked, this, guard(&TForm_main::BitBtn1Click));
+    connect(ui->BitBtn2, &QPushButton::clicked, this, guard(&TForm_main::BitBtn2Click));
+    connect(ui->Image1, &TImage::Click, this, guard(&TForm_main::Image1Click));
+    connect(ui->BitBtn3, &QPushButton::clicked, this, guard(&TForm_main::BitBtn3Click));
+    connect(ui->BitBtn4, &QPushButton::clicked, this, guard(&TForm_main::BitBtn4Click));
+    connect(ui->BitBtn5, &QPushButton::clicked, this, guard(&TForm_main::BitBtn5Click));
+    connect(ui->BitBtn6, &QPushButton::clicked, this, guard(&TForm_main::BitBtn6Click));
+    connect(ui->BitBtn7, &QPushButton::clicked, this, guard(&TForm_main::BitBtn7Click));
+    connect(ui->ListBox1, &TListBox::Click, this, guard(&TForm_main::ListBox1Click));
+    ui->Edit2->installEventFilter(this);
+}
+
+bool TForm_main::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->Edit2 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        bool handled = false;
+        RunGuarded([&] { handled = Edit2KeyDown(key); });
+        return handled;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TForm_main::ShowCount() {
+    ui->StatusBar1->SetPanelText(0, QString::asprintf("共%d种菜", ADOQuery1.RecordCount()));
+}
+
+void TForm_main::FormCreate() {
+    ui->PageControl1->setCurrentIndex(0);
+    const QString path = QDir(FBookFolder).filePath(BookFileName);
+    if (QFile::exists(path)) {
+        ConnectAccessDatabase(ADOConnection1, path, QString());
+        OpenTable(ADOQuery1, RecipeTable);
+        // A book that could not be opened has no count; its first use reports why.
+        if (ADOQuery1.Active())
+            ShowCount();
+    } else {
+        CreateAccessDatabase(path, QString());
+        ConnectAccessDatabase(ADOConnection1, path, QString());
+        ExecSql(ADOQuery1, CreateTableSql);
+        OpenTable(ADOQuery1, RecipeTable);
+    }
+}
+
+void TForm_main::BitBtn1Click() { ui->PageControl1->setCurrentIndex(1); }
+
+void TForm_main::BitBtn2Click() { ui->PageControl1->setCurrentIndex(2); }
+
+void TForm_main::Image1Click() { ShellOpen(MakerUrl, QString()); }
+
+void TForm_main::BitBtn3Click() {
+    if (!OpenPictureDialog1.Execute())
+        return;
+    ui->Image2->Picture().LoadFromFile(OpenPictureDialog1.FileName());
+    ui->Image2->PictureChanged();
+    FitImageToBox(*ui->Image2, 300, 200);
+}
+
+void TForm_main::BitBtn4Click() {
+    PastePicture(*ui->Image2);
+    if (ui->Image2->Picture().Graphic())
+        FitImageToBox(*ui->Image2, 300, 200);
+}
+
+void TForm_main::ClearEntryPage() {
+    ui->Edit1->clear();
+    ui->Memo1->clear();
+    ui->Memo2->clear();
+    ui->Memo3->clear();
+    ui->Image2->Picture().Clear();
+    ui->Image2->PictureChanged();
+}
+
+void TForm_main::BitBtn5Click() {
+    const QString name = ui->Edit1->text();
+    if (!ADOQuery1.Locate(QStringLiteral("菜名"), name)) {
+        TTransactionGuard transaction(ADOConnection1);
+        ADOQuery1.AppendRecord({name, ui->Memo1->Text(), ui->Memo2->Text(), ui->Memo3->Text()});
+        if (ADOQuery1.Locate(QStringLiteral("菜名"), name))
+            SavePictureToBlob(*ui->Image2, QStringLiteral("img"), ADOQuery1);
+        transaction.Commit();
+        ClearEntryPage();
+    } else if (AskYesNo(QStringLiteral("存在该菜名，是否要覆盖？"))) {
+        TTransactionGuard transaction(ADOConnection1);
+        ADOQuery1.Edit();
+        ADOQuery1.FieldByName(QStringLiteral("菜名")).SetAsString(name);
+        ADOQuery1.FieldByName(QStringLiteral("原料")).SetAsString(ui->Memo1->Text());
+        ADOQuery1.FieldByName(QStringLiteral("做法")).SetAsString(ui->Memo2->Text());
+        ADOQuery1.FieldByName(QStringLiteral("说明")).SetAsString(ui->Memo3->Text());
+        ADOQuery1.Post();
+        SavePictureToBlob(*ui->Image2, QStringLiteral("img"), ADOQuery1);
+        transaction.Commit();
+        ClearEntryPage();
+    }
+    ShowCount();
+}
+
+void TForm_main::BitBtn6Click() {
+    const QString keyword = ui->Edit2->text();
+    if (keyword.isEmpty()) {
+        ADOQuery1.SetFiltered(false);
+    } else {
+        ADOQuery1.SetFilter(BuildFilterTerm(QStringLiteral("菜名"), keyword, 1, true) +
+                            QStringLiteral(" or ") +
+                            BuildFilterTerm(QStringLiteral("原料"), keyword, 1, true));
+        ADOQuery1.SetFiltered(true);
+    }
+    ADOQuery1.First();
+    ui->ListBox1->Clear();
+    QStringList names;
+    TField& nameField = ADOQuery1.FieldByName(QStringLiteral("菜名"));
+    while (!ADOQuery1.Eof()) {
+        names.append(TrimText(nameField.AsString()));
+        ADOQuery1.Next();
+    }
+    ui->ListBox1->SetItems(names);
+    ShowCount();
+}
+
+bool TForm_main::Edit2KeyDown(int key) {
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    ui->BitBtn6->click();
+    return true;
+}
+
+void TForm_main::ListBox1Click() {
+    const int index = ui->ListBox1->ItemIndex();
+    if (index < 0)
+        return;
+    const QString name = ui->ListBox1->Item(index);
+    ClearRichEdit(*ui->RichEdit1);
+    if (!ADOQuery1.Locate(QStringLiteral("菜名"), name))
+        return;
+    QTextCursor cursor(ui->RichEdit1->document());
+    const QStringList lines = {
+        name,
+        QStringLiteral("原料:"),
+        TrimText(ADOQuery1.FieldByName(QStringLiteral("原料")).AsString()),
+        QStringLiteral("做法:"),
+        TrimText(ADOQuery1.FieldByName(QStringLiteral("做法")).AsString()),
+        QStringLiteral("说明:"),
+        TrimText(ADOQuery1.FieldByName(QStringLiteral("说明")).AsString()),
+    };
+    for (const QString& line : lines) {
+        cursor.movePosition(QTextCursor::End);
+        if (!ui->RichEdit1->document()->isEmpty())
+            cursor.insertBlock();
+        cursor.insertText(line);
+    }
+    // The caret goes to the end so the picture follows the text; a new line
+    // after the text is how a line added to the box ends.
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    ui->RichEdit1->setTextCursor(cursor);
+
+    ui->Image1->Picture().Clear();
+    LoadPictureFromBlob(*ui->Image1, QStringLiteral("img"), ADOQuery1);
+    ui->StatusBar1->SetPanelText(1, QString::asprintf("第%d种菜", ADOQuery1.RecNo()));
+    ui->StatusBar1->SetPanelText(2, name);
+    if (const TGraphic* graphic = ui->Image1->Picture().Graphic()) {
+        TBitmap bitmap;
+        bitmap.Assign(*graphic);
+        InsertBitmapIntoRichEdit(ui->RichEdit1, bitmap);
+    }
+}
+
+void TForm_main::BitBtn7Click() {
+    if (!SaveDialog1.Execute())
+        return;
+    QString fileName = SaveDialog1.FileName();
+    if (!SameTextAscii(ExtractFileExt(fileName), QStringLiteral(".rtf")))
+        fileName += QStringLiteral(".rtf");
+    SaveRtfFileAtomically(*ui->RichEdit1->document(), fileName);
+    ShowInfo(QStringLiteral("保存完毕"));
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The program's one window: start page, recipe entry, browsing and export.
+
+#include "ADODB.h"
+#include "Dialogs.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class TForm_main;
+}
+class TSkinData;
+
+class TForm_main : public QWidget {
+    Q_OBJECT
+public:
+    // bookFolder: where "cook.mdb" lives (with or without a trailing separator).
+    explicit TForm_main(const QString& bookFolder, QWidget* parent = nullptr);
+    ~TForm_main() override;
+
+    Ui::TForm_main& Controls() { return *ui; }
+    TADOConnection ADOConnection1;
+    TADOQuery ADOQuery1{&ADOConnection1};
+    TOpenPictureDialog OpenPictureDialog1{this};
+    TSaveDialog SaveDialog1{this};
+    TSkinData& SkinData1() { return *FSkinData1; }
+
+    // The maker's web page, opened by a click on the start-page picture.
+    static const QString MakerUrl;
+
+    void FormCreate();
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void Image1Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void BitBtn6Click();
+    bool Edit2KeyDown(int key);
+    void ListBox1Click();
+    void BitBtn7Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ConnectHandlers();
+    void ClearEntryPage();
+    void ShowCount();
+
+    std::unique_ptr<Ui::TForm_main> ui;
+    std::unique_ptr<TSkinData> FSkinData1;
+    QString FBookFolder;
+};

@@ -1,0 +1,84 @@
+#include "AccessDb.h"
+
+#include "ADODB.h"
+
+QString AccessConnectionString(const QString& fileName, const QString& password) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = False;"
+                          "Mode = ReadWrite;Data Source=%1;Jet OLEDB:Database Password=%2")
+        .arg(fileName, password);
+}
+
+QString AccessCreationString(const QString& fileName, const QString& password) {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + fileName +
+           QStringLiteral(";Jet OLEDB:Database Password=") + password;
+}
+
+bool CreateAccessDatabase(const QString& fileName, const QString& password) {
+    try {
+        CreateDatabaseFile(AccessCreationString(fileName, password));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ConnectAccessDatabase(TADOConnection& connection, const QString& fileName,
+                           const QString& password) {
+    connection.SetLoginPrompt(false);
+    try {
+        connection.SetConnectionString(AccessConnectionString(fileName, password));
+        connection.SetConnected(true);
+        return connection.Connected();
+    } catch (...) {
+        return false;
+    }
+}
+
+bool ExecSql(TADOQuery& query, const QString& sql) {
+    try {
+        query.Close();
+        query.SQL.clear();
+        query.SQL.append(sql);
+        query.ExecSQL();
+        query.SQL.clear();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool OpenTable(TADOQuery& query, const QString& tableName) {
+    try {
+        query.Close();
+        query.SQL.clear();
+        query.SQL.append(QStringLiteral("select * from ") + tableName);
+        query.Open();
+    } catch (...) {
+    }
+    return query.Active();
+}
+
+QString BuildFilterTerm(const QString& field, const QString& value, int comparison, bool quoted) {
+    if (quoted) {
+        // A quote inside the value is doubled, so the filter reads it literally.
+        QString literal = value;
+        literal.replace(u'\'', QStringLiteral("''"));
+        if (comparison < 0)
+            return field + QStringLiteral(" like  '") + literal + QStringLiteral("*'");
+        if (comparison == 0)
+            return field + QStringLiteral(" = '") + literal + QStringLiteral("'");
+        return field + QStringLiteral(" like  '%") + literal + QStringLiteral("%'");
+    }
+    switch (comparison) {
+    case -2:
+        return field + QStringLiteral(" <= ") + value;
+    case -1:
+        return field + QStringLiteral(" < ") + value;
+    case 1:
+        return field + QStringLiteral(" >") + value;
+    case 2:
+        return field + QStringLiteral(" >=") + value;
+    default:
+        return field + QStringLiteral(" = ") + value;
+    }
+}

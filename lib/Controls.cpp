@@ -1,0 +1,118 @@
+#include "Controls.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTextBlock>
+#include <algorithm>
+
+TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    connect(this, &QPlainTextEdit::textChanged, this, &TMemo::EnforceLimit);
+}
+
+void TMemo::SetMaxLength(int length) {
+    FMaxLength = std::max(0, length);
+    EnforceLimit();
+}
+
+void TMemo::EnforceLimit() {
+    if (FEnforcing || FMaxLength == 0)
+        return;
+    const QString text = toPlainText();
+    const int excess = int(text.size()) - FMaxLength;
+    if (excess <= 0)
+        return;
+    // What was just typed or pasted sits before the cursor: drop its overflow there.
+    FEnforcing = true;
+    const int cursorAt = textCursor().position();
+    const int cut = cursorAt - excess;
+    const QString kept = cut >= 0 ? text.left(cut) + text.mid(cursorAt) : text.left(FMaxLength);
+    setPlainText(kept);
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(std::clamp(cut, 0, int(kept.size())));
+    setTextCursor(cursor);
+    FEnforcing = false;
+}
+
+TListBox::TListBox(QWidget* parent) : QListView(parent) {
+    setModel(&FModel);
+    setUniformItemSizes(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void TListBox::SetItems(const QStringList& items) { FModel.setStringList(items); }
+void TListBox::Clear() { FModel.setStringList({}); }
+int TListBox::Count() const { return FModel.rowCount(); }
+QString TListBox::Item(int index) const { return FModel.index(index).data().toString(); }
+
+int TListBox::ItemIndex() const {
+    const QModelIndexList selected = selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first().row();
+}
+
+void TListBox::SetItemIndex(int index) {
+    if (index < 0 || index >= Count()) {
+        clearSelection();
+        return;
+    }
+    setCurrentIndex(FModel.index(index));
+}
+
+void TListBox::mouseReleaseEvent(QMouseEvent* event) {
+    QListView::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT Click();
+}
+
+void TListBox::keyReleaseEvent(QKeyEvent* event) {
+    QListView::keyReleaseEvent(event);
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        Q_EMIT Click();
+        break;
+    default:
+        break;
+    }
+}
+
+TStatusBar::TStatusBar(QWidget* parent) : QFrame(parent) {
+    for (int i = 0; i < PanelCount; ++i) {
+        auto* panel = new QLabel(this);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i));
+        FPanels[i] = panel;
+    }
+}
+
+void TStatusBar::SetPanelText(int panel, const QString& text) {
+    if (panel >= 0 && panel < PanelCount)
+        FPanels[panel]->setText(text);
+}
+
+void TStatusBar::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    for (int i = 0; i < PanelCount; ++i)
+        FPanels[i]->setGeometry(i * PanelWidth, 0, PanelWidth, height());
+}
+
+QString TStatusBar::PanelText(int panel) const {
+    return panel >= 0 && panel < PanelCount ? FPanels[panel]->text() : QString();
+}
+
+QString TrimText(const QString& text) {
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first).unicode() <= u' ')
+        ++first;
+    while (last > first && text.at(last - 1).unicode() <= u' ')
+        --last;
+    return text.mid(first, last - first);
+}

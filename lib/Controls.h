@@ -1,0 +1,66 @@
+#pragma once
+// Small controls the window needs beyond Qt's own: a memo with a length limit,
+// a list of texts that stays quick with many entries, and a panelled status bar.
+
+#include <QFrame>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QStringListModel>
+
+class QLabel;
+
+class TMemo : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    explicit TMemo(QWidget* parent = nullptr);
+    int MaxLength() const { return FMaxLength; }
+    void SetMaxLength(int length); // 0: no limit
+    QString Text() const { return toPlainText(); }
+
+private:
+    void EnforceLimit();
+    int FMaxLength = 0;
+    bool FEnforcing = false;
+};
+
+class TListBox : public QListView {
+    Q_OBJECT
+public:
+    explicit TListBox(QWidget* parent = nullptr);
+    void SetItems(const QStringList& items);
+    void Clear();
+    int Count() const;
+    QString Item(int index) const;
+    int ItemIndex() const; // -1 when nothing is selected
+    void SetItemIndex(int index);
+
+Q_SIGNALS:
+    // A click anywhere in the list, or a keyboard move of the selection.
+    void Click();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    QStringListModel FModel;
+};
+
+class TStatusBar : public QFrame {
+    Q_OBJECT
+public:
+    explicit TStatusBar(QWidget* parent = nullptr);
+    void SetPanelText(int panel, const QString& text);
+    QString PanelText(int panel) const;
+    static constexpr int PanelCount = 3;
+    static constexpr int PanelWidth = 100;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QLabel* FPanels[PanelCount] = {};
+};
+
+// Removes blanks and control characters (code points up to U+0020) at both ends.
+QString TrimText(const QString& text);

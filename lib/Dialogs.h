@@ -1,0 +1,47 @@
+#pragma once
+// The file dialogs of the window. Execute answers true with a file name, or
+// false when the user cancels; a test can answer in advance instead of a user.
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+struct TFileDialogRequest {
+    enum TKind { OpenPicture, Save } Kind;
+    QStringList Filters; // as shown to the user, first one selected
+};
+// Return a file name, or std::nullopt for cancel.
+using TFileDialogHook = std::function<std::optional<QString>(const TFileDialogRequest&)>;
+void SetFileDialogHook(TFileDialogHook hook);
+
+class TOpenPictureDialog {
+public:
+    explicit TOpenPictureDialog(QWidget* owner = nullptr) : FOwner(owner) {}
+    bool Execute();
+    const QString& FileName() const { return FFileName; }
+    static QStringList FilterLabels();
+
+private:
+    QWidget* FOwner;
+    QString FFileName;
+};
+
+class TSaveDialog {
+public:
+    explicit TSaveDialog(QWidget* owner = nullptr) : FOwner(owner) {}
+    // Entries as "name|pattern|name|pattern..."
+    void SetFilter(const QString& filter) { FFilter = filter; }
+    bool Execute();
+    const QString& FileName() const { return FFileName; }
+
+private:
+    QWidget* FOwner;
+    QString FFilter;
+    QString FFileName;
+};
+
+// The label the preview pane shows above a picture of w x h.
+QString PreviewLabelText(int width, int height);

@@ -1,0 +1,24 @@
+#pragma once
+// The application's default error display, and the wrapper every event
+// handler runs in so that no exception ever crosses a Qt frame.
+
+#include <QString>
+#include <exception>
+#include <utility>
+
+#include "SysUtils.h"
+
+// A modal critical box with the error text and the application's name.
+void ShowDefaultError(const QString& text);
+
+template <typename F> void RunGuarded(F&& handler) noexcept {
+    try {
+        std::forward<F>(handler)();
+    } catch (const Exception& e) {
+        ShowDefaultError(e.Message());
+    } catch (const std::exception& e) {
+        ShowDefaultError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowDefaultError(QStringLiteral("Unknown error"));
+    }
+}
