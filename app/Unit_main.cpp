@@ -242,7 +242,7 @@ void TForm_main::ListBox1Click() {
     if (index < 0)
         return;
     const QString name = ui->ListBox1->Item(index);
-    ClearRichEdit(*ui->RichEdit1);
+    ui->RichEdit1->clear();
     if (!ADOQuery1.Locate(QStringLiteral("菜名"), name))
         return;
     QTextCursor cursor(ui->RichEdit1->document());

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 class TADOQuery;
@@ -40,7 +41,19 @@ public:
     sqlite3* Handle() const { return FDb; }
     QString DatabasePath() const { return FPath; }
 
+    // Runs one or more statements; raises with the engine's message. Used by the
+    // queries so that a transaction lost by the engine is noticed everywhere.
+    void Execute(const QString& sql);
+    // Raises the engine's current error, first resynchronising the transaction
+    // state when the engine rolled the transaction back on its own.
+    [[noreturn]] void RaiseEngineError(const QString& context = QString());
+
 private:
+    friend class TADOQuery;
+    void RefreshQueries(); // after a rollback the open queries re-read the book
+    void CheckConnected() const;
+
+    std::vector<TADOQuery*> FQueries;
     QString FConnectionString;
     QString FPath;
     bool FLoginPrompt = true;
@@ -50,6 +63,11 @@ private:
 
 // Creates an empty book at the path; raises when the file exists or cannot be made.
 void CreateDatabaseFile(const QString& creationString);
+
+// The value of one item of a provider-style connection string ("" when absent).
+// Items are split on ";", key and value on the first "=", blanks around keys ignored,
+// keys compared without regard to ASCII case.
+QString ConnectionStringItem(const QString& text, const QString& key);
 
 class TField {
 public:
@@ -79,7 +97,7 @@ public:
     void Close();
     bool Active() const;
 
-    int RecordCount() const; // rows in the current (filtered) view
+    int RecordCount() const;                                  // rows in the current (filtered) view
     bool Locate(const QString& field, const QVariant& value); // exact match
     void AppendRecord(const QList<QVariant>& values);         // leading columns, posted
     void Edit();
@@ -99,8 +117,13 @@ public:
 
     TADOConnection* Connection() const { return FConnection; }
 
+    struct Impl; // opaque; named by the layer's own helpers
+
 private:
-    struct Impl;
+    friend class TADOConnection;
+    void Reload(); // re-read the book keeping filter and position where possible
+    void Detach(); // the connection goes away
+
     TADOConnection* FConnection;
     QString FFilter;
     bool FFiltered = false;

@@ -7,14 +7,18 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
+#include <QList>
 #include <QRectF>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QPainter;
 
 // Largest picture any reader accepts, in pixels.
 inline constexpr qint64 MaxPicturePixels = 100'000'000;
+// Largest picture file or stream any reader takes in, in bytes.
+inline constexpr qint64 MaxPictureBytes = 256LL * 1024 * 1024;
 
 class TGraphic {
 public:
@@ -62,7 +66,7 @@ private:
 class TJPEGImage : public TGraphic {
 public:
     const char* ClassName() const override { return "TJPEGImage"; }
-    int Width() const override;  // from the header, without decoding
+    int Width() const override; // from the header, without decoding
     int Height() const override;
     // Takes over the bytes; decoding waits until drawn or converted.
     void LoadFromStream(QIODevice& source) override;
@@ -85,6 +89,7 @@ private:
 
 class TIcon : public TGraphic {
 public:
+    const QByteArray& Data() const { return FData; }
     const char* ClassName() const override { return "TIcon"; }
     int Width() const override { return FImage.width(); }
     int Height() const override { return FImage.height(); }
@@ -104,7 +109,7 @@ public:
     TMetafile();
     ~TMetafile() override;
     const char* ClassName() const override { return "TMetafile"; }
-    int Width() const override;  // the metafile's frame at 96 dpi
+    int Width() const override; // the metafile's frame at 96 dpi
     int Height() const override;
     void LoadFromStream(QIODevice& source) override; // "Metafile is not valid"
     void SaveToStream(QIODevice& dest) const override;
@@ -120,6 +125,7 @@ private:
 
 class TWICImage : public TGraphic {
 public:
+    const QByteArray& Data() const { return FData; }
     const char* ClassName() const override { return "TWICImage"; }
     int Width() const override { return FImage.width(); }
     int Height() const override { return FImage.height(); }
@@ -152,5 +158,10 @@ private:
 
 // New empty graphic for a file extension without the dot, any case; null when unknown.
 std::unique_ptr<TGraphic> GraphicForExtension(const QString& extension);
-// The open-picture dialog's list of file types, "All (...)" first, Qt filter syntax.
-QStringList PictureFileFilters();
+// One entry of the open-picture dialog's list of file types.
+struct TPictureFileType {
+    QString Label;        // e.g. "Bitmaps (*.bmp)"
+    QStringList Patterns; // e.g. {"*.bmp"}
+};
+// The open-picture dialog's list of file types, "All (...)" first.
+QList<TPictureFileType> PictureFileTypes();

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -19,8 +20,13 @@
 namespace {
 struct TBook {
     sqlite3* Db = nullptr;
+    // Read-write, so a journal left by the killed process is rolled back as the program would.
     explicit TBook(const QString& path) {
-        sqlite3_open_v2(path.toUtf8().constData(), &Db, SQLITE_OPEN_READONLY, nullptr);
+        if (sqlite3_open_v2(path.toUtf8().constData(), &Db, SQLITE_OPEN_READWRITE, nullptr) !=
+            SQLITE_OK) {
+            sqlite3_close(Db);
+            Db = nullptr;
+        }
     }
     ~TBook() { sqlite3_close(Db); }
     QString Text(const char* sql) {
@@ -61,6 +67,8 @@ TEST(CrashTest, KilledSavesLeaveASoundBookWithEveryReturnedSave) {
             confirmed << QString::fromUtf8(lines[i]);
         confirmedTotal += confirmed.size();
 
+        if (confirmed.isEmpty() && !QFile::exists(book))
+            continue; // killed before the book was made
         TBook check(book);
         ASSERT_NE(check.Db, nullptr);
         EXPECT_EQ(check.Text("pragma integrity_check"), QStringLiteral("ok")) << "round " << round;

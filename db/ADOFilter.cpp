@@ -1,0 +1,478 @@
+#include "ADOFilter.h"
+
+#include <algorithm>
+
+namespace {
+
+// Deep nesting would only come from hostile text; it must not exhaust the stack.
+constexpr int MaxDepth = 64;
+constexpr qsizetype MaxFilterLength = 1 << 20;
+
+inline char16_t Fold(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+}
+
+bool EqualFolded(const char16_t* text, const char16_t* folded, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        if (Fold(text[i]) != folded[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ContainsFolded(QStringView hay, const std::u16string& needle) {
+    const size_t m = needle.size();
+    if (m == 0) {
+        return true;
+    }
+    const size_t n = size_t(hay.size());
+    if (n < m) {
+        return false;
+    }
+    const char16_t first = needle[0];
+    const char16_t firstUpper = (first >= u'a' && first <= u'z') ? char16_t(first - 32) : first;
+    const char16_t* p = hay.utf16();
+    const size_t last = n - m;
+    for (size_t i = 0; i <= last; ++i) {
+        const char16_t c = p[i];
+        if ((c == first || c == firstUpper) && EqualFolded(p + i + 1, needle.data() + 1, m - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+[[noreturn]] void Invalid(const QString& what) {
+    throw EDatabaseError(QStringLiteral("Invalid filter: %1").arg(what));
+}
+
+enum class TTok { End, LParen, RParen, Op, String, Word, Bracketed };
+
+struct TToken {
+    TTok Kind = TTok::End;
+    QString Text;
+    qsizetype Pos = 0;
+};
+
+bool IsOpChar(QChar c) {
+    return c == u'<' || c == u'>' || c == u'=';
+}
+
+std::vector<TToken> Tokenize(const QString& s) {
+    std::vector<TToken> out;
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n) {
+        const QChar c = s[i];
+        if (c.isSpace()) {
+            ++i;
+            continue;
+        }
+        TToken t;
+        t.Pos = i;
+        if (c == u'(' || c == u')') {
+            t.Kind = c == u'(' ? TTok::LParen : TTok::RParen;
+            t.Text = c;
+            ++i;
+        } else if (c == u'\'') {
+            t.Kind = TTok::String;
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                if (s[i] == u'\'') {
+                    if (i + 1 < n && s[i + 1] == u'\'') {
+                        t.Text += u'\'';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                t.Text += s[i++];
+            }
+            if (!closed) {
+                Invalid(QStringLiteral("unbalanced quote at position %1").arg(t.Pos + 1));
+            }
+        } else if (c == u'[') {
+            t.Kind = TTok::Bracketed;
+            const qsizetype close = s.indexOf(u']', i + 1);
+            if (close < 0) {
+                Invalid(QStringLiteral("missing ']' after position %1").arg(i + 1));
+            }
+            t.Text = s.mid(i + 1, close - i - 1);
+            i = close + 1;
+        } else if (IsOpChar(c)) {
+            t.Kind = TTok::Op;
+            t.Text = c;
+            ++i;
+            if (i < n &&
+                ((c == u'<' && (s[i] == u'=' || s[i] == u'>')) || (c == u'>' && s[i] == u'='))) {
+                t.Text += s[i++];
+            }
+        } else {
+            t.Kind = TTok::Word;
+            while (i < n && !s[i].isSpace() && s[i] != u'(' && s[i] != u')' && s[i] != u'\'' &&
+                   s[i] != u'[' && !IsOpChar(s[i])) {
+                t.Text += s[i++];
+            }
+        }
+        out.push_back(std::move(t));
+    }
+    TToken end;
+    end.Pos = n;
+    out.push_back(end);
+    return out;
+}
+
+bool IsKeyword(const TToken& t, const char* word) {
+    return t.Kind == TTok::Word && t.Text.compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+
+TLikePattern::TLikePattern(QStringView pattern) {
+    for (const QChar qc : pattern) {
+        const char16_t c = qc.unicode();
+        if (c == u'%' || c == u'*') {
+            if (FIsWild.empty() || FIsWild.back() != 2) { // runs of stars are one star
+                FPattern.push_back(c);
+                FIsWild.push_back(2);
+            }
+        } else if (c == u'_' || c == u'?') {
+            FPattern.push_back(c);
+            FIsWild.push_back(1);
+        } else {
+            FPattern.push_back(Fold(c));
+            FIsWild.push_back(0);
+        }
+    }
+    const size_t n = FIsWild.size();
+    const bool hasOne = std::find(FIsWild.begin(), FIsWild.end(), 1) != FIsWild.end();
+    const size_t runs = size_t(std::count(FIsWild.begin(), FIsWild.end(), 2));
+    if (hasOne) {
+        return;
+    }
+    if (n == 1 && runs == 1) { // a lone "%" matches everything
+        FShape = TShape::Contains;
+        return;
+    }
+    const bool lead = n > 0 && FIsWild.front() == 2;
+    const bool trail = n > 0 && FIsWild.back() == 2;
+    if (runs != size_t(lead) + size_t(trail)) {
+        return;
+    }
+    const size_t from = lead ? 1 : 0;
+    const size_t to = trail ? n - 1 : n;
+    FLiteral.assign(FPattern.begin() + ptrdiff_t(from), FPattern.begin() + ptrdiff_t(to));
+    if (lead && trail) {
+        FShape = TShape::Contains;
+    } else if (lead) {
+        FShape = TShape::Suffix;
+    } else if (trail) {
+        FShape = TShape::Prefix;
+    } else {
+        FShape = TShape::Exact;
+    }
+}
+
+bool TLikePattern::Matches(QStringView text) const {
+    const char16_t* t = text.utf16();
+    const size_t n = size_t(text.size());
+    const size_t m = FLiteral.size();
+    switch (FShape) {
+    case TShape::Contains:
+        return ContainsFolded(text, FLiteral);
+    case TShape::Prefix:
+        return n >= m && EqualFolded(t, FLiteral.data(), m);
+    case TShape::Suffix:
+        return n >= m && EqualFolded(t + (n - m), FLiteral.data(), m);
+    case TShape::Exact:
+        return n == m && EqualFolded(t, FLiteral.data(), m);
+    case TShape::General:
+        break;
+    }
+    // Greedy match that backtracks only to the last run-wildcard: O(n*m), no recursion.
+    const size_t pm = FPattern.size();
+    size_t i = 0, j = 0, starJ = SIZE_MAX, mark = 0;
+    while (i < n) {
+        if (j < pm && (FIsWild[j] == 1 || (FIsWild[j] == 0 && FPattern[j] == Fold(t[i])))) {
+            ++i;
+            ++j;
+        } else if (j < pm && FIsWild[j] == 2) {
+            starJ = j++;
+            mark = i;
+        } else if (starJ != SIZE_MAX) {
+            j = starJ + 1;
+            i = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (j < pm && FIsWild[j] == 2) {
+        ++j;
+    }
+    return j == pm;
+}
+
+// ---------------------------------------------------------------------------------------
+
+struct TFilterExpr::TNode {
+    enum class TKind { Or, And, Compare, Like };
+    enum class TOp { Eq, Ne, Lt, Le, Gt, Ge };
+    TKind Kind = TKind::Compare;
+    std::vector<std::unique_ptr<TNode>> Children;
+    int Column = -1;
+    TOp Op = TOp::Eq;
+    bool Negate = false;
+    QString Literal;
+    bool IsNumber = false; // unquoted numeric literal: compares numerically when it can
+    double Number = 0;
+    std::unique_ptr<TLikePattern> Pattern;
+
+    bool Eval(const TFilterRow& row, QString& scratch) const {
+        switch (Kind) {
+        case TKind::Or:
+            for (const auto& c : Children) {
+                if (c->Eval(row, scratch)) {
+                    return true;
+                }
+            }
+            return false;
+        case TKind::And:
+            for (const auto& c : Children) {
+                if (!c->Eval(row, scratch)) {
+                    return false;
+                }
+            }
+            return true;
+        case TKind::Like: {
+            QStringView v;
+            if (!row.Text(Column, v, scratch)) {
+                return false; // NULL matches no pattern
+            }
+            return Pattern->Matches(v) != Negate;
+        }
+        case TKind::Compare:
+            break;
+        }
+        QStringView v;
+        if (!row.Text(Column, v, scratch)) {
+            return false;
+        }
+        int cmp = 0;
+        bool numeric = false;
+        if (IsNumber) {
+            bool ok = false;
+            const double d = v.trimmed().toDouble(&ok);
+            if (ok) {
+                numeric = true;
+                cmp = d < Number ? -1 : (d > Number ? 1 : 0);
+            }
+        }
+        if (!numeric) {
+            cmp = v.compare(Literal, Qt::CaseSensitive);
+        }
+        switch (Op) {
+        case TOp::Eq:
+            return cmp == 0;
+        case TOp::Ne:
+            return cmp != 0;
+        case TOp::Lt:
+            return cmp < 0;
+        case TOp::Le:
+            return cmp <= 0;
+        case TOp::Gt:
+            return cmp > 0;
+        case TOp::Ge:
+            return cmp >= 0;
+        }
+        return false;
+    }
+};
+
+namespace {
+
+class TParser {
+public:
+    TParser(std::vector<TToken> tokens, const QStringList& columns)
+        : FTokens(std::move(tokens)), FColumns(columns) {}
+
+    using TNode = TFilterExpr::TNode;
+
+    std::unique_ptr<TNode> ParseAll(std::vector<int>& used) {
+        auto root = ParseOr(0);
+        if (Peek().Kind != TTok::End) {
+            Invalid(QStringLiteral("unexpected '%1' at position %2")
+                        .arg(Peek().Text)
+                        .arg(Peek().Pos + 1));
+        }
+        used = std::move(FUsed);
+        std::sort(used.begin(), used.end());
+        used.erase(std::unique(used.begin(), used.end()), used.end());
+        return root;
+    }
+
+private:
+    const TToken& Peek() const { return FTokens[FPos]; }
+    TToken Take() {
+        TToken t = FTokens[FPos];
+        if (FPos + 1 < FTokens.size()) {
+            ++FPos;
+        }
+        return t;
+    }
+
+    std::unique_ptr<TNode> ParseOr(int depth) {
+        auto first = ParseAnd(depth);
+        if (!IsKeyword(Peek(), "or")) {
+            return first;
+        }
+        auto node = std::make_unique<TNode>();
+        node->Kind = TNode::TKind::Or;
+        node->Children.push_back(std::move(first));
+        while (IsKeyword(Peek(), "or")) {
+            Take();
+            node->Children.push_back(ParseAnd(depth));
+        }
+        return node;
+    }
+
+    std::unique_ptr<TNode> ParseAnd(int depth) {
+        auto first = ParsePrimary(depth);
+        if (!IsKeyword(Peek(), "and")) {
+            return first;
+        }
+        auto node = std::make_unique<TNode>();
+        node->Kind = TNode::TKind::And;
+        node->Children.push_back(std::move(first));
+        while (IsKeyword(Peek(), "and")) {
+            Take();
+            node->Children.push_back(ParsePrimary(depth));
+        }
+        return node;
+    }
+
+    std::unique_ptr<TNode> ParsePrimary(int depth) {
+        if (depth > MaxDepth) {
+            Invalid(QStringLiteral("too deeply nested"));
+        }
+        const TToken t = Take();
+        if (t.Kind == TTok::LParen) {
+            auto inner = ParseOr(depth + 1);
+            if (Peek().Kind != TTok::RParen) {
+                Invalid(QStringLiteral("missing ')' at position %1").arg(Peek().Pos + 1));
+            }
+            Take();
+            return inner;
+        }
+        if (t.Kind == TTok::End) {
+            Invalid(QStringLiteral("a condition is missing at the end"));
+        }
+        if ((t.Kind != TTok::Word && t.Kind != TTok::Bracketed) || IsKeyword(t, "and") ||
+            IsKeyword(t, "or")) {
+            Invalid(QStringLiteral("expected a field name at position %1, found '%2'")
+                        .arg(t.Pos + 1)
+                        .arg(t.Kind == TTok::String ? QStringLiteral("'") + t.Text : t.Text));
+        }
+        const int column = ColumnIndex(t.Text);
+        if (column < 0) {
+            Invalid(QStringLiteral("unknown field '%1'").arg(t.Text));
+        }
+        FUsed.push_back(column);
+        auto node = std::make_unique<TNode>();
+        node->Column = column;
+        if (IsKeyword(Peek(), "not")) {
+            Take();
+            node->Negate = true;
+            if (!IsKeyword(Peek(), "like")) {
+                Invalid(QStringLiteral("expected 'like' after 'not' at position %1")
+                            .arg(Peek().Pos + 1));
+            }
+        }
+        if (IsKeyword(Peek(), "like")) {
+            Take();
+            node->Kind = TNode::TKind::Like;
+            const TToken v = TakeValue();
+            node->Pattern = std::make_unique<TLikePattern>(v.Text);
+            return node;
+        }
+        if (Peek().Kind != TTok::Op) {
+            Invalid(QStringLiteral("expected a comparison after '%1' at position %2")
+                        .arg(t.Text)
+                        .arg(Peek().Pos + 1));
+        }
+        const QString op = Take().Text;
+        using TOp = TNode::TOp;
+        node->Op = op == u"="    ? TOp::Eq
+                   : op == u"<>" ? TOp::Ne
+                   : op == u"<"  ? TOp::Lt
+                   : op == u"<=" ? TOp::Le
+                   : op == u">"  ? TOp::Gt
+                   : op == u">="
+                       ? TOp::Ge
+                       : (Invalid(QStringLiteral("unknown operator '%1'").arg(op)), TOp::Eq);
+        const TToken v = TakeValue();
+        node->Literal = v.Text;
+        if (v.Kind == TTok::Word) {
+            bool ok = false;
+            node->Number = v.Text.toDouble(&ok);
+            node->IsNumber = ok;
+        }
+        return node;
+    }
+
+    TToken TakeValue() {
+        const TToken v = Take();
+        if (v.Kind == TTok::String) {
+            return v;
+        }
+        if (v.Kind != TTok::Word || IsKeyword(v, "and") || IsKeyword(v, "or")) {
+            Invalid(QStringLiteral("a value is missing at position %1").arg(v.Pos + 1));
+        }
+        return v;
+    }
+
+    int ColumnIndex(const QString& name) const {
+        for (int i = 0; i < FColumns.size(); ++i) {
+            if (FColumns[i].compare(name, Qt::CaseInsensitive) == 0) {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    std::vector<TToken> FTokens;
+    size_t FPos = 0;
+    const QStringList& FColumns;
+    std::vector<int> FUsed;
+};
+
+} // namespace
+
+TFilterExpr::TFilterExpr() = default;
+TFilterExpr::~TFilterExpr() = default;
+
+std::unique_ptr<TFilterExpr> TFilterExpr::Parse(const QString& text, const QStringList& columns) {
+    if (text.size() > MaxFilterLength) {
+        Invalid(QStringLiteral("the text is too long"));
+    }
+    std::unique_ptr<TFilterExpr> expr(new TFilterExpr());
+    if (text.trimmed().isEmpty()) {
+        return expr;
+    }
+    TParser parser(Tokenize(text), columns);
+    expr->FRoot = parser.ParseAll(expr->FUsed);
+    return expr;
+}
+
+bool TFilterExpr::Matches(const TFilterRow& row) const {
+    if (!FRoot) {
+        return true;
+    }
+    QString scratch;
+    return FRoot->Eval(row, scratch);
+}

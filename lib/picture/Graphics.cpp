@@ -1,0 +1,111 @@
+#include "Graphics.h"
+#include "PictureUtils.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+
+namespace PictureUtils {
+
+QByteArray ReadAllBounded(QIODevice& source) {
+    const auto tooLarge = [] {
+        return EInvalidGraphic(QStringLiteral("Picture file is too large"));
+    };
+    if (!source.isSequential()) {
+        if (source.size() - source.pos() > MaxPictureBytes)
+            throw tooLarge();
+        return source.readAll();
+    }
+    QByteArray bytes;
+    char chunk[64 * 1024];
+    for (;;) {
+        const qint64 got = source.read(chunk, sizeof chunk);
+        if (got <= 0)
+            break;
+        if (bytes.size() + got > MaxPictureBytes)
+            throw tooLarge();
+        bytes.append(chunk, got);
+    }
+    return bytes;
+}
+
+void WriteAll(QIODevice& dest, const QByteArray& bytes) {
+    if (dest.write(bytes) != bytes.size())
+        throw EWriteError(QStringLiteral("Stream write error"));
+}
+
+void DrawScaled(QPainter& painter, const QRectF& rect, const QImage& image) {
+    if (image.isNull())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    painter.drawImage(rect, image);
+    painter.restore();
+}
+
+} // namespace PictureUtils
+
+void TGraphic::LoadFromFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFOpenError(FOpenErrorText(QFileInfo(path).absoluteFilePath(), file.errorString()));
+    if (file.size() > MaxPictureBytes)
+        throw EInvalidGraphic(QStringLiteral("Picture file is too large"));
+    LoadFromStream(file);
+}
+
+namespace {
+
+struct TKind {
+    const char* Extension;
+    const char* Description;
+    std::unique_ptr<TGraphic> (*Make)();
+};
+
+template <class T> std::unique_ptr<TGraphic> Make() {
+    return std::make_unique<T>();
+}
+
+// In the order the open-picture dialog lists them.
+constexpr TKind Kinds[] = {
+    {"jpg", "JPEG Image File", Make<TJPEGImage>},
+    {"jpeg", "JPEG Image File", Make<TJPEGImage>},
+    {"bmp", "Bitmaps", Make<TBitmap>},
+    {"tif", "TIFF Images", Make<TWICImage>},
+    {"tiff", "TIFF Images", Make<TWICImage>},
+    {"ico", "Icons", Make<TIcon>},
+    {"emf", "Enhanced Metafiles", Make<TMetafile>},
+    {"wmf", "Metafiles", Make<TMetafile>},
+};
+
+} // namespace
+
+std::unique_ptr<TGraphic> GraphicForExtension(const QString& extension) {
+    for (const TKind& kind : Kinds)
+        if (extension.compare(QLatin1String(kind.Extension), Qt::CaseInsensitive) == 0)
+            return kind.Make();
+    return nullptr;
+}
+
+QList<TPictureFileType> PictureFileTypes() {
+    QList<TPictureFileType> types;
+    QStringList all;
+    for (const TKind& kind : Kinds) {
+        const QString pattern = QStringLiteral("*.%1").arg(QLatin1String(kind.Extension));
+        all << pattern;
+        types.append(
+            {QStringLiteral("%1 (%2)").arg(QLatin1String(kind.Description), pattern), {pattern}});
+    }
+    types.prepend({QStringLiteral("All (%1)").arg(all.join(QLatin1Char(';'))), all});
+    return types;
+}
+
+void TPicture::LoadFromFile(const QString& path) {
+    const QString extension = QFileInfo(path).suffix();
+    std::unique_ptr<TGraphic> graphic = GraphicForExtension(extension);
+    if (!graphic)
+        throw EInvalidGraphic(
+            QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+    graphic->LoadFromFile(path);
+    FGraphic = std::move(graphic);
+}

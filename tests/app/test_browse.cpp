@@ -1,0 +1,248 @@
+// The browse page: search, the recipe view and export.
+#include "AppTestSupport.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <unistd.h>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <gtest/gtest.h>
+
+namespace {
+class BrowseTest : public testing::Test, public TAppFixture {
+protected:
+    void SetUp() override {
+        Open();
+        Add(QStringLiteral("红烧肉"), QStringLiteral("五花肉 冰糖"), QStringLiteral("  慢炖\n收汁  "),
+            QStringLiteral(" 肥而不腻 "));
+        Add(QStringLiteral("鱼香肉丝"), QStringLiteral("猪肉 木耳"), QStringLiteral("炒"), QString());
+        Add(QStringLiteral("清蒸鱼"), QStringLiteral("鲈鱼"), QStringLiteral("蒸"), QString(), true);
+        Add(QStringLiteral("it's soup"), QStringLiteral("water"), QString(), QString());
+        Add(QStringLiteral("  空格  "), QStringLiteral("  "), QString(), QString());
+    }
+    void Add(const QString& name, const QString& ingredients, const QString& method,
+             const QString& note, bool picture = false) {
+        TADOQuery& q = Form->ADOQuery1;
+        q.AppendRecord({name, ingredients, method, note});
+        if (picture) {
+            QImage image(900, 700, QImage::Format_RGB32);
+            image.fill(QColor(250, 120, 20));
+            TBitmap bitmap;
+            bitmap.SetImage(image);
+            TJPEGImage jpeg;
+            jpeg.Assign(bitmap);
+            ASSERT_TRUE(q.Locate(QStringLiteral("菜名"), name));
+            q.Edit();
+            QBuffer buffer;
+            buffer.setData(jpeg.Data());
+            buffer.open(QIODevice::ReadOnly);
+            q.FieldByName(QStringLiteral("img")).LoadFromStream(buffer);
+            q.Post();
+        }
+    }
+    QStringList Listed() {
+        QStringList out;
+        for (int i = 0; i < Ui().ListBox1->Count(); ++i)
+            out << Ui().ListBox1->Item(i);
+        return out;
+    }
+    void Search(const QString& keyword) {
+        Ui().Edit2->setText(keyword);
+        QTest::mouseClick(Ui().BitBtn6, Qt::LeftButton);
+    }
+    void View(int index) {
+        Ui().ListBox1->SetItemIndex(index);
+        Form->ListBox1Click();
+    }
+    QStringList Lines() {
+        QStringList out;
+        for (QTextBlock b = Ui().RichEdit1->document()->begin(); b.isValid(); b = b.next())
+            out << b.text();
+        return out;
+    }
+    int Pictures() {
+        int count = 0;
+        for (QTextBlock b = Ui().RichEdit1->document()->begin(); b.isValid(); b = b.next())
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                count += it.fragment().charFormat().isImageFormat();
+        return count;
+    }
+};
+
+TEST_F(BrowseTest, EmptyKeywordListsAllInOrderTrimmed) {
+    EXPECT_EQ(Ui().ListBox1->Count(), 0) << "the list stays empty until a search";
+    Search(QString());
+    EXPECT_EQ(Listed(), (QStringList{QStringLiteral("红烧肉"), QStringLiteral("鱼香肉丝"),
+                                     QStringLiteral("清蒸鱼"), QStringLiteral("it's soup"),
+                                     QStringLiteral("空格")}));
+    EXPECT_EQ(Panel(0), QStringLiteral("共5种菜"));
+    EXPECT_TRUE(Form->ADOQuery1.Eof());
+}
+
+TEST_F(BrowseTest, KeywordMatchesNameOrIngredients) {
+    Search(QStringLiteral("鱼"));
+    EXPECT_EQ(Listed(), (QStringList{QStringLiteral("鱼香肉丝"), QStringLiteral("清蒸鱼")}));
+    EXPECT_EQ(Panel(0), QStringLiteral("共2种菜"));
+    Search(QStringLiteral("肉"));
+    EXPECT_EQ(Listed().size(), 2);
+    Search(QStringLiteral("WATER"));
+    EXPECT_EQ(Listed(), QStringList{QStringLiteral("it's soup")}) << "Latin letters ignore case";
+    Search(QStringLiteral("无此菜"));
+    EXPECT_TRUE(Listed().isEmpty());
+    EXPECT_EQ(Panel(0), QStringLiteral("共0种菜"));
+    // Empty keyword again switches the filter off.
+    Search(QString());
+    EXPECT_EQ(Listed().size(), 5);
+}
+
+TEST_F(BrowseTest, QuotesAndBlanksAreSearchedLiterally) {
+    Search(QStringLiteral("it's"));
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Listed(), QStringList{QStringLiteral("it's soup")});
+    Search(QStringLiteral("  "));
+    EXPECT_EQ(Listed(), QStringList{QStringLiteral("空格")}) << "blanks-only is not empty";
+    Search(QStringLiteral("%"));
+    EXPECT_EQ(Listed().size(), 5) << "% stands for any run of characters";
+}
+
+TEST_F(BrowseTest, EnterInTheKeywordBoxEqualsTheButton) {
+    Ui().Edit2->setText(QStringLiteral("鱼"));
+    QTest::keyClick(Ui().Edit2, Qt::Key_Return);
+    EXPECT_EQ(Listed().size(), 2);
+    Ui().Edit2->setText(QStringLiteral("红"));
+    QTest::keyClick(Ui().Edit2, Qt::Key_Enter);
+    EXPECT_EQ(Listed(), QStringList{QStringLiteral("红烧肉")});
+    QTest::keyClick(Ui().Edit2, Qt::Key_A);
+    EXPECT_EQ(Ui().Edit2->text(), QStringLiteral("红a")) << "other keys reach the box";
+    EXPECT_EQ(Listed(), QStringList{QStringLiteral("红烧肉")});
+}
+
+TEST_F(BrowseTest, ViewShowsSevenTrimmedLinesAndPanels) {
+    Search(QString());
+    View(0);
+    EXPECT_EQ(Lines().mid(0, 7),
+              (QStringList{QStringLiteral("红烧肉"), QStringLiteral("原料:"), QStringLiteral("五花肉 冰糖"),
+                           QStringLiteral("做法:"), QStringLiteral("慢炖"), QStringLiteral("收汁"),
+                           QStringLiteral("说明:")}));
+    EXPECT_EQ(Lines().at(7), QStringLiteral("肥而不腻"));
+    EXPECT_EQ(Pictures(), 0);
+    EXPECT_EQ(Panel(1), QStringLiteral("第1种菜"));
+    EXPECT_EQ(Panel(2), QStringLiteral("红烧肉"));
+}
+
+TEST_F(BrowseTest, PictureIsEmbeddedAtFullSizeAfterTheText) {
+    Search(QStringLiteral("鱼"));
+    View(1);
+    EXPECT_EQ(Panel(1), QStringLiteral("第2种菜")) << "numbered within the filtered view";
+    EXPECT_EQ(Lines().first(), QStringLiteral("清蒸鱼"));
+    ASSERT_EQ(Pictures(), 1);
+    const QTextBlock last = Ui().RichEdit1->document()->lastBlock();
+    const QTextImageFormat format = last.begin().fragment().charFormat().toImageFormat();
+    EXPECT_EQ(format.width(), 900);
+    EXPECT_EQ(format.height(), 700);
+    // Viewing again replaces, never accumulates.
+    View(1);
+    View(0);
+    EXPECT_EQ(Pictures(), 0);
+}
+
+TEST_F(BrowseTest, NoSelectionAndVanishedNamesChangeNothing) {
+    Search(QString());
+    View(0);
+    const QStringList before = Lines();
+    Ui().ListBox1->SetItemIndex(-1);
+    Form->ListBox1Click();
+    EXPECT_EQ(Lines(), before);
+    // A name no longer in the view: the box empties, the panels stay.
+    Ui().ListBox1->SetItems({QStringLiteral("没有的菜")});
+    View(0);
+    EXPECT_TRUE(Ui().RichEdit1->document()->isEmpty());
+    EXPECT_EQ(Panel(2), QStringLiteral("红烧肉"));
+}
+
+TEST_F(BrowseTest, SavedAfterTheSearchIsNotListedUntilTheNextOne) {
+    Search(QString());
+    Add(QStringLiteral("新菜"), QString(), QString(), QString());
+    EXPECT_EQ(Listed().size(), 5);
+    Search(QString());
+    EXPECT_EQ(Listed().size(), 6);
+}
+
+TEST_F(BrowseTest, ExportNamesAndWritesTheDocument) {
+    Search(QStringLiteral("鱼"));
+    View(1);
+    struct TCase {
+        QString Chosen;
+        QString Written;
+    };
+    const TCase cases[] = {
+        {Dir.filePath(QStringLiteral("a.rtf")), Dir.filePath(QStringLiteral("a.rtf"))},
+        {Dir.filePath(QStringLiteral("b.RTF")), Dir.filePath(QStringLiteral("b.RTF"))},
+        {Dir.filePath(QStringLiteral("c.Rtf")), Dir.filePath(QStringLiteral("c.Rtf"))},
+        {Dir.filePath(QStringLiteral("d.txt")), Dir.filePath(QStringLiteral("d.txt.rtf"))},
+        {Dir.filePath(QStringLiteral("e")), Dir.filePath(QStringLiteral("e.rtf"))},
+        {Dir.filePath(QStringLiteral("dir.x/f")), Dir.filePath(QStringLiteral("dir.x/f.rtf"))},
+    };
+    QDir(Dir.path()).mkpath(QStringLiteral("dir.x"));
+    for (const TCase& c : cases) {
+        Messages.clear();
+        FileAnswers.push_back(c.Chosen);
+        QTest::mouseClick(Ui().BitBtn7, Qt::LeftButton);
+        QFile file(c.Written);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.Written.toStdString();
+        const QByteArray rtf = file.readAll();
+        EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
+        EXPECT_TRUE(rtf.contains("\\jpegblip")) << "the stored JPEG goes out unchanged";
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_EQ(Messages[0].Text, QStringLiteral("保存完毕"));
+    }
+    const TFileDialogRequest& save = DialogRequests.back();
+    EXPECT_EQ(save.Kind, TFileDialogRequest::Save);
+    EXPECT_EQ(save.Filters, QStringList{QStringLiteral("菜谱 (*.rtf)")});
+}
+
+TEST_F(BrowseTest, ExportBeforeAnyViewAndOverwriteWithoutQuestion) {
+    const QString path = Dir.filePath(QStringLiteral("empty.rtf"));
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old content");
+    old.close();
+    FileAnswers.push_back(path);
+    QTest::mouseClick(Ui().BitBtn7, Qt::LeftButton);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text, QStringLiteral("保存完毕"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    const QByteArray rtf = old.readAll();
+    EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
+    EXPECT_TRUE(rtf.trimmed().endsWith('}'));
+    // Cancel writes nothing and says nothing.
+    Messages.clear();
+    QTest::mouseClick(Ui().BitBtn7, Qt::LeftButton);
+    EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(BrowseTest, FailedExportKeepsTheOldFileAndSaysNoDone) {
+    Search(QString());
+    View(0);
+    QDir(Dir.path()).mkpath(QStringLiteral("locked"));
+    const QString path = Dir.filePath(QStringLiteral("locked/keep.rtf"));
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("precious");
+    old.close();
+    QFile::setPermissions(Dir.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::ExeOwner);
+    FileAnswers.push_back(path);
+    QTest::mouseClick(Ui().BitBtn7, Qt::LeftButton);
+    QFile::setPermissions(Dir.filePath(QStringLiteral("locked")),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    ASSERT_EQ(Errors().size(), 1u);
+    for (const TMessageRequest& m : Messages)
+        EXPECT_NE(m.Text, QStringLiteral("保存完毕"));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("precious"));
+}
+} // namespace

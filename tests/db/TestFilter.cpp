@@ -1,0 +1,288 @@
+// The filter language and the filtered view of the record set.
+
+#include "ADOFilter.h"
+#include "BookTestUtil.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+struct TLikeCase {
+    const char* Pattern;
+    const char* Text;
+    bool Match;
+};
+
+const TLikeCase LikeCases[] = {
+    {"%鱼%", "清蒸鱼", true},
+    {"%鱼%", "鱼", true},
+    {"%鱼%", "肉", false},
+    {"%fish%", "Fish Soup", true}, // ASCII letters fold
+    {"%FISH%", "fish", true},
+    {"%É%", "é", false}, // only ASCII folds
+    {"Fish*", "fish soup", true},
+    {"Fish*", "a fish", false},
+    {"%soup", "Fish Soup", true},
+    {"%soup", "Soup!", false},
+    {"abc", "ABC", true},
+    {"abc", "abcd", false},
+    {"a_c", "abc", true},
+    {"a?c", "a鱼c", true},
+    {"a_c", "ac", false},
+    {"_", "", false},
+    {"", "", true},
+    {"", "a", false},
+    {"%", "", true},
+    {"%%", "x", true},
+    {"**", "", true},
+    {"a%b%c", "aXbYc", true},
+    {"a%b%c", "abcb", false},
+    {"a*b*c", "abbbc", true},
+    {"%a_", "ab", true},
+    {"%a_", "ba", false},
+    {"%''%", "it''s", true}, // the pattern text holds two quotes here
+    {"50%", "50%off", true},
+    {"%50%%", "5 0", false},
+};
+
+class TLikePatternTest : public ::testing::TestWithParam<TLikeCase> {};
+
+TEST_P(TLikePatternTest, Matches) {
+    const TLikeCase& c = GetParam();
+    EXPECT_EQ(TLikePattern(QString::fromUtf8(c.Pattern)).Matches(QString::fromUtf8(c.Text)),
+              c.Match)
+        << c.Pattern << " ~ " << c.Text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Patterns, TLikePatternTest, ::testing::ValuesIn(LikeCases));
+
+TEST(TLikePatternTest, PathologicalPatternStaysFast) {
+    QString pattern;
+    for (int i = 0; i < 40; ++i) {
+        pattern += QStringLiteral("%a");
+    }
+    pattern += QStringLiteral("%b");
+    const QString text(20000, u'a');
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(TLikePattern(pattern).Matches(text));
+    EXPECT_LT(t.elapsed(), 2000);
+}
+
+// A small book with the awkward names a keyword search meets.
+class TFilterTest : public TBookTest {
+protected:
+    void SetUp() override {
+        TBookTest::SetUp();
+        Add(QStringLiteral("红烧肉"), QStringLiteral("五花肉 酱油"), QStringLiteral("炖"),
+            QStringLiteral("it's good"));
+        Add(QStringLiteral("Fish Soup"), QStringLiteral("fish, salt"), QStringLiteral("boil"),
+            QStringLiteral("10"));
+        Add(QStringLiteral("it's"), QStringLiteral("apostrophe"), QString(), QStringLiteral("2"));
+        Add(QStringLiteral("50%off"), QStringLiteral("discount"), QStringLiteral("x"),
+            QStringLiteral("100"));
+        FQuery.AppendRecord({QStringLiteral("a_b"), QStringLiteral("underscore"),
+                             QStringLiteral("y")});                               // 说明 NULL
+        FQuery.AppendRecord({QStringLiteral("清蒸鱼"), QStringLiteral("鱼 姜")}); // 做法 NULL
+        FAll = Names();
+    }
+    void Filter(const QString& text) {
+        FQuery.SetFilter(text);
+        FQuery.SetFiltered(true);
+    }
+    QStringList FAll;
+};
+
+struct TFilterCase {
+    const char* Filter;
+    std::vector<const char*> Names;
+};
+
+class TFilterSyntaxTest : public TFilterTest, public ::testing::WithParamInterface<TFilterCase> {};
+
+TEST_P(TFilterSyntaxTest, SelectsRows) {
+    const TFilterCase& c = GetParam();
+    Filter(QString::fromUtf8(c.Filter));
+    QStringList expected;
+    for (const char* n : c.Names) {
+        expected << QString::fromUtf8(n);
+    }
+    EXPECT_EQ(Names(), expected) << c.Filter;
+    EXPECT_EQ(FQuery.RecordCount(), expected.size());
+}
+
+const TFilterCase FilterCases[] = {
+    // The program's own search term, two blanks after like.
+    {"菜名 like  '%肉%' or 原料 like  '%肉%'", {"红烧肉"}},
+    {"菜名 like  '%fish%' or 原料 like  '%fish%'", {"Fish Soup"}},
+    {"菜名 like  '%鱼%' or 原料 like  '%鱼%'", {"清蒸鱼"}},
+    {"菜名 like  '% %' or 原料 like  '% %'", {"红烧肉", "Fish Soup", "清蒸鱼"}},
+    {"菜名\tLIKE\n'%FISH%'", {"Fish Soup"}},
+    // Doubled quotes read as one quote.
+    {"菜名 like  '%it''s%' or 原料 like  '%it''s%'", {"it's"}},
+    {"说明 like '%it''s%'", {"红烧肉"}},
+    {"[菜名] = 'it''s'", {"it's"}},
+    {"菜名 like  '%''%'", {"it's"}},
+    // Wildcards.
+    {"菜名 like 'Fish*'", {"Fish Soup"}},
+    {"菜名 like '%Soup'", {"Fish Soup"}},
+    {"菜名 like 'a?b'", {"a_b"}},
+    {"菜名 like '50%'", {"50%off"}},
+    {"菜名 like '%'", {"红烧肉", "Fish Soup", "it's", "50%off", "a_b", "清蒸鱼"}},
+    {"说明 like '%'", {"红烧肉", "Fish Soup", "it's", "50%off"}}, // NULL never matches
+    {"菜名 not like '%a%'", {"红烧肉", "Fish Soup", "it's", "50%off", "清蒸鱼"}},
+    // Comparisons: quoted values exactly, bare numbers numerically.
+    {"菜名 = 'fish soup'", {}},
+    {"菜名 = 'Fish Soup'", {"Fish Soup"}},
+    {"做法 = 炖", {"红烧肉"}},
+    {"说明 = 10", {"Fish Soup"}},
+    {"说明 = '10.0'", {}},
+    {"说明 = 10.0", {"Fish Soup"}},
+    {"说明 >9 and 说明 < 100", {"Fish Soup"}},
+    {"说明 <= 2", {"it's"}},
+    {"说明 >=100", {"红烧肉", "50%off"}}, // text that is no number compares as text
+
+    {"说明 <> 10", {"红烧肉", "it's", "50%off"}},
+    {"做法 = 'boil'", {"Fish Soup"}},
+    // and binds tighter than or; parentheses; keywords in any case.
+    {"菜名 like 'Fish*' or 菜名 like '%鱼%' and 说明 = 10", {"Fish Soup"}},
+    {"(菜名 like 'Fish*' or 菜名 like '%鱼%') and 原料 like '%姜%'", {"清蒸鱼"}},
+    {"菜名 like 'x*' OR 菜名 LIKE 'a*' Or ((原料 like 'dis*'))", {"50%off", "a_b"}},
+    {"菜名 like '%o%' AnD 说明 >= 10", {"Fish Soup", "50%off"}},
+    {"   ", {"红烧肉", "Fish Soup", "it's", "50%off", "a_b", "清蒸鱼"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Syntax, TFilterSyntaxTest, ::testing::ValuesIn(FilterCases));
+
+struct TInvalidCase {
+    const char* Filter;
+    const char* Mentions; // the message names the problem
+};
+
+class TInvalidFilterTest : public TFilterTest,
+                           public ::testing::WithParamInterface<TInvalidCase> {};
+
+TEST_P(TInvalidFilterTest, RaisesAndKeepsThePreviousView) {
+    const TInvalidCase& c = GetParam();
+    Filter(QStringLiteral("菜名 like '%o%'"));
+    FQuery.First();
+    FQuery.Next();
+    const QStringList before{QStringLiteral("Fish Soup"), QStringLiteral("50%off")};
+    ASSERT_EQ(FQuery.RecNo(), 2);
+
+    // Switching an invalid filter on, on a query that was unfiltered.
+    FQuery.SetFiltered(false);
+    FQuery.SetFilter(QString::fromUtf8(c.Filter)); // not checked while the filter is off
+    try {
+        FQuery.SetFiltered(true);
+        FAIL() << "accepted " << c.Filter;
+    } catch (const EDatabaseError& e) {
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Invalid filter:"))) << e.what();
+        EXPECT_TRUE(e.Message().contains(QString::fromUtf8(c.Mentions))) << e.what();
+    }
+    EXPECT_FALSE(FQuery.Filtered());
+    EXPECT_EQ(Names(), FAll);
+
+    // Replacing a working filter with an invalid one while it is on.
+    FQuery.SetFilter(QStringLiteral("菜名 like '%o%'"));
+    FQuery.SetFiltered(true);
+    FQuery.First();
+    FQuery.Next();
+    EXPECT_THROW(FQuery.SetFilter(QString::fromUtf8(c.Filter)), EDatabaseError);
+    EXPECT_TRUE(FQuery.Filtered());
+    EXPECT_EQ(FQuery.Filter(), QStringLiteral("菜名 like '%o%'"));
+    EXPECT_EQ(FQuery.RecNo(), 2);
+    EXPECT_EQ(Names(), before);
+}
+
+const TInvalidCase InvalidCases[] = {
+    {"菜名 like  '%it's%' or 原料 like  '%it's%'", "s%"}, // the program's term, unescaped
+    {"菜名 = 'open", "quote"},
+    {"价格 = 1", "价格"},
+    {"菜名 like", "value"},
+    {"菜名 '%x%'", "comparison"},
+    {"(菜名 = 'a'", ")"},
+    {"菜名 = 'a')", ")"},
+    {"菜名 = 'a' or", "missing"},
+    {"and 菜名 = 'a'", "field"},
+    {"菜名 = 'a' 原料 = 'b'", "原料"},
+    {"菜名 == 'a'", "value"},
+    {"菜名 = 'a' xor 原料 = 'b'", "xor"},
+    {"[菜名 = 'a'", "]"},
+    {"菜名 not = 'a'", "like"},
+    {"'a' = 菜名", "field"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Invalid, TInvalidFilterTest, ::testing::ValuesIn(InvalidCases));
+
+TEST(TFilterExprTest, DeepNestingIsRefusedNotRecursedInto) {
+    const QString deep = QString(100000, u'(') + QStringLiteral("a = 1") + QString(100000, u')');
+    EXPECT_THROW(TFilterExpr::Parse(deep, {QStringLiteral("a")}), EDatabaseError);
+    const QString ok = QString(30, u'(') + QStringLiteral("a = 1") + QString(30, u')');
+    EXPECT_FALSE(TFilterExpr::Parse(ok, {QStringLiteral("a")})->IsEmpty());
+}
+
+TEST_F(TFilterTest, FilteredOffShowsAllRowsAndKeepsTheText) {
+    const QString text = QStringLiteral("菜名 like  '%鱼%' or 原料 like  '%鱼%'");
+    Filter(text);
+    EXPECT_EQ(FQuery.RecordCount(), 1);
+    FQuery.SetFiltered(false);
+    EXPECT_EQ(FQuery.Filter(), text);
+    EXPECT_EQ(Names(), FAll);
+    // A filter switched on before opening applies at open.
+    FQuery.SetFiltered(true);
+    OpenBook();
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("清蒸鱼")});
+}
+
+TEST_F(TFilterTest, LocateAndRecordNumbersStayInsideTheView) {
+    Filter(QStringLiteral("菜名 like  '%o%' or 原料 like  '%o%'"));
+    EXPECT_EQ(Names(), (QStringList{QStringLiteral("Fish Soup"), QStringLiteral("it's"),
+                                    QStringLiteral("50%off"), QStringLiteral("a_b")}));
+    EXPECT_FALSE(FQuery.Locate(Name, QStringLiteral("红烧肉"))); // exists, but filtered out
+    EXPECT_FALSE(FQuery.Locate(Method, QStringLiteral("炖")));
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("50%off")));
+    EXPECT_EQ(FQuery.RecNo(), 3);
+    ASSERT_TRUE(FQuery.Locate(Method, QStringLiteral("boil")));
+    EXPECT_EQ(FQuery.RecNo(), 1);
+    FQuery.SetFiltered(false);
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("50%off")));
+    EXPECT_EQ(FQuery.RecNo(), 4);
+}
+
+TEST_F(TFilterTest, AppendedRowStaysFindableUntilTheFilterIsApplied) {
+    // The save's sequence: look up under the search's filter, append, look up again.
+    const QString text = QStringLiteral("菜名 like  '%鱼%' or 原料 like  '%鱼%'");
+    Filter(text);
+    ASSERT_FALSE(FQuery.Locate(Name, QStringLiteral("红烧牛肉")));
+    Add(QStringLiteral("红烧牛肉"), QStringLiteral("牛肉"));
+    EXPECT_EQ(FQuery.RecNo(), 2);
+    EXPECT_EQ(FQuery.RecordCount(), 2);
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("红烧牛肉")));
+    FQuery.Edit();
+    FQuery.FieldByName(QStringLiteral("img")).SetAsString(QStringLiteral("jpeg"));
+    FQuery.Post();
+    EXPECT_EQ(Names(), (QStringList{QStringLiteral("清蒸鱼"), QStringLiteral("红烧牛肉")}));
+    // Applying the filter again drops it; without a filter it is there.
+    FQuery.SetFilter(text);
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("清蒸鱼")});
+    FQuery.SetFiltered(false);
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("红烧牛肉")));
+    EXPECT_EQ(FQuery.FieldByName(QStringLiteral("img")).AsBytes(), QByteArray("jpeg"));
+    EXPECT_EQ(FQuery.RecordCount(), FAll.size() + 1);
+}
+
+TEST_F(TFilterTest, EditsAreSeenByTheNextFilterAndLookUp) {
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("a_b")));
+    FQuery.Edit();
+    FQuery.FieldByName(Name).SetAsString(QStringLiteral("鱼丸"));
+    FQuery.FieldByName(Note).SetAsString(QStringLiteral("55"));
+    FQuery.Post();
+    EXPECT_FALSE(FQuery.Locate(Name, QStringLiteral("a_b")));
+    Filter(QStringLiteral("菜名 like  '%鱼%'"));
+    EXPECT_EQ(Names(), (QStringList{QStringLiteral("鱼丸"), QStringLiteral("清蒸鱼")}));
+    FQuery.SetFilter(QStringLiteral("说明 > 50 and 说明 < 60"));
+    EXPECT_EQ(Names(), QStringList{QStringLiteral("鱼丸")});
+}
+
+} // namespace

@@ -1,0 +1,203 @@
+// Broken, oversized and unreadable pictures fail with their kind's text, and
+// a failed load leaves the held picture alone.
+#include "PictureTestUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+#include <jerror.h>
+#include <jpeglib.h>
+
+using namespace PictureTest;
+
+namespace {
+
+QString JpegError(int code) {
+    return QString::asprintf("JPEG error #%d", code);
+}
+
+struct TFixtureCase {
+    const char* File;
+    QString Text;
+    bool JpegAtLoad; // a JPEG's error waits for the first decode
+};
+
+const QString BitmapInvalid = QStringLiteral("Bitmap image is not valid");
+const QString IconInvalid = QStringLiteral("Icon image is not valid");
+const QString TiffInvalid = QStringLiteral("TIFF image is not valid");
+
+const TFixtureCase FixtureCases[] = {
+    {"bmp-20000x20000.bmp", BitmapInvalid, false},
+    {"bmp-garbage.bmp", BitmapInvalid, false},
+    {"bmp-header-only.bmp", BitmapInvalid, false},
+    {"bmp-negative-width.bmp", BitmapInvalid, false},
+    {"bmp-truncated.bmp", BitmapInvalid, false},
+    {"ico-20000x20000.ico", IconInvalid, false},
+    {"ico-cursor-type.ico", IconInvalid, false},
+    {"ico-garbage.ico", IconInvalid, false},
+    {"ico-no-images.ico", IconInvalid, false},
+    {"ico-truncated.ico", IconInvalid, false},
+    {"tiff-20000x20000.tif", TiffInvalid, false},
+    {"tiff-empty.tif", TiffInvalid, false},
+    {"tiff-garbage.tif", TiffInvalid, false},
+    {"tiff-truncated.tif", TiffInvalid, false},
+    {"jpeg-20000x20000.jpg", JpegError(JERR_IMAGE_TOO_BIG), true},
+    {"jpeg-9000x9000-short.jpg", JpegError(JERR_INPUT_EOF), true}, // allowed size, data far too short
+    {"jpeg-garbage.jpg", JpegError(JERR_NO_SOI), true},
+    {"jpeg-header-only.jpg", JpegError(JERR_SOF_NO_SOS), true},
+    {"jpeg-truncated.jpg", JpegError(JERR_INPUT_EOF), true},
+};
+
+class BrokenPicture : public ::testing::TestWithParam<TFixtureCase> {};
+
+TEST_P(BrokenPicture, FailsWithItsKindsText) {
+    const TFixtureCase& c = GetParam();
+    const QString path = FixturesDir() + QLatin1Char('/') + QLatin1String(c.File);
+    ASSERT_TRUE(QFile::exists(path)) << path.toStdString();
+
+    TPicture picture;
+    auto before = std::make_unique<TBitmap>();
+    before->SetImage(QImage(7, 5, QImage::Format_RGB32));
+    picture.SetGraphic(std::move(before));
+
+    try {
+        picture.LoadFromFile(path);
+        ASSERT_TRUE(c.JpegAtLoad) << "loaded without error";
+        // Reading took the bytes; the error shows when the picture is decoded.
+        ASSERT_STREQ(picture.Graphic()->ClassName(), "TJPEGImage");
+        picture.Graphic()->ToImage();
+        ADD_FAILURE() << "decoded without error";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message(), c.Text);
+        EXPECT_FALSE(c.JpegAtLoad && picture.Graphic()->ClassName() != std::string("TJPEGImage"));
+        if (!c.JpegAtLoad) {
+            EXPECT_STREQ(picture.Graphic()->ClassName(), "TBitmap");
+            EXPECT_EQ(picture.Width(), 7);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, BrokenPicture, ::testing::ValuesIn(FixtureCases),
+                         [](const auto& info) {
+                             std::string name = info.param.File;
+                             for (char& ch : name)
+                                 if (!isalnum(static_cast<unsigned char>(ch)))
+                                     ch = '_';
+                             return name;
+                         });
+
+// A JPEG decode error is raised again on every try, never cached as a picture.
+TEST(BrokenJpeg, DrawRaisesEveryTime) {
+    TJPEGImage jpeg;
+    LoadBytes(jpeg, ReadFile(FixturesDir() + QStringLiteral("/jpeg-truncated.jpg")));
+    EXPECT_EQ(jpeg.Width(), 300); // the header is fine
+    QImage canvas(10, 10, QImage::Format_RGB32);
+    QPainter painter(&canvas);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_THROW(jpeg.Draw(painter, QRectF(0, 0, 10, 10)), EJPEG);
+}
+
+TEST(BrokenJpeg, MissingEndMarkerStillDecodes) {
+    SKIP_WITHOUT_SAMPLES();
+    QByteArray bytes = ReadFile(SamplesDir() + QStringLiteral("/gray-300x200.jpg"));
+    ASSERT_TRUE(bytes.endsWith("\xFF\xD9"));
+    TJPEGImage whole, cut;
+    LoadBytes(whole, bytes);
+    bytes.chop(2);
+    LoadBytes(cut, bytes);
+    EXPECT_EQ(cut.ToImage(), whole.ToImage());
+}
+
+TEST(BrokenJpeg, EmptyStreamIsAnEmptyPicture) {
+    TJPEGImage jpeg;
+    LoadBytes(jpeg, QByteArray());
+    EXPECT_TRUE(jpeg.Empty());
+    EXPECT_TRUE(jpeg.ToImage().isNull());
+}
+
+struct TNameCase {
+    const char* Name;
+    const char* Text;
+};
+
+// The extension is quoted as written, and decides before the file is opened.
+TEST(PictureLoad, UnknownExtensionNamesIt) {
+    const TNameCase cases[] = {
+        {"/nonexistent/recipe.png", "Unknown picture file extension (.png)"},
+        {"/nonexistent/recipe.GIF", "Unknown picture file extension (.GIF)"},
+        {"/nonexistent/recipe", "Unknown picture file extension (.)"},
+        {"/nonexistent/recipe.jpg.txt", "Unknown picture file extension (.txt)"},
+        {"/nonexistent/dir.jpg/recipe", "Unknown picture file extension (.)"},
+    };
+    for (const auto& c : cases) {
+        TPicture picture;
+        try {
+            picture.LoadFromFile(QString::fromUtf8(c.Name));
+            ADD_FAILURE() << c.Name;
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.Message(), QString::fromUtf8(c.Text));
+        }
+        EXPECT_EQ(picture.Graphic(), nullptr);
+    }
+}
+
+TEST(PictureLoad, MissingFileGivesFullNameAndReason) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString relative = QStringLiteral("no such 菜.jpg");
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    TPicture picture;
+    QString message;
+    try {
+        picture.LoadFromFile(relative);
+    } catch (const EFOpenError& e) {
+        message = e.Message();
+    }
+    QDir::setCurrent(previous);
+    const QString full = QFileInfo(QDir(dir.path()), relative).absoluteFilePath();
+    EXPECT_EQ(message,
+              QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(full));
+    EXPECT_EQ(picture.Graphic(), nullptr);
+}
+
+TEST(PictureLoad, OversizedFileRefusedBeforeReading) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("huge.bmp"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("BM");
+    ASSERT_TRUE(file.resize(MaxPictureBytes + 1)); // sparse, costs no disk
+    file.close();
+    TPicture picture;
+    try {
+        picture.LoadFromFile(path);
+        ADD_FAILURE() << "loaded";
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Picture file is too large"));
+    }
+}
+
+// Streams that are not files are bounded too.
+TEST(PictureLoad, OversizedSequentialStreamRefused) {
+    class TEndless : public QIODevice {
+    public:
+        bool isSequential() const override { return true; }
+        qint64 Served = 0;
+
+    protected:
+        qint64 readData(char* data, qint64 max) override {
+            memset(data, 0, size_t(max));
+            Served += max;
+            return max;
+        }
+        qint64 writeData(const char*, qint64) override { return -1; }
+    } endless;
+    endless.open(QIODevice::ReadOnly);
+    TJPEGImage jpeg;
+    EXPECT_THROW(jpeg.LoadFromStream(endless), EInvalidGraphic);
+    EXPECT_LE(endless.Served, MaxPictureBytes + 1024 * 1024);
+}
+
+} // namespace
