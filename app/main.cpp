@@ -1,4 +1,6 @@
 #include "BookLocation.h"
+#include "MsgShell.h"
+#include "SkinRead.h"
 #include "Unit_main.h"
 
 #include <QApplication>
@@ -10,6 +12,10 @@ int main(int argc, char** argv) {
     QFont::insertSubstitutions(QStringLiteral("宋体"),
                                {QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"),
                                 QStringLiteral("Noto Sans CJK SC")});
+    // The skin's one message (an unsupported skin version) is a plain box.
+    SetSkinMessageProc([](const QString& text) {
+        ShowMessage({QApplication::applicationName(), text, QMessageBox::NoIcon, QMessageBox::Ok});
+    });
     TForm_main Form_main(RecipeBookFolder(QApplication::applicationDirPath()));
     Form_main.show();
     return application.exec();

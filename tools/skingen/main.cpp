@@ -248,69 +248,84 @@ void MakeButtons() {
 
     // Glyphs: unchecked normal/hover/pressed/disabled, then the same checked.
     auto glyph = [](bool radio) {
-        return Strip(13, 13, 8, [radio](QPainter& p, QRect r, int f) {
-            const int s = f % 4;
-            const QRectF box = QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5);
-            p.setPen(QPen(StateEdge(s), 1));
-            p.setBrush(s == 2 ? CreamDark : s == 3 ? Mix(Cream, Grey, 0.3) : Qt::white);
-            if (radio) {
-                p.drawEllipse(box);
-            } else {
-                p.drawRoundedRect(box, 2, 2);
-            }
-            if (f >= 4) {
-                const QColor mark = s == 3 ? Grey : Green.darker(110);
+        return Strip(
+            13, 13, 8,
+            [radio](QPainter& p, QRect r, int f) {
+                const int s = f % 4;
+                const QRectF box = QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5);
+                p.setPen(QPen(StateEdge(s), 1));
+                p.setBrush(s == 2 ? CreamDark : s == 3 ? Mix(Cream, Grey, 0.3) : Qt::white);
                 if (radio) {
-                    p.setPen(Qt::NoPen);
-                    p.setBrush(mark);
-                    p.drawEllipse(box.center(), 2.6, 2.6);
+                    p.drawEllipse(box);
                 } else {
-                    p.setPen(QPen(mark, 2));
-                    p.drawPolyline(QPolygonF() << QPointF(r.left() + 3, r.top() + 6.5)
-                                               << QPointF(r.left() + 5.5, r.top() + 9)
-                                               << QPointF(r.left() + 10, r.top() + 3.5));
+                    p.drawRoundedRect(box, 2, 2);
                 }
-            }
-        }, Cream);
+                if (f >= 4) {
+                    const QColor mark = s == 3 ? Grey : Green.darker(110);
+                    if (radio) {
+                        p.setPen(Qt::NoPen);
+                        p.setBrush(mark);
+                        p.drawEllipse(box.center(), 2.6, 2.6);
+                    } else {
+                        p.setPen(QPen(mark, 2));
+                        p.drawPolyline(QPolygonF() << QPointF(r.left() + 3, r.top() + 6.5)
+                                                   << QPointF(r.left() + 5.5, r.top() + 9)
+                                                   << QPointF(r.left() + 10, r.top() + 3.5));
+                    }
+                }
+            },
+            Cream);
     };
     Save(glyph(false), QStringLiteral("check.bmp"));
     Save(glyph(true), QStringLiteral("radio.bmp"));
 
     // Title-bar buttons: normal, hover, pressed.
     auto caption = [](const std::function<void(QPainter&, QRectF, QColor)>& mark, bool close) {
-        return Strip(20, 18, 3, [&](QPainter& p, QRect r, int s) {
-            WoodFill(p, r, true, 31);
-            const QColor face = s == 0 ? Wood.lighter(115)
-                                       : close ? QColor(0xC2, 0x4A, 0x32) : Green;
-            RoundPlate(p, QRectF(r).adjusted(1, 1, -1, -1), s == 2 ? face.darker(120) : face,
-                       WoodDark, 4);
-            mark(p, QRectF(r).adjusted(6, 5, -6, -5), Cream);
-        }, Wood);
+        return Strip(
+            20, 18, 3,
+            [&](QPainter& p, QRect r, int s) {
+                WoodFill(p, r, true, 31);
+                const QColor face = s == 0  ? Wood.lighter(115)
+                                    : close ? QColor(0xC2, 0x4A, 0x32)
+                                            : Green;
+                RoundPlate(p, QRectF(r).adjusted(1, 1, -1, -1), s == 2 ? face.darker(120) : face,
+                           WoodDark, 4);
+                mark(p, QRectF(r).adjusted(6, 5, -6, -5), Cream);
+            },
+            Wood);
     };
-    Save(caption([](QPainter& p, QRectF r, QColor c) {
-             p.setPen(QPen(c, 2));
-             p.drawLine(r.topLeft(), r.bottomRight());
-             p.drawLine(r.topRight(), r.bottomLeft());
-         }, true),
+    Save(caption(
+             [](QPainter& p, QRectF r, QColor c) {
+                 p.setPen(QPen(c, 2));
+                 p.drawLine(r.topLeft(), r.bottomRight());
+                 p.drawLine(r.topRight(), r.bottomLeft());
+             },
+             true),
          QStringLiteral("close.bmp"));
-    Save(caption([](QPainter& p, QRectF r, QColor c) {
-             p.setPen(QPen(c, 1.5));
-             p.setBrush(Qt::NoBrush);
-             p.drawRect(r);
-             p.drawLine(r.topLeft() + QPointF(0, 1), r.topRight() + QPointF(0, 1));
-         }, false),
+    Save(caption(
+             [](QPainter& p, QRectF r, QColor c) {
+                 p.setPen(QPen(c, 1.5));
+                 p.setBrush(Qt::NoBrush);
+                 p.drawRect(r);
+                 p.drawLine(r.topLeft() + QPointF(0, 1), r.topRight() + QPointF(0, 1));
+             },
+             false),
          QStringLiteral("max.bmp"));
-    Save(caption([](QPainter& p, QRectF r, QColor c) {
-             p.setPen(QPen(c, 2));
-             p.drawLine(r.bottomLeft(), r.bottomRight());
-         }, false),
+    Save(caption(
+             [](QPainter& p, QRectF r, QColor c) {
+                 p.setPen(QPen(c, 2));
+                 p.drawLine(r.bottomLeft(), r.bottomRight());
+             },
+             false),
          QStringLiteral("min.bmp"));
-    Save(caption([](QPainter& p, QRectF r, QColor c) {
-             p.setPen(QPen(c, 1.3));
-             p.setBrush(Qt::NoBrush);
-             p.drawRect(r.adjusted(2, 0, 0, -2));
-             p.drawRect(r.adjusted(0, 2, -2, 0));
-         }, false),
+    Save(caption(
+             [](QPainter& p, QRectF r, QColor c) {
+                 p.setPen(QPen(c, 1.3));
+                 p.setBrush(Qt::NoBrush);
+                 p.drawRect(r.adjusted(2, 0, 0, -2));
+                 p.drawRect(r.adjusted(0, 2, -2, 0));
+             },
+             false),
          QStringLiteral("restore.bmp"));
 
     // MDI child buttons: minimise, restore, close; four states each.
@@ -336,10 +351,7 @@ void MakeButtons() {
 
 void MakeControls() {
     // Progress trough (horizontal, vertical) and its chunk.
-    Save(Strip(40, 16, 2,
-               [](QPainter& p, QRect r, int) {
-                   RoundPlate(p, r, CreamDark, Line, 3);
-               }),
+    Save(Strip(40, 16, 2, [](QPainter& p, QRect r, int) { RoundPlate(p, r, CreamDark, Line, 3); }),
          QStringLiteral("progress.bmp"));
     Save(Strip(12, 14, 1,
                [](QPainter& p, QRect r, int) {
@@ -381,14 +393,15 @@ void MakeControls() {
                    p.setClipping(false);
                }),
          QStringLiteral("tabs.bmp"));
-    Save(Strip(60, 22, 5,
-               [](QPainter& p, QRect r, int) {
-                   p.fillRect(r, Qt::white);
-                   p.setPen(Qt::NoPen);
-                   p.setBrush(Qt::black);
-                   p.drawRoundedRect(QRectF(r).adjusted(0, 0, 0, 8), 6, 6);
-               },
-               Qt::white),
+    Save(Strip(
+             60, 22, 5,
+             [](QPainter& p, QRect r, int) {
+                 p.fillRect(r, Qt::white);
+                 p.setPen(Qt::NoPen);
+                 p.setBrush(Qt::black);
+                 p.drawRoundedRect(QRectF(r).adjusted(0, 0, 0, 8), 6, 6);
+             },
+             Qt::white),
          QStringLiteral("tabmask.bmp"));
     Save(Strip(60, 60, 1,
                [](QPainter& p, QRect r, int) {
@@ -438,14 +451,15 @@ void MakeControls() {
                          s == 3 ? Grey : Ink);
                }),
          QStringLiteral("combobutton.bmp"));
-    Save(Strip(40, 21, 4,
-               [](QPainter& p, QRect r, int s) {
-                   p.fillRect(r, s == 3 ? Mix(Cream, Grey, 0.2) : QColor(Qt::white));
-                   p.setPen(StateEdge(s));
-                   p.setBrush(Qt::NoBrush);
-                   p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
-               },
-               Cream),
+    Save(Strip(
+             40, 21, 4,
+             [](QPainter& p, QRect r, int s) {
+                 p.fillRect(r, s == 3 ? Mix(Cream, Grey, 0.2) : QColor(Qt::white));
+                 p.setPen(StateEdge(s));
+                 p.setBrush(Qt::NoBrush);
+                 p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+             },
+             Cream),
          QStringLiteral("sunkedge.bmp"));
 
     // Extra glyphs: a spoon, a pot, a leaf, a star, a clock.
@@ -456,7 +470,8 @@ void MakeControls() {
                    p.setBrush(k == 2 ? GreenLight : k == 3 ? QColor(0xE8, 0xB8, 0x48) : CreamDark);
                    if (k == 0) {
                        p.drawEllipse(QRectF(c.left() + 2, c.top(), 6, 5));
-                       p.drawLine(QPointF(c.left() + 5, c.top() + 5), QPointF(c.left() + 5, c.bottom()));
+                       p.drawLine(QPointF(c.left() + 5, c.top() + 5),
+                                  QPointF(c.left() + 5, c.bottom()));
                    } else if (k == 1) {
                        p.drawRoundedRect(c.adjusted(0, 3, 0, 0), 2, 2);
                        p.drawLine(c.topLeft() + QPointF(-1, 3), c.topRight() + QPointF(1, 3));
@@ -532,8 +547,8 @@ void MakeControls() {
                        const int dir = f / 4;
                        const int s = f % 4;
                        RoundPlate(p, r, StateFace(s), StateEdge(s), 3);
-                       Arrow(p, QRectF(r).center() + (s == 2 ? QPointF(1, 1) : QPointF()), 3.5,
-                             dir, s == 3 ? Grey : Ink);
+                       Arrow(p, QRectF(r).center() + (s == 2 ? QPointF(1, 1) : QPointF()), 3.5, dir,
+                             s == 3 ? Grey : Ink);
                    } else if (f == 16) {
                        p.fillRect(r, CreamDark);
                        p.setPen(Line);
@@ -572,9 +587,11 @@ void MakeControls() {
             const QPointF c = QRectF(r).center();
             for (int k = -1; k <= 1; ++k) {
                 if (horz) {
-                    p.drawLine(QPointF(c.x() + 3 * k, c.y() - 3), QPointF(c.x() + 3 * k, c.y() + 3));
+                    p.drawLine(QPointF(c.x() + 3 * k, c.y() - 3),
+                               QPointF(c.x() + 3 * k, c.y() + 3));
                 } else {
-                    p.drawLine(QPointF(c.x() - 3, c.y() + 3 * k), QPointF(c.x() + 3, c.y() + 3 * k));
+                    p.drawLine(QPointF(c.x() - 3, c.y() + 3 * k),
+                               QPointF(c.x() + 3, c.y() + 3 * k));
                 }
             }
         });
@@ -610,7 +627,10 @@ void MakeControls() {
                 shape << b.topLeft() << b.topRight() << b.bottomRight() << b.bottomLeft();
             }
             p.setPen(QPen(StateEdge(s), 1));
-            p.setBrush(s == 1 ? GreenLight : s == 2 ? Green : s == 3 ? Mix(Cream, Grey, 0.4) : WoodLight);
+            p.setBrush(s == 1   ? GreenLight
+                       : s == 2 ? Green
+                       : s == 3 ? Mix(Cream, Grey, 0.4)
+                                : WoodLight);
             p.drawPolygon(shape);
         });
     };
@@ -623,17 +643,23 @@ void MakeControls() {
 
     // Spin buttons: two halves in four states; glyphs separately.
     auto spin = [](int w, int h, bool horz, bool glyphOnly) {
-        return Strip(w, h, 8, [=](QPainter& p, QRect r, int f) {
-            const int half = f / 4; // first arrow, second arrow
-            const int s = f % 4;
-            if (!glyphOnly) {
-                RoundPlate(p, r, StateFace(s), StateEdge(s), 2);
-            } else {
-                p.fillRect(r, Qt::white);
-            }
-            const int dir = horz ? (half == 0 ? 2 : 3) : (half == 0 ? 0 : 1);
-            Arrow(p, QRectF(r).center(), 3, dir, glyphOnly ? QColor(Qt::black) : s == 3 ? Grey : Ink);
-        }, glyphOnly ? QColor(Qt::white) : Cream);
+        return Strip(
+            w, h, 8,
+            [=](QPainter& p, QRect r, int f) {
+                const int half = f / 4; // first arrow, second arrow
+                const int s = f % 4;
+                if (!glyphOnly) {
+                    RoundPlate(p, r, StateFace(s), StateEdge(s), 2);
+                } else {
+                    p.fillRect(r, Qt::white);
+                }
+                const int dir = horz ? (half == 0 ? 2 : 3) : (half == 0 ? 0 : 1);
+                Arrow(p, QRectF(r).center(), 3, dir,
+                      glyphOnly ? QColor(Qt::black)
+                      : s == 3  ? Grey
+                                : Ink);
+            },
+            glyphOnly ? QColor(Qt::white) : Cream);
     };
     Save(spin(16, 16, true, false), QStringLiteral("spinhorz.bmp"));
     Save(spin(16, 16, true, true), QStringLiteral("spinhorzglyph.bmp"));
@@ -681,8 +707,8 @@ void MakeResources(const QString& dir) {
 void MakeContactSheet(const QStringList& dirs, const QString& out) {
     QList<QPair<QString, QImage>> images;
     for (const QString& d : dirs) {
-        for (const QFileInfo& fi : QDir(d).entryInfoList({QStringLiteral("*.bmp")}, QDir::Files,
-                                                         QDir::Name)) {
+        for (const QFileInfo& fi :
+             QDir(d).entryInfoList({QStringLiteral("*.bmp")}, QDir::Files, QDir::Name)) {
             images.append({fi.fileName(), QImage(fi.filePath())});
         }
     }

@@ -49,9 +49,9 @@ TSkinReader OpenContainer(const QString& path) {
     SetSkinMessageProc(previous);
     if (!ok) {
         message.replace(u'\r', u' ');
-        throw ESkinPackError(path + QStringLiteral(": ") +
-                             (message.isEmpty() ? QStringLiteral("not a usable skin container")
-                                                : message));
+        throw ESkinPackError(
+            path + QStringLiteral(": ") +
+            (message.isEmpty() ? QStringLiteral("not a usable skin container") : message));
     }
     return reader;
 }
@@ -75,8 +75,8 @@ void Pack(const QString& dirPath, const QString& out) {
         entries.push_back({fi.fileName(), ReadFile(fi.filePath())});
     }
     if (inis != 1) {
-        throw ESkinPackError(dirPath + QStringLiteral(": needs exactly one .ini file, found %1")
-                                           .arg(inis));
+        throw ESkinPackError(dirPath +
+                             QStringLiteral(": needs exactly one .ini file, found %1").arg(inis));
     }
     if (static_cast<int>(entries.size()) > TSkinReader::MaxEntries) {
         throw ESkinPackError(dirPath + QStringLiteral(": too many files"));
