@@ -33,8 +33,16 @@ using TStmt = std::unique_ptr<sqlite3_stmt, TStmtDeleter>;
 struct TResetGuard {
     sqlite3_stmt* S;
     ~TResetGuard() {
+        if (S) {
+            sqlite3_reset(S);
+            sqlite3_clear_bindings(S);
+        }
+    }
+    // Resets now and lets go: raising may re-read the query, which finalizes S.
+    void Release() {
         sqlite3_reset(S);
         sqlite3_clear_bindings(S);
+        S = nullptr;
     }
 };
 
@@ -441,6 +449,8 @@ struct TADOQuery::Impl {
     TADOQuery& Q;
     bool Active = false;
     QString Table; // quoted
+    QString TableName;
+    QString OpenedSql; // what a re-read runs, whatever SQL holds meanwhile
     std::vector<TColumn> Columns;
     QStringList ColumnNames;
     int SlotCount = 0;
@@ -448,7 +458,11 @@ struct TADOQuery::Impl {
     // The cache: row identities in row order and the short leading text columns,
     // stored in large UTF-16 chunks (no allocation per value).
     std::vector<qint64> RowIds;
-    std::vector<TSpan> Cells; // RowIds.size() * SlotCount
+    // Spans are kept in the order the rows were read (the texts' memory order), so a
+    // filter pass runs through memory sequentially.
+    std::vector<TSpan> Cells;       // load slot * SlotCount + column slot
+    std::vector<int32_t> PoolOrder; // load slot -> row
+    std::vector<int32_t> LoadOfRow; // row -> load slot
     std::vector<std::unique_ptr<char16_t[]>> Chunks;
     size_t ChunkUsed = ChunkChars;
 
@@ -470,6 +484,7 @@ struct TADOQuery::Impl {
         bool Valid = false;
     };
     std::vector<THash> Hashes;
+    // Kept for the query's life: a field reference stays valid across re-reads.
     std::vector<std::unique_ptr<TFieldImpl>> Fields;
 
     sqlite3* Db() const { return Q.FConnection->Handle(); }
@@ -497,7 +512,11 @@ struct TADOQuery::Impl {
         return RowAt(Cur);
     }
 
-    const TSpan& Cell(int32_t row, int slot) const { return Cells[size_t(row) * SlotCount + slot]; }
+    TSpan& CellAt(int32_t load, int slot) { return Cells[size_t(load) * SlotCount + slot]; }
+    const TSpan& CellAt(int32_t load, int slot) const {
+        return Cells[size_t(load) * SlotCount + slot];
+    }
+    const TSpan& Cell(int32_t row, int slot) const { return CellAt(LoadOfRow[size_t(row)], slot); }
     QStringView SpanText(const TSpan& s) const {
         if (s.Len == 0) {
             return QStringView(u"", 0); // may come before any chunk exists
@@ -575,8 +594,9 @@ struct TADOQuery::Impl {
     }
 
     void Clear();
-    void Open();
+    void Open(const QString& sql);
     void LoadRows();
+    QString EnsureCacheIndex();
     void ApplyFilter(const QString& text);
     void RebuildViewPos();
     QVariant StoredValue(int col);
@@ -616,11 +636,11 @@ class TFieldImpl : public TField {
 public:
     TFieldImpl(TADOQuery::Impl& impl, int col) : I(impl), Col(col) {}
 
-    QString FieldName() const override { return I.Columns[size_t(Col)].Name; }
+    QString FieldName() const override { return Column().Name; }
     QString AsString() const override { return ValueText(I.Value(Col)); }
     void SetAsString(const QString& value) override {
         I.RequireEdit();
-        if (I.Columns[size_t(Col)].Kind == TKind::Binary) {
+        if (Column().Kind == TKind::Binary) {
             I.Pending[Col] = value.toUtf8();
         } else {
             I.Pending[Col] = value;
@@ -629,6 +649,7 @@ public:
     bool IsNull() const override { return ValueIsNull(I.Value(Col)); }
     void Clear() override {
         I.RequireEdit();
+        Column();
         I.Pending[Col] = QVariant();
     }
     void SaveToStream(QIODevice& dest) const override {
@@ -663,7 +684,7 @@ public:
             }
             bytes.append(buffer, qsizetype(n));
         }
-        if (I.Columns[size_t(Col)].Kind == TKind::Binary) {
+        if (Column().Kind == TKind::Binary) {
             I.Pending[Col] = bytes;
         } else {
             I.Pending[Col] = QString::fromUtf8(bytes);
@@ -681,6 +702,15 @@ public:
     }
 
 private:
+    // A field kept from an earlier opening may outlive its column.
+    const TColumn& Column() const {
+        I.CheckActive();
+        if (size_t(Col) >= I.Columns.size()) {
+            Raise(QStringLiteral("The field no longer belongs to the query's record set."));
+        }
+        return I.Columns[size_t(Col)];
+    }
+
     TADOQuery::Impl& I;
     int Col;
 };
@@ -688,11 +718,15 @@ private:
 void TADOQuery::Impl::Clear() {
     Active = false;
     Table.clear();
+    TableName.clear();
+    OpenedSql.clear();
     Columns.clear();
     ColumnNames.clear();
     SlotCount = 0;
     RowIds = {};
     Cells = {};
+    PoolOrder = {};
+    LoadOfRow = {};
     Chunks.clear();
     ChunkUsed = ChunkChars;
     FilterOn = false;
@@ -706,15 +740,13 @@ void TADOQuery::Impl::Clear() {
     SizeStmts.clear();
     FetchStmts.clear();
     Hashes.clear();
-    Fields.clear();
 }
 
-void TADOQuery::Impl::Open() {
+void TADOQuery::Impl::Open(const QString& sql) {
     static const QRegularExpression selectAll(
         QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+(\"(?:[^\"]|\"\")+\"|\\[[^\\]]+\\]|`[^`]+`|"
                        "[^\\s;\"\\[`]+)\\s*;?\\s*$"),
         QRegularExpression::CaseInsensitiveOption);
-    const QString sql = Q.SQL.join(u'\n');
     const auto m = selectAll.match(sql);
     if (!m.hasMatch()) {
         Raise(sql.trimmed().isEmpty()
@@ -730,6 +762,8 @@ void TADOQuery::Impl::Open() {
         name = name.mid(1, name.size() - 2);
     }
     Table = QuoteIdent(name);
+    TableName = name;
+    OpenedSql = sql;
 
     TStmt probe;
     sqlite3_stmt* s = Prepare(QStringLiteral("select * from %1 limit 0").arg(Table), probe);
@@ -757,7 +791,9 @@ void TADOQuery::Impl::Open() {
     Hashes.resize(size_t(SlotCount));
     LoadRows();
     for (int i = 0; i < n; ++i) {
-        Fields.push_back(std::make_unique<TFieldImpl>(*this, i));
+        if (size_t(i) >= Fields.size()) {
+            Fields.push_back(std::make_unique<TFieldImpl>(*this, i));
+        }
     }
     Active = true;
     if (Q.FFiltered) {
@@ -766,12 +802,75 @@ void TADOQuery::Impl::Open() {
     Cur = 0;
 }
 
+// On our own books the cached columns get a covering index: reading it touches a
+// tenth of the pages a table scan would (rows carry long methods and pictures).
+QString TADOQuery::Impl::EnsureCacheIndex() {
+    sqlite3* db = Db();
+    const QString index = QuoteIdent(QStringLiteral("mycook_cache_") + TableName);
+    auto single = [&](const QString& sql) -> qint64 {
+        sqlite3_stmt* raw = nullptr;
+        const QByteArray utf8 = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &raw, nullptr) !=
+            SQLITE_OK) {
+            return -1;
+        }
+        TStmt g(raw);
+        return sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_int64(raw, 0) : -1;
+    };
+    if (single(QStringLiteral("pragma application_id")) != BookApplicationId) {
+        return QString();
+    }
+    QString literal = TableName;
+    literal.replace(u'\'', QStringLiteral("''"));
+    const qint64 present = single(QStringLiteral("select count(*) from sqlite_master where "
+                                                 "type='index' and name='mycook_cache_%1'")
+                                      .arg(literal));
+    if (present < 0) {
+        return QString();
+    }
+    if (present == 0) {
+        // Never inside the caller's transaction (a failure could end it); a read-only
+        // or busy book simply goes without.
+        if (!sqlite3_get_autocommit(db)) {
+            return QString();
+        }
+        QString cols;
+        for (const TColumn& c : Columns) {
+            if (c.Slot >= 0) {
+                cols += (cols.isEmpty() ? QString() : QStringLiteral(", ")) + c.Quoted;
+            }
+        }
+        const QByteArray sql = QStringLiteral("create index if not exists %1 on %2(%3)")
+                                   .arg(index, Table, cols)
+                                   .toUtf8();
+        if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            return QString();
+        }
+    }
+    return index;
+}
+
 void TADOQuery::Impl::LoadRows() {
     TStmt holder;
-    sqlite3_stmt* s = Prepare(
-        QStringLiteral("select rowid%1 from %2 order by rowid").arg(CachedColumnList(), Table),
-        holder);
+    sqlite3_stmt* s = nullptr;
+    const QString index = SlotCount > 0 ? EnsureCacheIndex() : QString();
+    if (!index.isEmpty()) {
+        const QByteArray sql = QStringLiteral("select rowid%1 from %2 indexed by %3")
+                                   .arg(CachedColumnList(), Table, index)
+                                   .toUtf8();
+        if (sqlite3_prepare_v2(Db(), sql.constData(), int(sql.size()), &s, nullptr) == SQLITE_OK) {
+            holder.reset(s);
+        } else {
+            s = nullptr;
+        }
+    }
+    if (!s) {
+        s = Prepare(
+            QStringLiteral("select rowid%1 from %2 order by rowid").arg(CachedColumnList(), Table),
+            holder);
+    }
     int rc;
+
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
         if (RowIds.size() >= size_t(INT32_MAX) - 1) {
             Raise(QStringLiteral("The table has too many rows."));
@@ -784,6 +883,25 @@ void TADOQuery::Impl::LoadRows() {
     if (rc != SQLITE_DONE) {
         EngineError();
     }
+    // Rows may come in index order; they are numbered in row order.
+    std::vector<int32_t> order(RowIds.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = int32_t(i);
+    }
+    if (!std::is_sorted(RowIds.begin(), RowIds.end())) {
+        std::sort(order.begin(), order.end(),
+                  [&](int32_t a, int32_t b) { return RowIds[size_t(a)] < RowIds[size_t(b)]; });
+        std::vector<qint64> ids(RowIds.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            ids[i] = RowIds[size_t(order[i])];
+        }
+        RowIds = std::move(ids);
+    }
+    LoadOfRow = order;
+    PoolOrder.assign(order.size(), 0);
+    for (size_t i = 0; i < order.size(); ++i) {
+        PoolOrder[size_t(order[i])] = int32_t(i);
+    }
 }
 
 namespace {
@@ -793,10 +911,11 @@ class TCacheRow : public TFilterRow {
 public:
     TCacheRow(TADOQuery::Impl& impl) : I(impl) {}
     int32_t Row = 0;
+    int32_t Load = -1; // the row's load slot when known
     bool Text(int col, QStringView& out, QString& scratch) const override {
         const int slot = I.Columns[size_t(col)].Slot;
         if (slot >= 0) {
-            const TSpan& s = I.Cell(Row, slot);
+            const TSpan& s = Load >= 0 ? I.CellAt(Load, slot) : I.Cell(Row, slot);
             if (s.Len == NullLen) {
                 return false;
             }
@@ -882,12 +1001,15 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
     }
     const int32_t rows = int32_t(RowIds.size());
     if (streamCols.isEmpty()) {
-        for (int32_t r = 0; r < rows; ++r) {
-            cacheRow.Row = r;
+        // Walk the texts in memory order, then put the matches in row order.
+        for (size_t load = 0; load < PoolOrder.size(); ++load) {
+            cacheRow.Row = PoolOrder[load];
+            cacheRow.Load = int32_t(load);
             if (expr->Matches(cacheRow)) {
-                view.push_back(r);
+                view.push_back(cacheRow.Row);
             }
         }
+        std::sort(view.begin(), view.end());
     } else {
         TStmt holder;
         sqlite3_stmt* s = Prepare(
@@ -942,6 +1064,7 @@ QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
                                  "user."));
         }
         if (rc != SQLITE_ROW) {
+            g.Release();
             EngineError();
         }
         if (sqlite3_column_int64(sizeStmt, 1) > MaxFieldBytes) {
@@ -963,6 +1086,7 @@ QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
         Raise(QStringLiteral("Row cannot be located. It may have been deleted by another user."));
     }
     if (rc != SQLITE_ROW) {
+        g.Release();
         EngineError();
     }
     switch (sqlite3_column_type(s, 0)) {
@@ -1017,6 +1141,9 @@ QVariant TADOQuery::Impl::StoredValue(int col) {
 
 QVariant TADOQuery::Impl::Value(int col) {
     CheckActive();
+    if (size_t(col) >= Columns.size()) {
+        Raise(QStringLiteral("The field no longer belongs to the query's record set."));
+    }
     if (Editing) {
         const auto it = Pending.find(col);
         if (it != Pending.end()) {
@@ -1111,7 +1238,7 @@ void TADOQuery::Impl::RefreshRowCells(int32_t row) {
         return;
     }
     for (int k = 0; k < SlotCount; ++k) {
-        TSpan& cell = Cells[size_t(row) * SlotCount + k];
+        TSpan& cell = CellAt(LoadOfRow[size_t(row)], k);
         const TSpan fresh = ReadCell(s, k + 1);
         const bool same =
             cell.Len == fresh.Len && (cell.Len >= UncachedLen || SpanText(cell) == SpanText(fresh));
@@ -1124,12 +1251,31 @@ void TADOQuery::Impl::RefreshRowCells(int32_t row) {
 
 void TADOQuery::Impl::InsertRow(qint64 rowId) {
     const auto at = std::upper_bound(RowIds.begin(), RowIds.end(), rowId);
+    if (at != RowIds.begin() && *(at - 1) == rowId) {
+        // Another program deleted the row we still showed and the engine reused its
+        // identity: the cached row becomes the new one.
+        const int32_t row = int32_t(at - RowIds.begin()) - 1;
+        RefreshRowCells(row);
+        if (FilterOn && ViewPos[size_t(row)] < 0) {
+            View.push_back(row);
+            RebuildViewPos();
+        }
+        Cur = FilterOn ? size_t(ViewPos[size_t(row)]) : size_t(row);
+        return;
+    }
     const int32_t row = int32_t(at - RowIds.begin());
     const bool atEnd = at == RowIds.end();
     RowIds.insert(at, rowId);
-    Cells.insert(Cells.begin() + ptrdiff_t(size_t(row) * SlotCount), size_t(SlotCount), TSpan{});
+    const int32_t load = int32_t(PoolOrder.size());
+    Cells.resize(Cells.size() + size_t(SlotCount));
+    LoadOfRow.insert(LoadOfRow.begin() + row, load);
     if (!atEnd) { // a reused lower row identity: shift everything that points past it
         for (int32_t& v : View) {
+            if (v >= row) {
+                ++v;
+            }
+        }
+        for (int32_t& v : PoolOrder) {
             if (v >= row) {
                 ++v;
             }
@@ -1138,6 +1284,7 @@ void TADOQuery::Impl::InsertRow(qint64 rowId) {
             h.Valid = false;
         }
     }
+    PoolOrder.push_back(row);
     RefreshRowCells(row);
     if (FilterOn) {
         // Stays visible until the filter is applied again, so the caller can find it.
@@ -1348,9 +1495,10 @@ void TADOQuery::Reload() {
     if (FImpl->Cur < FImpl->ViewSize()) {
         current = FImpl->RowIds[size_t(FImpl->RowAt(FImpl->Cur))];
     }
+    const QString sql = FImpl->OpenedSql;
     FImpl->Clear();
     try {
-        FImpl->Open();
+        FImpl->Open(sql);
     } catch (const Exception&) {
         FImpl->Clear(); // e.g. the table went away with the rollback
         return;
@@ -1383,7 +1531,7 @@ void TADOQuery::Open() {
     }
     FImpl->CheckConnection();
     try {
-        FImpl->Open();
+        FImpl->Open(SQL.join(u'\n'));
     } catch (...) {
         FImpl->Clear();
         throw;

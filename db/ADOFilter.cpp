@@ -168,6 +168,8 @@ TLikePattern::TLikePattern(QStringView pattern) {
     const size_t from = lead ? 1 : 0;
     const size_t to = trail ? n - 1 : n;
     FLiteral.assign(FPattern.begin() + ptrdiff_t(from), FPattern.begin() + ptrdiff_t(to));
+    FHasLetters = std::any_of(FLiteral.begin(), FLiteral.end(),
+                              [](char16_t c) { return c >= u'a' && c <= u'z'; });
     if (lead && trail) {
         FShape = TShape::Contains;
     } else if (lead) {
@@ -185,6 +187,9 @@ bool TLikePattern::Matches(QStringView text) const {
     const size_t m = FLiteral.size();
     switch (FShape) {
     case TShape::Contains:
+        if (!FHasLetters) { // nothing to fold: Qt's vectorised search
+            return text.indexOf(QStringView(FLiteral.data(), qsizetype(m))) >= 0;
+        }
         return ContainsFolded(text, FLiteral);
     case TShape::Prefix:
         return n >= m && EqualFolded(t, FLiteral.data(), m);

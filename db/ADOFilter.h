@@ -30,6 +30,7 @@ private:
     enum class TShape { General, Contains, Prefix, Suffix, Exact };
     TShape FShape = TShape::General;
     std::u16string FLiteral;   // folded literal of the simple shapes
+    bool FHasLetters = true;   // the literal holds ASCII letters, so case matters
     std::u16string FPattern;   // folded pattern for the general matcher
     std::vector<char> FIsWild; // per pattern unit: 0 literal, 1 any-one, 2 any-run
 };

@@ -8,7 +8,9 @@
 namespace {
 
 TSkinMessageProc& MessageProc() {
-    static TSkinMessageProc proc = [](const QString& text) { qWarning().noquote() << text; };
+    static TSkinMessageProc proc = [](const QString& text) {
+        qWarning().noquote() << text;
+    };
     return proc;
 }
 

@@ -55,8 +55,7 @@ public:
     // The unpacked layout holding entries in order (a zero information block).
     static QByteArray MakeImage(const std::vector<TSkinEntry>& entries, qint32 version = 70000);
     // MakeImage, packed: what Loadfromstream reads.
-    static QByteArray MakeContainer(const std::vector<TSkinEntry>& entries,
-                                    qint32 version = 70000);
+    static QByteArray MakeContainer(const std::vector<TSkinEntry>& entries, qint32 version = 70000);
 
     qint64 EntrySize(int index) const { return FSizes[index]; }
     TSkinHeader Header() const { return FHeader; }

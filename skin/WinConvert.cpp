@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -59,20 +60,20 @@ const TPositionCode& PositionCode() {
 
 // The adaptive Huffman tree shared by packer and unpacker.
 struct THuffTree {
-    quint16 Freq[T + 1];
-    qint16 Prnt[T + NChar];
-    qint16 Son[T];
+    unsigned Freq[T + 1];
+    int Prnt[T + NChar];
+    int Son[T];
 
     void Start() {
         for (int i = 0; i < NChar; ++i) {
             Freq[i] = 1;
-            Son[i] = static_cast<qint16>(i + T);
-            Prnt[i + T] = static_cast<qint16>(i);
+            Son[i] = (i + T);
+            Prnt[i + T] = (i);
         }
         for (int i = 0, j = NChar; j <= R; i += 2, ++j) {
-            Freq[j] = static_cast<quint16>(Freq[i] + Freq[i + 1]);
-            Son[j] = static_cast<qint16>(i);
-            Prnt[i] = Prnt[i + 1] = static_cast<qint16>(j);
+            Freq[j] = (Freq[i] + Freq[i + 1]);
+            Son[j] = (i);
+            Prnt[i] = Prnt[i + 1] = (j);
         }
         Freq[T] = 0xFFFF;
         Prnt[R] = 0;
@@ -82,14 +83,14 @@ struct THuffTree {
         int j = 0;
         for (int i = 0; i < T; ++i) {
             if (Son[i] >= T) {
-                Freq[j] = static_cast<quint16>((Freq[i] + 1) / 2);
+                Freq[j] = ((Freq[i] + 1) / 2);
                 Son[j] = Son[i];
                 ++j;
             }
         }
         for (int i = 0, j2 = NChar; j2 < T; i += 2, ++j2) {
             unsigned f = Freq[i] + Freq[i + 1];
-            Freq[j2] = static_cast<quint16>(f);
+            Freq[j2] = (f);
             int k = j2 - 1;
             while (f < Freq[k]) {
                 --k;
@@ -97,16 +98,16 @@ struct THuffTree {
             ++k;
             const size_t moved = static_cast<size_t>(j2 - k);
             std::memmove(&Freq[k + 1], &Freq[k], moved * sizeof(Freq[0]));
-            Freq[k] = static_cast<quint16>(f);
+            Freq[k] = (f);
             std::memmove(&Son[k + 1], &Son[k], moved * sizeof(Son[0]));
-            Son[k] = static_cast<qint16>(i);
+            Son[k] = (i);
         }
         for (int i = 0; i < T; ++i) {
             int k = Son[i];
             if (k >= T) {
-                Prnt[k] = static_cast<qint16>(i);
+                Prnt[k] = (i);
             } else {
-                Prnt[k] = Prnt[k + 1] = static_cast<qint16>(i);
+                Prnt[k] = Prnt[k + 1] = (i);
             }
         }
     }
@@ -124,19 +125,19 @@ struct THuffTree {
                 }
                 --l;
                 Freq[c] = Freq[l];
-                Freq[l] = static_cast<quint16>(k);
+                Freq[l] = (k);
                 int i = Son[c];
-                Prnt[i] = static_cast<qint16>(l);
+                Prnt[i] = (l);
                 if (i < T) {
-                    Prnt[i + 1] = static_cast<qint16>(l);
+                    Prnt[i + 1] = (l);
                 }
                 int j = Son[l];
-                Son[l] = static_cast<qint16>(i);
-                Prnt[j] = static_cast<qint16>(c);
+                Son[l] = (i);
+                Prnt[j] = (c);
                 if (j < T) {
-                    Prnt[j + 1] = static_cast<qint16>(c);
+                    Prnt[j + 1] = (c);
                 }
-                Son[c] = static_cast<qint16>(j);
+                Son[c] = (j);
                 c = l;
             }
             c = Prnt[c];
@@ -157,9 +158,7 @@ class TByteSource {
 public:
     TByteSource(const char* data, qint64 length)
         : FPos(reinterpret_cast<const uchar*>(data)), FEnd(FPos + length) {}
-    explicit TByteSource(const TLZH::TGetBytesProc& get) : FGet(&get) {
-        FBlock.resize(BlockSize);
-    }
+    explicit TByteSource(const TLZH::TGetBytesProc& get) : FGet(&get) { FBlock.resize(BlockSize); }
 
     qint64 Available() const { return FEnd - FPos; }
     const uchar* Peek() const { return FPos; }
@@ -183,7 +182,7 @@ private:
             FDone = true;
             return -1;
         }
-        got = std::min(got, BlockSize);
+        got = std::min<qint64>(got, BlockSize);
         FPos = reinterpret_cast<const uchar*>(FBlock.data());
         FEnd = FPos + got;
         return *FPos++;
@@ -374,7 +373,8 @@ private:
 
 struct TEncoderTables {
     THuffTree Tree;
-    uchar Text[N + F - 1];
+    // Room past the ring for comparing eight bytes at a time.
+    uchar Text[N + F - 1 + 8];
     int LSon[N + 1];
     int RSon[N + 257];
     int Dad[N + 1];
@@ -396,7 +396,7 @@ public:
         int s = 0;
         int r = N - F;
         std::memset(FText, ' ', r);
-        std::memset(FText + r, 0, N + F - 1 - r);
+        std::memset(FText + r, 0, N + F - 1 + 8 - r);
         int len = 0;
         int c = 0;
         for (; len < F && (c = source.Next()) >= 0; ++len) {
@@ -468,14 +468,7 @@ private:
                     return;
                 }
             }
-            const uchar* other = &FText[p];
-            int i = 1;
-            cmp = 0;
-            for (; i < F; ++i) {
-                if ((cmp = key[i] - other[i]) != 0) {
-                    break;
-                }
-            }
+            const int i = CommonLength(key, &FText[p], cmp);
             if (i > Threshold) {
                 const int distance = ((r - p) & (N - 1)) - 1;
                 if (i > FMatchLength) {
@@ -500,6 +493,28 @@ private:
             FLSon[FDad[p]] = r;
         }
         FDad[p] = Nil;
+    }
+
+    // Length of the common run of key and other from byte 1 (at most F), and the
+    // sign of their first difference, compared eight bytes at a time.
+    static int CommonLength(const uchar* key, const uchar* other, int& cmp) {
+        for (int i = 1; i < F; i += 8) {
+            quint64 a;
+            quint64 b;
+            std::memcpy(&a, key + i, 8);
+            std::memcpy(&b, other + i, 8);
+            const quint64 diff = qFromLittleEndian(a ^ b);
+            if (diff != 0) {
+                const int at = i + (std::countr_zero(diff) >> 3);
+                if (at >= F) {
+                    break;
+                }
+                cmp = key[at] - other[at];
+                return at;
+            }
+        }
+        cmp = 0;
+        return F;
     }
 
     void DeleteNode(int p) {
@@ -617,7 +632,9 @@ QByteArray TLZH::PackStream(const QByteArray& data) {
     QByteArray result;
     result.reserve(data.size() / 4 + 64);
     TByteSource source(data.constData(), data.size());
-    TPutBytesProc put = [&result](const char* d, qint64 n) { result.append(d, n); };
+    TPutBytesProc put = [&result](const char* d, qint64 n) {
+        result.append(d, n);
+    };
     TByteSink sink(put);
     Encode(source, sink);
     return result;
@@ -640,7 +657,9 @@ QByteArray TLZH::UnpackStream(const char* data, qint64 length, qint64 size) {
     }
     result.reserve(size);
     TByteSource source(data, length);
-    TPutBytesProc put = [&result](const char* d, qint64 n) { result.append(d, n); };
+    TPutBytesProc put = [&result](const char* d, qint64 n) {
+        result.append(d, n);
+    };
     Decode(size, source, put);
     return result;
 }
@@ -650,8 +669,8 @@ QByteArray TLZH::UnpackContainer(const QByteArray& container, qint64 limit) {
         throw ElzhException(TruncatedText);
     }
     const auto* p = reinterpret_cast<const uchar*>(container.constData());
-    const quint32 raw = quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 |
-                        quint32(p[3]) << 24;
+    const quint32 raw =
+        quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
     const qint64 size = static_cast<qint32>(raw);
     if (size > limit) {
         throw ElzhException(TruncatedText);

@@ -39,8 +39,7 @@ public:
 
     // Whole-buffer helpers: a container (size word + stream) from bytes and back.
     static QByteArray PackContainer(const QByteArray& data);
-    static QByteArray UnpackContainer(const QByteArray& container,
-                                      qint64 limit = MaxUnpackedSize);
+    static QByteArray UnpackContainer(const QByteArray& container, qint64 limit = MaxUnpackedSize);
     // The bare bit stream of `data` (no size word).
     static QByteArray PackStream(const QByteArray& data);
     // Unpacks exactly `size` bytes from a bare bit stream held in memory.

@@ -43,71 +43,43 @@ QStringList TSkinData::DefaultSkin3rd() {
     static const TClassRow rows[] = {
         {"scrollbar",
          {"TCategoryButtons", "TVirtualStringTree", "TVirtualDrawTree", "TAdvPanelGroup",
-          "THTMLViewer", "TDBCtrlGrid", "TImageEnMView", "TImageEnView", "TAdvMemo",
-          "TDBAdvMemo"}},
+          "THTMLViewer", "TDBCtrlGrid", "TImageEnMView", "TImageEnView", "TAdvMemo", "TDBAdvMemo"}},
         {"pngspeedbutton", {"TPngSpeedbutton"}},
         {"pngbitbtn", {"TPngBitBtn"}},
         {"panel",
-         {"TTBXDockablePanel", "TControlBar", "TTBDock", "TTBToolbar", "TRzGroup",
-          "TLMDCalculator", "TLMDGROUPBOX", "TLMDSIMPLEPANEL", "TLMDDBCalendar", "TLMDButtonPanel",
+         {"TTBXDockablePanel", "TControlBar", "TTBDock", "TTBToolbar", "TRzGroup", "TLMDCalculator",
+          "TLMDGROUPBOX", "TLMDSIMPLEPANEL", "TLMDDBCalendar", "TLMDButtonPanel",
           "TLMDLMDCalculator", "TLMDHeaderPanel", "TLMDTechnicalLine", "TLMDLMDClock",
           "TLMDTrackbar"}},
-        {"combobox",
-         {"TComboboxex",
-          "TcxDBLookupComboBox",
-          "TcxDBComboBox",
-          "TcxDBDateEdit",
-          "TcxDBImageComboBox",
-          "TcxDBCalcEdit",
-          "TcxDBBlobEdit",
-          "TcxDBPopupEdit",
-          "TcxDBFontNameComboBox",
-          "TcxDBShellComboBox",
-          "TRxLookupEdit",
-          "TRxDBLookupCombo",
-          "TRzDateTimeEdit",
-          "TRzColorEdit",
-          "TRzDateTimePicker",
-          "TRzDBDateTimeEdit",
-          "TRzDbColorEdit",
-          "TRzDBDateTimePicker",
-          "TLMDListCombobox",
-          "TLMDCheckListCombobox",
-          "TLMDHeaderListCombobox",
-          "TLMDImageCombobox",
-          "TLMDColorCombobox",
-          "TLMDFontCombobox",
-          "TLMDFontSizeCombobox",
-          "TLMDFontSizeCombobox",
-          "TLMDPrinterCombobox",
-          "TLMDDriveCombobox",
-          "TLMDCalculatorComboBox",
-          "TLMDTrackBarComboBox",
-          "TLMDCalendarComboBox",
-          "TLMDTreeComboBox",
-          "TDBLookupCombobox",
-          "TWWDBCombobox",
-          "TWWDBLookupCombo",
-          "TWWDBCombobox",
-          "TWWKeyCombo",
-          "TWWTempKeyCombo",
-          "TWWDBDateTimePicker"}},
+        {"combobox", {"TComboboxex",          "TcxDBLookupComboBox",    "TcxDBComboBox",
+                      "TcxDBDateEdit",        "TcxDBImageComboBox",     "TcxDBCalcEdit",
+                      "TcxDBBlobEdit",        "TcxDBPopupEdit",         "TcxDBFontNameComboBox",
+                      "TcxDBShellComboBox",   "TRxLookupEdit",          "TRxDBLookupCombo",
+                      "TRzDateTimeEdit",      "TRzColorEdit",           "TRzDateTimePicker",
+                      "TRzDBDateTimeEdit",    "TRzDbColorEdit",         "TRzDBDateTimePicker",
+                      "TLMDListCombobox",     "TLMDCheckListCombobox",  "TLMDHeaderListCombobox",
+                      "TLMDImageCombobox",    "TLMDColorCombobox",      "TLMDFontCombobox",
+                      "TLMDFontSizeCombobox", "TLMDFontSizeCombobox",   "TLMDPrinterCombobox",
+                      "TLMDDriveCombobox",    "TLMDCalculatorComboBox", "TLMDTrackBarComboBox",
+                      "TLMDCalendarComboBox", "TLMDTreeComboBox",       "TDBLookupCombobox",
+                      "TWWDBCombobox",        "TWWDBLookupCombo",       "TWWDBCombobox",
+                      "TWWKeyCombo",          "TWWTempKeyCombo",        "TWWDBDateTimePicker"}},
         {"speedbutton", {"TRxSpeedButton", "TfrSpeedButton", "TfrTBButton"}},
         {"button", {"TRzButton"}},
         {"bitbtn", {"TRzBitbtn", "TLMDButton", "TcxButton"}},
         {"menubtn", {"TRzMenuButton"}},
         {"checkgroup", {"TRzCheckGroup", "TLMDCheckGroup", "TLMDDBCheckGroup"}},
         {"radiogroup",
-         {"TRzRadioGroup", "TRzDBRadioGroup", "TLMDRADIOGROUP", "TLMDDBRADIOGROUP",
-          "TWWRADIOGROUP", "TcxDBRadioGroup", "TcxRadioGroup"}},
+         {"TRzRadioGroup", "TRzDBRadioGroup", "TLMDRADIOGROUP", "TLMDDBRADIOGROUP", "TWWRADIOGROUP",
+          "TcxDBRadioGroup", "TcxRadioGroup"}},
         {"edit",
-         {"TRzButtonEdit",      "TLMDCalculatorEdit", "TLMDEDIT",           "TLMDMASKEDIT",
-          "TLMDBROWSEEDIT",     "TLMDEXTSPINEDIT",    "TLMDCALENDAREDIT",   "TLMDFILEOPENEDIT",
-          "TLMDFILESAVEEDIT",   "TLMDCOLOREDIT",      "TLMDDBEDIT",         "TLMDDBMASKEDIT",
-          "TLMDDBEXTSPINEDIT",  "TLMDDBSPINEDIT",     "TLMDDBEDITDBLookup", "TLMDEDITDBLookup",
-          "TWWDBEDIT",          "TOVCPICTUREFIELD",   "TOVCDBPICTUREFIELD", "TOVCSLIDEREDIT",
-          "TOVCDBSLIDEREDIT",   "TOVCSIMPLEFIELD",    "TOVCDBSIMPLEFIELD",  "TO32DBFLEXEDIT",
-          "TOVCNUMERICFIELD",   "TOVCDBNUMERICFIELD"}},
+         {"TRzButtonEdit",     "TLMDCalculatorEdit", "TLMDEDIT",           "TLMDMASKEDIT",
+          "TLMDBROWSEEDIT",    "TLMDEXTSPINEDIT",    "TLMDCALENDAREDIT",   "TLMDFILEOPENEDIT",
+          "TLMDFILESAVEEDIT",  "TLMDCOLOREDIT",      "TLMDDBEDIT",         "TLMDDBMASKEDIT",
+          "TLMDDBEXTSPINEDIT", "TLMDDBSPINEDIT",     "TLMDDBEDITDBLookup", "TLMDEDITDBLookup",
+          "TWWDBEDIT",         "TOVCPICTUREFIELD",   "TOVCDBPICTUREFIELD", "TOVCSLIDEREDIT",
+          "TOVCDBSLIDEREDIT",  "TOVCSIMPLEFIELD",    "TOVCDBSIMPLEFIELD",  "TO32DBFLEXEDIT",
+          "TOVCNUMERICFIELD",  "TOVCDBNUMERICFIELD"}},
         {"radiobutton", {"TRzDBRadioButton", "TLMDRadiobutton"}},
         {"groupbox", {"TLMDGroupBox", "TcxGroupbox"}},
         {"checkbox", {"TDBCheckboxEh", "TDBCheckboxEh", "TLMDCHECKBOX", "TLMDDBCHECKBOX"}},
@@ -161,11 +133,12 @@ void TSkinData::ResetSkin() {
         p->reset();
     }
     boxlabel.reset();
-    for (auto* p : {&Comboxborder, &ExtraImages, &comboxarrow, &Box, &Toolbar, &Toolbarbtn,
-                    &progress, &progresschunk, &StatusBar, &TabSheet, &Header, &Menubar,
-                    &MenuItem, &MenuitemBG, &SArrow, &HBar, &VBar, &HSlider, &VSlider,
-                    &TrackHorz, &TrackVert, &TrackBar, &TrackBarVert, &TrackLeft, &Trackright,
-                    &Tracktop, &Trackbottom, &MinCaption}) {
+    for (auto* p :
+         {&Comboxborder, &ExtraImages,   &comboxarrow, &Box,       &Toolbar,      &Toolbarbtn,
+          &progress,     &progresschunk, &StatusBar,   &TabSheet,  &Header,       &Menubar,
+          &MenuItem,     &MenuitemBG,    &SArrow,      &HBar,      &VBar,         &HSlider,
+          &VSlider,      &TrackHorz,     &TrackVert,   &TrackBar,  &TrackBarVert, &TrackLeft,
+          &Trackright,   &Tracktop,      &Trackbottom, &MinCaption}) {
         p->reset();
     }
     Colors.fill(clBtnFace);
@@ -248,7 +221,7 @@ bool TSkinData::ReadSkinStream(QIODevice& stream) {
     }
     try {
         return BuildSkin();
-    } catch (const Exception&) {
+    } catch (const std::exception&) {
         // A stored skin that cannot be built leaves the window unskinned.
         ResetSkin();
         return false;
@@ -548,9 +521,9 @@ void TSkinData::ReadTitle() {
         const int r = ReadInt(Personality, key + u'R', -1);
         const int g = ReadInt(Personality, key + u'G', -1);
         const int b = ReadInt(Personality, key + u'B', -1);
-        return r >= 0 && g >= 0 && b >= 0 ? RGBColor(std::min(r, 255), std::min(g, 255),
-                                                     std::min(b, 255))
-                                          : clNotGiven;
+        return r >= 0 && g >= 0 && b >= 0
+                   ? RGBColor(std::min(r, 255), std::min(g, 255), std::min(b, 255))
+                   : clNotGiven;
     };
     t.activetext = rgbKey(QStringLiteral("ActiveText"));
     t.inactivetext = rgbKey(QStringLiteral("InActiveText"));
@@ -727,10 +700,10 @@ void TSkinData::FixFrames() {
         set(*e, 5);
     }
     // Zero or negative counts would divide the strip by nothing when painting.
-    set(HSlider, std::max(1, ReadInt(QStringLiteral("HorzScrollThumb"),
-                                     QStringLiteral("FrameCount"), 3)));
-    set(VSlider, std::max(1, ReadInt(QStringLiteral("VertScrollThumb"),
-                                     QStringLiteral("FrameCount"), 3)));
+    set(HSlider,
+        std::max(1, ReadInt(QStringLiteral("HorzScrollThumb"), QStringLiteral("FrameCount"), 3)));
+    set(VSlider,
+        std::max(1, ReadInt(QStringLiteral("VertScrollThumb"), QStringLiteral("FrameCount"), 3)));
 }
 
 namespace {

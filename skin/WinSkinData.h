@@ -106,8 +106,8 @@ enum TBorderSide { bsLeft, bsRight, bsTop, bsBottom };
 class TSkinData {
 public:
     static constexpr int ColorCount = 20;
-    static constexpr TSkinControls DefaultSkinControls = TSkinControls::FromBits(
-        ((1u << 22) - 1) & ~(1u << xcMenuItem) & ~(1u << xcFastReport));
+    static constexpr TSkinControls DefaultSkinControls =
+        TSkinControls::FromBits(((1u << 22) - 1) & ~(1u << xcMenuItem) & ~(1u << xcFastReport));
     static constexpr TSkinOptions DefaultOptions{xoPreview, xoToolbarBK, xoCaptionButtonHint};
 
     TSkinData();

@@ -10,7 +10,7 @@ QColor PaletteColor(int index) {
     switch (index) {
     case 0: // scroll bar
         return palette.color(QPalette::Midlight);
-    case 2: // active caption
+    case 2:  // active caption
     case 13: // highlight
     case 27:
     case 29:
@@ -23,10 +23,10 @@ QColor PaletteColor(int index) {
         return palette.color(QPalette::WindowText);
     case 5: // window
         return palette.color(QPalette::Base);
-    case 6: // window frame
+    case 6:  // window frame
     case 21: // 3-D dark shadow
         return palette.color(QPalette::Shadow);
-    case 9: // caption text
+    case 9:  // caption text
     case 14: // highlight text
         return palette.color(QPalette::Active, QPalette::HighlightedText);
     case 12: // application workspace

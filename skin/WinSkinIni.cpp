@@ -238,9 +238,8 @@ bool TQuickIni::ReadBool(const QString& section, const QString& key, bool def) c
 
 void TQuickIni::ReadSection(const QString& section, QStringList* strings) const {
     if (!strings) {
-        throw EAssertionFailed(
-            AssertionText(QStringLiteral("The parameter Strings is unassigned!"),
-                          QStringLiteral("WinSkinIni"), __LINE__));
+        throw EAssertionFailed(AssertionText(QStringLiteral("The parameter Strings is unassigned!"),
+                                             QStringLiteral("WinSkinIni"), __LINE__));
     }
     strings->clear();
     const int s = FindSection(section);
@@ -256,9 +255,8 @@ void TQuickIni::ReadSection(const QString& section, QStringList* strings) const 
 
 void TQuickIni::ReadSections(QStringList* strings) const {
     if (!strings) {
-        throw EAssertionFailed(
-            AssertionText(QStringLiteral("The parameter Strings is unassigned!"),
-                          QStringLiteral("WinSkinIni"), __LINE__));
+        throw EAssertionFailed(AssertionText(QStringLiteral("The parameter Strings is unassigned!"),
+                                             QStringLiteral("WinSkinIni"), __LINE__));
     }
     strings->clear();
     for (const TSectionHeader& h : FSections) {

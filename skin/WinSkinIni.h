@@ -60,8 +60,8 @@ private:
         QString Line;
         int Index;
     };
-    int FindSection(const QString& section) const; // index into FSections or -1
-    int SectionEnd(int sectionIndex) const;        // line index after the section
+    int FindSection(const QString& section) const;                 // index into FSections or -1
+    int SectionEnd(int sectionIndex) const;                        // line index after the section
     int FindKey(const QString& section, const QString& key) const; // line index or -1
     static QString KeyOf(const QString& line);
     void Changed();

@@ -68,6 +68,8 @@ public:
     const char* ClassName() const override { return "TJPEGImage"; }
     int Width() const override; // from the header, without decoding
     int Height() const override;
+    // A file must at least have a readable header, or its error is raised here.
+    void LoadFromFile(const QString& path) override;
     // Takes over the bytes; decoding waits until drawn or converted.
     void LoadFromStream(QIODevice& source) override;
     void SaveToStream(QIODevice& dest) const override; // the bytes unchanged
@@ -84,6 +86,7 @@ private:
     QByteArray FData;
     int FWidth = 0;
     int FHeight = 0;
+    int FHeaderError = 0;
     mutable QImage FDecoded;
 };
 

@@ -37,11 +37,19 @@ void TJPEGImage::SetData(QByteArray bytes) {
     FData = std::move(bytes);
     FDecoded = QImage();
     // A broken header is not an error yet; it shows when the picture is decoded.
-    if (MycookJpegReadSize(reinterpret_cast<const unsigned char*>(FData.constData()),
-                           static_cast<size_t>(FData.size()), &FWidth, &FHeight) != 0) {
+    FHeaderError =
+        MycookJpegReadSize(reinterpret_cast<const unsigned char*>(FData.constData()),
+                           static_cast<size_t>(FData.size()), &FWidth, &FHeight);
+    if (FHeaderError != 0) {
         FWidth = 0;
         FHeight = 0;
     }
+}
+
+void TJPEGImage::LoadFromFile(const QString& path) {
+    TGraphic::LoadFromFile(path);
+    if (FHeaderError != 0)
+        throw JpegError(FHeaderError);
 }
 
 int TJPEGImage::Width() const {

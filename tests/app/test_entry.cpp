@@ -80,11 +80,23 @@ TEST_F(EntryTest, BadFilesReportTheirErrorAndKeepTheEarlierPicture) {
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.close();
 
+    QFile badJpeg(Dir.filePath(QStringLiteral("bad.JPG")));
+    ASSERT_TRUE(badJpeg.open(QIODevice::WriteOnly));
+    badJpeg.write("\xFF\xD8\xFF\xE0 not really");
+    badJpeg.close();
+    QFile emptyJpeg(Dir.filePath(QStringLiteral("empty.jpeg")));
+    ASSERT_TRUE(emptyJpeg.open(QIODevice::WriteOnly));
+    emptyJpeg.close();
+
     PickFile(junk.fileName());
     PickFile(text.fileName());
     PickFile(Dir.filePath(QStringLiteral("missing.jpg")));
+    PickFile(badJpeg.fileName());
+    PickFile(emptyJpeg.fileName());
     const std::vector<QString> errors = Errors();
-    ASSERT_EQ(errors.size(), 3u);
+    ASSERT_EQ(errors.size(), 5u);
+    EXPECT_TRUE(errors[3].startsWith(QStringLiteral("JPEG error #"))) << errors[3].toStdString();
+    EXPECT_TRUE(errors[4].startsWith(QStringLiteral("JPEG error #"))) << errors[4].toStdString();
     EXPECT_EQ(errors[0], QStringLiteral("Bitmap image is not valid"));
     EXPECT_EQ(errors[1], QStringLiteral("Unknown picture file extension (.txt)"));
     EXPECT_TRUE(errors[2].startsWith(QStringLiteral("Cannot open file \"") +

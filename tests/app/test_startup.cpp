@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "WinSkinData.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -128,5 +129,13 @@ TEST_F(StartupTest, ForeignFileIsLeftAloneAndTheFirstActionReportsIt) {
     EXPECT_EQ(Ui().PageControl1->currentIndex(), 2);
     ASSERT_TRUE(foreign.open(QIODevice::ReadOnly));
     EXPECT_EQ(foreign.readAll(), QByteArray("some other program's data"));
+}
+} // namespace
+
+namespace {
+TEST_F(StartupTest, SkinIsBuiltWhileTheWindowIsRead) {
+    Open();
+    EXPECT_FALSE(Form->SkinData1().Empty);
+    EXPECT_EQ(Form->SkinData1().MissingElements(), QStringList());
 }
 } // namespace

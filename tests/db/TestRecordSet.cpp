@@ -16,7 +16,10 @@ TEST_F(TRecordSetTest, OpenCloseAndStatementsThatCannotBeOpened) {
     EXPECT_TRUE(FQuery.Active());
     FQuery.Open(); // already open: nothing happens
     EXPECT_TRUE(FQuery.Active());
+    TField& name = FQuery.FieldByName(Name);
     FQuery.Close();
+    EXPECT_THROW(name.FieldName(), EDatabaseError);
+    EXPECT_THROW(name.AsString(), EDatabaseError);
     EXPECT_FALSE(FQuery.Active());
     EXPECT_TRUE(FQuery.Eof());
     EXPECT_THROW(FQuery.RecordCount(), EDatabaseError);
@@ -57,7 +60,11 @@ TEST_F(TRecordSetTest, OpensOtherTablesGenerally) {
         QStringList{QStringLiteral("create table other(n integer, t text, \"odd \"\"name\" text)"),
                     QStringLiteral("; insert into other values(5, 'five', 'q')")};
     FQuery.ExecSQL();
+    EXPECT_TRUE(FQuery.Active()); // still on its own statement
     FQuery.SQL = QStringList{QStringLiteral("select * from other")};
+    FQuery.Open(); // no effect while open
+    EXPECT_EQ(FQuery.FieldByName(Name).FieldName(), Name);
+    FQuery.Close();
     FQuery.Open();
     ASSERT_EQ(FQuery.RecordCount(), 1);
     EXPECT_EQ(FQuery.FieldByName(QStringLiteral("N")).AsString(), QStringLiteral("5"));
@@ -400,6 +407,62 @@ TEST_F(TRecordSetTest, ExecSqlChangesShowInTheOpenQuery) {
     EXPECT_THROW(other.ExecSQL(), EDatabaseError);
     other.SQL.clear();
     EXPECT_THROW(other.ExecSQL(), EDatabaseError);
+}
+
+} // namespace
+
+namespace {
+
+// Another program deletes rows this query still shows; the engine then reuses row
+// identities inside or at the end of the cached range.
+class TStaleCacheTest : public TBookTest {
+protected:
+    void DeleteElsewhere(const char* sql) {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(FPath.toUtf8().constData(), &other), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(other, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(other);
+    }
+};
+
+TEST_F(TStaleCacheTest, ReusedIdentityInsideTheCachedRange) {
+    for (const char* n : {"a1", "b2", "a3", "b4", "a5"}) {
+        Add(QString::fromUtf8(n));
+    }
+    // Our own delete: the query re-reads (its statement, though SQL now holds another).
+    FQuery.SQL = QStringList{QStringLiteral("delete from mycook where rowid in (3, 4)")};
+    TADOQuery exec(&FConnection);
+    exec.SQL = FQuery.SQL;
+    exec.ExecSQL();
+    ASSERT_TRUE(FQuery.Active());
+    EXPECT_EQ(Names(), (QStringList{"a1", "b2", "a5"}));
+    DeleteElsewhere("delete from mycook where rowid = 5"); // unseen: a5 stays listed
+    FQuery.SetFilter(QStringLiteral("菜名 like 'a*'"));
+    FQuery.SetFiltered(true);
+    ASSERT_EQ(Names(), (QStringList{"a1", "a5"}));
+    Add(QStringLiteral("a-new")); // takes identity 3, between 2 and 5
+    EXPECT_EQ(FQuery.FieldByName(Name).AsString(), QStringLiteral("a-new"));
+    EXPECT_EQ(Names(), (QStringList{"a1", "a5", "a-new"}));
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("a-new")));
+    EXPECT_EQ(FQuery.RecNo(), 3);
+    FQuery.SetFilter(FQuery.Filter()); // applied again: row order
+    EXPECT_EQ(Names(), (QStringList{"a1", "a-new", "a5"}));
+    FQuery.SetFiltered(false);
+    EXPECT_EQ(Names(), (QStringList{"a1", "b2", "a-new", "a5"}));
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("b2")));
+    EXPECT_EQ(FQuery.RecNo(), 2);
+}
+
+TEST_F(TStaleCacheTest, ReusedIdentityOfTheLastRow) {
+    Add(QStringLiteral("x"));
+    Add(QStringLiteral("gone"));
+    DeleteElsewhere("delete from mycook where rowid = 2");
+    Add(QStringLiteral("y")); // identity 2 again: replaces the stale row
+    EXPECT_EQ(FQuery.RecordCount(), 2);
+    EXPECT_EQ(Names(), (QStringList{"x", "y"}));
+    EXPECT_FALSE(FQuery.Locate(Name, QStringLiteral("gone")));
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("y")));
+    EXPECT_EQ(FQuery.RecNo(), 2);
 }
 
 } // namespace

@@ -27,7 +27,9 @@ inline qint64 FloatBits(float f) {
     return bits;
 }
 
-inline qint64 ColorRef(QColor c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+inline qint64 ColorRef(QColor c) {
+    return c.red() | (c.green() << 8) | (c.blue() << 16);
+}
 
 // A BITMAPINFOHEADER, colour table and bits; rows are given bottom row first
 // unless the height is negative.
@@ -126,7 +128,8 @@ public:
         return Rec(0x0F43, {0x0020, 0x00CC, 0, sh, sw, sy, sx, h, w, y, x}, dib);
     }
 
-    QByteArray Bytes(bool placeable = false, QRect box = {}, int inch = 96, int objects = 16) const {
+    QByteArray Bytes(bool placeable = false, QRect box = {}, int inch = 96,
+                     int objects = 16) const {
         QByteArray out;
         if (placeable) {
             Put32(out, 0x9AC6CDD7);
@@ -204,8 +207,9 @@ public:
     TEmf& StretchDibits(int x, int y, int w, int h, int sx, int sy, int sw, int sh,
                         const QByteArray& dib, int headerSize) {
         const qint64 bits = dib.size() - headerSize;
-        return Rec(81, {0, 0, -1, -1, x, y, sx, sy, sw, sh, 80, headerSize, 80 + headerSize, bits,
-                        0, 0x00CC0020, w, h},
+        return Rec(81,
+                   {0, 0, -1, -1, x, y, sx, sy, sw, sh, 80, headerSize, 80 + headerSize, bits, 0,
+                    0x00CC0020, w, h},
                    dib);
     }
 

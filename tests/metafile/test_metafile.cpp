@@ -2,15 +2,19 @@
 
 #include "Graphics.h"
 #include "MetafileWriter.h"
+#include "metafile/GdiPlayer.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPainter>
-#include <gtest/gtest.h>
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <gtest/gtest.h>
 
 using namespace MetafileWriter;
 
@@ -34,11 +38,14 @@ std::unique_ptr<TMetafile> Load(const QByteArray& bytes) {
 }
 
 bool Near(QRgb a, QColor b, int tolerance = 24) {
-    return std::abs(qRed(a) - b.red()) <= tolerance && std::abs(qGreen(a) - b.green()) <= tolerance &&
+    return std::abs(qRed(a) - b.red()) <= tolerance &&
+           std::abs(qGreen(a) - b.green()) <= tolerance &&
            std::abs(qBlue(a) - b.blue()) <= tolerance;
 }
 
-QString Describe(QRgb c) { return QColor(c).name(); }
+QString Describe(QRgb c) {
+    return QColor(c).name();
+}
 
 int CountNonWhite(const QImage& image, QRect area) {
     int n = 0;
@@ -56,6 +63,20 @@ QRect EmfFrame(int px) {
     return QRect(0, 0, units, units);
 }
 
+// Test names from a case's own words.
+std::string NameOf(const char* text) {
+    std::string name;
+    for (const char* c = text; *c; ++c)
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    return name;
+}
+
+template <typename T> struct TCaseName {
+    std::string operator()(const ::testing::TestParamInfo<T>& info) const {
+        return NameOf(info.param.Name());
+    }
+};
+
 class MetafileTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureApp(); }
@@ -67,7 +88,11 @@ struct TSampleCase {
     const char* File;
     bool Enhanced;
     int Width, Height;
+    const char* Name() const { return File; }
 };
+void PrintTo(const TSampleCase& c, std::ostream* os) {
+    *os << c.File;
+}
 
 class SampleFileTest : public ::testing::TestWithParam<TSampleCase> {
 protected:
@@ -101,7 +126,7 @@ TEST_P(SampleFileTest, LoadsSizesDrawsAndKeepsBytes) {
         QPoint At;
         QColor Colour;
     } const probes[] = {
-        {{5, 5}, QColor(0xf4, 0xea, 0xd5)},   {{60, 145}, Qt::white},
+        {{5, 5}, QColor(0xf4, 0xea, 0xd5)},     {{60, 145}, Qt::white},
         {{186, 170}, QColor(0xc8, 0x45, 0x2c)}, {{136, 32}, QColor(0x3a, 0x8f, 0x3a)},
         {{156, 136}, QColor(0x7a, 0x3b, 0x1a)},
     };
@@ -127,16 +152,21 @@ TEST_P(SampleFileTest, LoadsSizesDrawsAndKeepsBytes) {
 
 INSTANTIATE_TEST_SUITE_P(Samples, SampleFileTest,
                          ::testing::Values(TSampleCase{"plate.wmf", false, 373, 273},
-                                           TSampleCase{"plate.emf", true, 373, 273}));
+                                           TSampleCase{"plate.emf", true, 373, 273}),
+                         TCaseName<TSampleCase>());
 
 // ---- mapping: where a filled rectangle lands ---------------------------------
 
 struct TMappingCase {
-    const char* Name;
+    const char* Label;
     std::function<QByteArray()> Build;
     QSize Size;
     QRect Expected; // pixels the red rectangle should cover
+    const char* Name() const { return Label; }
 };
+void PrintTo(const TMappingCase& c, std::ostream* os) {
+    *os << c.Label;
+}
 
 class MappingTest : public ::testing::TestWithParam<TMappingCase> {
 protected:
@@ -152,20 +182,24 @@ TEST_P(MappingTest, FilledRectangleLandsInPlace) {
     for (QPoint p : {inner.topLeft(), inner.bottomRight(), inner.center(), inner.topRight(),
                      inner.bottomLeft()})
         EXPECT_TRUE(Near(image.pixel(p), Qt::red))
-            << c.Name << ": inside at " << p.x() << "," << p.y() << " is "
+            << c.Label << ": inside at " << p.x() << "," << p.y() << " is "
             << Describe(image.pixel(p)).toStdString();
     const QRect outer = c.Expected.adjusted(-3, -3, 3, 3);
     for (QPoint p : {outer.topLeft(), outer.bottomRight(), outer.topRight(), outer.bottomLeft()})
         if (image.rect().contains(p)) {
             EXPECT_TRUE(Near(image.pixel(p), Qt::white))
-                << c.Name << ": outside at " << p.x() << "," << p.y() << " is "
+                << c.Label << ": outside at " << p.x() << "," << p.y() << " is "
                 << Describe(image.pixel(p)).toStdString();
         }
 }
 
-TWmf RedFill() { return std::move(TWmf().Pen(5, 0, Qt::black).Select(0).Brush(0, Qt::red).Select(1)); }
+TWmf RedFill() {
+    return std::move(TWmf().Pen(5, 0, Qt::black).Select(0).Brush(0, Qt::red).Select(1));
+}
 
-TEmf RedFillEmf() { return std::move(TEmf().Brush(1, 0, Qt::red).Select(1).Select(0x80000008)); }
+TEmf RedFillEmf() {
+    return std::move(TEmf().Brush(1, 0, Qt::red).Select(1).Select(0x80000008));
+}
 
 const TMappingCase MappingCases[] = {
     {"placeable 96 dpi",
@@ -204,7 +238,12 @@ const TMappingCase MappingCases[] = {
      {50, 20, 100, 60}},
     {"plain wmf with the y axis up",
      [] {
-         return RedFill().MapMode(8).WindowOrg(0, 100).WindowExt(100, -100).Rectangle(10, 10, 30, 40).Bytes();
+         return RedFill()
+             .MapMode(8)
+             .WindowOrg(0, 100)
+             .WindowExt(100, -100)
+             .Rectangle(10, 10, 30, 40)
+             .Bytes();
      },
      {100, 100},
      {10, 60, 20, 30}},
@@ -214,7 +253,11 @@ const TMappingCase MappingCases[] = {
      {0, 0, 60, 30}},
     {"isotropic keeps the aspect",
      [] {
-         return RedFill().MapMode(7).WindowExt(200, 100).Rectangle(0, 0, 100, 100).Bytes(true, QRect(0, 0, 100, 100), 96);
+         return RedFill()
+             .MapMode(7)
+             .WindowExt(200, 100)
+             .Rectangle(0, 0, 100, 100)
+             .Bytes(true, QRect(0, 0, 100, 100), 96);
      },
      {100, 100},
      {0, 0, 50, 50}},
@@ -230,7 +273,12 @@ const TMappingCase MappingCases[] = {
      {96, 96},
      {24, 48, 48, 48}},
     {"emf world transform",
-     [] { return RedFillEmf().WorldTransform(2, 0, 0, 2, 10, 20).Rectangle(5, 5, 25, 15).Bytes(EmfFrame(100)); },
+     [] {
+         return RedFillEmf()
+             .WorldTransform(2, 0, 0, 2, 10, 20)
+             .Rectangle(5, 5, 25, 15)
+             .Bytes(EmfFrame(100));
+     },
      {100, 100},
      {20, 30, 40, 20}},
     {"emf modify world transform multiplies on the left",
@@ -255,7 +303,8 @@ const TMappingCase MappingCases[] = {
      {0, 48, 48, 48}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Cases, MappingTest, ::testing::ValuesIn(MappingCases));
+INSTANTIATE_TEST_SUITE_P(Cases, MappingTest, ::testing::ValuesIn(MappingCases),
+                         TCaseName<TMappingCase>());
 
 // ---- primitives ----------------------------------------------------------------
 
@@ -290,7 +339,8 @@ TEST_F(MetafileTest, PenLineEllipseAndText) {
 
 TEST_F(MetafileTest, EmfUnicodeTextIsDrawn) {
     const QByteArray bytes =
-        TEmf().Rec(82, {1, -24, 0, 0, 0, 400, 0, 0}, QByteArray("A\0r\0i\0a\0l\0\0\0", 12))
+        TEmf()
+            .Rec(82, {1, -24, 0, 0, 0, 400, 0, 0}, QByteArray("A\0r\0i\0a\0l\0\0\0", 12))
             .Select(1)
             .Rec(18, {1})
             .TextOutW(10, 10, QStringLiteral("Soup 汤"))
@@ -303,7 +353,11 @@ TEST_F(MetafileTest, EmfUnicodeTextIsDrawn) {
 struct TFillRuleCase {
     int Mode;
     bool HoleFilled;
+    const char* Name() const { return Mode == 1 ? "Alternate" : "Winding"; }
 };
+void PrintTo(const TFillRuleCase& c, std::ostream* os) {
+    *os << c.Name();
+}
 
 class FillRuleTest : public ::testing::TestWithParam<TFillRuleCase> {
 protected:
@@ -332,14 +386,15 @@ TEST_P(FillRuleTest, NestedSquares) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FillRuleTest,
-                         ::testing::Values(TFillRuleCase{1, false}, TFillRuleCase{2, true}));
+                         ::testing::Values(TFillRuleCase{1, false}, TFillRuleCase{2, true}),
+                         TCaseName<TFillRuleCase>());
 
 TEST_F(MetafileTest, SaveDcRestoresPenBrushAndClip) {
     const QByteArray bytes = TWmf()
-                                 .Pen(5, 0, Qt::black)    // 0
-                                 .Brush(0, Qt::red)       // 1
-                                 .Brush(0, Qt::blue)      // 2
-                                 .Pen(0, 8, Qt::green)    // 3
+                                 .Pen(5, 0, Qt::black) // 0
+                                 .Brush(0, Qt::red)    // 1
+                                 .Brush(0, Qt::blue)   // 2
+                                 .Pen(0, 8, Qt::green) // 3
                                  .Select(0)
                                  .Select(1)
                                  .SaveDc()
@@ -409,16 +464,40 @@ TEST_F(MetafileTest, EmfStockObjectsAndHatchedBrush) {
     EXPECT_LT(blue, 40 * 90 / 2) << "a hatch, not a solid fill";
 }
 
+// Text bytes follow the font's character set; a missing codec would turn Chinese into noise.
+TEST(MetafileText, AnsiTextFollowsTheCharset) {
+    struct {
+        QByteArray Bytes;
+        int Charset;
+        QString Expected;
+    } const cases[] = {
+        {"Dish", 0, QStringLiteral("Dish")},
+        {"caf\xe9", 0, QStringLiteral("café")},
+        {"\xc4\xe3\xba\xc3", 134, QStringLiteral("你好")},
+        {"\xc4\xe3\xba\xc3", 1, QStringLiteral("你好")},
+        {"\xa4\xa4", 136, QStringLiteral("中")},
+        {"\xcf\xf0", 204, QStringLiteral("Пр")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Metafile::TGdiPlayer::DecodeAnsi(c.Bytes, c.Charset), c.Expected)
+            << c.Bytes.toHex().constData() << " in charset " << c.Charset;
+}
+
 // ---- bitmaps ---------------------------------------------------------------------
 
 // A 2 x 2 bitmap: bottom row red, green; top row blue, white, in each bit depth.
 struct TDibCase {
-    const char* Name;
+    const char* Label;
     int Bpp;
     QList<QRgb> Palette;
     QByteArray Bits;
     int Height = 2;
+    quint32 Compression = 0;
+    const char* Name() const { return Label; }
 };
+void PrintTo(const TDibCase& c, std::ostream* os) {
+    *os << c.Label;
+}
 
 QByteArray Row(std::initializer_list<int> bytes) {
     QByteArray row;
@@ -439,6 +518,8 @@ const TDibCase DibCases[] = {
     {"4-bit", 4, FourColours, Row({0x01}) + Row({0x23})},
     {"top-down 24-bit", 24, {}, Row({255, 0, 0, 255, 255, 255}) + Row({0, 0, 255, 0, 255, 0}), -2},
     {"16-bit", 16, {}, Row({0x00, 0x7C, 0xE0, 0x03}) + Row({0x1F, 0x00, 0xFF, 0x7F})},
+    {"8-bit run-length", 8, FourColours, Row({1, 0, 1, 1, 0, 0, 1, 2, 1, 3, 0, 0, 0, 1}), 2, 1},
+    {"4-bit run-length", 4, FourColours, Row({2, 0x01, 0, 0, 2, 0x23, 0, 0, 0, 1}), 2, 2},
 };
 
 class DibBlitTest : public ::testing::TestWithParam<TDibCase> {
@@ -454,22 +535,31 @@ protected:
 
 TEST_P(DibBlitTest, WmfStretchDib) {
     const TDibCase& c = GetParam();
-    const QByteArray dib = Dib(2, c.Height, c.Bpp, c.Palette, c.Bits);
+    const QByteArray dib = Dib(2, c.Height, c.Bpp, c.Palette, c.Bits, c.Compression);
     const QByteArray bytes =
         TWmf().StretchDib(0, 0, 40, 40, 0, 0, 2, 2, dib).Bytes(true, QRect(0, 0, 40, 40), 96);
-    ExpectQuadrants(Load(bytes)->ToImage(), c.Name);
+    ExpectQuadrants(Load(bytes)->ToImage(), c.Label);
 }
 
 TEST_P(DibBlitTest, EmfStretchDibits) {
     const TDibCase& c = GetParam();
-    const QByteArray dib = Dib(2, c.Height, c.Bpp, c.Palette, c.Bits);
-    const QByteArray bytes = TEmf()
-                                 .StretchDibits(0, 0, 40, 40, 0, 0, 2, 2, dib, 40 + 4 * int(c.Palette.size()))
-                                 .Bytes(EmfFrame(40));
-    ExpectQuadrants(Load(bytes)->ToImage(), c.Name);
+    const QByteArray dib = Dib(2, c.Height, c.Bpp, c.Palette, c.Bits, c.Compression);
+    const QByteArray bytes =
+        TEmf()
+            .StretchDibits(0, 0, 40, 40, 0, 0, 2, 2, dib, 40 + 4 * int(c.Palette.size()))
+            .Bytes(EmfFrame(40));
+    ExpectQuadrants(Load(bytes)->ToImage(), c.Label);
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, DibBlitTest, ::testing::ValuesIn(DibCases));
+INSTANTIATE_TEST_SUITE_P(Depths, DibBlitTest, ::testing::ValuesIn(DibCases), TCaseName<TDibCase>());
+
+// A run-length bitmap cannot claim more pixels than its runs could fill.
+TEST_F(MetafileTest, RunLengthClaimBeyondItsDataIsNotDrawn) {
+    const QByteArray dib = Dib(5000, 5000, 8, FourColours, Row({255, 0, 0, 1}), 1);
+    const QByteArray bytes =
+        TWmf().StretchDib(0, 0, 40, 40, 0, 0, 5000, 5000, dib).Bytes(true, QRect(0, 0, 40, 40), 96);
+    EXPECT_EQ(CountNonWhite(Load(bytes)->ToImage(), QRect(0, 0, 40, 40)), 0);
+}
 
 TEST_F(MetafileTest, DibSourceRectangleAndMirroring) {
     const QByteArray dib = Dib(2, 2, 24, {}, DibCases[0].Bits);
@@ -507,33 +597,71 @@ TEST_F(MetafileTest, FailedLoadKeepsThePreviousPicture) {
     EXPECT_FALSE(m->Enhanced());
 }
 
-// A device that claims a huge size: it must be refused without being read.
+// A device of endless zeros: one that tells its huge size must be refused unread,
+// a sequential one soon after the limit, without a buffer of the limit reserved up front.
 class THugeDevice : public QIODevice {
 public:
+    explicit THugeDevice(bool sequential) : FSequential(sequential) {}
     qint64 BytesRead = 0;
-    qint64 size() const override { return qint64(1) << 40; }
-    bool isSequential() const override { return false; }
+    qint64 LargestRead = 0;
+    qint64 size() const override { return FSequential ? 0 : qint64(1) << 40; }
+    bool isSequential() const override { return FSequential; }
 
 protected:
     qint64 readData(char* data, qint64 max) override {
         std::memset(data, 0, size_t(max));
         BytesRead += max;
+        LargestRead = std::max(LargestRead, max);
         return max;
     }
     qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    bool FSequential;
 };
 
-TEST_F(MetafileTest, OversizedStreamIsRefusedUnread) {
-    THugeDevice device;
-    device.open(QIODevice::ReadOnly);
-    TMetafile m;
-    try {
-        m.LoadFromStream(device);
-        FAIL() << "accepted";
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Metafile is not valid"));
+TEST_F(MetafileTest, OversizedStreamIsRefused) {
+    for (bool sequential : {false, true}) {
+        THugeDevice device(sequential);
+        device.open(QIODevice::ReadOnly);
+        TMetafile m;
+        try {
+            m.LoadFromStream(device);
+            ADD_FAILURE() << "accepted, sequential " << sequential;
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Metafile is not valid"));
+        }
+        if (sequential) {
+            EXPECT_LT(device.BytesRead, 80 * 1024 * 1024);
+            EXPECT_LE(device.LargestRead, 1024 * 1024) << "the limit was reserved up front";
+        } else
+            EXPECT_EQ(device.BytesRead, 0);
     }
-    EXPECT_EQ(device.BytesRead, 0);
+}
+
+// A pipe-like source is read to its end.
+TEST_F(MetafileTest, SequentialSourceLoads) {
+    const QByteArray bytes = RedFill().Rectangle(0, 0, 30, 20).Bytes(true, QRect(0, 0, 30, 20), 96);
+    struct TPipe : QIODevice {
+        QByteArray Data;
+        bool isSequential() const override { return true; }
+        qint64 readData(char* data, qint64 max) override {
+            const qint64 n = std::min<qint64>({max, Data.size(), 7});
+            std::memcpy(data, Data.constData(), size_t(n));
+            Data.remove(0, n);
+            return n;
+        }
+        qint64 writeData(const char*, qint64) override { return -1; }
+    } pipe;
+    pipe.Data = bytes;
+    pipe.open(QIODevice::ReadOnly);
+    TMetafile m;
+    m.LoadFromStream(pipe);
+    EXPECT_EQ(m.Width(), 30);
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    m.SaveToStream(out);
+    EXPECT_EQ(out.data(), bytes);
 }
 
 TEST_F(MetafileTest, EmptyMetafileDrawsNothing) {
@@ -554,7 +682,11 @@ TEST_F(MetafileTest, EmptyMetafileDrawsNothing) {
 struct TBrokenCase {
     const char* File;
     bool Loads;
+    const char* Name() const { return File; }
 };
+void PrintTo(const TBrokenCase& c, std::ostream* os) {
+    *os << c.File;
+}
 
 class BrokenFixtureTest : public ::testing::TestWithParam<TBrokenCase> {
 protected:
@@ -585,23 +717,20 @@ TEST_P(BrokenFixtureTest, RefusedOrDrawnSafely) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, BrokenFixtureTest,
-    ::testing::Values(TBrokenCase{"empty.wmf", false}, TBrokenCase{"truncated_placeable.wmf", false},
-                      TBrokenCase{"truncated_header.emf", false},
-                      TBrokenCase{"bad_version.wmf", false},
-                      TBrokenCase{"record_size_zero.wmf", false},
-                      TBrokenCase{"record_size_zero.emf", false},
-                      TBrokenCase{"record_beyond_end.wmf", false},
-                      TBrokenCase{"record_beyond_end.emf", false},
-                      TBrokenCase{"partial_record.wmf", false},
-                      TBrokenCase{"huge_frame.wmf", false}, TBrokenCase{"huge_frame.emf", false},
-                      TBrokenCase{"zero_inch.wmf", false}, TBrokenCase{"inverted_frame.emf", false},
-                      TBrokenCase{"emf_header_size_beyond_end.emf", false},
-                      TBrokenCase{"object_index_out_of_range.wmf", true},
-                      TBrokenCase{"object_index_out_of_range.emf", true},
-                      TBrokenCase{"huge_dib_claim.wmf", true}, TBrokenCase{"huge_dib_claim.emf", true},
-                      TBrokenCase{"point_count_beyond_record.wmf", true},
-                      TBrokenCase{"polypolygon_counts_overflow.emf", true},
-                      TBrokenCase{"text_offsets_outside.emf", true},
-                      TBrokenCase{"deep_savedc.wmf", true}));
+    ::testing::Values(
+        TBrokenCase{"empty.wmf", false}, TBrokenCase{"truncated_placeable.wmf", false},
+        TBrokenCase{"truncated_header.emf", false}, TBrokenCase{"bad_version.wmf", false},
+        TBrokenCase{"record_size_zero.wmf", false}, TBrokenCase{"record_size_zero.emf", false},
+        TBrokenCase{"record_beyond_end.wmf", false}, TBrokenCase{"record_beyond_end.emf", false},
+        TBrokenCase{"partial_record.wmf", false}, TBrokenCase{"huge_frame.wmf", false},
+        TBrokenCase{"huge_frame.emf", false}, TBrokenCase{"zero_inch.wmf", false},
+        TBrokenCase{"inverted_frame.emf", false},
+        TBrokenCase{"emf_header_size_beyond_end.emf", false},
+        TBrokenCase{"object_index_out_of_range.wmf", true},
+        TBrokenCase{"object_index_out_of_range.emf", true}, TBrokenCase{"huge_dib_claim.wmf", true},
+        TBrokenCase{"huge_dib_claim.emf", true}, TBrokenCase{"point_count_beyond_record.wmf", true},
+        TBrokenCase{"polypolygon_counts_overflow.emf", true},
+        TBrokenCase{"text_offsets_outside.emf", true}, TBrokenCase{"deep_savedc.wmf", true}),
+    TCaseName<TBrokenCase>());
 
 } // namespace

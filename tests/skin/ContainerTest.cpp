@@ -75,8 +75,9 @@ TEST_P(ReaderBadVersion, OtherVersionsShowTheMessageOnceAndReadNothing) {
     TMessageCatcher messages;
     TSkinReader reader;
     EXPECT_FALSE(reader.Loadfromstream(TSkinReader::MakeContainer(SampleEntries, GetParam())));
-    EXPECT_EQ(messages.Messages,
-              QStringList({QStringLiteral("This is Older Skin File\rPlease update to new version !")}));
+    EXPECT_EQ(
+        messages.Messages,
+        QStringList({QStringLiteral("This is Older Skin File\rPlease update to new version !")}));
     EXPECT_TRUE(reader.Dir.isEmpty());
 }
 
@@ -145,7 +146,7 @@ TEST(SkinReader, BrokenContainersAreRefused) {
     {
         QByteArray a = good;
         const int sizesAt = good.indexOf("mixed.BMP") + 9; // the directory ends with it
-        PutInt(a, sizesAt, 1 << 24); // first entry larger than everything
+        PutInt(a, sizesAt, 1 << 24);                       // first entry larger than everything
         cases.push_back({"sizes past the data", a});
         QByteArray b = good;
         PutInt(b, sizesAt, -8);
@@ -233,7 +234,8 @@ TQuickIni Ini(const char* text) {
 }
 
 TEST(QuickIni, LinesAreSplitTrimmedAndFiltered) {
-    const TQuickIni ini = Ini("  [One]  \r\n; comment\r  a = 1 \n\n\r\n[Two]\rb=2\n;x=1\nc\0[Three]\nz=9");
+    const TQuickIni ini =
+        Ini("  [One]  \r\n; comment\r  a = 1 \n\n\r\n[Two]\rb=2\n;x=1\nc\0[Three]\nz=9");
     EXPECT_EQ(ini.Lines(), QStringList({"[One]", "a = 1", "[Two]", "b=2", "c"}));
     QStringList sections;
     ini.ReadSections(&sections);

@@ -75,8 +75,8 @@ const TVector Vectors[] = {
     // Three literals, then a match of 6 at position 2 (code 000, then 000010).
     {"one match", "abcabcabc", nullptr, "f6fbbdf1e020", true},
     // A literal, then a match of 59 at position 0.
-    {"long run", "zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz", nullptr, "06c40000",
-     true},
+    {"long run", "zzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzzz", nullptr,
+     "06c40000", true},
     // The tree's path meets the far "abcB" only; the nearer "abcA" hangs to its left.
     {"tree order beats nearest", "abcBabcAabcX", nullptr, "f6fbbdfce8c01f37040fe4", true},
     // Here the path meets both, and the nearer of the equal matches wins.
@@ -164,8 +164,7 @@ TEST(Lzh, RoundTripsOfAssortedData) {
         SkinLikeData(300000, 7),
     };
     for (const QByteArray& data : cases) {
-        EXPECT_EQ(TLZH::UnpackContainer(TLZH::PackContainer(data)), data)
-            << "size " << data.size();
+        EXPECT_EQ(TLZH::UnpackContainer(TLZH::PackContainer(data)), data) << "size " << data.size();
     }
 }
 

@@ -170,11 +170,11 @@ TEST(Readbmp, NamesNeedALowerCaseBmpExtension) {
     skin.Add("top.bmp", Bmp(30, 20)).Add("bottom.bmp", Bmp(30, 4)).Add("Left.BMP", Bmp(4, 30));
     skin.Add("back", Bmp(5, 5));
     auto data = Build(skin);
-    EXPECT_EQ(data->border[bsTop]->Map.size(), QSize(30, 20));  // mixed-case name found
-    EXPECT_TRUE(data->border[bsBottom]->Map.isNull());          // ".BMP" written upper case
-    EXPECT_EQ(data->border[bsLeft]->Map.size(), QSize(4, 30));  // entry stored in capitals
-    EXPECT_TRUE(data->border[bsRight]->Map.isNull());           // no such entry
-    EXPECT_TRUE(data->Title->Map.isNull());                     // no extension at all
+    EXPECT_EQ(data->border[bsTop]->Map.size(), QSize(30, 20)); // mixed-case name found
+    EXPECT_TRUE(data->border[bsBottom]->Map.isNull());         // ".BMP" written upper case
+    EXPECT_EQ(data->border[bsLeft]->Map.size(), QSize(4, 30)); // entry stored in capitals
+    EXPECT_TRUE(data->border[bsRight]->Map.isNull());          // no such entry
+    EXPECT_TRUE(data->Title->Map.isNull());                    // no extension at all
 }
 
 TEST(Readbmp, BrokenBitmapFailsTheBuildAndLeavesTheSkinEmpty) {
@@ -211,16 +211,17 @@ TEST(ElementReaders, TileAboveOneBecomesZeroOrOne) {
 }
 
 TEST(ElementReaders, KeysDefaultsAndHexIntegers) {
-    TSkinBuilder skin{"[Headerbar]\nImage=h.bmp\nLeftWidth=0x1F\nRightWidth=0X1F\nTopHeight=$1F\n"
-                      "BottomHeight=junk\nStyle=3\nTrans=1\nNormalColour=$FF\n"
-                      "MouseOverColour2=10 20\nPressedColour2=1;2;3\n"
-                      "[Tab.Pane]\nImage=h.bmp\nLeftWidth=9\nRightWidth=2\nTopHeight=-3\nBottomHeight=40\n"
-                      "[GroupBox]\nImage=h.bmp\nBackgroundAlignment=2\nBackgroundLeftShift=5\n"
-                      "[Tabs]\nImage=h.bmp\nBorder=mask.bmp\nFrame=9\n"
-                      "[Progress]\nBitmap=h.bmp\nStyle=1\n"
-                      "[ComboButton]\nImage=h.bmp\n****=mask.bmp\n"
-                      "[Colours]\nButtonText=7,8,9\n",
-                      {}};
+    TSkinBuilder skin{
+        "[Headerbar]\nImage=h.bmp\nLeftWidth=0x1F\nRightWidth=0X1F\nTopHeight=$1F\n"
+        "BottomHeight=junk\nStyle=3\nTrans=1\nNormalColour=$FF\n"
+        "MouseOverColour2=10 20\nPressedColour2=1;2;3\n"
+        "[Tab.Pane]\nImage=h.bmp\nLeftWidth=9\nRightWidth=2\nTopHeight=-3\nBottomHeight=40\n"
+        "[GroupBox]\nImage=h.bmp\nBackgroundAlignment=2\nBackgroundLeftShift=5\n"
+        "[Tabs]\nImage=h.bmp\nBorder=mask.bmp\nFrame=9\n"
+        "[Progress]\nBitmap=h.bmp\nStyle=1\n"
+        "[ComboButton]\nImage=h.bmp\n****=mask.bmp\n"
+        "[Colours]\nButtonText=7,8,9\n",
+        {}};
     skin.Add("h.bmp", Bmp(50, 10)).Add("mask.bmp", Bmp(50, 10, qRgb(0, 0, 0)));
     auto data = Build(skin);
     const TDataSkinObject& h = *data->Header;
@@ -318,16 +319,16 @@ TEST_P(ColourString, DigitRunsAreRedGreenBlue) {
     EXPECT_EQ(ReadColorString(QString::fromLatin1(GetParam().Text)), GetParam().Expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Forms, ColourString,
-    ::testing::Values(TColourCase{"10,20,30", RGBColor(10, 20, 30)},
-                      TColourCase{" 10 ; 20 ;30 ", RGBColor(10, 20, 30)},
-                      TColourCase{"r10g20b30", RGBColor(10, 20, 30)},
-                      TColourCase{"10 20", RGBColor(10, 20, 0)},
-                      TColourCase{"10", RGBColor(10, 0, 0)}, TColourCase{"", 0},
-                      TColourCase{"none", 0}, TColourCase{"1,2,3,4", RGBColor(1, 2, 3)},
-                      TColourCase{"300,0,99999999999", RGBColor(255, 0, 255)},
-                      TColourCase{"-5,6,7", RGBColor(5, 6, 7)}));
+INSTANTIATE_TEST_SUITE_P(Forms, ColourString,
+                         ::testing::Values(TColourCase{"10,20,30", RGBColor(10, 20, 30)},
+                                           TColourCase{" 10 ; 20 ;30 ", RGBColor(10, 20, 30)},
+                                           TColourCase{"r10g20b30", RGBColor(10, 20, 30)},
+                                           TColourCase{"10 20", RGBColor(10, 20, 0)},
+                                           TColourCase{"10", RGBColor(10, 0, 0)},
+                                           TColourCase{"", 0}, TColourCase{"none", 0},
+                                           TColourCase{"1,2,3,4", RGBColor(1, 2, 3)},
+                                           TColourCase{"300,0,99999999999", RGBColor(255, 0, 255)},
+                                           TColourCase{"-5,6,7", RGBColor(5, 6, 7)}));
 
 TEST(CaptionColour, PixelAtAThirdOfTheTopBordersFirstFrame) {
     QImage top(30, 40, QImage::Format_RGB32); // two frames of 20 rows
@@ -376,7 +377,7 @@ TEST(TitleBarButtons, SelectionPositionsFramesAndMdiButtons) {
     EXPECT_EQ(b[1]->CombineOp, -1);
     EXPECT_EQ(b[2]->frame, 3); // 57 / 15 = 3.8
     EXPECT_EQ(b[2]->Visibility1, 0);
-    EXPECT_EQ(b[3]->frame, 6); // 58 / 15 is above 3.8
+    EXPECT_EQ(b[3]->frame, 6);   // 58 / 15 is above 3.8
     EXPECT_EQ(b[4]->XCoord, 48); // from ButtonMax, not ButtonMaxToo
     EXPECT_EQ(b[4]->YCoord, 6);
     EXPECT_EQ(b[4]->frame, 2);
@@ -414,7 +415,9 @@ TEST(SkinLoading, StreamFileAndCollection) {
     const QByteArray container = skin.Container();
     TSkinData data;
     int applied = 0;
-    data.OnApplySkinChange = [&applied](TSkinData*) { ++applied; };
+    data.OnApplySkinChange = [&applied](TSkinData*) {
+        ++applied;
+    };
 
     TSkinStore store;
     store.Add().DataStream = container;

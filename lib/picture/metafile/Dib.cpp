@@ -169,7 +169,8 @@ QImage DecodeRle(const THeader& h, TByteReader bits) {
 }
 
 QImage DecodeEmbedded(const THeader& h, TByteReader bits) {
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(bits.Data()), bits.Size());
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(bits.Data()), bits.Size());
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, h.Compression == BiJpeg ? "jpeg" : "png");
@@ -202,7 +203,9 @@ QImage DecodeDib(TByteReader info, TByteReader bits, bool keepAlpha, TDibInfo* h
     if (h.Compression == BiJpeg || h.Compression == BiPng)
         return DecodeEmbedded(h, bits);
     if (h.Compression == BiRle8 || h.Compression == BiRle4) {
-        if (topDown || h.BitCount != (h.Compression == BiRle8 ? 8 : 4))
+        // A run codes at most 255 pixels in two bytes; a larger claim is not an image.
+        if (topDown || h.BitCount != (h.Compression == BiRle8 ? 8 : 4) ||
+            h.Width * h.Height > bits.Size() * 256)
             return {};
         return DecodeRle(h, bits);
     }
@@ -251,10 +254,11 @@ QImage DecodeDib(TByteReader info, TByteReader bits, bool keepAlpha, TDibInfo* h
                 pixel = qRgb(src[col * 3 + 2], src[col * 3 + 1], src[col * 3]);
                 break;
             default: {
-                const quint32 v = bpp == 16 ? quint32(src[col * 2] | (src[col * 2 + 1] << 8))
-                                            : quint32(src[col * 4]) | (quint32(src[col * 4 + 1]) << 8) |
-                                                  (quint32(src[col * 4 + 2]) << 16) |
-                                                  (quint32(src[col * 4 + 3]) << 24);
+                const quint32 v = bpp == 16
+                                      ? quint32(src[col * 2] | (src[col * 2 + 1] << 8))
+                                      : quint32(src[col * 4]) | (quint32(src[col * 4 + 1]) << 8) |
+                                            (quint32(src[col * 4 + 2]) << 16) |
+                                            (quint32(src[col * 4 + 3]) << 24);
                 int a = alpha ? alphaCh.Value(v, 255) : 255;
                 int r = red.Value(v, 0), g = green.Value(v, 0), b = blue.Value(v, 0);
                 if (alpha) { // premultiplied already; keep it consistent

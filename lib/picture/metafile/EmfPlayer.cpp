@@ -157,8 +157,16 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
     r.Skip(8);
     TDcState& dc = p.Dc();
     switch (type) {
-    case 2: case 3: case 4: case 5: case 6: // POLYBEZIER .. POLYLINETO
-    case 85: case 86: case 87: case 88: case 89: { // their 16-bit forms
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6: // POLYBEZIER .. POLYLINETO
+    case 85:
+    case 86:
+    case 87:
+    case 88:
+    case 89: { // their 16-bit forms
         const bool small = type >= 85;
         r.Skip(16);
         const qint64 count = r.U32();
@@ -166,16 +174,30 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
         if (points.isEmpty())
             break;
         switch (small ? type - 83 : type) {
-        case 2: p.PolyBezier(points); break;
-        case 3: p.Polygon(points); break;
-        case 4: p.Polyline(points); break;
-        case 5: p.PolyBezierTo(points); break;
-        case 6: p.PolylineTo(points); break;
-        default: break;
+        case 2:
+            p.PolyBezier(points);
+            break;
+        case 3:
+            p.Polygon(points);
+            break;
+        case 4:
+            p.Polyline(points);
+            break;
+        case 5:
+            p.PolyBezierTo(points);
+            break;
+        case 6:
+            p.PolylineTo(points);
+            break;
+        default:
+            break;
         }
         break;
     }
-    case 7: case 8: case 90: case 91: {
+    case 7:
+    case 8:
+    case 90:
+    case 91: {
         const QList<QPolygonF> list = ReadPolyPoly(r, type >= 90);
         if (type == 7 || type == 90)
             p.PolyPolyline(list);
@@ -183,7 +205,8 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.PolyPolygon(list);
         break;
     }
-    case 9: case 11: {
+    case 9:
+    case 11: {
         const qint32 cx = r.I32(), cy = r.I32();
         if (!r.Ok())
             break;
@@ -193,7 +216,8 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.SetViewportExt(QSizeF(cx, cy));
         break;
     }
-    case 10: case 12: {
+    case 10:
+    case 12: {
         const QPointF o = ReadPoint(r);
         if (!r.Ok())
             break;
@@ -210,13 +234,26 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.SetPixel(pt, c);
         break;
     }
-    case 17: p.SetMapMode(int(r.U32())); break;
-    case 18: dc.BkMode = int(r.U32()); break;
-    case 19: dc.PolyFillMode = int(r.U32()); break;
-    case 20: dc.Rop2 = int(r.U32()); break;
-    case 21: dc.StretchMode = int(r.U32()); break;
-    case 22: dc.TextAlign = r.U32(); break;
-    case 24: case 25: {
+    case 17:
+        p.SetMapMode(int(r.U32()));
+        break;
+    case 18:
+        dc.BkMode = int(r.U32());
+        break;
+    case 19:
+        dc.PolyFillMode = int(r.U32());
+        break;
+    case 20:
+        dc.Rop2 = int(r.U32());
+        break;
+    case 21:
+        dc.StretchMode = int(r.U32());
+        break;
+    case 22:
+        dc.TextAlign = r.U32();
+        break;
+    case 24:
+    case 25: {
         const QColor c = ReadColor(r);
         if (!r.Ok())
             break;
@@ -229,7 +266,8 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.OffsetClip(d);
         break;
     }
-    case 27: case 54: {
+    case 27:
+    case 54: {
         const QPointF pt = ReadPoint(r);
         if (!r.Ok())
             break;
@@ -239,7 +277,8 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.LineTo(pt);
         break;
     }
-    case 29: case 30: {
+    case 29:
+    case 30: {
         const QRectF rect = ReadRect(r);
         if (!r.Ok())
             break;
@@ -249,7 +288,8 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.IntersectClipRect(rect);
         break;
     }
-    case 31: case 32: {
+    case 31:
+    case 32: {
         const double xNum = r.I32(), xDenom = r.I32(), yNum = r.I32(), yDenom = r.I32();
         if (!r.Ok())
             break;
@@ -259,8 +299,12 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.ScaleWindowExt(xNum, xDenom, yNum, yDenom);
         break;
     }
-    case 33: p.SaveDc(); break;
-    case 34: p.RestoreDc(r.I32()); break;
+    case 33:
+        p.SaveDc();
+        break;
+    case 34:
+        p.RestoreDc(r.I32());
+        break;
     case 35: {
         const QTransform t = ReadXform(r);
         if (r.Ok())
@@ -305,7 +349,9 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.PutObject(index, object);
         break;
     }
-    case 40: p.DeleteObject(r.U32()); break;
+    case 40:
+        p.DeleteObject(r.U32());
+        break;
     case 41: {
         const QPointF c = ReadPoint(r);
         const double radius = r.U32();
@@ -314,7 +360,8 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.AngleArc(c, radius, start, sweep);
         break;
     }
-    case 42: case 43: {
+    case 42:
+    case 43: {
         const QRectF rect = ReadRect(r);
         if (!r.Ok())
             break;
@@ -331,7 +378,10 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.RoundRect(rect, QSizeF(cx, cy));
         break;
     }
-    case 45: case 46: case 47: case 55: {
+    case 45:
+    case 46:
+    case 47:
+    case 55: {
         const QRectF rect = ReadRect(r);
         const QPointF start = ReadPoint(r), end = ReadPoint(r);
         if (!r.Ok())
@@ -349,15 +399,33 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.PutObject(index, TGdiObject{});
         break;
     }
-    case 57: dc.ArcDirection = int(r.U32()); break;
-    case 59: p.BeginPath(); break;
-    case 60: p.EndPath(); break;
-    case 61: p.CloseFigure(); break;
-    case 62: p.FillPath(); break;
-    case 63: p.StrokeAndFillPath(); break;
-    case 64: p.StrokePath(); break;
-    case 67: p.SelectClipPath(int(r.U32())); break;
-    case 68: p.AbortPath(); break;
+    case 57:
+        dc.ArcDirection = int(r.U32());
+        break;
+    case 59:
+        p.BeginPath();
+        break;
+    case 60:
+        p.EndPath();
+        break;
+    case 61:
+        p.CloseFigure();
+        break;
+    case 62:
+        p.FillPath();
+        break;
+    case 63:
+        p.StrokeAndFillPath();
+        break;
+    case 64:
+        p.StrokePath();
+        break;
+    case 67:
+        p.SelectClipPath(int(r.U32()));
+        break;
+    case 68:
+        p.AbortPath();
+        break;
     case 75: {
         const qint64 size = r.U32();
         const int mode = int(r.U32());
@@ -382,7 +450,9 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
         p.SetClipRects(rects, mode);
         break;
     }
-    case 76: case 77: case 114: { // BITBLT, STRETCHBLT, ALPHABLEND
+    case 76:
+    case 77:
+    case 114: { // BITBLT, STRETCHBLT, ALPHABLEND
         r.Skip(16);
         const qint32 xDest = r.I32(), yDest = r.I32(), cxDest = r.I32(), cyDest = r.I32();
         const quint32 rop = r.U32();
@@ -424,7 +494,8 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
         p.StretchImage(dest, image, QRectF(xSrc, ySrc, cxSrc, cySrc), alpha ? 0x00CC0020 : rop);
         break;
     }
-    case 80: case 81: { // SETDIBITSTODEVICE, STRETCHDIBITS
+    case 80:
+    case 81: { // SETDIBITSTODEVICE, STRETCHDIBITS
         r.Skip(16);
         const qint32 xDest = r.I32(), yDest = r.I32();
         const qint32 xSrc = r.I32(), ySrc = r.I32(), cxSrc = r.I32(), cySrc = r.I32();
@@ -473,8 +544,12 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
         p.PutObject(index, object);
         break;
     }
-    case 83: case 84: TextRecord(record, type == 84, p); break;
-    case 93: case 94: {
+    case 83:
+    case 84:
+        TextRecord(record, type == 84, p);
+        break;
+    case 93:
+    case 94: {
         const quint32 index = r.U32();
         const quint32 usage = r.U32();
         const qint64 offBmi = r.U32(), cbBmi = r.U32(), offBits = r.U32(), cbBits = r.U32();
@@ -522,7 +597,7 @@ void PlayEmf(const QByteArray& data, const TMetafileInfo& info, TGdiPlayer& play
         const qsizetype at = r.Pos();
         const quint32 type = r.U32();
         const qint64 size = r.U32();
-        if (size < 8 || size - 8 > r.Remaining() || type == 14)
+        if (size < 8 || size - 8 > r.Remaining() || type == 14 || player.OutOfTime())
             break;
         PlayRecord(type, r.Sub(at, size), player);
         r.Seek(at + size);

@@ -15,8 +15,12 @@ namespace {
 
 // Deeper SaveDC nesting than this is refused rather than stored.
 constexpr size_t MaxSavedStates = 4096;
-// Clip paths beyond this many elements stop being refined further.
-constexpr int MaxClipElements = 20000;
+// Clip regions beyond this many rectangles stop being refined further.
+constexpr int MaxClipRects = 4000;
+// Longest time one playing may take.
+constexpr qint64 MaxPlayMilliseconds = 4000;
+// Widest pen drawn, in target pixels and in logical units: Qt refuses 32768.
+constexpr double MaxPenPixels = 30000;
 // Beyond these sizes (target pixels) text is not drawn: invisible or absurd.
 constexpr double MinTextPixels = 0.5;
 constexpr double MaxTextPixels = 20000;
@@ -45,7 +49,9 @@ bool Finite(const QRectF& r) {
            std::isfinite(r.height());
 }
 
-double Length(QPointF v) { return std::hypot(v.x(), v.y()); }
+double Length(QPointF v) {
+    return std::hypot(v.x(), v.y());
+}
 
 QColor StockGray(int id) {
     static const int levels[] = {255, 192, 128, 64, 0};
@@ -54,38 +60,65 @@ QColor StockGray(int id) {
 
 Qt::BrushStyle HatchStyle(int hatch) {
     switch (hatch) {
-    case 0: return Qt::HorPattern;
-    case 1: return Qt::VerPattern;
-    case 2: return Qt::FDiagPattern;
-    case 3: return Qt::BDiagPattern;
-    case 4: return Qt::CrossPattern;
-    case 5: return Qt::DiagCrossPattern;
-    default: return Qt::SolidPattern;
+    case 0:
+        return Qt::HorPattern;
+    case 1:
+        return Qt::VerPattern;
+    case 2:
+        return Qt::FDiagPattern;
+    case 3:
+        return Qt::BDiagPattern;
+    case 4:
+        return Qt::CrossPattern;
+    case 5:
+        return Qt::DiagCrossPattern;
+    default:
+        return Qt::SolidPattern;
     }
 }
 
 const char* CodecForCharset(int charset) {
     switch (charset) {
-    case 0: return "windows-1252";
-    case 1: return "GBK"; // the system code page of this program's users
-    case 2: return "ISO-8859-1";
-    case 77: return "macintosh";
-    case 128: return "Shift_JIS";
-    case 129: return "windows-949";
-    case 130: return "windows-1361";
-    case 134: return "GBK";
-    case 136: return "Big5";
-    case 161: return "windows-1253";
-    case 162: return "windows-1254";
-    case 163: return "windows-1258";
-    case 177: return "windows-1255";
-    case 178: return "windows-1256";
-    case 186: return "windows-1257";
-    case 204: return "windows-1251";
-    case 222: return "windows-874";
-    case 238: return "windows-1250";
-    case 255: return "IBM437";
-    default: return "windows-1252";
+    case 0:
+        return "windows-1252";
+    case 1:
+        return "GBK"; // the system code page of this program's users
+    case 2:
+        return "ISO-8859-1";
+    case 77:
+        return "macintosh";
+    case 128:
+        return "Shift_JIS";
+    case 129:
+        return "windows-949";
+    case 130:
+        return "windows-1361";
+    case 134:
+        return "GBK";
+    case 136:
+        return "Big5";
+    case 161:
+        return "windows-1253";
+    case 162:
+        return "windows-1254";
+    case 163:
+        return "windows-1258";
+    case 177:
+        return "windows-1255";
+    case 178:
+        return "windows-1256";
+    case 186:
+        return "windows-1257";
+    case 204:
+        return "windows-1251";
+    case 222:
+        return "windows-874";
+    case 238:
+        return "windows-1250";
+    case 255:
+        return "IBM437";
+    default:
+        return "windows-1252";
     }
 }
 
@@ -94,6 +127,7 @@ const char* CodecForCharset(int charset) {
 TGdiPlayer::TGdiPlayer(QPainter* painter, const QTransform& deviceToTarget, const QRectF& target,
                        QSizeF deviceDpi)
     : FPainter(painter), FDeviceToTarget(deviceToTarget), FTarget(target), FDeviceDpi(deviceDpi) {
+    FClock.start();
     if (FDeviceDpi.width() <= 0 || FDeviceDpi.height() <= 0 || !std::isfinite(FDeviceDpi.width()) ||
         !std::isfinite(FDeviceDpi.height()))
         FDeviceDpi = QSizeF(96, 96);
@@ -109,6 +143,14 @@ TGdiPlayer::TGdiPlayer(QPainter* painter, const QTransform& deviceToTarget, cons
         FRasterOps = FPainter->paintEngine() &&
                      FPainter->paintEngine()->hasFeature(QPaintEngine::RasterOpModes);
     }
+}
+
+bool TGdiPlayer::OutOfTime() {
+    if (!FOutOfTime && ++FRecordsSinceCheck >= 64) {
+        FRecordsSinceCheck = 0;
+        FOutOfTime = FClock.elapsed() > MaxPlayMilliseconds;
+    }
+    return FOutOfTime;
 }
 
 TGdiPlayer::~TGdiPlayer() {
@@ -151,8 +193,8 @@ void TGdiPlayer::SetViewportExt(QSizeF s) {
 
 void TGdiPlayer::ScaleWindowExt(double xNum, double xDenom, double yNum, double yDenom) {
     if (xDenom != 0 && yDenom != 0)
-        SetWindowExt(QSizeF(FDc.WindowExt.width() * xNum / xDenom,
-                            FDc.WindowExt.height() * yNum / yDenom));
+        SetWindowExt(
+            QSizeF(FDc.WindowExt.width() * xNum / xDenom, FDc.WindowExt.height() * yNum / yDenom));
 }
 
 void TGdiPlayer::ScaleViewportExt(double xNum, double xDenom, double yNum, double yDenom) {
@@ -303,10 +345,8 @@ void TGdiPlayer::ApplyClip() {
     } else {
         FPainter->setClipRect(FTarget, Qt::ReplaceClip);
     }
-    if (FDc.HasClip) {
-        FPainter->setWorldTransform(FDeviceToTarget * FBase);
-        FPainter->setClipPath(FDc.Clip, Qt::IntersectClip);
-    }
+    if (FDc.HasClip)
+        FPainter->setClipRegion(FDc.Clip, Qt::IntersectClip);
     FClipDirty = false;
 }
 
@@ -334,14 +374,24 @@ QPen TGdiPlayer::MakePen(const QTransform& logicalToTarget) const {
         pen.setWidthF(1.0);
         pen.setCosmetic(true);
     } else {
-        pen.setWidthF(p.Width);
+        pen.setWidthF(std::min({p.Width, MaxPenPixels / scale, MaxPenPixels})); // Qt refuses wider
     }
     switch (p.Style) {
-    case PsDash: pen.setStyle(Qt::DashLine); break;
-    case PsDot: pen.setStyle(Qt::DotLine); break;
-    case PsDashDot: pen.setStyle(Qt::DashDotLine); break;
-    case PsDashDotDot: pen.setStyle(Qt::DashDotDotLine); break;
-    default: pen.setStyle(Qt::SolidLine); break;
+    case PsDash:
+        pen.setStyle(Qt::DashLine);
+        break;
+    case PsDot:
+        pen.setStyle(Qt::DotLine);
+        break;
+    case PsDashDot:
+        pen.setStyle(Qt::DashDotLine);
+        break;
+    case PsDashDotDot:
+        pen.setStyle(Qt::DashDotDotLine);
+        break;
+    default:
+        pen.setStyle(Qt::SolidLine);
+        break;
     }
     pen.setCapStyle(p.Cap);
     pen.setJoinStyle(p.Join);
@@ -369,7 +419,9 @@ void TGdiPlayer::Paint(const QPainterPath& path, bool fill, bool stroke) {
 
     if (fill && FDc.Brush.Style != BsNull) {
         const TGdiBrush& b = FDc.Brush;
-        QColor color = FDc.Rop2 == 1 ? QColor(Qt::black) : FDc.Rop2 == 16 ? QColor(Qt::white) : b.Color;
+        QColor color = FDc.Rop2 == 1    ? QColor(Qt::black)
+                       : FDc.Rop2 == 16 ? QColor(Qt::white)
+                                        : b.Color;
         if (b.Style == BsHatched) {
             if (FDc.BkMode == BkOpaque)
                 FPainter->fillPath(shape, FDc.BkColor);
@@ -391,7 +443,9 @@ void TGdiPlayer::Paint(const QPainterPath& path, bool fill, bool stroke) {
     }
 }
 
-void TGdiPlayer::AddFigure(const QPainterPath& path) { FPath.addPath(path); }
+void TGdiPlayer::AddFigure(const QPainterPath& path) {
+    FPath.addPath(path);
+}
 
 void TGdiPlayer::MoveTo(QPointF p) {
     FDc.CurrentPos = p;
@@ -749,10 +803,10 @@ void TGdiPlayer::StretchImage(const QRectF& dest, const QImage& image, const QRe
         dest.width() == 0 || dest.height() == 0)
         return;
     // Source pixels to logical units; a negative extent on either side mirrors.
-    const QTransform toDest = QTransform::fromTranslate(-source.x(), -source.y()) *
-                              QTransform::fromScale(dest.width() / source.width(),
-                                                    dest.height() / source.height()) *
-                              QTransform::fromTranslate(dest.x(), dest.y());
+    const QTransform toDest =
+        QTransform::fromTranslate(-source.x(), -source.y()) *
+        QTransform::fromScale(dest.width() / source.width(), dest.height() / source.height()) *
+        QTransform::fromTranslate(dest.x(), dest.y());
     const QRectF clipped = source.normalized().intersected(QRectF(image.rect()));
     if (clipped.isEmpty())
         return;
@@ -766,11 +820,20 @@ void TGdiPlayer::StretchImage(const QRectF& dest, const QImage& image, const QRe
         return;
     if (FRasterOps) {
         switch (rop) {
-        case RopSrcAnd: FPainter->setCompositionMode(QPainter::RasterOp_SourceAndDestination); break;
-        case RopSrcPaint: FPainter->setCompositionMode(QPainter::RasterOp_SourceOrDestination); break;
-        case RopSrcInvert: FPainter->setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
-        case RopNotSrcCopy: FPainter->setCompositionMode(QPainter::RasterOp_NotSource); break;
-        default: break;
+        case RopSrcAnd:
+            FPainter->setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+            break;
+        case RopSrcPaint:
+            FPainter->setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+            break;
+        case RopSrcInvert:
+            FPainter->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+            break;
+        case RopNotSrcCopy:
+            FPainter->setCompositionMode(QPainter::RasterOp_NotSource);
+            break;
+        default:
+            break;
         }
     }
     FPainter->setRenderHint(QPainter::SmoothPixmapTransform, FDc.StretchMode == StretchHalftone);
@@ -793,11 +856,20 @@ void TGdiPlayer::PatBlt(const QRectF& dest, quint32 rop) {
     FDc.Pen.Style = PsNull;
     FDc.Rop2 = 13;
     switch (rop) {
-    case RopBlackness: FDc.Brush = TGdiBrush{BsSolid, Qt::black, 0, {}}; break;
-    case RopWhiteness: FDc.Brush = TGdiBrush{BsSolid, Qt::white, 0, {}}; break;
-    case RopDstInvert: FDc.Rop2 = 6; break;
-    case RopPatInvert: FDc.Rop2 = 7; break;
-    default: break; // the pattern itself
+    case RopBlackness:
+        FDc.Brush = TGdiBrush{BsSolid, Qt::black, 0, {}};
+        break;
+    case RopWhiteness:
+        FDc.Brush = TGdiBrush{BsSolid, Qt::white, 0, {}};
+        break;
+    case RopDstInvert:
+        FDc.Rop2 = 6;
+        break;
+    case RopPatInvert:
+        FDc.Rop2 = 7;
+        break;
+    default:
+        break; // the pattern itself
     }
     Paint(path, true, false);
     FDc.Brush = saved;
@@ -844,64 +916,94 @@ void TGdiPlayer::SelectClipPath(int mode) {
     FInPath = false;
     QPainterPath path = FPath;
     path.setFillRule(FDc.PolyFillMode == FillWinding ? Qt::WindingFill : Qt::OddEvenFill);
-    CombineClip(LogicalToDevice().map(path), mode);
+    CombineClip(TargetRegion(LogicalToDevice().map(path)), mode);
     FPath = QPainterPath();
 }
 
 // ---- clipping --------------------------------------------------------------
 
-void TGdiPlayer::CombineClip(const QPainterPath& devicePath, int mode) {
-    if (!Finite(devicePath.boundingRect()))
-        return;
-    if (mode == RgnCopy) {
-        FDc.Clip = devicePath;
-        FDc.HasClip = true;
-    } else if (FDc.Clip.elementCount() + devicePath.elementCount() > MaxClipElements) {
-        return; // too intricate to refine further; keep what we have
-    } else if (!FDc.HasClip) {
-        // No clip yet means everything; only AND and COPY narrow that down.
-        if (mode == RgnAnd) {
-            FDc.Clip = devicePath;
-            FDc.HasClip = true;
-        } else if (mode == RgnDiff || mode == RgnXor) {
-            QPainterPath all;
-            all.addRect(FDeviceToTarget.inverted().mapRect(FTarget).adjusted(-1, -1, 1, 1));
-            FDc.Clip = all.subtracted(devicePath);
-            FDc.HasClip = true;
-        }
-    } else {
-        switch (mode) {
-        case RgnAnd: FDc.Clip = FDc.Clip.intersected(devicePath); break;
-        case RgnOr: FDc.Clip = FDc.Clip.united(devicePath); break;
-        case RgnXor:
-            FDc.Clip = FDc.Clip.united(devicePath).subtracted(FDc.Clip.intersected(devicePath));
-            break;
-        case RgnDiff: FDc.Clip = FDc.Clip.subtracted(devicePath); break;
-        default: return;
-        }
+QRegion TGdiPlayer::TargetRegion(const QPainterPath& devicePath) const {
+    const QPainterPath path = FDeviceToTarget.map(devicePath);
+    const QRectF bounds = path.boundingRect();
+    if (!Finite(bounds) || path.isEmpty())
+        return {};
+    // Only the target matters; this also keeps coordinates within int.
+    const QRectF limit = FTarget.adjusted(-2, -2, 2, 2);
+    bool axisRect = path.elementCount() <= 5;
+    for (int i = 0; axisRect && i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        axisRect = (e.x == bounds.left() || e.x == bounds.right()) &&
+                   (e.y == bounds.top() || e.y == bounds.bottom());
     }
+    if (axisRect) { // the common case stays exact to the pixel
+        const QRectF r = bounds.intersected(limit);
+        if (r.isEmpty())
+            return {};
+        return QRegion(
+            QRect(QPoint(int(std::lround(r.left())), int(std::lround(r.top()))),
+                  QPoint(int(std::lround(r.right())) - 1, int(std::lround(r.bottom())) - 1)));
+    }
+    QPainterPath bounded = path;
+    if (!limit.contains(bounds)) {
+        QPainterPath box;
+        box.addRect(limit);
+        bounded = path.intersected(box);
+    }
+    return QRegion(bounded.toFillPolygon().toPolygon(), path.fillRule());
+}
+
+void TGdiPlayer::CombineClip(const QRegion& region, int mode) {
+    if (!FPainter)
+        return; // gathering bounds: clipping does not matter
+    const QRegion all(FTarget.toAlignedRect().adjusted(-2, -2, 2, 2));
+    const QRegion current = FDc.HasClip ? FDc.Clip : all;
+    QRegion result;
+    switch (mode) {
+    case RgnAnd:
+        result = current.intersected(region);
+        break;
+    case RgnOr:
+        result = current.united(region);
+        break;
+    case RgnXor:
+        result = current.xored(region);
+        break;
+    case RgnDiff:
+        result = current.subtracted(region);
+        break;
+    case RgnCopy:
+        result = region;
+        break;
+    default:
+        return;
+    }
+    if (result.rectCount() > MaxClipRects)
+        return; // too intricate to refine further; keep what we have
+    FDc.Clip = result;
+    FDc.HasClip = true;
     FClipDirty = true;
 }
 
 void TGdiPlayer::IntersectClipRect(const QRectF& rect) {
     QPainterPath path;
     path.addRect(rect.normalized());
-    CombineClip(LogicalToDevice().map(path), RgnAnd);
+    CombineClip(TargetRegion(LogicalToDevice().map(path)), RgnAnd);
 }
 
 void TGdiPlayer::ExcludeClipRect(const QRectF& rect) {
     QPainterPath path;
     path.addRect(rect.normalized());
-    CombineClip(LogicalToDevice().map(path), RgnDiff);
+    CombineClip(TargetRegion(LogicalToDevice().map(path)), RgnDiff);
 }
 
 void TGdiPlayer::OffsetClip(QPointF logicalOffset) {
     if (!FDc.HasClip)
         return;
-    const QTransform l2d = LogicalToDevice();
-    const QPointF d = l2d.map(logicalOffset) - l2d.map(QPointF(0, 0));
-    if (std::isfinite(d.x()) && std::isfinite(d.y())) {
-        FDc.Clip.translate(d);
+    const QTransform l2t = LogicalToDevice() * FDeviceToTarget;
+    const QPointF d = l2t.map(logicalOffset) - l2t.map(QPointF(0, 0));
+    if (std::isfinite(d.x()) && std::isfinite(d.y()) && std::abs(d.x()) < 1e6 &&
+        std::abs(d.y()) < 1e6) {
+        FDc.Clip.translate(int(std::lround(d.x())), int(std::lround(d.y())));
         FClipDirty = true;
     }
 }
@@ -909,15 +1011,17 @@ void TGdiPlayer::OffsetClip(QPointF logicalOffset) {
 void TGdiPlayer::SetClipRects(const QList<QRectF>& deviceRects, int mode) {
     if (mode == RgnCopy && deviceRects.isEmpty()) {
         FDc.HasClip = false;
-        FDc.Clip = QPainterPath();
+        FDc.Clip = QRegion();
         FClipDirty = true;
         return;
     }
-    QPainterPath path;
-    for (const QRectF& r : deviceRects)
+    QRegion region;
+    for (const QRectF& r : deviceRects) {
+        QPainterPath path;
         path.addRect(r.normalized());
-    path = path.simplified();
-    CombineClip(path, mode);
+        region = region.united(TargetRegion(path));
+    }
+    CombineClip(region, mode);
 }
 
 } // namespace Metafile

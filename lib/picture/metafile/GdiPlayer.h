@@ -5,12 +5,14 @@
 // (and, for EMF, world) transform to device units, and those to the target.
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QList>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRectF>
+#include <QRegion>
 #include <QString>
 #include <QTransform>
 #include <memory>
@@ -39,7 +41,14 @@ enum : quint32 { TaUpdateCp = 1, TaRight = 2, TaCenter = 6, TaBottom = 8, TaBase
 enum : quint32 { EtoOpaque = 2, EtoClipped = 4, EtoGlyphIndex = 0x10, EtoPdy = 0x2000 };
 enum : int { RgnAnd = 1, RgnOr = 2, RgnXor = 3, RgnDiff = 4, RgnCopy = 5 };
 enum : int { PsSolid = 0, PsDash, PsDot, PsDashDot, PsDashDotDot, PsNull, PsInsideFrame };
-enum : int { BsSolid = 0, BsNull = 1, BsHatched = 2, BsPattern = 3, BsDibPattern = 5, BsDibPatternPt = 6 };
+enum : int {
+    BsSolid = 0,
+    BsNull = 1,
+    BsHatched = 2,
+    BsPattern = 3,
+    BsDibPattern = 5,
+    BsDibPatternPt = 6
+};
 
 struct TGdiPen {
     int Style = PsSolid;
@@ -99,7 +108,7 @@ struct TDcState {
     QPointF CurrentPos{0, 0};
 
     bool HasClip = false;
-    QPainterPath Clip; // device units
+    QRegion Clip; // target pixels: exact per pixel and cheap to combine
 };
 
 struct TTextRun {
@@ -125,6 +134,9 @@ public:
 
     TDcState& Dc() { return FDc; }
     QRectF Bounds() const { return FBounds; }
+    // True once playing has taken longer than any sane picture needs; a hostile
+    // file of cheap-to-store, costly-to-draw records then stops early.
+    bool OutOfTime();
 
     void SaveDc();
     void RestoreDc(int which); // < 0: relative, > 0: absolute level
@@ -193,7 +205,8 @@ public:
     static QString DecodeAnsi(const QByteArray& bytes, int charset);
 
 private:
-    void CombineClip(const QPainterPath& devicePath, int mode);
+    QRegion TargetRegion(const QPainterPath& devicePath) const;
+    void CombineClip(const QRegion& region, int mode);
     void AddFigure(const QPainterPath& path);
     void Paint(const QPainterPath& path, bool fill, bool stroke);
     void PaintShape(const QPainterPath& path, bool fill, bool stroke) {
@@ -221,6 +234,10 @@ private:
     TDcState FDc;
     std::vector<TDcState> FSaved;
     std::vector<std::unique_ptr<TGdiObject>> FObjects;
+
+    QElapsedTimer FClock;
+    int FRecordsSinceCheck = 0;
+    bool FOutOfTime = false;
 
     bool FInPath = false;
     QPainterPath FPath; // logical units

@@ -2,6 +2,7 @@
 #include "MetafileFormat.h"
 
 #include <QPainter>
+#include <algorithm>
 
 struct TMetafile::Impl {
     QByteArray Data; // the bytes as read, written back unchanged
@@ -12,20 +13,38 @@ TMetafile::TMetafile() : FImpl(std::make_unique<Impl>()) {}
 
 TMetafile::~TMetafile() = default;
 
-int TMetafile::Width() const { return FImpl->Info.Width; }
+int TMetafile::Width() const {
+    return FImpl->Info.Width;
+}
 
-int TMetafile::Height() const { return FImpl->Info.Height; }
+int TMetafile::Height() const {
+    return FImpl->Info.Height;
+}
 
-bool TMetafile::Enhanced() const { return FImpl->Info.Enhanced; }
+bool TMetafile::Enhanced() const {
+    return FImpl->Info.Enhanced;
+}
 
 void TMetafile::LoadFromStream(QIODevice& source) {
-    // Refuse an oversized stream before reading it.
-    const qint64 available = source.isSequential() ? -1 : source.size() - source.pos();
-    if (available > Metafile::MaxMetafileBytes)
-        throw EInvalidGraphic(QStringLiteral("Metafile is not valid"));
-    QByteArray data = source.read(Metafile::MaxMetafileBytes + 1);
-    if (data.size() > Metafile::MaxMetafileBytes)
-        throw EInvalidGraphic(QStringLiteral("Metafile is not valid"));
+    // Refuse an oversized stream before reading it, and never reserve the
+    // limit up front: reading grows with the data actually there.
+    const QString invalid = QStringLiteral("Metafile is not valid");
+    QByteArray data;
+    if (!source.isSequential()) {
+        const qint64 available = source.size() - source.pos();
+        if (available > Metafile::MaxMetafileBytes)
+            throw EInvalidGraphic(invalid);
+        data = source.read(std::max<qint64>(available, 0));
+    }
+    constexpr qint64 Chunk = 64 * 1024;
+    for (;;) {
+        const QByteArray more = source.read(Chunk);
+        if (more.isEmpty())
+            break;
+        data += more;
+        if (data.size() > Metafile::MaxMetafileBytes)
+            throw EInvalidGraphic(invalid);
+    }
     Metafile::TMetafileInfo info = Metafile::Inspect(data);
     FImpl->Data = std::move(data);
     FImpl->Info = info;

@@ -15,7 +15,9 @@ constexpr int PlaceableHeaderSize = 22;
 constexpr int WmfHeaderSize = 18;
 constexpr int EmfMinHeaderSize = 88;
 
-[[noreturn]] void Invalid() { throw EInvalidGraphic(QStringLiteral("Metafile is not valid")); }
+[[noreturn]] void Invalid() {
+    throw EInvalidGraphic(QStringLiteral("Metafile is not valid"));
+}
 
 // Pixels at 96 dpi of a length in units of which unitsPerInch make an inch.
 int PixelsAt96(double length, double unitsPerInch) {
@@ -102,8 +104,7 @@ TMetafileInfo InspectWmf(const QByteArray& data) {
         info.Height = PixelsAt96(bbox.height(), inch);
     } else if (scan.HasWindowExt) {
         // No header to say otherwise: the window, one unit a pixel at 96 dpi.
-        info.LogicalFrame =
-            QRectF(scan.WindowOrg, scan.WindowExt).normalized();
+        info.LogicalFrame = QRectF(scan.WindowOrg, scan.WindowExt).normalized();
         info.Width = PixelsAt96(scan.WindowExt.width(), 96);
         info.Height = PixelsAt96(scan.WindowExt.height(), 96);
     } else {
@@ -133,9 +134,9 @@ TMetafileInfo InspectEmf(const QByteArray& data) {
     const qint64 headerSize = r.U32();
     const qint32 bl = r.I32(), bt = r.I32(), br = r.I32(), bb = r.I32();
     const qint32 fl = r.I32(), ft = r.I32(), fr = r.I32(), fb = r.I32();
-    r.U32();                                  // signature, checked by the caller
-    r.Skip(16);                               // version, bytes, records, handles
-    r.Skip(12);                               // description, palette
+    r.U32();    // signature, checked by the caller
+    r.Skip(16); // version, bytes, records, handles
+    r.Skip(12); // description, palette
     const qint32 devX = r.I32(), devY = r.I32();
     const qint32 mmX = r.I32(), mmY = r.I32();
     double umX = 0, umY = 0;

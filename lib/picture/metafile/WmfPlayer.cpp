@@ -72,14 +72,30 @@ QRectF BottomUpSource(const QImage& image, double x, double y, double w, double 
 void PlayRecord(quint16 function, qint64 words, TByteReader r, TGdiPlayer& p) {
     TDcState& dc = p.Dc();
     switch (function) {
-    case 0x001E: p.SaveDc(); break;
-    case 0x0127: p.RestoreDc(r.I16()); break;
-    case 0x0102: dc.BkMode = r.U16(); break;
-    case 0x0103: p.SetMapMode(r.U16()); break;
-    case 0x0104: dc.Rop2 = r.U16(); break;
-    case 0x0106: dc.PolyFillMode = r.U16(); break;
-    case 0x0107: dc.StretchMode = r.U16(); break;
-    case 0x012E: dc.TextAlign = r.U16(); break;
+    case 0x001E:
+        p.SaveDc();
+        break;
+    case 0x0127:
+        p.RestoreDc(r.I16());
+        break;
+    case 0x0102:
+        dc.BkMode = r.U16();
+        break;
+    case 0x0103:
+        p.SetMapMode(r.U16());
+        break;
+    case 0x0104:
+        dc.Rop2 = r.U16();
+        break;
+    case 0x0106:
+        dc.PolyFillMode = r.U16();
+        break;
+    case 0x0107:
+        dc.StretchMode = r.U16();
+        break;
+    case 0x012E:
+        dc.TextAlign = r.U16();
+        break;
     case 0x0201: {
         const QColor c = ReadColor(r);
         if (r.Ok())
@@ -306,8 +322,12 @@ void PlayRecord(quint16 function, qint64 words, TByteReader r, TGdiPlayer& p) {
         p.PolyPolygon(list);
         break;
     }
-    case 0x012D: p.SelectObject(r.U16()); break;
-    case 0x01F0: p.DeleteObject(r.U16()); break;
+    case 0x012D:
+        p.SelectObject(r.U16());
+        break;
+    case 0x01F0:
+        p.DeleteObject(r.U16());
+        break;
     case 0x02FA: {
         TGdiObject object;
         object.Kind = TObjectKind::Pen;
@@ -336,7 +356,9 @@ void PlayRecord(quint16 function, qint64 words, TByteReader r, TGdiPlayer& p) {
         p.AddObject(object);
         break;
     }
-    case 0x02FB: p.AddObject(ReadFont(r)); break;
+    case 0x02FB:
+        p.AddObject(ReadFont(r));
+        break;
     case 0x0142: {
         TGdiObject object;
         object.Kind = TObjectKind::Brush;
@@ -415,8 +437,8 @@ void PlayRecord(quint16 function, qint64 words, TByteReader r, TGdiPlayer& p) {
             break;
         const QImage image = DecodePackedDib(r.Sub(r.Pos(), r.Remaining()));
         if (!image.isNull())
-            p.StretchImage(QRectF(dest, QSizeF(w, h)), image, BottomUpSource(image, xSrc, ySrc, w, h),
-                           0x00CC0020);
+            p.StretchImage(QRectF(dest, QSizeF(w, h)), image,
+                           BottomUpSource(image, xSrc, ySrc, w, h), 0x00CC0020);
         break;
     }
     default:
@@ -440,7 +462,7 @@ void PlayWmf(const QByteArray& data, const TMetafileInfo& info, TGdiPlayer& play
     while (r.Has(6)) {
         const qint64 words = r.U32();
         const quint16 function = r.U16();
-        if (words < 3 || words * 2 - 6 > r.Remaining() || function == 0)
+        if (words < 3 || words * 2 - 6 > r.Remaining() || function == 0 || player.OutOfTime())
             break;
         PlayRecord(function, words, r.Sub(r.Pos(), words * 2 - 6), player);
         r.Skip(words * 2 - 6);

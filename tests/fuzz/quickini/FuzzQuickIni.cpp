@@ -7,7 +7,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TQuickIni ini;
-    ini.LoadFromBytes(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    ini.LoadFromBytes(
+        QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     QStringList sections;
     ini.ReadSections(&sections);
     for (const QString& section : sections) {
@@ -27,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (!sections.isEmpty()) {
         ini.WriteString(sections.first(), QStringLiteral("k"), QStringLiteral("v"));
-        if (ini.ReadString(sections.first(), QStringLiteral("k"), QString()) != QStringLiteral("v")) {
+        if (ini.ReadString(sections.first(), QStringLiteral("k"), QString()) !=
+            QStringLiteral("v")) {
             std::abort();
         }
         ini.DeleteKey(sections.first(), QStringLiteral("k"));
