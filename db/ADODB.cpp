@@ -795,6 +795,9 @@ void TADOQuery::Impl::Open(const QString& sql) {
             Fields.push_back(std::make_unique<TFieldImpl>(*this, i));
         }
     }
+    if (SlotCount > 0) {
+        BuildHash(0); // the dish name: the program's look-ups go by it
+    }
     Active = true;
     if (Q.FFiltered) {
         ApplyFilter(Q.FFilter);
