@@ -236,6 +236,17 @@ void TADOConnection::CheckConnected() const {
 }
 
 void TADOConnection::SetConnected(bool on) {
+    try {
+        Connect(on);
+        FLastOpenError.clear();
+    } catch (const EDatabaseError& e) {
+        if (on)
+            FLastOpenError = e.Message();
+        throw;
+    }
+}
+
+void TADOConnection::Connect(bool on) {
     if (on == Connected()) {
         return;
     }
@@ -492,7 +503,11 @@ struct TADOQuery::Impl {
 
     void CheckActive() const {
         if (!Active) {
-            Raise(QStringLiteral("Operation is not allowed when the query is closed."));
+            // A book that failed to open says why, not just that the query is closed.
+            const QString why = Q.FConnection ? Q.FConnection->LastOpenError() : QString();
+            Raise(why.isEmpty()
+                      ? QStringLiteral("Operation is not allowed when the query is closed.")
+                      : QStringLiteral("The recipe book is not open. ") + why);
         }
     }
     void CheckConnection() const {

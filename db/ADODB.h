@@ -40,6 +40,8 @@ public:
 
     sqlite3* Handle() const { return FDb; }
     QString DatabasePath() const { return FPath; }
+    // Why the book could not be opened, for errors raised later by its queries.
+    const QString& LastOpenError() const { return FLastOpenError; }
 
     // Runs one or more statements; raises with the engine's message. Used by the
     // queries so that a transaction lost by the engine is noticed everywhere.
@@ -52,10 +54,12 @@ private:
     friend class TADOQuery;
     void RefreshQueries(); // after a rollback the open queries re-read the book
     void CheckConnected() const;
+    void Connect(bool on);
 
     std::vector<TADOQuery*> FQueries;
     QString FConnectionString;
     QString FPath;
+    QString FLastOpenError; // why the last attempt to connect failed
     bool FLoginPrompt = true;
     sqlite3* FDb = nullptr;
     int FTransLevel = 0;

@@ -122,7 +122,9 @@ TEST_F(StartupTest, ForeignFileIsLeftAloneAndTheFirstActionReportsIt) {
     Ui().Edit1->setText(QStringLiteral("鱼"));
     QTest::mouseClick(Ui().BitBtn5, Qt::LeftButton);
     ASSERT_EQ(Errors().size(), 1u);
-    EXPECT_FALSE(Errors()[0].isEmpty());
+    EXPECT_TRUE(Errors()[0].startsWith(QStringLiteral("The recipe book is not open.")))
+        << Errors()[0].toStdString();
+    EXPECT_TRUE(Errors()[0].contains(QStringLiteral("not a recipe book"))) << Errors()[0].toStdString();
     EXPECT_EQ(Ui().Edit1->text(), QStringLiteral("鱼")) << "the failed save's later steps did not run";
     EXPECT_FALSE(Panel(0).startsWith(QStringLiteral("共")));
     QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
