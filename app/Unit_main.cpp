@@ -19,8 +19,8 @@
 namespace {
 const QString BookFileName = QStringLiteral("cook.mdb");
 const QString RecipeTable = QStringLiteral("mycook");
-const QString CreateTableSql =
-    QStringLiteral("create table mycook(菜名 char(30),原料 char(255),做法 memo,说明 char(255),img image)");
+const QString CreateTableSql = QStringLiteral(
+    "create table mycook(菜名 char(30),原料 char(255),做法 memo,说明 char(255),img image)");
 
 // Rolls back unless committed, so a save never half-happens.
 class TTransactionGuard {
@@ -90,7 +90,8 @@ TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
     richFont.setPixelSize(16);
     ui->RichEdit1->setFont(richFont);
     ui->RichEdit1->document()->setDefaultFont(richFont);
-    ui->RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    ui->RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                           Qt::TextSelectableByKeyboard);
     ui->Image1->SetStretch(true);
     RunGuarded([this] {
         QFile splash(QStringLiteral(":/app/splash.jpg"));
@@ -110,7 +111,9 @@ TForm_main::~TForm_main() = default;
 
 void TForm_main::ConnectHandlers() {
     auto guard = [this](void (TForm_main::*handler)()) {
-        return [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); };
+        return [this, handler] {
+            RunGuarded([this, handler] { (this->*handler)(); });
+        };
     };
     connect(ui->BitBtn1, &QPushButton::clicked, this, guard(&TForm_main::BitBtn1Click));
     connect(ui->BitBtn2, &QPushButton::clicked, this, guard(&TForm_main::BitBtn2Click));
@@ -155,11 +158,17 @@ void TForm_main::FormCreate() {
     }
 }
 
-void TForm_main::BitBtn1Click() { ui->PageControl1->setCurrentIndex(1); }
+void TForm_main::BitBtn1Click() {
+    ui->PageControl1->setCurrentIndex(1);
+}
 
-void TForm_main::BitBtn2Click() { ui->PageControl1->setCurrentIndex(2); }
+void TForm_main::BitBtn2Click() {
+    ui->PageControl1->setCurrentIndex(2);
+}
 
-void TForm_main::Image1Click() { ShellOpen(MakerUrl, QString()); }
+void TForm_main::Image1Click() {
+    ShellOpen(MakerUrl, QString());
+}
 
 void TForm_main::BitBtn3Click() {
     if (!OpenPictureDialog1.Execute())

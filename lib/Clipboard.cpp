@@ -40,4 +40,6 @@ TClipboard& Clipboard() {
     return Replacement() ? *Replacement() : system;
 }
 
-void SetClipboard(TClipboard* replacement) { Replacement() = replacement; }
+void SetClipboard(TClipboard* replacement) {
+    Replacement() = replacement;
+}

@@ -42,10 +42,18 @@ TListBox::TListBox(QWidget* parent) : QListView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-void TListBox::SetItems(const QStringList& items) { FModel.setStringList(items); }
-void TListBox::Clear() { FModel.setStringList({}); }
-int TListBox::Count() const { return FModel.rowCount(); }
-QString TListBox::Item(int index) const { return FModel.index(index).data().toString(); }
+void TListBox::SetItems(const QStringList& items) {
+    FModel.setStringList(items);
+}
+void TListBox::Clear() {
+    FModel.setStringList({});
+}
+int TListBox::Count() const {
+    return FModel.rowCount();
+}
+QString TListBox::Item(int index) const {
+    return FModel.index(index).data().toString();
+}
 
 int TListBox::ItemIndex() const {
     const QModelIndexList selected = selectionModel()->selectedIndexes();

@@ -84,7 +84,9 @@ std::unique_ptr<TGraphic> TryLoad(const QString& path) {
 }
 } // namespace
 
-void SetFileDialogHook(TFileDialogHook hook) { Hook() = std::move(hook); }
+void SetFileDialogHook(TFileDialogHook hook) {
+    Hook() = std::move(hook);
+}
 
 QString PreviewLabelText(int width, int height) {
     return QString::asprintf(" (%dx%d)", width, height);

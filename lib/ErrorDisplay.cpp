@@ -6,8 +6,8 @@
 
 void ShowDefaultError(const QString& text) {
     try {
-        ShowMessage({QCoreApplication::applicationName(), text, QMessageBox::Critical,
-                     QMessageBox::Ok});
+        ShowMessage(
+            {QCoreApplication::applicationName(), text, QMessageBox::Critical, QMessageBox::Ok});
     } catch (...) {
         // Reporting must never throw back into the event loop.
     }

@@ -5,7 +5,9 @@
 
 TImage::TImage(QWidget* parent) : QWidget(parent) {}
 
-void TImage::PictureChanged() { update(); }
+void TImage::PictureChanged() {
+    update();
+}
 
 void TImage::SetStretch(bool on) {
     if (FStretch != on) {
@@ -19,7 +21,8 @@ void TImage::paintEvent(QPaintEvent*) {
     if (!graphic || graphic->Empty())
         return;
     QPainter painter(this);
-    const QRectF target = FStretch ? QRectF(rect()) : QRectF(0, 0, graphic->Width(), graphic->Height());
+    const QRectF target =
+        FStretch ? QRectF(rect()) : QRectF(0, 0, graphic->Width(), graphic->Height());
     try {
         graphic->Draw(painter, target);
     } catch (...) {

@@ -22,8 +22,12 @@ bool LooksLikeUrl(const QString& target) {
 }
 } // namespace
 
-void SetMessageHook(TMessageHook hook) { MessageHook() = std::move(hook); }
-void SetShellHook(TShellHook hook) { ShellHook() = std::move(hook); }
+void SetMessageHook(TMessageHook hook) {
+    MessageHook() = std::move(hook);
+}
+void SetShellHook(TShellHook hook) {
+    ShellHook() = std::move(hook);
+}
 
 QMessageBox::StandardButton ShowMessage(const TMessageRequest& request) {
     if (MessageHook())

@@ -80,8 +80,12 @@ void Search(benchmark::State& state, const QString& keyword) {
         form.BitBtn6Click();
     state.counters["listed"] = form.Controls().ListBox1->Count();
 }
-void BM_SearchKeyword(benchmark::State& state) { Search(state, BenchKeyword); }
-void BM_SearchEverything(benchmark::State& state) { Search(state, QString()); }
+void BM_SearchKeyword(benchmark::State& state) {
+    Search(state, BenchKeyword);
+}
+void BM_SearchEverything(benchmark::State& state) {
+    Search(state, QString());
+}
 
 // SQLite's own: the names of the matching recipes, read as text.
 void BM_SqliteSelectNames(benchmark::State& state) {
@@ -112,8 +116,8 @@ void BM_ViewBigPicture(benchmark::State& state) {
     QTemporaryDir dir;
     TForm_main form(dir.path());
     TADOQuery& query = form.ADOQuery1;
-    query.AppendRecord({QStringLiteral("大图"), QStringLiteral("料"), QStringLiteral("法"),
-                        QStringLiteral("注")});
+    query.AppendRecord(
+        {QStringLiteral("大图"), QStringLiteral("料"), QStringLiteral("法"), QStringLiteral("注")});
     query.Edit();
     QBuffer buffer;
     buffer.setData(Files().Jpeg4000);
@@ -135,17 +139,31 @@ void BM_DecodeBigPicture(benchmark::State& state) {
 }
 } // namespace
 
-BENCHMARK(BM_SaveRecipe)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_SaveRecipe)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_SqliteSelectNames)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_SqliteSelectNames)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_SearchKeyword)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_SearchKeyword)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_SearchEverything)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_SearchEverything)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_DecodeBigPicture)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_DecodeBigPicture)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
-BENCHMARK(BM_ViewBigPicture)->Unit(benchmark::kMillisecond)->Repetitions(3)
+BENCHMARK(BM_ViewBigPicture)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
 int main(int argc, char** argv) {

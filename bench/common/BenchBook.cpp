@@ -93,8 +93,7 @@ void TBook::ReadSamples() {
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(db, "select 菜名 from mycook where rowid % 997 = 1", -1, &s, nullptr);
     while (sqlite3_step(s) == SQLITE_ROW) {
-        SampleNames << QString::fromUtf8(
-            reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+        SampleNames << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
     }
     sqlite3_finalize(s);
     sqlite3_close(db);
@@ -149,10 +148,11 @@ QString TBook::ConnectString() const {
         .arg(Path);
 }
 
-QString TBook::Folder() const { return QFileInfo(Path).absolutePath(); }
+QString TBook::Folder() const {
+    return QFileInfo(Path).absolutePath();
+}
 
 TBook& Book() {
     static TBook book;
     return book;
 }
-

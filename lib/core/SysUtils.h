@@ -8,7 +8,8 @@
 
 class Exception : public std::exception {
 public:
-    explicit Exception(QString message) : FMessage(std::move(message)), FUtf8(FMessage.toStdString()) {}
+    explicit Exception(QString message)
+        : FMessage(std::move(message)), FUtf8(FMessage.toStdString()) {}
     const QString& Message() const noexcept { return FMessage; }
     const char* what() const noexcept override { return FUtf8.c_str(); }
 
@@ -17,10 +18,10 @@ private:
     std::string FUtf8;
 };
 
-#define MYCOOK_DECLARE_EXCEPTION(Name, Base)                                                     \
-    class Name : public Base {                                                                   \
-    public:                                                                                      \
-        using Base::Base;                                                                        \
+#define MYCOOK_DECLARE_EXCEPTION(Name, Base)                                                       \
+    class Name : public Base {                                                                     \
+    public:                                                                                        \
+        using Base::Base;                                                                          \
     };
 
 // Database layer failures; the text is the engine's own message.

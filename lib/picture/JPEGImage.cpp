@@ -37,9 +37,8 @@ void TJPEGImage::SetData(QByteArray bytes) {
     FData = std::move(bytes);
     FDecoded = QImage();
     // A broken header is not an error yet; it shows when the picture is decoded.
-    FHeaderError =
-        MycookJpegReadSize(reinterpret_cast<const unsigned char*>(FData.constData()),
-                           static_cast<size_t>(FData.size()), &FWidth, &FHeight);
+    FHeaderError = MycookJpegReadSize(reinterpret_cast<const unsigned char*>(FData.constData()),
+                                      static_cast<size_t>(FData.size()), &FWidth, &FHeight);
     if (FHeaderError != 0) {
         FWidth = 0;
         FHeight = 0;

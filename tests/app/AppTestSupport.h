@@ -2,8 +2,8 @@
 // Drives the main window in tests: a fresh book folder, answered message boxes
 // and dialogs, and direct access to the window's controls.
 
-#include "MsgShell.h"
 #include "Dialogs.h"
+#include "MsgShell.h"
 #include "Unit_main.h"
 #include "ui_Unit_main.h"
 

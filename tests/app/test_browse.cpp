@@ -4,21 +4,23 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <unistd.h>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 class BrowseTest : public testing::Test, public TAppFixture {
 protected:
     void SetUp() override {
         Open();
-        Add(QStringLiteral("红烧肉"), QStringLiteral("五花肉 冰糖"), QStringLiteral("  慢炖\n收汁  "),
-            QStringLiteral(" 肥而不腻 "));
-        Add(QStringLiteral("鱼香肉丝"), QStringLiteral("猪肉 木耳"), QStringLiteral("炒"), QString());
-        Add(QStringLiteral("清蒸鱼"), QStringLiteral("鲈鱼"), QStringLiteral("蒸"), QString(), true);
+        Add(QStringLiteral("红烧肉"), QStringLiteral("五花肉 冰糖"),
+            QStringLiteral("  慢炖\n收汁  "), QStringLiteral(" 肥而不腻 "));
+        Add(QStringLiteral("鱼香肉丝"), QStringLiteral("猪肉 木耳"), QStringLiteral("炒"),
+            QString());
+        Add(QStringLiteral("清蒸鱼"), QStringLiteral("鲈鱼"), QStringLiteral("蒸"), QString(),
+            true);
         Add(QStringLiteral("it's soup"), QStringLiteral("water"), QString(), QString());
         Add(QStringLiteral("  空格  "), QStringLiteral("  "), QString(), QString());
     }
@@ -122,10 +124,10 @@ TEST_F(BrowseTest, EnterInTheKeywordBoxEqualsTheButton) {
 TEST_F(BrowseTest, ViewShowsSevenTrimmedLinesAndPanels) {
     Search(QString());
     View(0);
-    EXPECT_EQ(Lines().mid(0, 7),
-              (QStringList{QStringLiteral("红烧肉"), QStringLiteral("原料:"), QStringLiteral("五花肉 冰糖"),
-                           QStringLiteral("做法:"), QStringLiteral("慢炖"), QStringLiteral("收汁"),
-                           QStringLiteral("说明:")}));
+    EXPECT_EQ(Lines().mid(0, 7), (QStringList{QStringLiteral("红烧肉"), QStringLiteral("原料:"),
+                                              QStringLiteral("五花肉 冰糖"),
+                                              QStringLiteral("做法:"), QStringLiteral("慢炖"),
+                                              QStringLiteral("收汁"), QStringLiteral("说明:")}));
     EXPECT_EQ(Lines().at(7), QStringLiteral("肥而不腻"));
     EXPECT_EQ(Pictures(), 0);
     EXPECT_EQ(Panel(1), QStringLiteral("第1种菜"));
@@ -232,7 +234,8 @@ TEST_F(BrowseTest, FailedExportKeepsTheOldFileAndSaysNoDone) {
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
     old.write("precious");
     old.close();
-    QFile::setPermissions(Dir.filePath(QStringLiteral("locked")), QFile::ReadOwner | QFile::ExeOwner);
+    QFile::setPermissions(Dir.filePath(QStringLiteral("locked")),
+                          QFile::ReadOwner | QFile::ExeOwner);
     FileAnswers.push_back(path);
     QTest::mouseClick(Ui().BitBtn7, Qt::LeftButton);
     QFile::setPermissions(Dir.filePath(QStringLiteral("locked")),

@@ -9,9 +9,9 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <csignal>
 
 #ifndef CRASH_SAVER_PATH
 #error CRASH_SAVER_PATH must name the saver executable
@@ -32,7 +32,8 @@ struct TBook {
     QString Text(const char* sql) {
         sqlite3_stmt* st = nullptr;
         QString out;
-        if (sqlite3_prepare_v2(Db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        if (sqlite3_prepare_v2(Db, sql, -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
             out = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
         sqlite3_finalize(st);
         return out;
@@ -74,8 +75,8 @@ TEST(CrashTest, KilledSavesLeaveASoundBookWithEveryReturnedSave) {
         EXPECT_EQ(check.Text("pragma integrity_check"), QStringLiteral("ok")) << "round " << round;
         for (const QString& name : confirmed) {
             sqlite3_stmt* st = nullptr;
-            sqlite3_prepare_v2(check.Db, "select 原料, 做法, 说明, img from mycook where 菜名 = ?", -1,
-                               &st, nullptr);
+            sqlite3_prepare_v2(check.Db, "select 原料, 做法, 说明, img from mycook where 菜名 = ?",
+                               -1, &st, nullptr);
             const QByteArray utf8 = name.toUtf8();
             sqlite3_bind_text(st, 1, utf8.constData(), utf8.size(), SQLITE_TRANSIENT);
             ASSERT_EQ(sqlite3_step(st), SQLITE_ROW) << name.toStdString() << " is missing";

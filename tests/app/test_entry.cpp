@@ -33,7 +33,8 @@ protected:
         return file.fileName();
     }
     void Type(const QString& name, const QString& ingredients = QStringLiteral("料"),
-              const QString& method = QStringLiteral("法"), const QString& note = QStringLiteral("注")) {
+              const QString& method = QStringLiteral("法"),
+              const QString& note = QStringLiteral("注")) {
         Ui().Edit1->setText(name);
         Ui().Memo1->setPlainText(ingredients);
         Ui().Memo2->setPlainText(method);
@@ -99,9 +100,9 @@ TEST_F(EntryTest, BadFilesReportTheirErrorAndKeepTheEarlierPicture) {
     EXPECT_TRUE(errors[4].startsWith(QStringLiteral("JPEG error #"))) << errors[4].toStdString();
     EXPECT_EQ(errors[0], QStringLiteral("Bitmap image is not valid"));
     EXPECT_EQ(errors[1], QStringLiteral("Unknown picture file extension (.txt)"));
-    EXPECT_TRUE(errors[2].startsWith(QStringLiteral("Cannot open file \"") +
-                                     QDir(Dir.path()).absoluteFilePath(QStringLiteral("missing.jpg")) +
-                                     u'"'))
+    EXPECT_TRUE(errors[2].startsWith(
+        QStringLiteral("Cannot open file \"") +
+        QDir(Dir.path()).absoluteFilePath(QStringLiteral("missing.jpg")) + u'"'))
         << errors[2].toStdString();
     EXPECT_EQ(Ui().Image2->size(), QSize(300, 12));
     EXPECT_EQ(Ui().Image2->Picture().Width(), 24);
@@ -152,7 +153,8 @@ TEST_F(EntryTest, OverwriteYesReplacesTextsAndKeepsPictureWhenNoneGiven) {
     EXPECT_EQ(Messages[0].Text, QStringLiteral("存在该菜名，是否要覆盖？"));
     EXPECT_EQ(Form->ADOQuery1.RecordCount(), 1);
     ASSERT_TRUE(Form->ADOQuery1.Locate(QStringLiteral("菜名"), QStringLiteral("汤")));
-    EXPECT_EQ(Form->ADOQuery1.FieldByName(QStringLiteral("原料")).AsString(), QStringLiteral("新料"));
+    EXPECT_EQ(Form->ADOQuery1.FieldByName(QStringLiteral("原料")).AsString(),
+              QStringLiteral("新料"));
     EXPECT_EQ(StoredPicture(QStringLiteral("汤")), before);
     EXPECT_TRUE(Ui().Edit1->text().isEmpty());
 
@@ -177,7 +179,8 @@ TEST_F(EntryTest, OverwriteNoChangesNothingButRefreshesTheCount) {
     EXPECT_EQ(Ui().Memo1->Text(), QStringLiteral("新料"));
     EXPECT_NE(Ui().Image2->Picture().Graphic(), nullptr);
     ASSERT_TRUE(Form->ADOQuery1.Locate(QStringLiteral("菜名"), QStringLiteral("汤")));
-    EXPECT_EQ(Form->ADOQuery1.FieldByName(QStringLiteral("原料")).AsString(), QStringLiteral("旧料"));
+    EXPECT_EQ(Form->ADOQuery1.FieldByName(QStringLiteral("原料")).AsString(),
+              QStringLiteral("旧料"));
     EXPECT_TRUE(Form->ADOQuery1.FieldByName(QStringLiteral("img")).IsNull());
 }
 
@@ -206,7 +209,8 @@ TEST_F(EntryTest, UnderAFilterTheLookupSeesOnlyTheFilteredView) {
     EXPECT_TRUE(Messages.empty());
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(Panel(0), QStringLiteral("共2种菜"));
-    EXPECT_FALSE(StoredPicture(QStringLiteral("红烧肉")).isEmpty()) << "the new row got its picture";
+    EXPECT_FALSE(StoredPicture(QStringLiteral("红烧肉")).isEmpty())
+        << "the new row got its picture";
     // Inside the view the name is found and the question comes.
     Type(QStringLiteral("鱼汤"));
     Answers.push_back(QMessageBox::No);

@@ -14,7 +14,8 @@ class StartupTest : public testing::Test, public TAppFixture {};
 QStringList Columns(const QString& path) {
     sqlite3* db = nullptr;
     QStringList names;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(db, "pragma table_info(mycook)", -1, &st, nullptr);
         while (st && sqlite3_step(st) == SQLITE_ROW)
@@ -75,12 +76,12 @@ TEST_F(StartupTest, LayoutMatchesTheWindowDesign) {
         QRect Geometry;
     };
     const TPlace places[] = {
-        {Ui().BitBtn1, {20, 13, 135, 40}},    {Ui().BitBtn2, {223, 13, 135, 40}},
-        {Ui().Edit1, {8, 35, 216, 24}},       {Ui().Memo1, {12, 103, 320, 146}},
-        {Ui().Memo2, {15, 297, 324, 187}},    {Ui().Memo3, {355, 297, 331, 116}},
-        {Ui().Image2, {383, 5, 300, 200}},    {Ui().BitBtn3, {400, 212, 102, 40}},
-        {Ui().BitBtn4, {537, 211, 114, 40}},  {Ui().BitBtn5, {490, 432, 107, 44}},
-        {Ui().Edit2, {110, 38, 223, 24}},     {Ui().BitBtn6, {385, 35, 77, 37}},
+        {Ui().BitBtn1, {20, 13, 135, 40}},   {Ui().BitBtn2, {223, 13, 135, 40}},
+        {Ui().Edit1, {8, 35, 216, 24}},      {Ui().Memo1, {12, 103, 320, 146}},
+        {Ui().Memo2, {15, 297, 324, 187}},   {Ui().Memo3, {355, 297, 331, 116}},
+        {Ui().Image2, {383, 5, 300, 200}},   {Ui().BitBtn3, {400, 212, 102, 40}},
+        {Ui().BitBtn4, {537, 211, 114, 40}}, {Ui().BitBtn5, {490, 432, 107, 44}},
+        {Ui().Edit2, {110, 38, 223, 24}},    {Ui().BitBtn6, {385, 35, 77, 37}},
         {Ui().BitBtn7, {574, 35, 77, 37}},
     };
     for (const TPlace& p : places)
@@ -124,8 +125,10 @@ TEST_F(StartupTest, ForeignFileIsLeftAloneAndTheFirstActionReportsIt) {
     ASSERT_EQ(Errors().size(), 1u);
     EXPECT_TRUE(Errors()[0].startsWith(QStringLiteral("The recipe book is not open.")))
         << Errors()[0].toStdString();
-    EXPECT_TRUE(Errors()[0].contains(QStringLiteral("not a recipe book"))) << Errors()[0].toStdString();
-    EXPECT_EQ(Ui().Edit1->text(), QStringLiteral("鱼")) << "the failed save's later steps did not run";
+    EXPECT_TRUE(Errors()[0].contains(QStringLiteral("not a recipe book")))
+        << Errors()[0].toStdString();
+    EXPECT_EQ(Ui().Edit1->text(), QStringLiteral("鱼"))
+        << "the failed save's later steps did not run";
     EXPECT_FALSE(Panel(0).startsWith(QStringLiteral("共")));
     QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
     EXPECT_EQ(Ui().PageControl1->currentIndex(), 2);

@@ -17,41 +17,37 @@ class BuildFilterTermTest : public testing::TestWithParam<TFilterCase> {};
 
 TEST_P(BuildFilterTermTest, ComposesTheTermExactly) {
     const TFilterCase& c = GetParam();
-    EXPECT_EQ(BuildFilterTerm(QStringLiteral("菜名"), QString::fromUtf8(c.Value), c.Comparison,
-                              c.Quoted)
-                  .toStdString(),
-              c.Expected);
+    EXPECT_EQ(
+        BuildFilterTerm(QStringLiteral("菜名"), QString::fromUtf8(c.Value), c.Comparison, c.Quoted)
+            .toStdString(),
+        c.Expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryRow, BuildFilterTermTest,
-    testing::Values(TFilterCase{true, -1, "鱼", "菜名 like  '鱼*'"},
-                    TFilterCase{true, -7, "鱼", "菜名 like  '鱼*'"},
-                    TFilterCase{true, 0, "鱼", "菜名 = '鱼'"},
-                    TFilterCase{true, 1, "鱼", "菜名 like  '%鱼%'"},
-                    TFilterCase{true, 9, "鱼", "菜名 like  '%鱼%'"},
-                    TFilterCase{false, -2, "5", "菜名 <= 5"},
-                    TFilterCase{false, -1, "5", "菜名 < 5"},
-                    TFilterCase{false, 1, "5", "菜名 >5"},
-                    TFilterCase{false, 2, "5", "菜名 >=5"},
-                    TFilterCase{false, 0, "5", "菜名 = 5"},
-                    TFilterCase{false, 5, "5", "菜名 = 5"},
-                    TFilterCase{false, -3, "5", "菜名 = 5"},
-                    // Blanks and wildcard characters pass through untouched.
-                    TFilterCase{true, 1, "  ", "菜名 like  '%  %'"},
-                    TFilterCase{true, 1, "", "菜名 like  '%%'"},
-                    TFilterCase{true, 1, "a%b*c", "菜名 like  '%a%b*c%'"},
-                    // Quotes are doubled only in quoted terms.
-                    TFilterCase{true, 1, "it's", "菜名 like  '%it''s%'"},
-                    TFilterCase{true, 0, "''", "菜名 = ''''''"},
-                    TFilterCase{false, 0, "'x'", "菜名 = 'x'"}));
+    testing::Values(
+        TFilterCase{true, -1, "鱼", "菜名 like  '鱼*'"},
+        TFilterCase{true, -7, "鱼", "菜名 like  '鱼*'"}, TFilterCase{true, 0, "鱼", "菜名 = '鱼'"},
+        TFilterCase{true, 1, "鱼", "菜名 like  '%鱼%'"},
+        TFilterCase{true, 9, "鱼", "菜名 like  '%鱼%'"}, TFilterCase{false, -2, "5", "菜名 <= 5"},
+        TFilterCase{false, -1, "5", "菜名 < 5"}, TFilterCase{false, 1, "5", "菜名 >5"},
+        TFilterCase{false, 2, "5", "菜名 >=5"}, TFilterCase{false, 0, "5", "菜名 = 5"},
+        TFilterCase{false, 5, "5", "菜名 = 5"}, TFilterCase{false, -3, "5", "菜名 = 5"},
+        // Blanks and wildcard characters pass through untouched.
+        TFilterCase{true, 1, "  ", "菜名 like  '%  %'"},
+        TFilterCase{true, 1, "", "菜名 like  '%%'"},
+        TFilterCase{true, 1, "a%b*c", "菜名 like  '%a%b*c%'"},
+        // Quotes are doubled only in quoted terms.
+        TFilterCase{true, 1, "it's", "菜名 like  '%it''s%'"},
+        TFilterCase{true, 0, "''", "菜名 = ''''''"}, TFilterCase{false, 0, "'x'", "菜名 = 'x'"}));
 
 TEST(AccessStrings, ConnectionAndCreationTextsAreVerbatim) {
     EXPECT_EQ(AccessConnectionString(QStringLiteral("/a/cook.mdb"), QString()).toStdString(),
               "Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = False;Mode = ReadWrite;"
               "Data Source=/a/cook.mdb;Jet OLEDB:Database Password=");
-    EXPECT_EQ(AccessCreationString(QStringLiteral("/a/cook.mdb"), QString()).toStdString(),
-              "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/a/cook.mdb;Jet OLEDB:Database Password=");
+    EXPECT_EQ(
+        AccessCreationString(QStringLiteral("/a/cook.mdb"), QString()).toStdString(),
+        "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/a/cook.mdb;Jet OLEDB:Database Password=");
     // A path holding a placeholder-like text is inserted as it is.
     EXPECT_TRUE(AccessConnectionString(QStringLiteral("/x%2y"), QStringLiteral("pw"))
                     .contains(QStringLiteral("Data Source=/x%2y;Jet OLEDB:Database Password=pw")));
@@ -86,7 +82,8 @@ TEST_F(AccessDbTest, FirstRunSequenceMakesAnOpenEmptyTable) {
 TEST_F(AccessDbTest, CreateRefusesAnExistingFile) {
     ASSERT_TRUE(CreateAccessDatabase(Path(), QString()));
     EXPECT_FALSE(CreateAccessDatabase(Path(), QString()));
-    EXPECT_FALSE(CreateAccessDatabase(Dir.filePath(QStringLiteral("no/such/dir/cook.mdb")), QString()));
+    EXPECT_FALSE(
+        CreateAccessDatabase(Dir.filePath(QStringLiteral("no/such/dir/cook.mdb")), QString()));
 }
 
 TEST_F(AccessDbTest, ConnectFailsQuietlyOnMissingOrForeignFiles) {

@@ -51,7 +51,8 @@ TEST(TListBox, SelectionAndItems) {
 TEST(Dialogs, PictureTypesAndPreviewLabel) {
     const QStringList labels = TOpenPictureDialog::FilterLabels();
     ASSERT_EQ(labels.size(), 9);
-    EXPECT_EQ(labels.first(), QStringLiteral("All (*.jpg;*.jpeg;*.bmp;*.tif;*.tiff;*.ico;*.emf;*.wmf)"));
+    EXPECT_EQ(labels.first(),
+              QStringLiteral("All (*.jpg;*.jpeg;*.bmp;*.tif;*.tiff;*.ico;*.emf;*.wmf)"));
     EXPECT_EQ(labels.last(), QStringLiteral("Metafiles (*.wmf)"));
     EXPECT_EQ(PreviewLabelText(2000, 1500), QStringLiteral(" (2000x1500)"));
 

@@ -24,18 +24,18 @@ TEST_P(FitTable, GivesTheBoxSizeOfEveryRow) {
     EXPECT_EQ(fit.Height, c.ExpectH) << c.W << "x" << c.H;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, FitTable,
-    testing::Values(TFitCase{300, 200, 300, 200}, TFitCase{600, 400, 300, 200},
-                    TFitCase{1024, 768, 267, 200}, TFitCase{2000, 1500, 267, 200},
-                    TFitCase{800, 200, 300, 75}, TFitCase{100, 50, 300, 150},
-                    TFitCase{1, 16, 12, 200},  // 12.5 goes to the even 12
-                    TFitCase{27, 400, 14, 200}, // 13.5 goes to the even 14
-                    TFitCase{24, 1, 300, 12},   // 12.5 again, other branch
-                    TFitCase{8, 1, 300, 38},    // 37.5 goes to 38
-                    TFitCase{0, 50, 0, 200}, TFitCase{50, 0, 300, 0},
-                    // Just off the halfway point rounds the plain way.
-                    TFitCase{3, 8, 75, 200}, TFitCase{1, 3, 67, 200}));
+INSTANTIATE_TEST_SUITE_P(Rows, FitTable,
+                         testing::Values(TFitCase{300, 200, 300, 200}, TFitCase{600, 400, 300, 200},
+                                         TFitCase{1024, 768, 267, 200},
+                                         TFitCase{2000, 1500, 267, 200},
+                                         TFitCase{800, 200, 300, 75}, TFitCase{100, 50, 300, 150},
+                                         TFitCase{1, 16, 12, 200},   // 12.5 goes to the even 12
+                                         TFitCase{27, 400, 14, 200}, // 13.5 goes to the even 14
+                                         TFitCase{24, 1, 300, 12},   // 12.5 again, other branch
+                                         TFitCase{8, 1, 300, 38},    // 37.5 goes to 38
+                                         TFitCase{0, 50, 0, 200}, TFitCase{50, 0, 300, 0},
+                                         // Just off the halfway point rounds the plain way.
+                                         TFitCase{3, 8, 75, 200}, TFitCase{1, 3, 67, 200}));
 
 // A bitmap of the given size for the holder.
 std::unique_ptr<TBitmap> Bitmap(int w, int h, QColor colour = Qt::red) {
@@ -103,7 +103,9 @@ private:
 // The smallest placeable metafile: header and the end record, 2 x 1 inch at 96 dpi.
 QByteArray TinyWmf() {
     QByteArray bytes;
-    auto put16 = [&](quint16 v) { bytes.append(char(v & 0xff)).append(char(v >> 8)); };
+    auto put16 = [&](quint16 v) {
+        bytes.append(char(v & 0xff)).append(char(v >> 8));
+    };
     auto put32 = [&](quint32 v) {
         put16(v & 0xffff);
         put16(v >> 16);
@@ -200,8 +202,9 @@ protected:
         const QString path = Dir.filePath(QStringLiteral("cook.mdb"));
         ASSERT_TRUE(CreateAccessDatabase(path, QString()));
         ASSERT_TRUE(ConnectAccessDatabase(Connection, path, QString()));
-        ASSERT_TRUE(ExecSql(Query, QStringLiteral("create table mycook(菜名 char(30),原料 "
-                                                  "char(255),做法 memo,说明 char(255),img image)")));
+        ASSERT_TRUE(
+            ExecSql(Query, QStringLiteral("create table mycook(菜名 char(30),原料 "
+                                          "char(255),做法 memo,说明 char(255),img image)")));
         ASSERT_TRUE(OpenTable(Query, QStringLiteral("mycook")));
         Query.AppendRecord({QStringLiteral("鱼"), QString(), QString(), QString()});
         ASSERT_TRUE(Query.Locate(QStringLiteral("菜名"), QStringLiteral("鱼")));

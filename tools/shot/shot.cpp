@@ -21,8 +21,7 @@ void Grab(TForm_main& form, const QString& path) {
     QTest::qWait(400);
     QScreen* screen = form.screen();
     const QRect frame = form.frameGeometry();
-    const QPixmap shot =
-        screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    const QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     if (!shot.save(path))
         std::fprintf(stderr, "cannot save %s\n", qPrintable(path));
 }
