@@ -1,6 +1,7 @@
 #include "Controls.h"
 #include "Dialogs.h"
 
+#include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -67,5 +68,66 @@ TEST(Dialogs, PictureTypesAndPreviewLabel) {
     EXPECT_EQ(seen.Kind, TFileDialogRequest::Save);
     EXPECT_EQ(seen.Filters, QStringList{QStringLiteral("菜谱 (*.rtf)")});
     SetFileDialogHook(nullptr);
+}
+} // namespace
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+// Drives the real picture dialog: its file types, and the preview pane's label and
+// button for a readable picture and for an unreadable file.
+TEST(Dialogs, OpenPictureDialogPreviewsTheSelectedFile) {
+    QTemporaryDir dir;
+    QImage image(100, 50, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString picture = dir.filePath(QStringLiteral("wide.bmp"));
+    ASSERT_TRUE(image.save(picture, "BMP"));
+    const QString broken = dir.filePath(QStringLiteral("broken.bmp"));
+    QFile file(broken);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("BM junk");
+    file.close();
+
+    QStringList filters, labels;
+    bool buttonForPicture = false, buttonForBroken = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        // Closed on every path, so a failed check cannot leave the test waiting.
+        struct TCloser {
+            QFileDialog* Dialog;
+            ~TCloser() { Dialog->reject(); }
+        } closer{dialog};
+        filters = dialog->nameFilters();
+        labels << dialog->selectedNameFilter();
+        QLabel* label = nullptr;
+        QPushButton* preview = nullptr;
+        for (QLabel* l : dialog->findChildren<QLabel*>())
+            if (l->text() == QStringLiteral("Picture:"))
+                label = l;
+        for (QPushButton* b : dialog->findChildren<QPushButton*>())
+            if (b->toolTip() == QStringLiteral("Preview"))
+                preview = b;
+        ASSERT_NE(label, nullptr);
+        ASSERT_NE(preview, nullptr);
+        Q_EMIT dialog->currentChanged(picture);
+        labels << label->text();
+        buttonForPicture = preview->isEnabled();
+        Q_EMIT dialog->currentChanged(broken);
+        labels << label->text();
+        buttonForBroken = preview->isEnabled();
+    });
+    TOpenPictureDialog dialog;
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_EQ(filters, TOpenPictureDialog::FilterLabels());
+    EXPECT_EQ(labels, (QStringList{TOpenPictureDialog::FilterLabels().first(),
+                                   QStringLiteral(" (100x50)"), QStringLiteral("Picture:")}));
+    EXPECT_TRUE(buttonForPicture);
+    EXPECT_FALSE(buttonForBroken);
 }
 } // namespace
