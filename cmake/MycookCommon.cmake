@@ -3,6 +3,11 @@ add_library(mycook_options INTERFACE)
 target_compile_options(mycook_options INTERFACE -Wall -Wextra -Wpedantic -Wno-unused-parameter)
 
 
+if(MYCOOK_FUZZ)
+    # Coverage for every library, so the fuzzers see into the code they drive.
+    add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 if(MYCOOK_SANITIZE)
     # Applied globally so static libraries and tests agree on the runtime.
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer

@@ -61,7 +61,7 @@ void BM_SaveRecipe(benchmark::State& state) {
     const QString folder = state.range(0) ? Book().Folder() : empty.path();
     TForm_main form(folder);
     Ui::TForm_main& ui = form.Controls();
-    int n = 0;
+    static int n = 0; // names stay new across repetitions
     for (auto _ : state) {
         state.PauseTiming();
         ui.Image2->Picture().LoadFromFile(Files().Photo2000);

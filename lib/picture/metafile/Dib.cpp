@@ -171,9 +171,13 @@ QImage DecodeRle(const THeader& h, TByteReader bits) {
 QImage DecodeEmbedded(const THeader& h, TByteReader bits) {
     QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char*>(bits.Data()), bits.Size());
+    // Qt's readers complain aloud about junk; look at the signature first.
+    const bool jpeg = h.Compression == BiJpeg;
+    if (!bytes.startsWith(jpeg ? QByteArray("\xFF\xD8", 2) : QByteArray("\x89PNG", 4)))
+        return {};
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, h.Compression == BiJpeg ? "jpeg" : "png");
+    QImageReader reader(&buffer, jpeg ? "jpeg" : "png");
     const QSize size = reader.size();
     if (!size.isValid() || qint64(size.width()) * size.height() > MaxDibPixels)
         return {};

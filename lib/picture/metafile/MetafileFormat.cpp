@@ -11,7 +11,6 @@ namespace {
 
 constexpr quint32 PlaceableKey = 0x9AC6CDD7;
 constexpr quint32 EmfSignature = 0x464D4520; // " EMF"
-constexpr int PlaceableHeaderSize = 22;
 constexpr int WmfHeaderSize = 18;
 constexpr int EmfMinHeaderSize = 88;
 
