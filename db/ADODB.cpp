@@ -619,7 +619,8 @@ struct TADOQuery::Impl {
     QVariant Value(int col);
     void BindValue(sqlite3_stmt* s, int index, int col, const QVariant& v);
     QVariant CheckedValue(int col, const QVariant& v) const;
-    void RefreshRowCells(int32_t row);
+    // newRow: the row is not in the look-up hashes yet, so nothing there goes stale.
+    void RefreshRowCells(int32_t row, bool newRow = false);
     void InsertRow(qint64 rowId);
     bool Locate(int col, const QVariant& value);
     void BuildHash(int slot);
@@ -1237,7 +1238,7 @@ void TADOQuery::Impl::BindValue(sqlite3_stmt* s, int index, int col, const QVari
     sqlite3_bind_text16(s, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
 }
 
-void TADOQuery::Impl::RefreshRowCells(int32_t row) {
+void TADOQuery::Impl::RefreshRowCells(int32_t row, bool newRow) {
     FetchedRow = -1;
     Fetched.clear();
     if (SlotCount == 0) {
@@ -1260,7 +1261,7 @@ void TADOQuery::Impl::RefreshRowCells(int32_t row) {
         const TSpan fresh = ReadCell(s, k + 1);
         const bool same =
             cell.Len == fresh.Len && (cell.Len >= UncachedLen || SpanText(cell) == SpanText(fresh));
-        if (!same) {
+        if (!same && !newRow) {
             Hashes[size_t(k)].Valid = false;
         }
         cell = fresh;
@@ -1303,7 +1304,7 @@ void TADOQuery::Impl::InsertRow(qint64 rowId) {
         }
     }
     PoolOrder.push_back(row);
-    RefreshRowCells(row);
+    RefreshRowCells(row, atEnd);
     if (FilterOn) {
         // Stays visible until the filter is applied again, so the caller can find it.
         View.push_back(row);
