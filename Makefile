@@ -8,10 +8,10 @@ JOBS      ?= $(shell nproc)
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PACKAGES := build-essential cmake ninja-build pkg-config \
-    qt6-base-dev qt6-base-dev-tools libqt6svg6 libgl-dev \
-    libsqlite3-dev sqlite3 libjpeg62-turbo-dev libjpeg-turbo-progs libtiff-dev \
+    qt6-base-dev qt6-base-dev-tools \
+    libsqlite3-dev libjpeg62-turbo-dev libtiff-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
-    fonts-arphic-uming xvfb xauth clang libclang-rt-14-dev
+    fonts-arphic-uming
 TEST_PACKAGES := libreoffice-writer-nogui
 
 .PHONY: run test deps test-deps configure build asan clean
