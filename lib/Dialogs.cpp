@@ -70,6 +70,24 @@ void ShowPreviewWindow(QWidget* owner, const TGraphic& graphic) {
     window.exec();
 }
 
+// Lets a test answer instead of the user; false when no test hook is set.
+bool AnsweredByHook(const TFileDialogRequest& request, QString& fileName, bool& accepted) {
+    if (!Hook())
+        return false;
+    const std::optional<QString> answer = Hook()(request);
+    if (answer)
+        fileName = *answer;
+    accepted = answer.has_value();
+    return true;
+}
+
+bool RunDialog(QFileDialog& dialog, QString& fileName) {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = dialog.selectedFiles().first();
+    return true;
+}
+
 std::unique_ptr<TGraphic> TryLoad(const QString& path) {
     try {
         TPicture picture;
@@ -102,12 +120,8 @@ QStringList TOpenPictureDialog::FilterLabels() {
 bool TOpenPictureDialog::Execute() {
     const QList<TPictureFileType> types = PictureFileTypes();
     const TFileDialogRequest request{TFileDialogRequest::OpenPicture, FilterLabels()};
-    if (Hook()) {
-        const std::optional<QString> answer = Hook()(request);
-        if (answer)
-            FFileName = *answer;
-        return answer.has_value();
-    }
+    if (bool accepted = false; AnsweredByHook(request, FFileName, accepted))
+        return accepted;
 
     QFileDialog dialog(FOwner);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -154,10 +168,7 @@ bool TOpenPictureDialog::Execute() {
             ShowPreviewWindow(&dialog, *area->Graphic());
     });
 
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    FFileName = dialog.selectedFiles().first();
-    return true;
+    return RunDialog(dialog, FFileName);
 }
 
 bool TSaveDialog::Execute() {
@@ -167,20 +178,13 @@ bool TSaveDialog::Execute() {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         filters.append(parts.at(i) + QStringLiteral(" (") + parts.at(i + 1) + u')');
     const TFileDialogRequest request{TFileDialogRequest::Save, filters};
-    if (Hook()) {
-        const std::optional<QString> answer = Hook()(request);
-        if (answer)
-            FFileName = *answer;
-        return answer.has_value();
-    }
+    if (bool accepted = false; AnsweredByHook(request, FFileName, accepted))
+        return accepted;
     QFileDialog dialog(FOwner);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return false;
-    FFileName = dialog.selectedFiles().first();
-    return true;
+    return RunDialog(dialog, FFileName);
 }
