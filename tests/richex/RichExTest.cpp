@@ -210,6 +210,13 @@ qint64 ResidentBytes() {
     return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : -1;
 }
 
+// Freed blocks wait in AddressSanitizer's quarantine (256 MB) before memory is reused.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 AllocatorSlack = 320LL << 20;
+#else
+constexpr qint64 AllocatorSlack = 0;
+#endif
+
 TEST(RichEx, ManyViewsKeepNoEarlierPicture) {
     QTextEdit edit;
     edit.setReadOnly(true);
@@ -239,12 +246,14 @@ TEST(RichEx, ManyViewsKeepNoEarlierPicture) {
         if (view == 50)
             baseline = ResidentBytes();
         if (baseline > 0 && view % 50 == 0) { // stop early rather than exhaust the machine
-            ASSERT_LT(ResidentBytes() - baseline, 200LL << 20) << "after view " << view;
+            ASSERT_LT(ResidentBytes() - baseline, (200LL << 20) + AllocatorSlack)
+                << "after view " << view;
         }
     }
     if (baseline < 0)
         GTEST_SKIP() << "no /proc/self/statm";
-    EXPECT_LT(ResidentBytes() - baseline, 64LL << 20);
+    // A kept picture costs 4 MB: keeping them all would pass 3.8 GB by now.
+    EXPECT_LT(ResidentBytes() - baseline, (64LL << 20) + AllocatorSlack);
 }
 
 // ---- export ---------------------------------------------------------------------
