@@ -11,7 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <memory>
+#include <string>
 
 namespace PictureTest {
 
@@ -117,3 +119,15 @@ inline double MeanChannelDiff(const QImage& a, const QImage& b) {
         if (PictureTest::SamplesDir().isEmpty())                                                   \
             GTEST_SKIP() << "MYCOOK_TESTDATA pictures not available";                              \
     } while (0)
+
+// Test names from a case's file name: "gray-300x200.jpg" becomes "gray_300x200_jpg".
+struct TFileParamName {
+    template <class TInfo> std::string operator()(const TInfo& info) const {
+        std::string name = info.param.File;
+        for (char& ch : name)
+            if (!isalnum(static_cast<unsigned char>(ch)))
+                ch = '_';
+        return name;
+    }
+};
+inline constexpr TFileParamName FileParamName{};

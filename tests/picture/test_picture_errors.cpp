@@ -79,14 +79,7 @@ TEST_P(BrokenPicture, FailsWithItsKindsText) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, BrokenPicture, ::testing::ValuesIn(FixtureCases),
-                         [](const auto& info) {
-                             std::string name = info.param.File;
-                             for (char& ch : name)
-                                 if (!isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Fixtures, BrokenPicture, ::testing::ValuesIn(FixtureCases), FileParamName);
 
 // A JPEG decode error is raised again on every try, never cached as a picture.
 TEST(BrokenJpeg, DrawRaisesEveryTime) {

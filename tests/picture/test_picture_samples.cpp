@@ -265,14 +265,7 @@ TEST_P(SamplePicture, KeepsFileBytesWhereTheKindStoresThem) {
     EXPECT_EQ(SaveBytes(*picture.Graphic()), ReadFile(path));
 }
 
-INSTANTIATE_TEST_SUITE_P(Samples, SamplePicture, ::testing::ValuesIn(SampleCases),
-                         [](const auto& info) {
-                             std::string name = info.param.File;
-                             for (char& ch : name)
-                                 if (!isalnum(static_cast<unsigned char>(ch)))
-                                     ch = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Samples, SamplePicture, ::testing::ValuesIn(SampleCases), FileParamName);
 
 // The kind follows the extension in any case.
 TEST(PictureExtension, AnyCaseChoosesTheKind) {

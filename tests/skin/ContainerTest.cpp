@@ -1,6 +1,7 @@
 // The unpacked container and its directory, the store, the description parser
 // and the skinpack tool.
 #include "SkinRead.h"
+#include "SkinTestUtil.h"
 #include "WinConvert.h"
 #include "WinSkinIni.h"
 #include "WinSkinStore.h"
@@ -13,19 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Collects what the skin units would show the user.
-class TMessageCatcher {
-public:
-    TMessageCatcher() {
-        FPrevious = SetSkinMessageProc([this](const QString& t) { Messages.append(t); });
-    }
-    ~TMessageCatcher() { SetSkinMessageProc(FPrevious); }
-    QStringList Messages;
-
-private:
-    TSkinMessageProc FPrevious;
-};
 
 const std::vector<TSkinEntry> SampleEntries = {
     {QStringLiteral("Top.bmp"), QByteArray("TOPBYTES")},

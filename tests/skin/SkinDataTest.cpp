@@ -1,6 +1,7 @@
 // Building a skin from its container: element readers, defaults and clamps,
 // the colour scheme, title-bar buttons, and our default skin in full.
 #include "SkinResource.h"
+#include "SkinTestUtil.h"
 #include "WinConvert.h"
 #include "WinSkinData.h"
 
@@ -20,18 +21,6 @@ void EnsureApp() {
         static QGuiApplication app(argc, argv);
     }
 }
-
-class TMessageCatcher {
-public:
-    TMessageCatcher() {
-        FPrevious = SetSkinMessageProc([this](const QString& t) { Messages.append(t); });
-    }
-    ~TMessageCatcher() { SetSkinMessageProc(FPrevious); }
-    QStringList Messages;
-
-private:
-    TSkinMessageProc FPrevious;
-};
 
 QByteArray Bmp(int w, int h, QRgb color = qRgb(10, 20, 30)) {
     QImage image(w, h, QImage::Format_RGB32);
