@@ -19,12 +19,16 @@ void ShowSkinMessage(const QString& text);
 inline const QString OlderSkinText =
     QStringLiteral("This is Older Skin File\rPlease update to new version !");
 
+// The unit's own name for the container header; the control skins have a
+// TSkinHeader of their own (the skinned list header), so this one is scoped.
+namespace SkinRead {
 struct TSkinHeader {
     qint32 Version = 0;
     qint32 DirLen = 0;
     qint32 U1 = 0;
     qint32 U2 = 0;
 };
+} // namespace SkinRead
 
 struct TSkinEntry {
     QString Name;
@@ -58,7 +62,7 @@ public:
     static QByteArray MakeContainer(const std::vector<TSkinEntry>& entries, qint32 version = 70000);
 
     qint64 EntrySize(int index) const { return FSizes[index]; }
-    TSkinHeader Header() const { return FHeader; }
+    SkinRead::TSkinHeader Header() const { return FHeader; }
     // Base of the directory text for a version, or -1 when the version is unknown.
     static int VersionBase(qint32 version);
 
@@ -66,7 +70,7 @@ private:
     bool Parse(const QByteArray& container);
     QByteArray Entry(int index) const;
 
-    TSkinHeader FHeader;
+    SkinRead::TSkinHeader FHeader;
     QByteArray FData; // the unpacked container
     qint64 FDataStart = 0;
     std::vector<qint64> FSizes;

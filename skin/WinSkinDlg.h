@@ -1,0 +1,82 @@
+#pragma once
+// The one skin manager: watches every top-level window and pop-up menu of the
+// program through an application-wide event filter (the window hook), decides
+// whether and with which skin component each is skinned, and runs the skin's
+// numbered actions from one coalescing timer.
+
+#include "WinSkinData.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+class QMenu;
+class TWinSkinForm;
+class TWinSkinPopMenu;
+
+struct TSkinThread {
+    quintptr hook = 0;
+    quintptr ThreadID = 0;
+};
+
+class TSkinManage : public QObject {
+    Q_OBJECT
+public:
+    // amode 0: the main manager, owning the lists; otherwise a subordinate one.
+    explicit TSkinManage(quintptr amode = 0);
+    ~TSkinManage() override;
+
+    void InstallHook();
+    void InstallThread(quintptr threadId);
+    void UnInstallThread(quintptr threadId);
+    void AddSkinData(TSkinData* data);
+    void RemoveSkinData(TSkinData* data);
+    bool AddForm(QWidget* window);
+    bool DeleteForm(QWidget* window);
+    void SetAction(int code, int interval);
+    void DeleteSysbtn();
+    void AssignData(TSkinManage* main);
+    TWinSkinPopMenu* FindPopupMenu(QMenu* menu) const;
+    void SetMDIMax(bool on);
+    void SetMDIMax2(bool on);
+    // The skinned window of `window`, or null.
+    TWinSkinForm* FindForm(const QWidget* window) const;
+    // The component that AddForm step 7 would choose for this window and class.
+    TSkinData* ChooseSkinData(const QWidget* window, const QString& className) const;
+
+    // --- fields in the order of the design
+    QTimer Timer;
+    QList<QPointer<TWinSkinForm>> Flist;
+    QList<QPointer<TWinSkinPopMenu>> Mlist;
+    QList<TSkinData*> Dlist;
+    std::vector<TSkinThread> Threadlist;
+    QList<TSkinManage*> sublist;
+    bool active = false;
+    bool skinchildform = false;
+    int state = 0;    // 0 created, 1 running, 4 shutting down
+    int menutype = 0; // 0 pop-up, 1 menu bar, 2 system menu
+    bool menuactive = false;
+    bool MDIMax = false;
+    bool WMSetDraw = false;
+    QPointer<QWidget> clienthwnd;
+    QPointer<QWidget> MDIForm;
+    int action = 0;
+    TSkinData* UpdateData = nullptr;
+    bool SBinstall = false;
+    TSkinData* MainData = nullptr;
+    quintptr mode = 0;
+    QPointer<QWidget> lpara;
+    TSkinManage* mmgr = nullptr;
+};
+
+// The global manager reference; null before the skin component is loaded and
+// after the skin units are finalised.
+TSkinManage* SkinManager();
+
+// The skin units' initialisation (before the main window is created) and
+// finalisation (after the message loop, before the main window is destroyed).
+void InitializeSkinUnits();
+void FinalizeSkinUnits();

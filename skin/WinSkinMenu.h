@@ -1,0 +1,58 @@
+#pragma once
+// Skinned menus: a window's menu bar drawn from the skin, and pop-up menus
+// (context menus, the system menu) drawn from the menu elements.
+
+#include "SkinHook.h"
+#include "WinSkinData.h"
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class QMenu;
+class QMenuBar;
+class QStyle;
+class TSkinManage;
+class TWinSkinForm;
+
+class TWinSkinMenu : public QObject, public TSkinHookTarget {
+    Q_OBJECT
+public:
+    TWinSkinMenu(TWinSkinForm& form, QMenuBar& bar);
+    ~TWinSkinMenu() override;
+    void Unsubclass();
+
+    bool BeforeProc(QWidget& widget, QEvent& event, bool& result) override;
+    void AfterProc(QWidget& widget, QEvent& event) override;
+    bool WantsAfter(QEvent::Type type) const override;
+
+    QPointer<QMenuBar> Bar;
+    TWinSkinForm& Form;
+
+private:
+    std::unique_ptr<TSkinHook> FHook;
+};
+
+class TWinSkinPopMenu : public QObject, public TSkinHookTarget {
+    Q_OBJECT
+public:
+    TWinSkinPopMenu(QMenu& menu, TSkinData& skin, TSkinManage& manager);
+    ~TWinSkinPopMenu() override;
+    // Gives the menu back its own look and behaviour.
+    void Unsubclass();
+
+    bool BeforeProc(QWidget& widget, QEvent& event, bool& result) override;
+    void AfterProc(QWidget& widget, QEvent& event) override;
+    bool WantsAfter(QEvent::Type type) const override;
+
+    // --- fields in the order of the design
+    bool done = false;
+    QPointer<QMenu> hwnd;
+    TSkinData* fsd = nullptr;
+    int SelIndex = -1;
+    bool ownerdraw = false;
+    TSkinManage* Manager = nullptr;
+
+private:
+    std::unique_ptr<TSkinHook> FHook;
+};
