@@ -132,7 +132,7 @@ TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
     ui->RichEdit1->setTabChangesFocus(true);
     NameControls();
     SetMainWindow(this);
-    CentreOn(*this, nullptr);
+    CentreOnScreen(*this);
     ConnectHandlers();
     RunGuarded([this] { FormCreate(); });
 }

@@ -1,5 +1,6 @@
 #include "WindowPlacement.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
@@ -11,6 +12,38 @@ QPointer<QWidget>& MainWindowRef() {
     static QPointer<QWidget> window;
     return window;
 }
+
+// Re-centres a window while the window system adds its frame around it, and
+// lets go once the window is active, so it never fights the user's own moves.
+class TCentreUntilFramed : public QObject {
+public:
+    explicit TCentreUntilFramed(QWidget& window) : QObject(&window), FWindow(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (!FCentred && FWindow.frameGeometry().size() != FWindow.size()) {
+                FCentred = true; // the move below comes back here as a Move
+                CentreOn(FWindow, nullptr);
+            }
+            break;
+        case QEvent::WindowActivate:
+            FWindow.removeEventFilter(this);
+            deleteLater();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget& FWindow;
+    bool FCentred = false;
+};
 } // namespace
 
 void CentreOn(QWidget& window, const QWidget* over) {
@@ -30,6 +63,11 @@ void CentreOn(QWidget& window, const QWidget* over) {
                                 std::max(area.top(), area.bottom() + 1 - outer.height())));
     }
     window.move(topLeft);
+}
+
+void CentreOnScreen(QWidget& window) {
+    CentreOn(window, nullptr);
+    window.installEventFilter(new TCentreUntilFramed(window));
 }
 
 void SetMainWindow(QWidget* window) {

@@ -9,6 +9,10 @@ class QWidget;
 // that sizes itself as it shows calls this from its show handler.
 void CentreOn(QWidget& window, const QWidget* over);
 
+// Centres a window that is not yet shown on its screen, and again once the
+// window system has put its frame around it (until the window is first active).
+void CentreOnScreen(QWidget& window);
+
 // The application's main window, owner of its message boxes (null when none).
 void SetMainWindow(QWidget* window);
 QWidget* MainWindow();

@@ -8,7 +8,10 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -254,28 +257,92 @@ TEST_F(BrowseTest, ExportBeforeAnyViewAndOverwriteWithoutQuestion) {
     EXPECT_TRUE(Messages.empty());
 }
 
-TEST_F(BrowseTest, FailedExportKeepsTheOldFileAndSaysNoDone) {
+// Makes a folder take no new file, or a file refuse writing, also for root
+// (who ignores permission bits): through the immutable flag there.
+class TLock {
+public:
+    explicit TLock(const QString& path) : FPath(path) {
+        if (::geteuid() != 0) {
+            FOld = QFile::permissions(path);
+            FLocked = QFile::setPermissions(path, FOld & ~(QFile::WriteOwner | QFile::WriteUser |
+                                                           QFile::WriteGroup | QFile::WriteOther));
+            FChmod = true;
+            return;
+        }
+        FLocked = SetImmutable(true);
+    }
+    ~TLock() {
+        if (!FLocked)
+            return;
+        if (FChmod)
+            QFile::setPermissions(FPath, FOld);
+        else
+            SetImmutable(false);
+    }
+    bool Locked() const { return FLocked; }
+
+private:
+    bool SetImmutable(bool on) {
+        const int fd = ::open(QFile::encodeName(FPath).constData(), O_RDONLY | O_NONBLOCK);
+        if (fd < 0)
+            return false;
+        int flags = 0;
+        bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        ::close(fd);
+        return ok;
+    }
+    QString FPath;
+    QFile::Permissions FOld;
+    bool FChmod = false;
+    bool FLocked = false;
+};
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The folder takes no new file: a file we may write is replaced in place, one we
+// may not is kept and the export fails.
+TEST_F(BrowseTest, ExportIntoAFolderThatTakesNoNewFile) {
     Search(QString());
     View(0);
     QDir(Dir.path()).mkpath(QStringLiteral("locked"));
-    const QString path = Dir.filePath(QStringLiteral("locked/keep.rtf"));
-    QFile old(path);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("precious");
-    old.close();
-    QFile::setPermissions(Dir.filePath(QStringLiteral("locked")),
-                          QFile::ReadOwner | QFile::ExeOwner);
-    FileAnswers.push_back(path);
-    QTest::mouseClick(Ui().BitBtn7, Qt::LeftButton);
-    QFile::setPermissions(Dir.filePath(QStringLiteral("locked")),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
-    ASSERT_EQ(Errors().size(), 1u);
-    for (const TMessageRequest& m : Messages)
-        EXPECT_NE(m.Text, QStringLiteral("保存完毕"));
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("precious"));
+    const QString writable = Dir.filePath(QStringLiteral("locked/open.rtf"));
+    const QString readOnly = Dir.filePath(QStringLiteral("locked/keep.rtf"));
+    for (const QString& path : {writable, readOnly}) {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(100000, 'x')); // longer than the export: no tail may stay
+    }
+    {
+        const TLock lockFile(readOnly);
+        const TLock lockFolder(Dir.filePath(QStringLiteral("locked")));
+        if (!lockFile.Locked() || !lockFolder.Locked())
+            GTEST_SKIP() << "cannot lock files here";
+        FileAnswers.push_back(writable);
+        QTest::mouseClick(Ui().BitBtn7, Qt::LeftButton);
+        EXPECT_TRUE(Errors().empty()) << Errors().front().toStdString();
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_EQ(Messages[0].Text, QStringLiteral("保存完毕"));
+        const QByteArray rtf = FileBytes(writable);
+        EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
+        EXPECT_TRUE(rtf.trimmed().endsWith('}'));
+        EXPECT_FALSE(rtf.contains("xxxx"));
+        EXPECT_EQ(QDir(Dir.filePath(QStringLiteral("locked"))).entryList(QDir::Files).size(), 2);
+
+        Messages.clear();
+        FileAnswers.push_back(readOnly);
+        QTest::mouseClick(Ui().BitBtn7, Qt::LeftButton);
+        ASSERT_EQ(Errors().size(), 1u);
+        EXPECT_TRUE(Errors()[0].startsWith(QStringLiteral("Cannot create file \"") + readOnly))
+            << Errors()[0].toStdString();
+        for (const TMessageRequest& m : Messages)
+            EXPECT_NE(m.Text, QStringLiteral("保存完毕"));
+    }
+    EXPECT_EQ(FileBytes(readOnly), QByteArray(100000, 'x'));
 }
 
 class ListedEntryTest : public BrowseTest {
