@@ -4,17 +4,23 @@
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
+#include "RecipeLookup.h"
 #include "RichEx.h"
 #include "RtfWriter.h"
 #include "SkinResource.h"
 #include "WinSkinData.h"
+#include "WindowPlacement.h"
 #include "ui_Unit_main.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QTextCursor>
+#include <QTextEdit>
+#include <QUrl>
 
 namespace {
 const QString BookFileName = QStringLiteral("cook.mdb");
@@ -46,6 +52,23 @@ private:
     bool FDone = false;
 };
 
+// Puts the caret and the scroll position of a text box at its beginning when
+// it goes out of scope, also when an error ends the handler.
+class TShowFromTop {
+public:
+    explicit TShowFromTop(QTextEdit& edit) : FEdit(edit) {}
+    ~TShowFromTop() {
+        QTextCursor start(FEdit.document());
+        FEdit.setTextCursor(start);
+        FEdit.verticalScrollBar()->setValue(0);
+    }
+    TShowFromTop(const TShowFromTop&) = delete;
+    TShowFromTop& operator=(const TShowFromTop&) = delete;
+
+private:
+    QTextEdit& FEdit;
+};
+
 // Text from the last "." on, empty when there is none after the last separator.
 QString ExtractFileExt(const QString& name) {
     const qsizetype dot = name.lastIndexOf(u'.');
@@ -71,7 +94,10 @@ bool SameTextAscii(const QString& a, const QString& b) {
 }
 } // namespace
 
-const QString TForm_main::MakerUrl = QStringLiteral("https://qingke.example.org/");
+QString TForm_main::AboutPageUrl() {
+    const QDir folder(QCoreApplication::applicationDirPath());
+    return QUrl::fromLocalFile(folder.absoluteFilePath(QStringLiteral("about.html"))).toString();
+}
 
 TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::TForm_main>()),
@@ -103,11 +129,29 @@ TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
         }
     });
     SaveDialog1.SetFilter(QStringLiteral("菜谱|*.rtf"));
+    ui->RichEdit1->setTabChangesFocus(true);
+    NameControls();
+    SetMainWindow(this);
+    CentreOnScreen(*this);
     ConnectHandlers();
     RunGuarded([this] { FormCreate(); });
 }
 
 TForm_main::~TForm_main() = default;
+
+void TForm_main::NameControls() {
+    // A text box is read by the label beside it.
+    ui->Label1->setBuddy(ui->Edit1);
+    ui->Label2->setBuddy(ui->Memo1);
+    ui->Label3->setBuddy(ui->Memo2);
+    ui->Label4->setBuddy(ui->Memo3);
+    ui->Label5->setBuddy(ui->Edit2);
+    ui->Image1->setAccessibleName(QStringLiteral("封面图片"));
+    ui->Image1->setAccessibleDescription(QStringLiteral("点击打开“关于百味小筑”"));
+    ui->Image2->setAccessibleName(QStringLiteral("菜谱图片"));
+    ui->ListBox1->setAccessibleName(QStringLiteral("菜谱列表"));
+    ui->RichEdit1->setAccessibleName(QStringLiteral("菜谱内容"));
+}
 
 void TForm_main::ConnectHandlers() {
     auto guard = [this](void (TForm_main::*handler)()) {
@@ -167,7 +211,7 @@ void TForm_main::BitBtn2Click() {
 }
 
 void TForm_main::Image1Click() {
-    ShellOpen(MakerUrl, QString());
+    ShellOpen(AboutPageUrl(), QString());
 }
 
 void TForm_main::BitBtn3Click() {
@@ -252,8 +296,10 @@ void TForm_main::ListBox1Click() {
         return;
     const QString name = ui->ListBox1->Item(index);
     ui->RichEdit1->clear();
-    if (!ADOQuery1.Locate(QStringLiteral("菜名"), name))
+    if (!LocateListedRecipe(ADOQuery1, ui->ListBox1->Items(), index))
         return;
+    // Whatever follows, the reader starts at the name, not at the picture's corner.
+    const TShowFromTop showFromTop(*ui->RichEdit1);
     QTextCursor cursor(ui->RichEdit1->document());
     const QStringList lines = {
         name,
@@ -264,11 +310,12 @@ void TForm_main::ListBox1Click() {
         QStringLiteral("说明:"),
         TrimText(ADOQuery1.FieldByName(QStringLiteral("说明")).AsString()),
     };
-    for (const QString& line : lines) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
         cursor.movePosition(QTextCursor::End);
-        if (!ui->RichEdit1->document()->isEmpty())
+        // An empty first line is a line too.
+        if (i > 0)
             cursor.insertBlock();
-        cursor.insertText(line);
+        cursor.insertText(lines.at(i));
     }
     // The caret goes to the end so the picture follows the text; a new line
     // after the text is how a line added to the box ends.

@@ -26,8 +26,9 @@ public:
     TSaveDialog SaveDialog1{this};
     TSkinData& SkinData1() { return *FSkinData1; }
 
-    // The maker's web page, opened by a click on the start-page picture.
-    static const QString MakerUrl;
+    // The program's own "about" page beside the executable, as a file: address,
+    // opened by a click on the start-page picture.
+    static QString AboutPageUrl();
 
     void FormCreate();
     void BitBtn1Click();
@@ -46,6 +47,7 @@ protected:
 
 private:
     void ConnectHandlers();
+    void NameControls();
     void ClearEntryPage();
     void ShowCount();
 

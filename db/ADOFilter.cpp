@@ -135,9 +135,15 @@ bool IsKeyword(const TToken& t, const char* word) {
 // ---------------------------------------------------------------------------------------
 
 TLikePattern::TLikePattern(QStringView pattern) {
-    for (const QChar qc : pattern) {
-        const char16_t c = qc.unicode();
-        if (c == u'%' || c == u'*') {
+    const qsizetype length = pattern.size();
+    for (qsizetype k = 0; k < length; ++k) {
+        const char16_t c = pattern[k].unicode();
+        if (c == u'[' && k + 2 < length && pattern[k + 2] == u']') {
+            // "[x]" is x itself, so a wildcard character can be searched for.
+            FPattern.push_back(Fold(pattern[k + 1].unicode()));
+            FIsWild.push_back(0);
+            k += 2;
+        } else if (c == u'%' || c == u'*') {
             if (FIsWild.empty() || FIsWild.back() != 2) { // runs of stars are one star
                 FPattern.push_back(c);
                 FIsWild.push_back(2);

@@ -19,8 +19,9 @@ public:
     virtual bool Text(int column, QStringView& out, QString& scratch) const = 0;
 };
 
-// A compiled like-pattern: "%" and "*" match any run, "_" and "?" one character;
-// ASCII letters compare without regard to case, everything else exactly.
+// A compiled like-pattern: "%" and "*" match any run, "_" and "?" one character,
+// "[x]" the one character x (so "[%]" is a percent sign); ASCII letters compare
+// without regard to case, everything else exactly.
 class TLikePattern {
 public:
     explicit TLikePattern(QStringView pattern);

@@ -58,16 +58,33 @@ bool OpenTable(TADOQuery& query, const QString& tableName) {
     return query.Active();
 }
 
+QString EscapeLikeText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c == u'%' || c == u'*' || c == u'_' || c == u'?' || c == u'[') {
+            out += u'[';
+            out += c;
+            out += u']';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 QString BuildFilterTerm(const QString& field, const QString& value, int comparison, bool quoted) {
     if (quoted) {
         // A quote inside the value is doubled, so the filter reads it literally.
         QString literal = value;
         literal.replace(u'\'', QStringLiteral("''"));
-        if (comparison < 0)
-            return field + QStringLiteral(" like  '") + literal + QStringLiteral("*'");
         if (comparison == 0)
             return field + QStringLiteral(" = '") + literal + QStringLiteral("'");
-        return field + QStringLiteral(" like  '%") + literal + QStringLiteral("%'");
+        // In a pattern only our own wildcards are wild; the value's are its characters.
+        const QString pattern = EscapeLikeText(literal);
+        if (comparison < 0)
+            return field + QStringLiteral(" like  '") + pattern + QStringLiteral("*'");
+        return field + QStringLiteral(" like  '%") + pattern + QStringLiteral("%'");
     }
     switch (comparison) {
     case -2:

@@ -13,6 +13,8 @@ bool ConnectAccessDatabase(TADOConnection& connection, const QString& fileName,
 bool ExecSql(TADOQuery& query, const QString& sql);
 bool OpenTable(TADOQuery& query, const QString& tableName);
 QString BuildFilterTerm(const QString& field, const QString& value, int comparison, bool quoted);
+// Text that a like-pattern matches literally: each wildcard and "[" as "[x]".
+QString EscapeLikeText(const QString& text);
 
 // The exact texts handed to the database layer.
 QString AccessConnectionString(const QString& fileName, const QString& password);

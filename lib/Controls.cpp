@@ -8,6 +8,8 @@
 
 TMemo::TMemo(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // As the platform's multi-line boxes do: Tab leaves the box, it types nothing.
+    setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, &TMemo::EnforceLimit);
 }
 
@@ -68,9 +70,35 @@ void TListBox::SetItemIndex(int index) {
     setCurrentIndex(FModel.index(index));
 }
 
+// Below the last entry nothing is clicked: the selection stays and no Click
+// comes, where the view would otherwise clear the selection.
+void TListBox::mousePressEvent(QMouseEvent* event) {
+    FPressOutside = !indexAt(event->position().toPoint()).isValid();
+    if (FPressOutside) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
+    QListView::mousePressEvent(event);
+}
+
+void TListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (!indexAt(event->position().toPoint()).isValid()) {
+        FPressOutside = true;
+        event->accept();
+        return;
+    }
+    QListView::mouseDoubleClickEvent(event);
+}
+
 void TListBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (FPressOutside) {
+        FPressOutside = false;
+        event->accept();
+        return;
+    }
     QListView::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid())
         Q_EMIT Click();
 }
 
@@ -95,24 +123,49 @@ TStatusBar::TStatusBar(QWidget* parent) : QFrame(parent) {
         auto* panel = new QLabel(this);
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
+        panel->setIndent(PanelIndent);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i));
         FPanels[i] = panel;
     }
 }
 
 void TStatusBar::SetPanelText(int panel, const QString& text) {
-    if (panel >= 0 && panel < PanelCount)
-        FPanels[panel]->setText(text);
+    if (panel >= 0 && panel < PanelCount) {
+        FTexts[panel] = text;
+        ShowPanelText(panel);
+    }
+}
+
+void TStatusBar::ShowPanelText(int panel) {
+    QLabel* label = FPanels[panel];
+    const QString& text = FTexts[panel];
+    const int room = label->contentsRect().width() - 2 * PanelIndent;
+    const QString shown = label->fontMetrics().elidedText(text, Qt::ElideRight, room);
+    label->setText(shown);
+    label->setToolTip(shown == text ? QString() : text);
 }
 
 void TStatusBar::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    for (int i = 0; i < PanelCount; ++i)
-        FPanels[i]->setGeometry(i * PanelWidth, 0, PanelWidth, height());
+    // The last panel takes what the fixed ones leave: it shows the dish name.
+    for (int i = 0; i < PanelCount; ++i) {
+        const int left = i * PanelWidth;
+        const int width =
+            i + 1 < PanelCount ? PanelWidth : std::max(PanelWidth, this->width() - left);
+        FPanels[i]->setGeometry(left, 0, width, height());
+        ShowPanelText(i);
+    }
+}
+
+void TStatusBar::changeEvent(QEvent* event) {
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        for (int i = 0; i < PanelCount; ++i)
+            ShowPanelText(i);
 }
 
 QString TStatusBar::PanelText(int panel) const {
-    return panel >= 0 && panel < PanelCount ? FPanels[panel]->text() : QString();
+    return panel >= 0 && panel < PanelCount ? FTexts[panel] : QString();
 }
 
 QString TrimText(const QString& text) {

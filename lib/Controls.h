@@ -31,19 +31,23 @@ public:
     void Clear();
     int Count() const;
     QString Item(int index) const;
+    QStringList Items() const { return FModel.stringList(); }
     int ItemIndex() const; // -1 when nothing is selected
     void SetItemIndex(int index);
 
 Q_SIGNALS:
-    // A click anywhere in the list, or a keyboard move of the selection.
+    // A click on an entry, or a keyboard move of the selection.
     void Click();
 
 protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
     QStringListModel FModel;
+    bool FPressOutside = false; // the press was below the entries
 };
 
 class TStatusBar : public QFrame {
@@ -51,15 +55,20 @@ class TStatusBar : public QFrame {
 public:
     explicit TStatusBar(QWidget* parent = nullptr);
     void SetPanelText(int panel, const QString& text);
-    QString PanelText(int panel) const;
+    QString PanelText(int panel) const; // the whole text, also when shown cut
     static constexpr int PanelCount = 3;
-    static constexpr int PanelWidth = 100;
+    static constexpr int PanelWidth = 100; // all but the last, which takes the rest
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    static constexpr int PanelIndent = 4;
+    // Too long a text is shown cut with "…", whole in the panel's tool-tip.
+    void ShowPanelText(int panel);
     QLabel* FPanels[PanelCount] = {};
+    QString FTexts[PanelCount];
 };
 
 // Removes blanks and control characters (code points up to U+0020) at both ends.

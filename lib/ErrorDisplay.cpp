@@ -2,12 +2,13 @@
 
 #include "MsgShell.h"
 
-#include <QCoreApplication>
+QString ApplicationTitle() {
+    return QStringLiteral("百味小筑");
+}
 
 void ShowDefaultError(const QString& text) {
     try {
-        ShowMessage(
-            {QCoreApplication::applicationName(), text, QMessageBox::Critical, QMessageBox::Ok});
+        ShowMessage({ApplicationTitle(), text, QMessageBox::Critical, QMessageBox::Ok});
     } catch (...) {
         // Reporting must never throw back into the event loop.
     }

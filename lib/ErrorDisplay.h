@@ -8,6 +8,9 @@
 
 #include "SysUtils.h"
 
+// The name users read: the default error display's caption.
+QString ApplicationTitle();
+
 // A modal critical box with the error text and the application's name.
 void ShowDefaultError(const QString& text);
 

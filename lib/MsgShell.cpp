@@ -1,5 +1,7 @@
 #include "MsgShell.h"
 
+#include "WindowPlacement.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
@@ -14,6 +16,20 @@ TShellHook& ShellHook() {
     static TShellHook hook;
     return hook;
 }
+
+// Owned by the main window and centred over it (on the screen without one),
+// placed once its size is settled and before it appears.
+class TMessageBox : public QMessageBox {
+public:
+    TMessageBox(const TMessageRequest& request, QWidget* owner)
+        : QMessageBox(request.Icon, request.Caption, request.Text, request.Buttons, owner) {}
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        CentreOn(*this, parentWidget());
+    }
+};
 
 // A scheme needs at least two letters, so "C:\x" stays a file path.
 bool LooksLikeUrl(const QString& target) {
@@ -32,8 +48,7 @@ void SetShellHook(TShellHook hook) {
 QMessageBox::StandardButton ShowMessage(const TMessageRequest& request) {
     if (MessageHook())
         return MessageHook()(request);
-    QMessageBox box(request.Icon, request.Caption, request.Text, request.Buttons,
-                    QApplication::activeWindow());
+    TMessageBox box(request, MainWindow());
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

@@ -29,21 +29,11 @@ static void OutputMessage(j_common_ptr cinfo) {
     (void)cinfo;
 }
 
-typedef struct {
-    struct jpeg_source_mgr Pub;
-    int HitEnd;
-} SourceMgr;
-
-/* Past the end of the data a decoder warning means it is inventing pixels:
-   stop now rather than fill a huge picture with nothing. */
+/* Warnings (corrupt data, a premature end) are not errors: like the library's
+   own tools we go on with what the decoder makes of the data. */
 static void EmitMessage(j_common_ptr cinfo, int level) {
-    if (level < 0) {
+    if (level < 0)
         cinfo->err->num_warnings++;
-        const SourceMgr* src =
-            cinfo->is_decompressor ? (const SourceMgr*)((j_decompress_ptr)cinfo)->src : NULL;
-        if (src != NULL && src->HitEnd)
-            ERREXIT(cinfo, JERR_INPUT_EOF);
-    }
 }
 
 static void InitErrors(ErrorMgr* err) {
@@ -56,6 +46,10 @@ static void InitErrors(ErrorMgr* err) {
 
 /* ---- source: the whole stream is in memory ---- */
 
+typedef struct {
+    struct jpeg_source_mgr Pub;
+} SourceMgr;
+
 static const JOCTET FakeEoi[2] = {0xFF, JPEG_EOI};
 
 static void InitSource(j_decompress_ptr cinfo) {
@@ -63,13 +57,11 @@ static void InitSource(j_decompress_ptr cinfo) {
 }
 
 /* Only called once the data is used up. Like the stock reader we end with
-   a fake EOI, so a file that merely lacks its final marker still shows; a
-   real truncation is caught afterwards through the decoder's warning. */
+   a fake EOI: a truncated file shows the part it holds, the rest filled. */
 static boolean FillInput(j_decompress_ptr cinfo) {
-    SourceMgr* src = (SourceMgr*)cinfo->src;
-    src->HitEnd = 1;
-    src->Pub.next_input_byte = FakeEoi;
-    src->Pub.bytes_in_buffer = 2;
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    cinfo->src->next_input_byte = FakeEoi;
+    cinfo->src->bytes_in_buffer = 2;
     return TRUE;
 }
 
@@ -98,7 +90,6 @@ static void UseMemory(j_decompress_ptr cinfo, SourceMgr* src, const unsigned cha
     src->Pub.term_source = TermSource;
     src->Pub.next_input_byte = data;
     src->Pub.bytes_in_buffer = size;
-    src->HitEnd = 0;
     cinfo->src = &src->Pub;
 }
 
@@ -172,12 +163,6 @@ int MycookJpegDecode(const unsigned char* data, size_t size, long long maxPixels
     jpeg_read_header(&cinfo, TRUE);
     if ((long long)cinfo.image_width * (long long)cinfo.image_height > maxPixels)
         ERREXIT1(&cinfo, JERR_IMAGE_TOO_BIG, (unsigned)JPEG_MAX_DIMENSION);
-    /* A Huffman code takes at least one bit, and every block of the first
-       component has its DC term coded: a few bytes cannot hold a big picture,
-       so do not allocate one for them. */
-    if (!cinfo.arith_code && (long long)size * 8 < (long long)cinfo.comp_info[0].width_in_blocks *
-                                                       cinfo.comp_info[0].height_in_blocks)
-        ERREXIT(&cinfo, JERR_INPUT_EOF);
 
     cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
     cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
@@ -210,9 +195,6 @@ int MycookJpegDecode(const unsigned char* data, size_t size, long long maxPixels
             jpeg_read_scanlines(&cinfo, rows, count);
         }
     }
-    /* Data ran out and the decoder had to make up the missing part. */
-    if (src.HitEnd && err.Pub.num_warnings > 0)
-        ERREXIT(&cinfo, JERR_INPUT_EOF);
     /* The rest of the file (normally just EOI) is of no interest. */
     jpeg_destroy_decompress(&cinfo);
     return 0;

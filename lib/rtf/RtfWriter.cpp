@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QImage>
@@ -335,8 +336,28 @@ void SaveRtfFileAtomically(const QTextDocument& document, const QString& path,
             QStringLiteral("Cannot create file \"%1\". %2").arg(ShownName(path), reason));
     };
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw fail(file.errorString());
+    if (!file.open(QIODevice::WriteOnly)) {
+        const QString reason = file.errorString();
+        // A folder that takes no new file may still hold a file we may write:
+        // replace its content in place, the whole text made before it is touched.
+        QFile target(path);
+        if (!target.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+            throw fail(reason);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        try {
+            writer(document, buffer);
+        } catch (const EWriteError& error) {
+            throw fail(error.Message());
+        }
+        const QByteArray& bytes = buffer.data();
+        if (target.write(bytes) != bytes.size() || !target.resize(bytes.size()) || !target.flush())
+            throw fail(target.errorString());
+        target.close();
+        if (target.error() != QFileDevice::NoError)
+            throw fail(target.errorString());
+        return;
+    }
     try {
         writer(document, file);
     } catch (const EWriteError& error) {

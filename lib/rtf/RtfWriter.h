@@ -19,7 +19,9 @@ QByteArray DocumentToRtf(const QTextDocument& document);
 void WriteRtf(const QTextDocument& document, QIODevice& device);
 
 // Writes the file through a temporary one beside it and puts it in place only
-// when complete, so a failed export never damages a file of that name.
+// when complete, so a failed export never damages a file of that name. Where
+// the folder takes no temporary file but the file itself can be written, its
+// content is replaced in place, the whole text made first.
 // Raises EWriteError: Cannot create file "<full name>". <reason>
 void SaveRtfFileAtomically(const QTextDocument& document, const QString& path);
 

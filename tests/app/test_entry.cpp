@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QUrl>
 #include <gtest/gtest.h>
 
 namespace {
@@ -248,5 +251,58 @@ TEST_F(EntryTest, PasteTakesAClipboardBitmapAndFitsIt) {
     SetClipboard(nullptr);
     EXPECT_NE(dynamic_cast<TBitmap*>(Ui().Image2->Picture().Graphic()), nullptr);
     EXPECT_EQ(Ui().Image2->size(), QSize(300, 38));
+}
+
+// A JPEG file cut short shows the part it holds, the rest filled, on the entry
+// page and in the view; its bytes are stored as they are.
+TEST_F(EntryTest, TruncatedJpegShowsWhatItHoldsAndIsStoredAsIs) {
+    // Red with fine detail, so most of the file is picture data, not tables.
+    QImage image(320, 240, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixelColor(x, y, QColor(200 + (x * 7 + y * 13) % 50, (x * y) % 40, 20));
+    TBitmap bitmap;
+    bitmap.SetImage(image);
+    TJPEGImage jpeg;
+    jpeg.Assign(bitmap);
+    const QByteArray cut = jpeg.Data().left(jpeg.Data().size() / 2);
+    QFile file(Dir.filePath(QStringLiteral("cut.jpg")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(cut);
+    file.close();
+
+    Form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    QTest::mouseClick(Ui().BitBtn1, Qt::LeftButton);
+    PickFile(file.fileName());
+    ASSERT_TRUE(Errors().empty()) << Errors().front().toStdString();
+    EXPECT_EQ(Ui().Image2->size(), QSize(267, 200));
+    const QImage shown = Ui().Image2->grab().toImage();
+    const QColor top = shown.pixelColor(10, 5);
+    const QColor bottom = shown.pixelColor(10, shown.height() - 5);
+    EXPECT_GT(top.red(), 180) << "the part the file holds";
+    EXPECT_LT(top.green(), 80);
+    EXPECT_NEAR(bottom.red(), 128, 30) << "the rest filled";
+    EXPECT_NEAR(bottom.green(), 128, 30);
+
+    Type(QStringLiteral("半张"));
+    Save();
+    EXPECT_EQ(StoredPicture(QStringLiteral("半张")), cut);
+
+    Ui().Edit2->setText(QStringLiteral("半张"));
+    QTest::mouseClick(Ui().BitBtn6, Qt::LeftButton);
+    Ui().ListBox1->SetItemIndex(0);
+    Form->ListBox1Click();
+    EXPECT_TRUE(Errors().empty()) << Errors().front().toStdString();
+    const QTextBlock last = Ui().RichEdit1->document()->lastBlock();
+    const QTextImageFormat format = last.begin().fragment().charFormat().toImageFormat();
+    ASSERT_TRUE(format.isValid());
+    EXPECT_EQ(format.width(), 320);
+    EXPECT_EQ(format.height(), 240);
+    const QImage embedded = Ui().RichEdit1->document()
+                                ->resource(QTextDocument::ImageResource, QUrl(format.name()))
+                                .value<QImage>();
+    EXPECT_GT(embedded.pixelColor(5, 5).red(), 180);
+    EXPECT_NEAR(embedded.pixelColor(5, 235).red(), 128, 30);
 }
 } // namespace

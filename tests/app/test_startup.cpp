@@ -107,7 +107,7 @@ TEST_F(StartupTest, StartPictureOpensTheMakersPage) {
     Form->show();
     QTest::mouseClick(Ui().Image1, Qt::LeftButton);
     ASSERT_EQ(ShellRequests.size(), 1u);
-    EXPECT_EQ(ShellRequests[0].Target, TForm_main::MakerUrl);
+    EXPECT_EQ(ShellRequests[0].Target, TForm_main::AboutPageUrl());
     EXPECT_TRUE(ShellRequests[0].Parameters.isEmpty());
 }
 

@@ -43,6 +43,25 @@ const TLikeCase LikeCases[] = {
     {"%''%", "it''s", true}, // the pattern text holds two quotes here
     {"50%", "50%off", true},
     {"%50%%", "5 0", false},
+    // "[x]" is the character x: a wildcard searched for as itself.
+    {"%[%]%", "50%", true},
+    {"%[%]%", "50", false},
+    {"%[*]%", "a*b", true},
+    {"%[*]%", "ab", false},
+    {"[_]", "_", true},
+    {"[_]", "a", false},
+    {"%[?]", "why?", true},
+    {"%[?]", "why!", false},
+    {"%[[]a]%", "x[a]y", true},
+    {"%[[]a]%", "xay", false},
+    {"[A]bc", "abc", true}, // a bracketed letter still folds
+    {"%[鱼]%", "清蒸鱼", true},
+    // Brackets that are not the three-character form are plain text.
+    {"[ab]", "[ab]", true},
+    {"[ab]", "a", false},
+    {"%[]", "x[]", true},
+    {"[", "[", true},
+    {"a[%", "a[xyz", true},
 };
 
 class TLikePatternTest : public ::testing::TestWithParam<TLikeCase> {};

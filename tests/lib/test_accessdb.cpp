@@ -33,10 +33,15 @@ INSTANTIATE_TEST_SUITE_P(
         TFilterCase{false, -1, "5", "菜名 < 5"}, TFilterCase{false, 1, "5", "菜名 >5"},
         TFilterCase{false, 2, "5", "菜名 >=5"}, TFilterCase{false, 0, "5", "菜名 = 5"},
         TFilterCase{false, 5, "5", "菜名 = 5"}, TFilterCase{false, -3, "5", "菜名 = 5"},
-        // Blanks and wildcard characters pass through untouched.
+        // Blanks pass through; the value's wildcards become literal characters,
+        // only in the pattern forms.
         TFilterCase{true, 1, "  ", "菜名 like  '%  %'"},
         TFilterCase{true, 1, "", "菜名 like  '%%'"},
-        TFilterCase{true, 1, "a%b*c", "菜名 like  '%a%b*c%'"},
+        TFilterCase{true, 1, "a%b*c", "菜名 like  '%a[%]b[*]c%'"},
+        TFilterCase{true, 1, "_?[", "菜名 like  '%[_][?][[]%'"},
+        TFilterCase{true, -1, "5%", "菜名 like  '5[%]*'"},
+        TFilterCase{true, 0, "5%_", "菜名 = '5%_'"}, TFilterCase{false, 1, "5%", "菜名 >5%"},
+        TFilterCase{true, 1, "it's 5%", "菜名 like  '%it''s 5[%]%'"},
         // Quotes are doubled only in quoted terms.
         TFilterCase{true, 1, "it's", "菜名 like  '%it''s%'"},
         TFilterCase{true, 0, "''", "菜名 = ''''''"}, TFilterCase{false, 0, "'x'", "菜名 = 'x'"}));

@@ -1,0 +1,79 @@
+#include "WindowPlacement.h"
+
+#include <QEvent>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+#include <algorithm>
+
+namespace {
+QPointer<QWidget>& MainWindowRef() {
+    static QPointer<QWidget> window;
+    return window;
+}
+
+// Re-centres a window while the window system adds its frame around it, and
+// lets go once the window is active, so it never fights the user's own moves.
+class TCentreUntilFramed : public QObject {
+public:
+    explicit TCentreUntilFramed(QWidget& window) : QObject(&window), FWindow(window) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Move:
+        case QEvent::Resize:
+            if (!FCentred && FWindow.frameGeometry().size() != FWindow.size()) {
+                FCentred = true; // the move below comes back here as a Move
+                CentreOn(FWindow, nullptr);
+            }
+            break;
+        case QEvent::WindowActivate:
+            FWindow.removeEventFilter(this);
+            deleteLater();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QWidget& FWindow;
+    bool FCentred = false;
+};
+} // namespace
+
+void CentreOn(QWidget& window, const QWidget* over) {
+    QScreen* screen = over ? over->screen() : window.screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    const QRect outer = window.frameGeometry();
+    const QRect target = over ? over->window()->frameGeometry() : area;
+    QPoint topLeft(target.x() + (target.width() - outer.width()) / 2,
+                   target.y() + (target.height() - outer.height()) / 2);
+    if (area.isValid()) {
+        // A box over a window near the edge still shows whole.
+        topLeft.setX(std::clamp(topLeft.x(), area.left(),
+                                std::max(area.left(), area.right() + 1 - outer.width())));
+        topLeft.setY(std::clamp(topLeft.y(), area.top(),
+                                std::max(area.top(), area.bottom() + 1 - outer.height())));
+    }
+    window.move(topLeft);
+}
+
+void CentreOnScreen(QWidget& window) {
+    CentreOn(window, nullptr);
+    window.installEventFilter(new TCentreUntilFramed(window));
+}
+
+void SetMainWindow(QWidget* window) {
+    MainWindowRef() = window;
+}
+
+QWidget* MainWindow() {
+    return MainWindowRef().data();
+}

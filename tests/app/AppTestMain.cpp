@@ -1,0 +1,12 @@
+// The window's tests run in an application set up as the program sets up its own.
+#include "AppSetup.h"
+
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    QApplication application(argc, argv);
+    SetUpApplication();
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,242 @@
+// The window as a whole: where it and its boxes appear, keyboard order, the
+// status bar, the start-page picture, Qt's own texts and what assistive
+// technology reads.
+#include "AppTestSupport.h"
+#include "ErrorDisplay.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+class WindowTest : public testing::Test, public TAppFixture {
+protected:
+    void SetUp() override { Open(); }
+    void ShowForm() {
+        Form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+        Form->activateWindow();
+        QApplication::setActiveWindow(Form.get());
+    }
+};
+
+QPoint Centre(const QRect& r) {
+    return QPoint(r.x() + r.width() / 2, r.y() + r.height() / 2);
+}
+bool Near(QPoint a, QPoint b) {
+    return (a - b).manhattanLength() <= 2;
+}
+
+TEST_F(WindowTest, MainWindowIsCentredOnTheAvailableArea) {
+    const QRect area = Form->screen()->availableGeometry();
+    EXPECT_TRUE(Near(Centre(Form->frameGeometry()), Centre(area)))
+        << Form->frameGeometry().x() << "," << Form->frameGeometry().y();
+    ShowForm();
+    EXPECT_TRUE(Near(Centre(Form->frameGeometry()), Centre(area)))
+        << "still there once shown " << Form->frameGeometry().x() << ","
+        << Form->frameGeometry().y() << " " << Form->frameGeometry().width() << "x"
+        << Form->frameGeometry().height() << " in " << area.width() << "x" << area.height();
+}
+
+// What a real box showed: its owner, place and buttons; answered with `answer`.
+struct TSeenBox {
+    bool Seen = false;
+    QWidget* Owner = nullptr;
+    QRect Frame;
+    QString Caption;
+    QStringList Buttons;
+};
+
+void AnswerNextBox(TSeenBox& seen, QMessageBox::StandardButton answer) {
+    QTimer::singleShot(0, [&seen, answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            AnswerNextBox(seen, answer); // not up yet
+            return;
+        }
+        seen.Seen = true;
+        seen.Owner = box->parentWidget();
+        seen.Frame = box->frameGeometry();
+        seen.Caption = box->windowTitle();
+        // Without the mnemonic, as in "是(&Y)".
+        static const QRegularExpression mnemonic(QStringLiteral("\\(&.\\)|&"));
+        for (QAbstractButton* b : box->buttons())
+            seen.Buttons << b->text().remove(mnemonic);
+        seen.Buttons.sort();
+        box->button(answer)->click();
+    });
+}
+
+TEST_F(WindowTest, BoxesBelongToTheMainWindowAndSitOverIt) {
+    ShowForm();
+    Form->move(Form->pos() + QPoint(40, 0));
+    // Another window of the program is the active one.
+    QWidget other;
+    other.setGeometry(0, 0, 120, 80);
+    other.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+    QApplication::setActiveWindow(&other);
+
+    Ui().Edit1->setText(QStringLiteral("汤"));
+    QTest::mouseClick(Ui().BitBtn5, Qt::LeftButton);
+    ASSERT_TRUE(Errors().empty());
+    SetMessageHook(nullptr); // real boxes from here on
+    Ui().Edit1->setText(QStringLiteral("汤"));
+    Ui().Memo1->setPlainText(QStringLiteral("留着"));
+    TSeenBox seen;
+    AnswerNextBox(seen, QMessageBox::No);
+    QTest::mouseClick(Ui().BitBtn5, Qt::LeftButton);
+    ASSERT_TRUE(seen.Seen);
+    EXPECT_EQ(seen.Owner, Form.get());
+    EXPECT_TRUE(Near(Centre(seen.Frame), Centre(Form->frameGeometry())))
+        << seen.Frame.x() << "," << seen.Frame.y();
+    // Qt's own button texts are Chinese.
+    EXPECT_EQ(seen.Buttons, (QStringList{QStringLiteral("否"), QStringLiteral("是")}));
+    EXPECT_EQ(Ui().Memo1->Text(), QStringLiteral("留着")) << "No kept the page";
+
+    // Without a main window a box still shows, centred on the screen.
+    Form.reset();
+    TSeenBox alone;
+    AnswerNextBox(alone, QMessageBox::Ok);
+    ShowDefaultError(QStringLiteral("出错了"));
+    ASSERT_TRUE(alone.Seen);
+    EXPECT_EQ(alone.Owner, nullptr);
+    EXPECT_EQ(alone.Caption, QStringLiteral("百味小筑"));
+    EXPECT_EQ(alone.Buttons, QStringList{QStringLiteral("确定")});
+    EXPECT_TRUE(Near(Centre(alone.Frame), Centre(other.screen()->availableGeometry())));
+}
+
+// Tab and Shift+Tab walk each page in its order; in a memo Tab types nothing.
+TEST_F(WindowTest, TabFollowsEachPagesOrder) {
+    ShowForm();
+    struct TChain {
+        QPushButton* Page;
+        std::vector<QWidget*> Order;
+    };
+    const TChain chains[] = {
+        {Ui().BitBtn1,
+         {Ui().Edit1, Ui().Memo1, Ui().Memo2, Ui().Memo3, Ui().BitBtn3, Ui().BitBtn4,
+          Ui().BitBtn5}},
+        {Ui().BitBtn2, {Ui().Edit2, Ui().BitBtn6, Ui().BitBtn7, Ui().ListBox1, Ui().RichEdit1}},
+    };
+    for (const TChain& chain : chains) {
+        QTest::mouseClick(chain.Page, Qt::LeftButton);
+        chain.Order.front()->setFocus(Qt::OtherFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), chain.Order.front());
+        for (size_t i = 1; i < chain.Order.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            EXPECT_EQ(QApplication::focusWidget(), chain.Order[i])
+                << "Tab to " << chain.Order[i]->objectName().toStdString();
+        }
+        for (size_t i = chain.Order.size() - 1; i > 0; --i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+            EXPECT_EQ(QApplication::focusWidget(), chain.Order[i - 1])
+                << "Shift+Tab to " << chain.Order[i - 1]->objectName().toStdString();
+        }
+    }
+    EXPECT_TRUE(Ui().Memo1->Text().isEmpty());
+    EXPECT_TRUE(Ui().Memo2->Text().isEmpty());
+    EXPECT_TRUE(Ui().Memo3->Text().isEmpty());
+}
+
+TEST_F(WindowTest, PanelTwoTakesTheRestOfTheBarAndElidesWhatStillDoesNotFit) {
+    ShowForm();
+    TStatusBar* bar = Ui().StatusBar1;
+    auto* panels = std::array{bar->findChild<QLabel*>(QStringLiteral("Panel0")),
+                              bar->findChild<QLabel*>(QStringLiteral("Panel1")),
+                              bar->findChild<QLabel*>(QStringLiteral("Panel2"))}
+                       .data();
+    EXPECT_EQ(panels[0]->geometry(), QRect(0, 0, 100, 26));
+    EXPECT_EQ(panels[1]->geometry(), QRect(100, 0, 100, 26));
+    EXPECT_EQ(panels[2]->geometry(), QRect(200, 0, 503, 26));
+
+    // A 30-character name, saved and viewed, shows whole.
+    const QString name(30, QChar(u'鲜'));
+    QTest::mouseClick(Ui().BitBtn1, Qt::LeftButton);
+    Ui().Edit1->setText(name);
+    QTest::mouseClick(Ui().BitBtn5, Qt::LeftButton);
+    QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
+    QTest::mouseClick(Ui().BitBtn6, Qt::LeftButton);
+    Ui().ListBox1->SetItemIndex(0);
+    Form->ListBox1Click();
+    EXPECT_EQ(panels[2]->text(), name);
+    EXPECT_TRUE(panels[2]->toolTip().isEmpty());
+
+    // Longer than the panel: cut with "…", whole in the tool-tip and to callers.
+    const QString longer = name + name + name;
+    bar->SetPanelText(2, longer);
+    EXPECT_TRUE(panels[2]->text().endsWith(QChar(0x2026))) << panels[2]->text().toStdString();
+    EXPECT_TRUE(longer.startsWith(panels[2]->text().chopped(1)));
+    EXPECT_LE(panels[2]->fontMetrics().horizontalAdvance(panels[2]->text()),
+              panels[2]->contentsRect().width());
+    EXPECT_EQ(panels[2]->toolTip(), longer);
+    EXPECT_EQ(bar->PanelText(2), longer);
+    bar->SetPanelText(2, QStringLiteral("短"));
+    EXPECT_EQ(panels[2]->text(), QStringLiteral("短"));
+    EXPECT_TRUE(panels[2]->toolTip().isEmpty());
+}
+
+TEST_F(WindowTest, StartPictureOpensTheAboutPageBesideTheProgram) {
+    ShowForm();
+    QTest::mouseClick(Ui().Image1, Qt::LeftButton);
+    ASSERT_EQ(ShellRequests.size(), 1u);
+    const QUrl url(ShellRequests[0].Target);
+    EXPECT_EQ(url.scheme(), QStringLiteral("file"));
+    EXPECT_EQ(QFileInfo(url.toLocalFile()).absolutePath(),
+              QFileInfo(QCoreApplication::applicationDirPath()).absoluteFilePath());
+    QFile page(url.toLocalFile());
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << url.toLocalFile().toStdString();
+    const QString html = QString::fromUtf8(page.readAll());
+    for (const char* needed : {"lang=\"zh-CN\"", "百味小筑", "cook.mdb", "副本", "</html>"})
+        EXPECT_TRUE(html.contains(QString::fromUtf8(needed))) << needed;
+}
+
+TEST_F(WindowTest, QtsOwnTextsAreChinese) {
+    std::unique_ptr<QMenu> menu(Ui().Edit1->createStandardContextMenu());
+    QStringList actions;
+    for (QAction* a : menu->actions())
+        actions << a->text();
+    EXPECT_TRUE(actions.join(u' ').contains(QStringLiteral("复制")))
+        << actions.join(u' ').toStdString();
+    EXPECT_TRUE(actions.join(u' ').contains(QStringLiteral("粘贴")));
+
+    QFileDialog dialog(nullptr, QString(), QString(), QStringLiteral("菜谱 (*.rtf)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    EXPECT_NE(dialog.labelText(QFileDialog::LookIn), QStringLiteral("Look in:"));
+    EXPECT_NE(dialog.labelText(QFileDialog::FileName), QStringLiteral("File &name:"));
+    EXPECT_EQ(dialog.labelText(QFileDialog::Reject).remove(u'&').left(2), QStringLiteral("取消"));
+    // The program's own file-type texts stay as they are.
+    EXPECT_EQ(TOpenPictureDialog::FilterLabels().at(1), QStringLiteral("JPEG Image File (*.jpg)"));
+}
+
+TEST_F(WindowTest, ControlsAreReadByTheirLabelsAndRoles) {
+    struct TCase {
+        QWidget* Control;
+        QString Name;
+    };
+    const TCase cases[] = {
+        {Ui().Edit1, QStringLiteral("菜名")},         {Ui().Memo1, QStringLiteral("配料")},
+        {Ui().Memo2, QStringLiteral("做法")},         {Ui().Memo3, QStringLiteral("说明")},
+        {Ui().Edit2, QStringLiteral("查找关键词")},   {Ui().ListBox1, QStringLiteral("菜谱列表")},
+        {Ui().RichEdit1, QStringLiteral("菜谱内容")}, {Ui().Image2, QStringLiteral("菜谱图片")},
+        {Ui().Image1, QStringLiteral("封面图片")},    {Ui().BitBtn5, QStringLiteral("保存")},
+    };
+    for (const TCase& c : cases) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(c.Control);
+        ASSERT_NE(accessible, nullptr) << c.Control->objectName().toStdString();
+        EXPECT_EQ(accessible->text(QAccessible::Name), c.Name)
+            << c.Control->objectName().toStdString();
+    }
+}
+} // namespace
