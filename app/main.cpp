@@ -1,3 +1,4 @@
+#include "AppIcon.h"
 #include "BookLocation.h"
 #include "MsgShell.h"
 #include "SkinRead.h"
@@ -9,6 +10,8 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("mycook"));
+    QApplication::setWindowIcon(ApplicationIcon());
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(DesktopFileName));
     QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("AR PL UMing CN"),
                                                         QStringLiteral("Noto Serif CJK SC"),
                                                         QStringLiteral("Noto Sans CJK SC")});
