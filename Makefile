@@ -6,15 +6,16 @@ BUILD     ?= build
 ASAN      ?= build-asan
 JOBS      ?= $(shell nproc)
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+PREFIX    ?= /usr/local
 
 PACKAGES := build-essential cmake ninja-build pkg-config \
     qt6-base-dev qt6-base-dev-tools \
     libsqlite3-dev libjpeg62-turbo-dev libtiff-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
-    fonts-arphic-uming
-TEST_PACKAGES := libreoffice-writer-nogui
+    fonts-arphic-uming dpkg-dev file
+TEST_PACKAGES := libreoffice-writer-nogui poppler-utils desktop-file-utils appstream
 
-.PHONY: run test deps test-deps configure build asan clean
+.PHONY: run test deps test-deps configure build asan clean install deb
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -47,6 +48,13 @@ test: test-deps build asan
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	cd $(ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS) -LE slow
+
+# A desktop install (DESTDIR is honoured for staging) and a Debian package.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX) --strip
+
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(ASAN)

@@ -1,5 +1,7 @@
 #include "AppSetup.h"
 
+#include "AppIcon.h"
+
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
 #include "SkinRead.h"
@@ -33,6 +35,8 @@ bool LoadChineseQtTexts() {
 void SetUpApplication() {
     // The book's fallback folder is named after this; it is not what users read.
     QApplication::setApplicationName(QStringLiteral("mycook"));
+    QApplication::setWindowIcon(ApplicationIcon());
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(DesktopFileName));
     LoadChineseQtTexts();
     QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("AR PL UMing CN"),
                                                         QStringLiteral("Noto Serif CJK SC"),

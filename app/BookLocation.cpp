@@ -1,5 +1,7 @@
 #include "BookLocation.h"
 
+#include "AppIcon.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -13,9 +15,17 @@ bool FolderWritable(const QString& folder) {
 }
 } // namespace
 
+bool IsInstalledProgram(const QString& executableFolder) {
+    const QDir folder(executableFolder);
+    return folder.dirName() == QStringLiteral("bin") &&
+           QFileInfo::exists(folder.filePath(QStringLiteral("../share/applications/%1.desktop")
+                                                 .arg(QString::fromLatin1(DesktopFileName))));
+}
+
 QString RecipeBookFolder(const QString& executableFolder) {
-    if (QFileInfo::exists(QDir(executableFolder).filePath(QStringLiteral("cook.mdb"))) ||
-        FolderWritable(executableFolder))
+    if (!IsInstalledProgram(executableFolder) &&
+        (QFileInfo::exists(QDir(executableFolder).filePath(QStringLiteral("cook.mdb"))) ||
+         FolderWritable(executableFolder)))
         return executableFolder;
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(data);

@@ -1,6 +1,7 @@
 #include "Unit_main.h"
 
 #include "AccessDb.h"
+#include "BookBackup.h"
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
@@ -169,6 +170,7 @@ void TForm_main::ConnectHandlers() {
     connect(ui->BitBtn7, &QPushButton::clicked, this, guard(&TForm_main::BitBtn7Click));
     connect(ui->ListBox1, &TListBox::Click, this, guard(&TForm_main::ListBox1Click));
     ui->Edit2->installEventFilter(this);
+    ConnectExtraHandlers();
 }
 
 bool TForm_main::eventFilter(QObject* watched, QEvent* event) {

@@ -11,6 +11,9 @@ namespace Ui {
 class TForm_main;
 }
 class TSkinData;
+class TBackgroundBackup;
+class QMenu;
+class QMimeData;
 
 class TForm_main : public QWidget {
     Q_OBJECT
@@ -42,6 +45,19 @@ public:
     void ListBox1Click();
     void BitBtn7Click();
 
+    // Beside the specified window (Unit_main_extras.cpp): deleting a listed recipe,
+    // printing and PDF of the view, picture drops, the daily backup.
+    TSaveDialog SavePdfDialog{this};
+    std::unique_ptr<QMenu> ListBox1Menu(const QPoint& pos);
+    std::unique_ptr<QMenu> RichEdit1Menu();
+    void ListBox1Delete(int index);
+    void PrintRecipe();
+    void ExportPdf();
+    bool Image2Accepts(const QMimeData& data) const;
+    void Image2Drop(const QMimeData& data);
+    void StartDailyBackup();
+    TBackgroundBackup* DailyBackup() const { return FBackup.get(); }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -50,8 +66,12 @@ private:
     void NameControls();
     void ClearEntryPage();
     void ShowCount();
+    void ConnectExtraHandlers();
 
     std::unique_ptr<Ui::TForm_main> ui;
     std::unique_ptr<TSkinData> FSkinData1;
     QString FBookFolder;
+    bool FBookExisted = false;
+    qint64 FShownRowId = -1; // the recipe the view shows
+    std::unique_ptr<TBackgroundBackup> FBackup;
 };

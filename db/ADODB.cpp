@@ -627,6 +627,7 @@ struct TADOQuery::Impl {
     void HashInsert(int slot, int32_t row);
     void Post();
     void Append(const QList<QVariant>& values);
+    void RemoveRow(int32_t row);
     void CheckBrowse() {
         if (Editing) {
             Post();
@@ -1484,6 +1485,40 @@ void TADOQuery::Impl::Append(const QList<QVariant>& values) {
     InsertRow(sqlite3_last_insert_rowid(Db()));
 }
 
+// Takes a deleted row out of the cache, keeping the other rows' texts in place.
+void TADOQuery::Impl::RemoveRow(int32_t row) {
+    FetchedRow = -1;
+    Fetched.clear();
+    const int32_t load = LoadOfRow[size_t(row)];
+    RowIds.erase(RowIds.begin() + row);
+    LoadOfRow.erase(LoadOfRow.begin() + row);
+    for (int32_t& l : LoadOfRow) {
+        if (l > load) {
+            --l;
+        }
+    }
+    PoolOrder.erase(PoolOrder.begin() + load);
+    for (int32_t& r : PoolOrder) {
+        if (r > row) {
+            --r;
+        }
+    }
+    const auto cells = Cells.begin() + ptrdiff_t(load) * SlotCount;
+    Cells.erase(cells, cells + SlotCount);
+    if (FilterOn) {
+        View.erase(std::remove(View.begin(), View.end(), row), View.end());
+        for (int32_t& v : View) {
+            if (v > row) {
+                --v;
+            }
+        }
+        RebuildViewPos();
+    }
+    for (THash& h : Hashes) {
+        h.Valid = false;
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 
 TADOQuery::TADOQuery(TADOConnection* connection)
@@ -1604,6 +1639,29 @@ void TADOQuery::Post() {
 void TADOQuery::Cancel() {
     FImpl->Editing = false;
     FImpl->Pending.clear();
+}
+
+void TADOQuery::Delete() {
+    FImpl->CheckActive();
+    FImpl->Editing = false;
+    FImpl->Pending.clear();
+    const int32_t row = FImpl->CurrentRow();
+    TStmt holder;
+    sqlite3_stmt* s =
+        FImpl->Prepare(QStringLiteral("delete from %1 where rowid=?").arg(FImpl->Table), holder);
+    sqlite3_bind_int64(s, 1, FImpl->RowIds[size_t(row)]);
+    if (sqlite3_step(s) != SQLITE_DONE) {
+        FImpl->EngineError();
+    }
+    holder.reset();
+    FImpl->RemoveRow(row);
+}
+
+qint64 TADOQuery::RowId() const {
+    if (!FImpl->Active || FImpl->Cur >= FImpl->ViewSize()) {
+        return -1;
+    }
+    return FImpl->RowIds[size_t(FImpl->RowAt(FImpl->Cur))];
 }
 
 TField& TADOQuery::FieldByName(const QString& name) {

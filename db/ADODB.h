@@ -107,6 +107,9 @@ public:
     void Edit();
     void Post();
     void Cancel();
+    void Delete(); // removes the current row; the next row becomes current
+    // Identity of the current row in the book, -1 when there is none.
+    qint64 RowId() const;
     TField& FieldByName(const QString& name);
 
     void First();

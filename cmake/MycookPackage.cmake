@@ -1,0 +1,18 @@
+# The Debian package ("make deb"): what "cmake --install" puts in place, under /usr.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME mycook)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "青柯工坊")
+set(CPACK_PACKAGE_CONTACT "青柯工坊 <mycook@qingke.example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "百味小筑 - a desktop recipe book")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Keeps cooking recipes with their pictures, searches them, exports them as RTF or PDF, prints them, and backs the book up daily.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://qingke.example.org/")
+# Libraries come from the executable; the Song-style font is looked up by name.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming")
+include(CPack)

@@ -1,0 +1,169 @@
+// Deleting a listed recipe: context menu, Delete key, the question, and failures.
+#include "ExtrasSupport.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <sqlite3.h>
+
+namespace {
+class DeleteRecipeTest : public TExtrasFixture {
+protected:
+    void SetUp() override {
+        Open();
+        Add(QStringLiteral("红烧肉"), QStringLiteral("五花肉"));
+        Add(QStringLiteral("汤"), QStringLiteral("水"));
+        Add(QStringLiteral("汤"), QStringLiteral("鸡"));
+        Add(QStringLiteral("清蒸鱼"), QStringLiteral("鲈鱼"));
+        Search(QString());
+    }
+    int Stored(const QString& ingredients = {}) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(BookPath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        const QString sql =
+            ingredients.isEmpty()
+                ? QStringLiteral("select count(*) from mycook")
+                : QStringLiteral("select count(*) from mycook where 原料='%1'").arg(ingredients);
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &s, nullptr);
+        const int n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int(s, 0) : -1;
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return n;
+    }
+    QRect ItemRect(int index) {
+        return Ui().ListBox1->visualRect(Ui().ListBox1->model()->index(index, 0));
+    }
+};
+
+TEST_F(DeleteRecipeTest, MenuOffersDeleteOnlyOnAName) {
+    struct TCase {
+        const char* Where;
+        QPoint At;
+        bool Enabled;
+    };
+    const TCase cases[] = {
+        {"on a name", ItemRect(1).center(), true},
+        {"below the names", QPoint(5, ItemRect(3).bottom() + 40), false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Where);
+        const std::unique_ptr<QMenu> menu = Form->ListBox1Menu(c.At);
+        ASSERT_EQ(menu->actions().size(), 1);
+        EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("删除菜谱"));
+        EXPECT_EQ(menu->actions().first()->isEnabled(), c.Enabled);
+    }
+}
+
+TEST_F(DeleteRecipeTest, ContextMenuDeletesAfterYes) {
+    Form->show();
+    Answers = {QMessageBox::Yes};
+    // Choose the menu's entry once it is up, as a user would.
+    QTimer::singleShot(50, [] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            menu->actions().first()->trigger();
+            menu->close();
+        }
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, ItemRect(0).center());
+    QApplication::sendEvent(Ui().ListBox1->viewport(), &event);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text, QStringLiteral("确定要删除菜谱“红烧肉”吗？"));
+    EXPECT_EQ(Listed(), (QStringList{"汤", "汤", "清蒸鱼"}));
+    EXPECT_EQ(Panel(0), QStringLiteral("共3种菜"));
+    EXPECT_EQ(Stored(), 3);
+}
+
+TEST_F(DeleteRecipeTest, DeleteKeyOnSelectedNameAndNoChangesNothing) {
+    Ui().ListBox1->SetItemIndex(3);
+    Answers = {QMessageBox::No};
+    QTest::keyClick(Ui().ListBox1, Qt::Key_Delete);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text, QStringLiteral("确定要删除菜谱“清蒸鱼”吗？"));
+    EXPECT_EQ(Listed().size(), 4);
+    EXPECT_EQ(Stored(), 4);
+
+    Answers = {QMessageBox::Yes};
+    QTest::keyClick(Ui().ListBox1, Qt::Key_Delete);
+    EXPECT_EQ(Listed(), (QStringList{"红烧肉", "汤", "汤"}));
+    EXPECT_EQ(Stored(), 3);
+
+    // Nothing selected: the key asks nothing.
+    Ui().ListBox1->SetItemIndex(-1);
+    QTest::keyClick(Ui().ListBox1, Qt::Key_Delete);
+    EXPECT_EQ(Messages.size(), 2u);
+}
+
+TEST_F(DeleteRecipeTest, RemovesWhatTheViewOfThatNameShowsUnderTheFilter) {
+    Search(QStringLiteral("鸡"));
+    ASSERT_EQ(Listed(), QStringList{"汤"});
+    View(0);
+    ASSERT_TRUE(ViewText().contains(QStringLiteral("鸡")));
+    Answers = {QMessageBox::Yes};
+    Form->ListBox1Delete(0);
+    EXPECT_EQ(Stored(QStringLiteral("鸡")), 0) << "the shown duplicate goes";
+    EXPECT_EQ(Stored(QStringLiteral("水")), 1) << "the other of the same name stays";
+    EXPECT_TRUE(Listed().isEmpty());
+    EXPECT_TRUE(ViewText().isEmpty());
+    EXPECT_EQ(Panel(0), QStringLiteral("共0种菜"));
+    EXPECT_EQ(Panel(1), QString());
+    EXPECT_EQ(Panel(2), QString());
+}
+
+TEST_F(DeleteRecipeTest, ViewOfAnotherRecipeStays) {
+    View(3);
+    const QString shown = ViewText();
+    const QString panel1 = Panel(1);
+    Answers = {QMessageBox::Yes};
+    Form->ListBox1Delete(0);
+    EXPECT_EQ(ViewText(), shown);
+    EXPECT_EQ(Panel(1), panel1);
+    EXPECT_EQ(Panel(2), QStringLiteral("清蒸鱼"));
+    EXPECT_EQ(Panel(0), QStringLiteral("共3种菜"));
+}
+
+TEST_F(DeleteRecipeTest, FailedDeleteLeavesBookListAndViewAsTheyWere) {
+    View(1);
+    const QString shown = ViewText();
+    struct TCase {
+        const char* Why;
+        std::function<void()> Break, Mend;
+    };
+    sqlite3* other = nullptr;
+    const TCase cases[] = {
+        {"read-only book",
+         [&] { sqlite3_exec(Form->ADOConnection1.Handle(), "pragma query_only=1", 0, 0, 0); },
+         [&] {
+             sqlite3_exec(Form->ADOConnection1.Handle(), "pragma query_only=0", 0, 0, 0);
+         }},
+        {"book locked by another copy",
+         [&] {
+             sqlite3_open(BookPath().toUtf8().constData(), &other);
+             sqlite3_exec(other, "begin exclusive", 0, 0, 0);
+         },
+         [&] {
+             sqlite3_exec(other, "rollback", 0, 0, 0);
+             sqlite3_close(other);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Why);
+        Messages.clear();
+        c.Break();
+        Answers = {QMessageBox::Yes};
+        Ui().ListBox1->SetItemIndex(1);
+        QTest::keyClick(Ui().ListBox1, Qt::Key_Delete);
+        c.Mend();
+        EXPECT_EQ(Errors().size(), 1u);
+        EXPECT_EQ(Stored(), 4);
+        EXPECT_EQ(Listed(), (QStringList{"红烧肉", "汤", "汤", "清蒸鱼"}));
+        EXPECT_EQ(ViewText(), shown);
+        EXPECT_EQ(Form->ADOQuery1.RecordCount(), 4);
+    }
+    // And the book still takes a delete afterwards.
+    Answers = {QMessageBox::Yes};
+    Form->ListBox1Delete(1);
+    EXPECT_EQ(Stored(), 3);
+}
+} // namespace

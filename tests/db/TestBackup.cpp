@@ -1,0 +1,143 @@
+// The daily copy of the book: once a day, the newest kept, a damaged book copies nothing.
+#include "BookBackup.h"
+#include "BookTestUtil.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QDate Today(2026, 12, 9);
+
+class BackupTest : public TBookTest {
+protected:
+    void SetUp() override {
+        TBookTest::SetUp();
+        FConnection.BeginTrans();
+        for (int i = 0; i < 300; ++i)
+            Add(QStringLiteral("菜%1").arg(i), QStringLiteral("料%1").arg(i),
+                QString(600, QChar(u'炒')), QStringLiteral("注%1").arg(i));
+        ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("菜7")));
+        FQuery.Edit();
+        FQuery.FieldByName(QStringLiteral("img")).SetAsString(QStringLiteral("picture bytes"));
+        FQuery.Post();
+        FConnection.CommitTrans();
+    }
+    QDir Folder() const { return QDir(BackupFolder(FPath)); }
+    QStringList Files() const { return Folder().entryList(QDir::Files, QDir::Name); }
+    void Touch(const QString& name) {
+        QDir().mkpath(Folder().path());
+        QFile f(Folder().filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("older copy");
+    }
+};
+
+TEST_F(BackupTest, CopyIsAValidBookWithEveryRecipe) {
+    const TBackupOutcome outcome = MakeDailyBackup(FPath, Today);
+    ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+    EXPECT_EQ(QFileInfo(outcome.File).fileName(), QStringLiteral("cook-2026-12-09.mdb"));
+    EXPECT_EQ(QFileInfo(outcome.File).absolutePath(),
+              QFileInfo(FPath).absoluteDir().filePath(QStringLiteral("cook-backups")));
+
+    TADOConnection copy;
+    copy.SetConnectionString(ConnectString(outcome.File));
+    copy.SetConnected(true); // refuses files that are not our books
+    TADOQuery q(&copy);
+    q.SQL = QStringList{QStringLiteral("select * from mycook")};
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), 300);
+    for (int i : {0, 7, 299}) {
+        ASSERT_TRUE(q.Locate(Name, QStringLiteral("菜%1").arg(i)));
+        EXPECT_EQ(q.FieldByName(Method).AsString(), QString(600, QChar(u'炒')));
+        EXPECT_EQ(q.FieldByName(Note).AsString(), QStringLiteral("注%1").arg(i));
+    }
+    ASSERT_TRUE(q.Locate(Name, QStringLiteral("菜7")));
+    EXPECT_EQ(q.FieldByName(QStringLiteral("img")).AsBytes(), QByteArray("picture bytes"));
+    EXPECT_EQ(Files(), QStringList{QStringLiteral("cook-2026-12-09.mdb")})
+        << "no partial file left";
+}
+
+TEST_F(BackupTest, AtMostOneADay) {
+    ASSERT_EQ(MakeDailyBackup(FPath, Today).Kind, TBackupOutcome::Made);
+    const QByteArray first = FileDigest(Folder().filePath(BackupFileName(Today)));
+    Add(QStringLiteral("新菜"));
+    EXPECT_EQ(MakeDailyBackup(FPath, Today).Kind, TBackupOutcome::AlreadyToday);
+    EXPECT_EQ(FileDigest(Folder().filePath(BackupFileName(Today))), first);
+    EXPECT_EQ(MakeDailyBackup(FPath, Today.addDays(1)).Kind, TBackupOutcome::Made);
+    EXPECT_EQ(Files().size(), 2);
+}
+
+TEST_F(BackupTest, NewestFourteenKeptOtherFilesLeftAlone) {
+    for (int d = 1; d <= 20; ++d)
+        Touch(BackupFileName(Today.addDays(-d)));
+    Touch(QStringLiteral("notes.txt"));
+    Touch(QStringLiteral("cook-2020-1-1.mdb")); // not a name we give
+    ASSERT_EQ(MakeDailyBackup(FPath, Today).Kind, TBackupOutcome::Made);
+    QStringList expected;
+    for (int d = 13; d >= 0; --d)
+        expected << BackupFileName(Today.addDays(-d));
+    expected << QStringLiteral("cook-2020-1-1.mdb") << QStringLiteral("notes.txt");
+    expected.sort();
+    EXPECT_EQ(Files(), expected);
+}
+
+TEST_F(BackupTest, DamagedBookCopiesNothingAndRemovesNothing) {
+    for (int d = 1; d <= 15; ++d)
+        Touch(BackupFileName(Today.addDays(-d)));
+    const QStringList before = Files();
+    FQuery.Close();
+    FConnection.SetConnected(false);
+    {
+        // Scribble over a page in the middle of the table.
+        QFile book(FPath);
+        ASSERT_TRUE(book.open(QIODevice::ReadWrite));
+        const qint64 pages = book.size() / 4096;
+        ASSERT_GT(pages, 10);
+        book.seek((pages / 2) * 4096);
+        book.write(QByteArray(4096, '\x55'));
+    }
+    const TBackupOutcome outcome = MakeDailyBackup(FPath, Today);
+    EXPECT_EQ(outcome.Kind, TBackupOutcome::BookDamaged) << outcome.Reason.toStdString();
+    EXPECT_EQ(Files(), before);
+}
+
+TEST_F(BackupTest, NotABookAtAllIsDamaged) {
+    FQuery.Close();
+    FConnection.SetConnected(false);
+    QFile book(FPath);
+    ASSERT_TRUE(book.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    book.write(QByteArray(8192, 'x'));
+    book.close();
+    EXPECT_EQ(MakeDailyBackup(FPath, Today).Kind, TBackupOutcome::BookDamaged);
+    EXPECT_TRUE(Files().isEmpty());
+}
+
+TEST_F(BackupTest, CopiesTheCommittedBookWhileTheProgramWrites) {
+    FConnection.BeginTrans();
+    Add(QStringLiteral("未提交"));
+    const TBackupOutcome outcome = MakeDailyBackup(FPath, Today);
+    FConnection.CommitTrans();
+    ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+    TADOConnection copy;
+    copy.SetConnectionString(ConnectString(outcome.File));
+    copy.SetConnected(true);
+    TADOQuery q(&copy);
+    q.SQL = QStringList{QStringLiteral("select * from mycook")};
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 300);
+}
+
+TEST_F(BackupTest, BackgroundCopyFinishesOrStopsCleanly) {
+    {
+        TBackgroundBackup done(FPath, Today);
+        EXPECT_EQ(done.Wait().Kind, TBackupOutcome::Made);
+        EXPECT_TRUE(done.Finished());
+    }
+    {
+        // Ended at once: whatever it reached, no partial copy stays.
+        TBackgroundBackup stopped(FPath, Today.addDays(1));
+    }
+    for (const QString& f : Files())
+        EXPECT_FALSE(f.endsWith(QStringLiteral(".part"))) << f.toStdString();
+}
+} // namespace
