@@ -2,6 +2,7 @@
 #include "MsgShell.h"
 #include "SkinRead.h"
 #include "Unit_main.h"
+#include "WinSkinDlg.h"
 
 #include <QApplication>
 #include <QFont>
@@ -16,7 +17,11 @@ int main(int argc, char** argv) {
     SetSkinMessageProc([](const QString& text) {
         ShowMessage({QApplication::applicationName(), text, QMessageBox::NoIcon, QMessageBox::Ok});
     });
+    InitializeSkinUnits();
     TForm_main Form_main(RecipeBookFolder(QApplication::applicationDirPath()));
     Form_main.show();
-    return application.exec();
+    const int result = application.exec();
+    // The skin lets go of every window before the main window is destroyed.
+    FinalizeSkinUnits();
+    return result;
 }
