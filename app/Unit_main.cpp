@@ -77,6 +77,14 @@ QString ExtractFileExt(const QString& name) {
     return dot > slash ? name.mid(dot) : QString();
 }
 
+// The class map stored with the window: the default one without its
+// "TPngSpeedbutton" line.
+QStringList StoredSkin3rd() {
+    QStringList list = TSkinData::DefaultSkin3rd();
+    list.removeAll(QStringLiteral("TPngSpeedbutton=pngspeedbutton"));
+    return list;
+}
+
 // Compares ignoring the case of ASCII letters only.
 bool SameTextAscii(const QString& a, const QString& b) {
     if (a.size() != b.size())
@@ -103,7 +111,16 @@ QString TForm_main::AboutPageUrl() {
 TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::TForm_main>()),
       FSkinData1(std::make_unique<TSkinData>()), FBookFolder(bookFolder) {
-    // The skin is read and built while the window is read, before FormCreate.
+    // The skin component's stored values, in layout order; reading "SkinStream"
+    // builds the skin.
+    TSkinData& skin = *FSkinData1;
+    skin.Owner = this;
+    skin.SetActive(true);
+    skin.DisableTag = 99;
+    skin.SkinControls = TSkinData::DefaultSkinControls;
+    skin.Options = TSkinOptions{xoPreview, xoToolbarBK};
+    skin.Skin3rd = StoredSkin3rd();
+    skin.SkinFormtype = sfMainform;
     RunGuarded([this] { FSkinData1->ReadSkinStream(DefaultSkinStream()); });
 
     ui->setupUi(this);
@@ -135,6 +152,8 @@ TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
     SetMainWindow(this);
     CentreOnScreen(*this);
     ConnectHandlers();
+    // The whole window is read.
+    RunGuarded([this] { FSkinData1->Loaded(); });
     RunGuarded([this] { FormCreate(); });
 }
 

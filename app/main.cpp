@@ -1,13 +1,18 @@
 #include "AppSetup.h"
 #include "BookLocation.h"
 #include "Unit_main.h"
+#include "WinSkinDlg.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     SetUpApplication();
+    InitializeSkinUnits();
     TForm_main Form_main(RecipeBookFolder(QApplication::applicationDirPath()));
     Form_main.show();
-    return application.exec();
+    const int result = application.exec();
+    // The skin lets go of every window before the main window is destroyed.
+    FinalizeSkinUnits();
+    return result;
 }

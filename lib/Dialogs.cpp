@@ -56,6 +56,8 @@ private:
 void ShowPreviewWindow(QWidget* owner, const TGraphic& graphic) {
     QDialog window(owner);
     window.setWindowTitle(QStringLiteral("Preview"));
+    // Skinned like the file dialog it belongs to.
+    window.setProperty("skinWindowClass", QStringLiteral("#32770"));
     auto* area = new TPreviewArea(&window);
     area->SetGraphic(graphic.Clone());
     auto* layout = new QVBoxLayout(&window);

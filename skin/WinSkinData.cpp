@@ -118,7 +118,16 @@ TSkinData::TSkinData() {
     }
 }
 
-TSkinData::~TSkinData() = default;
+TSkinRunHooks& SkinRunHooks() {
+    static TSkinRunHooks hooks;
+    return hooks;
+}
+
+TSkinData::~TSkinData() {
+    if (SkinRunHooks().Destroyed) {
+        SkinRunHooks().Destroyed(*this);
+    }
+}
 
 void TSkinData::ResetSkin() {
     Empty = true;
@@ -152,6 +161,9 @@ void TSkinData::SetActive(bool value) {
         return;
     }
     FActive = value;
+    if (!Designing && !FReading && SkinRunHooks().ActiveChanged) {
+        SkinRunHooks().ActiveChanged(*this);
+    }
 }
 
 void TSkinData::SetSkinFile(const QString& path) {
@@ -273,6 +285,8 @@ void TSkinData::ApplySkinChange() {
     }
     if (OnApplySkinChange) {
         OnApplySkinChange(this);
+    } else if (!FReading && SkinRunHooks().ApplySkinChange) {
+        SkinRunHooks().ApplySkinChange(*this);
     }
 }
 

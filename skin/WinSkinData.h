@@ -12,6 +12,8 @@
 #include <QFont>
 #include <QIODevice>
 #include <QImage>
+#include <QObject>
+#include <QRect>
 #include <QStringList>
 #include <array>
 #include <functional>
@@ -103,6 +105,31 @@ using TWinContainers = TSet<TWinContainer>;
 
 enum TBorderSide { bsLeft, bsRight, bsTop, bsBottom };
 
+class QWidget;
+class TWinSkinForm;
+class TSkinData;
+
+// What the platform tells about one scroll bar (window rectangle, arrow size,
+// thumb extent along the bar, state bits: 1 hidden, 2 disabled).
+struct TScrollBarInfo {
+    QRect rcScrollBar;
+    int dxyLineButton = 0;
+    int xyThumbTop = 0;
+    int xyThumbBottom = 0;
+    int rgstate = 0;
+};
+// Object ids of GetScrollBarInfo: a window's own bars, or a scroll-bar control.
+enum TScrollBarObject { ObjidHScroll = -6, ObjidVScroll = -5, ObjidClient = -4 };
+
+// The run time (skin manager, windows) lives in the widget library; the data
+// side reaches it only through these, set while a manager exists.
+struct TSkinRunHooks {
+    std::function<void(TSkinData&)> ActiveChanged;
+    std::function<void(TSkinData&)> Destroyed;
+    std::function<void(TSkinData&)> ApplySkinChange;
+};
+TSkinRunHooks& SkinRunHooks();
+
 class TSkinData {
 public:
     static constexpr int ColorCount = 20;
@@ -132,6 +159,40 @@ public:
     bool MenuUpdate = true;
     bool MenuMerge = false;
     std::function<void(TSkinData* sender)> OnSkinChanged;
+    // Asked for every window before it is skinned; replaces the built-in exemptions.
+    std::function<void(QObject* sender, const QString& aName, bool& DoSkin)> OnFormSkin;
+    // Lets the host give one control its skin object (any other object: unskinned).
+    std::function<void(TWinSkinForm* sender, TSkinData* skinData, QWidget* form, QWidget* control,
+                       const QString& controlClass, QObject*& skinnedControl)>
+        OnSkinControl;
+    std::function<void(QObject* sender, QWidget* ahwnd, const QString& aName)> OnBeforeSkinForm;
+    std::function<void(QObject* sender, QWidget* ahwnd, const QString& aName)> OnAfterSkinForm;
+
+    // The owning window (set by the window that places the component).
+    QObject* Owner = nullptr;
+    // True from creation until Loaded: property setters only store.
+    bool Reading() const { return FReading; }
+
+    // --- run time (defined with the skin manager)
+    void Loaded();
+    void Install();
+    void Uninstall();
+    void ChangeForm(QWidget* form);
+    void SkinForm(QWidget* handle);
+    void AddNestForm(QWidget* form);
+    void UpdateSkinControl(QWidget* form, QWidget* control);
+    void DeleteGraphicControl(QWidget* control);
+    void UpdateMenu(QWidget* form);
+    void UpdateMainMenu(bool done);
+    void InstallThread(quintptr id);
+    void UnInstallThread(quintptr id);
+    void EnableSkin(bool on);
+    static void ChangeProperty(QObject* object, const QString& name, const QString& value);
+    void ActivateHint(const QRect& rect, const QString& text);
+    void HideHint();
+    bool IsHint() const { return hashint; }
+    static bool GetScrollBarInfo(QWidget* handle, int objectId, TScrollBarInfo& info);
+    void DoDebug(const QString& text);
 
     // --- "SkinStream": 32-bit little-endian count, then the container.
     // Builds the skin at once (unless designing); false when nothing could be built.
@@ -191,6 +252,7 @@ public:
     quintptr formhwnd = 0;
     int hintcount = 0;
     bool hashint = false;
+    std::unique_ptr<QObject> fhintwindow; // made on first use
     TWinContainers FContainers = TWinContainers::FromBits((1u << 10) - 1);
 
 private:
@@ -219,6 +281,7 @@ private:
     QString ReadStr(const QString& section, const QString& key) const;
 
     bool FActive = false;
+    bool FReading = true;
     QString FSkinFile;
     // Alive only while a skin is built.
     TQuickIni* ini = nullptr;

@@ -14,6 +14,7 @@
 #include <vector>
 
 class QMenu;
+class QMdiSubWindow;
 class TWinSkinForm;
 class TWinSkinPopMenu;
 
@@ -42,6 +43,23 @@ public:
     TWinSkinPopMenu* FindPopupMenu(QMenu* menu) const;
     void SetMDIMax(bool on);
     void SetMDIMax2(bool on);
+    // The menu kind the next hooked pop-up counts as (0 pop-up, 1 menu bar, 2 system menu).
+    void SetPopMenu(int kind) { menutype = kind; }
+    int GetMDIChildNum() const;
+
+    // Forwarding operations of the skin component.
+    void AddNestForm(QWidget* form);
+    void UpdateSkinControl(QWidget* form, QWidget* control);
+    void DeleteGraphicControl(QWidget* control);
+    void UpdateMenu(QWidget* form);
+    void UpdateMainMenu(bool done);
+    void EnableSkin(bool on);
+
+    // Drops entries of dead windows and, for this manager, those marked 6.
+    void Purge();
+    // The lists this manager works on: its own, or its main manager's.
+    TSkinManage& Lists() { return mmgr ? *mmgr : *this; }
+    const TSkinManage& Lists() const { return mmgr ? *mmgr : *this; }
     // The skinned window of `window`, or null.
     TWinSkinForm* FindForm(const QWidget* window) const;
     // The component that AddForm step 7 would choose for this window and class.
@@ -70,11 +88,43 @@ public:
     quintptr mode = 0;
     QPointer<QWidget> lpara;
     TSkinManage* mmgr = nullptr;
+
+protected:
+    // The window hook: every event of the application passes here first.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void RunAction();
+    void SkinOn(TSkinData& data);
+    void SkinOff(TSkinData& data);
+    void SkinChangedAction(TSkinData& data);
+    void DropDiscarded();
+    void ReskinWindow(QWidget* window);
+    void ReleaseForm(TWinSkinForm* form, bool destroyed);
+    bool ExemptByClass(const QWidget& window, const QString& className) const;
+    void HookPopup(QMenu& menu);
+    void ReleasePopup(const QPointer<TWinSkinPopMenu>& pop);
+    void MDIChildStateChanged();
+    void SetMDIMaxOf(bool on);
+    bool FHookInstalled = false;
 };
 
 // The global manager reference; null before the skin component is loaded and
 // after the skin units are finalised.
 TSkinManage* SkinManager();
+// The global manager, made when there is none yet.
+TSkinManage& CreateSkinManager();
+// True after FinalizeSkinUnits until the next InitializeSkinUnits: the hook passes all on.
+bool SkinUnitsFinalized();
+// Connects the skin component's data side to the manager.
+void ConnectSkinRunHooks();
+
+// The window class the skin decides by: "#32770" for the program's system
+// dialogs (message boxes, file dialogs, the picture preview), "#32768" for a
+// pop-up menu, otherwise the window's own class name (so "TForm_main").
+QString SkinWindowClass(const QWidget& window);
+// A widget's Tag (the "Tag" property; 0 when it has none).
+int SkinTag(const QObject& object);
 
 // The skin units' initialisation (before the main window is created) and
 // finalisation (after the message loop, before the main window is destroyed).
