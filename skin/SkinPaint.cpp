@@ -145,3 +145,28 @@ void DrawSkinGlyph(QPainter& painter, const QRect& target, const QImage& strip, 
                        target.y() + (target.height() - strip.height()) / 2, w, strip.height());
     painter.drawPixmap(placed, prepared, source);
 }
+
+QPixmap SkinColorKeyPixmap(const QImage& image, QRgb key) {
+    if (image.isNull()) {
+        return {};
+    }
+    const QString cacheKey =
+        QStringLiteral("skin:key:%1:%2").arg(image.cacheKey()).arg(key | 0xFF000000u, 0, 16);
+    QPixmap pixmap;
+    if (QPixmapCache::find(cacheKey, &pixmap)) {
+        return pixmap;
+    }
+    QImage copy = image.convertToFormat(QImage::Format_ARGB32);
+    const QRgb opaqueKey = key | 0xFF000000u;
+    for (int y = 0; y < copy.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(copy.scanLine(y));
+        for (int x = 0; x < copy.width(); ++x) {
+            if ((line[x] | 0xFF000000u) == opaqueKey) {
+                line[x] = 0;
+            }
+        }
+    }
+    pixmap = QPixmap::fromImage(copy);
+    QPixmapCache::insert(cacheKey, pixmap);
+    return pixmap;
+}

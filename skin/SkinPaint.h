@@ -55,3 +55,7 @@ inline void DrawSkinElement(QPainter& painter, const QRect& target, const TDataS
 // centred in `target`.
 void DrawSkinGlyph(QPainter& painter, const QRect& target, const QImage& strip, int frames,
                    int index);
+
+// The image with every pixel of colour `key` made transparent (menu glyphs:
+// white; icons: magenta), prepared once and cached.
+QPixmap SkinColorKeyPixmap(const QImage& image, QRgb key);

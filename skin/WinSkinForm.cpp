@@ -1,28 +1,829 @@
 #include "WinSkinForm.h"
 
+#include "SkinMessages.h"
+#include "SkinPaint.h"
 #include "WinSkinDlg.h"
 #include "WinSkinMenu.h"
 #include "WinSubClass.h"
 
-// Not built yet: the window's frame, caption and behaviour.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+constexpr int TimerInterval = 250;
+constexpr qintptr NotifyParam = 16802;
+
+// The component raises these around a window's skinning once it carries them.
+template <typename D>
+void RaiseSkinFormEvent(D& data, bool after, QObject* sender, QWidget* window,
+                        const QString& name) {
+    if constexpr (requires { data.OnAfterSkinForm(sender, window, name); }) {
+        auto& handler = after ? data.OnAfterSkinForm : data.OnBeforeSkinForm;
+        if (handler) {
+            handler(sender, window, name);
+        }
+    }
+}
+
+Qt::WindowFlags HintBits(Qt::WindowFlags flags) {
+    return flags & ~Qt::WindowType_Mask;
+}
+
+void PostNotify(QWidget* window) {
+    QCoreApplication::postEvent(window, new TSkinMessage(SkinMsg::Notify, 0, NotifyParam));
+}
+
+Qt::Edges EdgesOf(TFrameHit hit) {
+    switch (hit) {
+    case TFrameHit::Left:
+        return Qt::LeftEdge;
+    case TFrameHit::Right:
+        return Qt::RightEdge;
+    case TFrameHit::Top:
+        return Qt::TopEdge;
+    case TFrameHit::Bottom:
+        return Qt::BottomEdge;
+    case TFrameHit::TopLeft:
+        return Qt::TopEdge | Qt::LeftEdge;
+    case TFrameHit::TopRight:
+        return Qt::TopEdge | Qt::RightEdge;
+    case TFrameHit::BottomLeft:
+        return Qt::BottomEdge | Qt::LeftEdge;
+    case TFrameHit::BottomRight:
+        return Qt::BottomEdge | Qt::RightEdge;
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 TWinSkinForm::TWinSkinForm(QWidget& window, TSkinManage& manager)
-    : QObject(&window), Hwnd(&window), Manager(&manager) {}
+    : QObject(&window), Hwnd(&window), Manager(&manager) {
+    timer.setInterval(TimerInterval);
+    connect(&timer, &QTimer::timeout, this, [this] { Tick(); });
+}
 
-TWinSkinForm::~TWinSkinForm() = default;
+TWinSkinForm::~TWinSkinForm() {
+    if (!FUndone) {
+        // Going with the window (or dropped by the manager): nothing left behind.
+        UnSubclass(!Hwnd);
+    }
+}
 
-void TWinSkinForm::InitTform() {}
-void TWinSkinForm::InitDlg() {}
+void TWinSkinForm::ReadWindowKind() {
+    QWidget& w = *Hwnd;
+    const Qt::WindowFlags flags = w.windowFlags();
+    const Qt::WindowType type = w.windowType();
+    Qt::WindowFlags hints = HintBits(flags);
+    if (!(flags & Qt::CustomizeWindowHint) &&
+        !(hints & (Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint))) {
+        // No hints given: the platform's usual buttons for the window's type.
+        hints |= Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+        if (type == Qt::Window) {
+            hints |= Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
+        }
+    }
+    FormIconsSystemMenu = hints.testFlag(Qt::WindowSystemMenuHint);
+    FormIconsMinimize = hints.testFlag(Qt::WindowMinimizeButtonHint);
+    FormIconsMaximize = hints.testFlag(Qt::WindowMaximizeButtonHint);
+    FormIconsHelp = hints.testFlag(Qt::WindowContextHelpButtonHint);
+    ismessagebox = qobject_cast<QMessageBox*>(&w) != nullptr || formclass == u"#32770" ||
+                   classname.compare(u"TMessageForm", Qt::CaseInsensitive) == 0;
+    if (flags.testFlag(Qt::FramelessWindowHint) || type == Qt::Popup || type == Qt::ToolTip ||
+        type == Qt::SplashScreen || type == Qt::Desktop) {
+        FormBorder = fbNone;
+    } else if (ismessagebox) {
+        FormBorder = fbDialog;
+    } else if (w.minimumSize() != w.maximumSize()) {
+        FormBorder = fbSizeable;
+    } else {
+        FormBorder = type == Qt::Dialog ? fbDialog : fbSingle;
+    }
+    FormStyle = w.inherits("QMdiSubWindow") ? fsMDIChild : fsNormal;
+    ischildform = !w.isWindow();
+    Windowstate = w.windowState();
+    dwstyle = flags;
+    bidileft = w.layoutDirection() == Qt::RightToLeft;
+}
+
+void TWinSkinForm::Subclass() {
+    if (!FHook && Hwnd) {
+        FHook = std::make_unique<TSkinHook>(*Hwnd, *this);
+    }
+}
+
+void TWinSkinForm::InitTform() {
+    if (!Hwnd || !Manager) {
+        return;
+    }
+    FForm = Hwnd;
+    if (!fsd) {
+        fsd = Manager->ChooseSkinData(Hwnd, classname);
+    }
+    if (!fsd) {
+        return;
+    }
+    if (classname.isEmpty()) {
+        classname = QString::fromLatin1(Hwnd->metaObject()->className());
+    }
+    formclass = classname;
+    RaiseSkinFormEvent(*fsd, false, FForm.data(), Hwnd.data(), classname);
+    ReadWindowKind();
+    bw = SkinBorderWidths(*fsd);
+    Subclass();
+    sMainMenu = fsd->SkinControls.Contains(xcMainMenu);
+    if (sMainMenu && FormStyle == fsMDIChild && fsd->Options.Contains(xoMDIChildBorder)) {
+        sMainMenu = false;
+    }
+    if (sMainMenu) {
+        for (QMenuBar* bar : Hwnd->findChildren<QMenuBar*>(Qt::FindDirectChildrenOnly)) {
+            menu = std::make_unique<TWinSkinMenu>(*this, *bar);
+            break;
+        }
+    }
+    // The form's own colour becomes the scheme's button face.
+    FSaved.OwnPalette = Hwnd->testAttribute(Qt::WA_SetPalette);
+    FSaved.Palette = Hwnd->palette();
+    QPalette palette = FSaved.Palette;
+    palette.setColor(QPalette::Window, ColorToQColor(fsd->Colors[3]));
+    Hwnd->setPalette(palette);
+    FColorSet = true;
+}
+
+void TWinSkinForm::InitDlg() {
+    if (!Hwnd || !Manager) {
+        return;
+    }
+    FForm = nullptr;
+    if (classname.isEmpty()) {
+        classname = QStringLiteral("#32770");
+    }
+    formclass = classname;
+    if (!fsd) {
+        fsd = Manager->ChooseSkinData(Hwnd, classname);
+    }
+    if (!fsd) {
+        return;
+    }
+    RaiseSkinFormEvent(*fsd, false, nullptr, Hwnd.data(), classname);
+    ReadWindowKind();
+    if (classname == u"#32770") {
+        FormBorder = FormBorder == fbNone ? fbNone : fbDialog;
+    }
+    bw = SkinBorderWidths(*fsd);
+    Subclass();
+}
+
+void TWinSkinForm::Finish() {
+    if (!Hwnd || !fsd || Skinstate == ssSkinned || FUndone) {
+        return;
+    }
+    BuildSystemMenu();
+    MakeCaptionIcon();
+    SkinFormControls(*this);
+    if (!Hwnd) {
+        return;
+    }
+    if (!Hwnd->isMinimized() && !ischildform && FormBorder != fbNone && !bw.isNull()) {
+        Skinstate = ssResizing;
+        ApplyFrame();
+        Skinstate = ssNone;
+        UpdateRegion(true);
+    }
+    PostNotify(Hwnd);
+    RaiseSkinFormEvent(*fsd, true, FForm.data(), Hwnd.data(), classname);
+    Skinstate = ssSkinned;
+    timer.start();
+}
+
+void TWinSkinForm::ApplyFrame() {
+    if (!Hwnd || FFrameOn) {
+        return;
+    }
+    QWidget& w = *Hwnd;
+    const QSize extra(bw.left() + bw.right(), bw.top() + bw.bottom());
+    FSaved.Visible = w.isVisible();
+    FSaved.Geometry = w.geometry();
+    oldsize = FSaved.Geometry;
+    FSaved.MinSize = w.minimumSize();
+    FSaved.MaxSize = w.maximumSize();
+    FSaved.Contents = w.contentsMargins();
+    FSaved.MouseTracking = w.hasMouseTracking();
+    FSaved.HadMask = !w.mask().isEmpty();
+    FSaved.Mask = w.mask();
+    FSaved.ChildPos.clear();
+    FSaved.Moved = w.testAttribute(Qt::WA_Moved);
+    FSaved.Resized = w.testAttribute(Qt::WA_Resized);
+    const QPoint outerPos = FSaved.Visible ? w.frameGeometry().topLeft() : w.pos();
+
+    // Frameless without hiding the window: a visible one changes only its
+    // platform window's flags, an unshown one its flags before the first show.
+    const Qt::WindowFlags frameless = dwstyle | Qt::FramelessWindowHint;
+    if (FSaved.Visible) {
+        w.overrideWindowFlags(frameless);
+        if (QWindow* handle = w.windowHandle()) {
+            handle->setFlags(frameless);
+        }
+    } else {
+        w.setWindowFlags(frameless);
+    }
+    FFrameOn = true;
+    w.setMouseTracking(true);
+    if (w.layout()) {
+        w.setContentsMargins(FSaved.Contents + bw);
+    } else {
+        // Children placed by hand keep their place inside the client area.
+        for (QWidget* child : w.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child->isWindow()) {
+                continue;
+            }
+            FSaved.ChildPos.emplace_back(child, child->pos());
+            child->move(child->pos() + QPoint(bw.left(), bw.top()));
+        }
+    }
+    const bool fixed = FSaved.MinSize == FSaved.MaxSize;
+    if (!w.layout() || fixed) {
+        if (FSaved.MinSize.width() > 0 || FSaved.MinSize.height() > 0) {
+            w.setMinimumSize(FSaved.MinSize + extra);
+        }
+    }
+    QSize maxSize = FSaved.MaxSize;
+    if (maxSize.width() < QWIDGETSIZE_MAX) {
+        maxSize.setWidth(std::min(QWIDGETSIZE_MAX, maxSize.width() + extra.width()));
+    }
+    if (maxSize.height() < QWIDGETSIZE_MAX) {
+        maxSize.setHeight(std::min(QWIDGETSIZE_MAX, maxSize.height() + extra.height()));
+    }
+    w.setMaximumSize(maxSize);
+    QPoint pos = outerPos;
+    if (FSaved.Visible) {
+        if (QScreen* screen = w.screen()) {
+            const QRect avail = screen->availableGeometry();
+            pos.setX(std::max(pos.x(), avail.left()));
+            pos.setY(std::max(pos.y(), avail.top()));
+        }
+    }
+    if (w.isMaximized()) {
+        w.resize(FSaved.Geometry.size());
+    } else {
+        w.setGeometry(QRect(pos, FSaved.Geometry.size() + extra));
+    }
+    Relayout();
+    w.update();
+}
+
+void TWinSkinForm::RestoreFrame() {
+    if (!FFrameOn) {
+        return;
+    }
+    FFrameOn = false;
+    FDrag = TDrag::None;
+    if (!Hwnd) {
+        return;
+    }
+    QWidget& w = *Hwnd;
+    if (FSaved.HadMask) {
+        w.setMask(FSaved.Mask);
+    } else {
+        w.clearMask();
+    }
+    WinRgn = QRegion();
+    FRegionSize = QSize();
+    const bool visible = w.isVisible();
+    if (visible) {
+        w.overrideWindowFlags(dwstyle);
+        if (QWindow* handle = w.windowHandle()) {
+            handle->setFlags(dwstyle);
+        }
+    } else {
+        w.setWindowFlags(dwstyle);
+    }
+    for (auto& [child, pos] : FSaved.ChildPos) {
+        if (child) {
+            child->move(pos);
+        }
+    }
+    FSaved.ChildPos.clear();
+    if (w.layout()) {
+        w.setContentsMargins(FSaved.Contents);
+    }
+    w.setMouseTracking(FSaved.MouseTracking);
+    w.setMinimumSize(FSaved.MinSize);
+    w.setMaximumSize(FSaved.MaxSize);
+    if (!w.isMaximized() && !w.isMinimized()) {
+        w.setGeometry(FSaved.Geometry);
+    }
+    w.setAttribute(Qt::WA_Moved, FSaved.Moved);
+    w.setAttribute(Qt::WA_Resized, FSaved.Resized);
+    w.update();
+}
+
+void TWinSkinForm::UpdateRegion(bool force) {
+    if (!Hwnd || !fsd || !FFrameOn) {
+        return;
+    }
+    const QSize size = Hwnd->size();
+    if (!force && size == FRegionSize) {
+        return;
+    }
+    FRegionSize = size;
+    WinRgn = FRegionEnabled ? SkinWindowRegion(*fsd, size) : QRegion();
+    if (WinRgn.isEmpty()) {
+        if (FSaved.HadMask) {
+            Hwnd->setMask(FSaved.Mask);
+        } else if (!Hwnd->mask().isEmpty()) {
+            Hwnd->clearMask();
+        }
+    } else {
+        Hwnd->setMask(WinRgn);
+    }
+}
+
+void TWinSkinForm::Relayout() {
+    if (!Hwnd || !fsd || !FFrameOn) {
+        FButtons.clear();
+        return;
+    }
+    FButtons = LayoutCaptionButtons(*fsd, Hwnd->width(), Hwnd->isMaximized(), FormIconsMinimize,
+                                    FormIconsMaximize, Sizeable());
+    if (FHot >= static_cast<int>(FButtons.size())) {
+        FHot = -1;
+    }
+    if (FPressed >= static_cast<int>(FButtons.size())) {
+        FPressed = -1;
+    }
+}
+
+void TWinSkinForm::UpdateFrame() {
+    if (!Hwnd || !FFrameOn) {
+        return;
+    }
+    const QSize s = Hwnd->size();
+    QRegion frame(QRect(QPoint(0, 0), s));
+    frame -= QRect(bw.left(), bw.top(), s.width() - bw.left() - bw.right(),
+                   s.height() - bw.top() - bw.bottom());
+    Hwnd->update(frame);
+}
+
+void TWinSkinForm::MakeCaptionIcon() {
+    FIcon = QPixmap();
+    if (fsd && !fsd->SysIcon.isNull()) {
+        FIcon = SkinColorKeyPixmap(fsd->SysIcon, SkinTransparentColor);
+    } else if (Hwnd) {
+        FIcon = Hwnd->windowIcon().pixmap(16, 16);
+    }
+    if (!FIcon.isNull() && (FIcon.width() > 16 || FIcon.height() > 16)) {
+        FIcon = FIcon.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    FTextBack = TDataSkinObject(QStringLiteral("TextBack"));
+    if (fsd && fsd->Title) {
+        // One picture, its ends kept by the TXTBack margins.
+        FTextBack.Map = fsd->Title->Map;
+        FTextBack.r = {fsd->Title->backleft, 0, fsd->Title->backright, 0};
+        FTextBack.frame = 1;
+    }
+}
+
+void TWinSkinForm::BuildSystemMenu() {
+    if (!Hwnd || sysmenu) {
+        return;
+    }
+    auto* m = new QMenu(Hwnd);
+    m->setObjectName(QStringLiteral("SkinSystemMenu"));
+    QWidget* w = Hwnd;
+    QAction* restore =
+        m->addAction(QStringLiteral("还原"), w, [this] { RunCaptionAction(caRestore); });
+    QAction* move = m->addAction(QStringLiteral("移动"), w, [this] {
+        if (!Hwnd) {
+            return;
+        }
+        FDrag = TDrag::Move;
+        FDragStart = QCursor::pos();
+        FDragGeometry = Hwnd->geometry();
+        Hwnd->grabMouse();
+    });
+    QAction* size = m->addAction(QStringLiteral("大小"), w, [this] {
+        if (!Hwnd) {
+            return;
+        }
+        FDrag = TDrag::Resize;
+        FDragEdge = TFrameHit::BottomRight;
+        FDragStart = QCursor::pos();
+        FDragGeometry = Hwnd->geometry();
+        Hwnd->grabMouse();
+    });
+    QAction* minimize =
+        m->addAction(QStringLiteral("最小化"), w, [this] { RunCaptionAction(caMinimize); });
+    QAction* maximize =
+        m->addAction(QStringLiteral("最大化"), w, [this] { RunCaptionAction(caMaximize); });
+    m->addSeparator();
+    QAction* close =
+        m->addAction(QStringLiteral("关闭\tAlt+F4"), w, [this] { RunCaptionAction(caClose); });
+    close->setProperty("skinGlyph", 3);
+    QFont bold = close->font();
+    bold.setBold(true);
+    close->setFont(bold);
+    // Which items apply is decided each time the menu opens.
+    connect(m, &QMenu::aboutToShow, this, [this, restore, move, size, minimize, maximize] {
+        if (!Hwnd) {
+            return;
+        }
+        const bool changed = Hwnd->isMaximized() || Hwnd->isMinimized();
+        restore->setEnabled(changed);
+        move->setEnabled(!Hwnd->isMaximized());
+        size->setEnabled(Sizeable() && !changed);
+        minimize->setEnabled(FormIconsMinimize && !Hwnd->isMinimized());
+        maximize->setEnabled(FormIconsMaximize && Sizeable() && !Hwnd->isMaximized());
+    });
+    sysmenu = m;
+}
+
+void TWinSkinForm::ShowSystemMenu() {
+    if (!Hwnd || !sysmenu) {
+        return;
+    }
+    const QRect icon = CaptionIconRect();
+    const QPoint at = Hwnd->mapToGlobal(QPoint(icon.left(), bw.top()));
+    // The pop-up rule hooks the menu as the system menu while it opens.
+    const int oldType = Manager ? Manager->menutype : 0;
+    if (Manager) {
+        Manager->menutype = 2;
+    }
+    sysmenu->popup(at);
+    if (Manager) {
+        Manager->menutype = oldType;
+    }
+}
+
+void TWinSkinForm::RunCaptionAction(int action) {
+    if (!Hwnd) {
+        return;
+    }
+    switch (action) {
+    case caClose:
+        Hwnd->close();
+        break;
+    case caMinimize:
+        Hwnd->showMinimized();
+        break;
+    case caMaximize:
+        if (Sizeable()) {
+            Hwnd->showMaximized();
+        }
+        break;
+    case caRestore:
+        Hwnd->showNormal();
+        break;
+    default:
+        break;
+    }
+}
+
+bool TWinSkinForm::Sizeable() const {
+    return Hwnd && FormBorder != fbNone && Hwnd->minimumSize() != Hwnd->maximumSize();
+}
+
+int TWinSkinForm::ButtonAt(const QPoint& p) const {
+    for (int i = 0; i < static_cast<int>(FButtons.size()); ++i) {
+        if (FButtons[static_cast<size_t>(i)].Rect.contains(p)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void TWinSkinForm::SetHot(int index) {
+    if (index == FHot) {
+        return;
+    }
+    FHot = index;
+    if (Hwnd) {
+        Hwnd->update(QRect(0, 0, Hwnd->width(), bw.top()));
+    }
+}
+
+bool TWinSkinForm::MousePress(QWidget& widget, QMouseEvent& event) {
+    const QPoint p = event.position().toPoint();
+    if (FDrag != TDrag::None) {
+        // A click ends a move or resize started from the system menu.
+        FDrag = TDrag::None;
+        widget.releaseMouse();
+        return true;
+    }
+    if (event.button() != Qt::LeftButton) {
+        return false;
+    }
+    const int button = ButtonAt(p);
+    if (button >= 0) {
+        FPressed = button;
+        FHot = button;
+        widget.update(FButtons[static_cast<size_t>(button)].Rect);
+        return true;
+    }
+    const TFrameHit hit = FrameHitTest(widget.size(), bw, p, Sizeable());
+    if (hit == TFrameHit::Client) {
+        return false;
+    }
+    if (hit == TFrameHit::Caption && CaptionIconRect().contains(p)) {
+        if (fsd && fsd->SkinControls.Contains(xcSystemMenu) && FormIconsSystemMenu) {
+            ShowSystemMenu();
+        }
+        return true;
+    }
+    if (hit == TFrameHit::Caption) {
+        if (event.type() == QEvent::MouseButtonDblClick) {
+            if (Sizeable()) {
+                RunCaptionAction(widget.isMaximized() ? caRestore : caMaximize);
+            }
+            return true;
+        }
+        if (widget.isMaximized()) {
+            return true;
+        }
+        QWindow* handle = widget.windowHandle();
+        if (!handle || !handle->startSystemMove()) {
+            FDrag = TDrag::Move;
+            FDragStart = event.globalPosition().toPoint();
+            FDragGeometry = widget.geometry();
+        }
+        return true;
+    }
+    // A border of a sizeable window.
+    QWindow* handle = widget.windowHandle();
+    if (!handle || !handle->startSystemResize(EdgesOf(hit))) {
+        FDrag = TDrag::Resize;
+        FDragEdge = hit;
+        FDragStart = event.globalPosition().toPoint();
+        FDragGeometry = widget.geometry();
+    }
+    return true;
+}
+
+bool TWinSkinForm::MouseMove(QWidget& widget, QMouseEvent& event) {
+    const QPoint global = event.globalPosition().toPoint();
+    if (FDrag == TDrag::Move) {
+        widget.move(FDragGeometry.topLeft() + (global - FDragStart));
+        return true;
+    }
+    if (FDrag == TDrag::Resize) {
+        const QPoint d = global - FDragStart;
+        QRect g = FDragGeometry;
+        const Qt::Edges edges = EdgesOf(FDragEdge);
+        const QSize minSize = widget.minimumSize().expandedTo(
+            QSize(bw.left() + bw.right() + 40, bw.top() + bw.bottom()));
+        if (edges & Qt::LeftEdge) {
+            g.setLeft(std::min(g.left() + d.x(), g.right() - minSize.width() + 1));
+        }
+        if (edges & Qt::RightEdge) {
+            g.setRight(std::max(g.right() + d.x(), g.left() + minSize.width() - 1));
+        }
+        if (edges & Qt::TopEdge) {
+            g.setTop(std::min(g.top() + d.y(), g.bottom() - minSize.height() + 1));
+        }
+        if (edges & Qt::BottomEdge) {
+            g.setBottom(std::max(g.bottom() + d.y(), g.top() + minSize.height() - 1));
+        }
+        widget.setGeometry(g);
+        return true;
+    }
+    const QPoint p = event.position().toPoint();
+    SetHot(widget.rect().contains(p) ? ButtonAt(p) : -1);
+    return FPressed >= 0;
+}
+
+bool TWinSkinForm::MouseRelease(QWidget& widget, QMouseEvent& event) {
+    if (FDrag != TDrag::None) {
+        if (event.button() == Qt::LeftButton) {
+            FDrag = TDrag::None;
+            widget.releaseMouse();
+        }
+        return true;
+    }
+    if (FPressed < 0) {
+        return false;
+    }
+    const int pressed = FPressed;
+    FPressed = -1;
+    const QPoint p = event.position().toPoint();
+    widget.update(FButtons[static_cast<size_t>(pressed)].Rect);
+    if (ButtonAt(p) == pressed && FButtonsEnabled &&
+        FButtons[static_cast<size_t>(pressed)].Enabled) {
+        const int action = FButtons[static_cast<size_t>(pressed)].Action;
+        // The action may close (and so destroy) the window: leave the handler first.
+        QMetaObject::invokeMethod(
+            this, [this, action] { RunCaptionAction(action); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void TWinSkinForm::Tick() {
+    if (!Hwnd || !FFrameOn) {
+        return;
+    }
+    // A Leave can be missed when the pointer jumps off the window.
+    if (FHot >= 0 && FPressed < 0) {
+        const QPoint p = Hwnd->mapFromGlobal(QCursor::pos());
+        if (ButtonAt(p) != FHot) {
+            SetHot(-1);
+        }
+    }
+    if (FDrag != TDrag::None && QGuiApplication::mouseButtons() == Qt::NoButton &&
+        QWidget::mouseGrabber() != Hwnd) {
+        FDrag = TDrag::None;
+    }
+}
+
+bool TWinSkinForm::BeforeProc(QWidget& widget, QEvent& event, bool& result) {
+    try {
+        switch (static_cast<int>(event.type())) {
+        case SkinMsg::Query:
+            static_cast<TSkinMessage&>(event).Result = 1;
+            PostNotify(&widget);
+            result = true;
+            return true;
+        case SkinMsg::Finish:
+            Finish();
+            result = true;
+            return true;
+        case SkinMsg::Notify:
+            result = true;
+            return true;
+        default:
+            break;
+        }
+        if (!FFrameOn) {
+            return false;
+        }
+        switch (event.type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            return result = MousePress(widget, static_cast<QMouseEvent&>(event));
+        case QEvent::MouseMove:
+            return result = MouseMove(widget, static_cast<QMouseEvent&>(event));
+        case QEvent::MouseButtonRelease:
+            return result = MouseRelease(widget, static_cast<QMouseEvent&>(event));
+        case QEvent::Leave:
+            if (FPressed < 0) {
+                SetHot(-1);
+            }
+            return false;
+        case QEvent::KeyPress: {
+            auto& key = static_cast<QKeyEvent&>(event);
+            // Without the platform's frame nobody else may close on Alt+F4.
+            if (key.key() == Qt::Key_F4 && key.modifiers() == Qt::AltModifier) {
+                widget.close();
+                result = true;
+                return true;
+            }
+            return false;
+        }
+        default:
+            return false;
+        }
+    } catch (...) {
+        return false;
+    }
+}
+
+bool TWinSkinForm::WantsAfter(QEvent::Type type) const {
+    switch (type) {
+    case QEvent::Paint:
+    case QEvent::Resize:
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+    case QEvent::ActivationChange:
+    case QEvent::WindowTitleChange:
+    case QEvent::WindowIconChange:
+    case QEvent::WindowStateChange:
+        return FFrameOn || type == QEvent::WindowStateChange;
+    default:
+        return false;
+    }
+}
+
+void TWinSkinForm::AfterProc(QWidget& widget, QEvent& event) {
+    try {
+        switch (event.type()) {
+        case QEvent::Paint: {
+            QPainter painter(&widget);
+            PaintFrame(painter);
+            break;
+        }
+        case QEvent::Resize:
+            if (Skinstate != ssResizing) {
+                Relayout();
+                UpdateRegion(false);
+            }
+            break;
+        case QEvent::WindowStateChange:
+            Windowstate = widget.windowState();
+            if (!FFrameOn && Skinstate == ssSkinned && !widget.isMinimized() && !bw.isNull() &&
+                FormBorder != fbNone && !ischildform) {
+                // Skinned while minimised: the frame comes when it is shown again.
+                ApplyFrame();
+                UpdateRegion(true);
+            }
+            Relayout();
+            UpdateFrame();
+            break;
+        case QEvent::WindowIconChange:
+            MakeCaptionIcon();
+            UpdateFrame();
+            break;
+        default:
+            UpdateFrame();
+            break;
+        }
+    } catch (...) {
+    }
+}
+
 void TWinSkinForm::UnSubclass(bool destroyed) {
+    if (FUndone) {
+        return;
+    }
+    FUndone = true;
+    Skinstate = destroyed ? ssDestroying : Skinstate;
+    if (sysmenu) {
+        sysmenu->hide();
+        delete sysmenu.data();
+    }
+    timer.stop();
+    FHook.reset();
     UnskinFormControls(*this, destroyed);
+    if (menu) {
+        menu->Unsubclass();
+        menu.reset();
+    }
+    if (destroyed || !Hwnd) {
+        FFrameOn = false;
+        return;
+    }
+    if (QWidget::mouseGrabber() == Hwnd) {
+        Hwnd->releaseMouse();
+    }
+    if (FColorSet) {
+        Hwnd->setPalette(FSaved.OwnPalette ? FSaved.Palette : QPalette());
+        if (!FSaved.OwnPalette) {
+            Hwnd->setAttribute(Qt::WA_SetPalette, false);
+        }
+        FColorSet = false;
+    }
+    FButtons.clear();
+    if (!ischildform) {
+        RestoreFrame();
+    }
+    FFrameOn = false;
 }
-void TWinSkinForm::DeleteSysbtn() {}
-void TWinSkinForm::SkinChanged() {}
-void TWinSkinForm::SetRegionEnabled(bool) {}
-void TWinSkinForm::EnableCaptionButtons(bool) {}
-bool TWinSkinForm::BeforeProc(QWidget&, QEvent&, bool&) {
-    return false;
+
+void TWinSkinForm::DeleteSysbtn() {
+    FButtons.clear();
+    FHot = FPressed = -1;
 }
-void TWinSkinForm::AfterProc(QWidget&, QEvent&) {}
-bool TWinSkinForm::WantsAfter(QEvent::Type) const {
-    return false;
+
+void TWinSkinForm::SkinChanged() {
+    if (!Hwnd || !fsd || FUndone) {
+        return;
+    }
+    const QMargins widths = SkinBorderWidths(*fsd);
+    if (widths != bw) {
+        const bool wasOn = FFrameOn;
+        RestoreFrame();
+        bw = widths;
+        if (wasOn && !bw.isNull()) {
+            ApplyFrame();
+        }
+    }
+    if (FColorSet) {
+        QPalette palette = Hwnd->palette();
+        palette.setColor(QPalette::Window, ColorToQColor(fsd->Colors[3]));
+        Hwnd->setPalette(palette);
+    }
+    MakeCaptionIcon();
+    Relayout();
+    UpdateRegion(true);
+    RefreshFormControls(*this);
+    Hwnd->update();
+}
+
+void TWinSkinForm::SetRegionEnabled(bool on) {
+    FRegionEnabled = on;
+    UpdateRegion(true);
+}
+
+void TWinSkinForm::EnableCaptionButtons(bool on) {
+    FButtonsEnabled = on;
+    UpdateFrame();
 }

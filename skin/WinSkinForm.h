@@ -9,18 +9,68 @@
 #include <QList>
 #include <QMargins>
 #include <QObject>
+#include <QPixmap>
 #include <QPointer>
 #include <QRect>
+#include <QRegion>
 #include <QTimer>
 #include <memory>
+#include <vector>
 
 class TSkinControl;
 class TSkinManage;
 class TWinSkinMenu;
 class QMenu;
+class QPainter;
 
 enum TFormBorder { fbNone, fbSingle, fbSizeable, fbDialog };
 enum TFormStyleKind { fsNormal, fsMDIChild, fsMDIForm };
+
+// Caption button actions as the skin numbers them.
+enum TCaptionAction { caClose = 0, caMaximize = 1, caMinimize = 2, caHelp = 3, caRestore = 4 };
+
+// Where a point of a skinned window lies.
+enum class TFrameHit {
+    Client,
+    Caption,
+    Icon,
+    Button,
+    Left,
+    Right,
+    Top,
+    Bottom,
+    TopLeft,
+    TopRight,
+    BottomLeft,
+    BottomRight
+};
+
+// The skin's border widths: the frame heights of Top and Bottom (frames stacked),
+// the frame widths of Left and Right (frames side by side). Zero everywhere when
+// the skin cannot give a window a usable frame (no Top border, or no close
+// button): such a window keeps the platform's frame.
+QMargins SkinBorderWidths(const TSkinData& skin);
+
+// Hit test of point p (window coordinates) in a window of `size` with border widths bw.
+TFrameHit FrameHitTest(const QSize& size, const QMargins& bw, const QPoint& p, bool sizeable);
+
+// One caption button laid out for the window's current width and state.
+struct TCaptionButton {
+    const TDataSkinSysButton* Data = nullptr;
+    QRect Rect;
+    int Action = caClose;
+    bool Enabled = true;
+};
+
+// The caption buttons of a window of `width`, for its state; buttons of the MDI
+// controls and those the window's flags do not offer are left out.
+std::vector<TCaptionButton> LayoutCaptionButtons(const TSkinData& skin, int width, bool maximized,
+                                                 bool canMinimize, bool canMaximize, bool sizeable);
+
+// The window region a skinned window of `size` gets: everything except the
+// border pixels its masks cut away (mask white) or, without a mask, the
+// transparency colour of a border whose `trans` is set. Empty region: no cut.
+QRegion SkinWindowRegion(const TSkinData& skin, const QSize& size);
 
 class TWinSkinForm : public QObject, public TSkinHookTarget {
     Q_OBJECT
@@ -39,6 +89,8 @@ public:
     // Our own windows (FForm set) and foreign ones (message boxes, file dialogs).
     void InitTform();
     void InitDlg();
+    // The 0x3503 finish, also run directly by tests.
+    void Finish();
     // Undoes everything; `destroyed`: the window is going, restore nothing on it.
     void UnSubclass(bool destroyed);
 
@@ -52,6 +104,17 @@ public:
 
     // The skin's border widths for this window (zero when unusable).
     QMargins BorderWidths() const { return bw; }
+    // True while the skin draws the frame (the platform's frame is off).
+    bool DrawsFrame() const { return FFrameOn; }
+    // The caption buttons as currently laid out, and which is hot or pressed.
+    const std::vector<TCaptionButton>& CaptionButtons() const { return FButtons; }
+    QRect CaptionIconRect() const;
+    // Paints the whole frame (borders, caption, buttons) for the window's state.
+    void PaintFrame(QPainter& painter);
+    // Opens the system menu under the caption icon.
+    void ShowSystemMenu();
+    // Runs a caption button's action (close, minimise, maximise, restore).
+    void RunCaptionAction(int action);
 
     // --- fields in the order of the design
     QPointer<QWidget> Hwnd;
@@ -61,7 +124,7 @@ public:
     QString classname;
     quintptr mode = 0;
     int Skinstate = ssNone;
-    TSkinManage* Manager = nullptr;
+    QPointer<TSkinManage> Manager;
     QTimer timer; // 250 ms
     bool sMainMenu = false;
     std::unique_ptr<TWinSkinMenu> menu;
@@ -76,6 +139,7 @@ public:
     Qt::WindowFlags dwstyle; // the window's flags before skinning
     QMargins bw;
     QRect oldsize; // outer geometry before skinning
+    QRegion WinRgn;
     bool ischildform = false;
     bool ismessagebox = false;
     bool bidileft = false;
@@ -85,6 +149,60 @@ public:
     void AfterProc(QWidget& widget, QEvent& event) override;
     bool WantsAfter(QEvent::Type type) const override;
 
+    // Which caption button the mouse is over / holds down (-1: none).
+    int HotButton() const { return FHot; }
+    int PressedButton() const { return FPressed; }
+
 private:
+    void ReadWindowKind();
+    void Subclass();
+    void ApplyFrame();
+    void RestoreFrame();
+    void UpdateRegion(bool force);
+    void Relayout();
+    void UpdateFrame();
+    void MakeCaptionIcon();
+    void BuildSystemMenu();
+    bool MousePress(QWidget& widget, QMouseEvent& event);
+    bool MouseMove(QWidget& widget, QMouseEvent& event);
+    bool MouseRelease(QWidget& widget, QMouseEvent& event);
+    void Tick();
+    int ButtonAt(const QPoint& p) const;
+    bool Sizeable() const;
+    void SetHot(int index);
+
     std::unique_ptr<TSkinHook> FHook;
+    std::vector<TCaptionButton> FButtons;
+    QPixmap FIcon;
+    bool FFrameOn = false;
+    bool FUndone = false;
+    bool FButtonsEnabled = true;
+    bool FRegionEnabled = true;
+    QSize FRegionSize;
+    TDataSkinObject FTextBack{QStringLiteral("TextBack")};
+    int FHot = -1;
+    int FPressed = -1;
+
+    // What the frame changes on the window, restored exactly.
+    struct TSaved {
+        QRect Geometry;
+        QSize MinSize, MaxSize;
+        QMargins Contents;
+        bool MouseTracking = false;
+        bool HadMask = false;
+        QRegion Mask;
+        std::vector<std::pair<QPointer<QWidget>, QPoint>> ChildPos;
+        bool Visible = false;
+        bool Moved = false, Resized = false;
+        bool OwnPalette = false;
+        QPalette Palette;
+    } FSaved;
+    bool FColorSet = false;
+
+    // A drag or resize the platform refused: the skin follows the mouse itself.
+    enum class TDrag { None, Move, Resize };
+    TDrag FDrag = TDrag::None;
+    TFrameHit FDragEdge = TFrameHit::Client;
+    QPoint FDragStart;
+    QRect FDragGeometry;
 };

@@ -5,6 +5,8 @@
 #include "SkinHook.h"
 #include "WinSkinData.h"
 
+#include <QList>
+#include <QMetaObject>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -14,6 +16,8 @@ class QMenuBar;
 class QStyle;
 class TSkinManage;
 class TWinSkinForm;
+class TSkinMenuStyle;
+class QPainter;
 
 class TWinSkinMenu : public QObject, public TSkinHookTarget {
     Q_OBJECT
@@ -29,8 +33,14 @@ public:
     QPointer<QMenuBar> Bar;
     TWinSkinForm& Form;
 
+    // Draws the bar: background from Menubar, the highlighted item from MenuItem.
+    void PaintBar(QPainter& painter);
+
 private:
+    void WatchMenus();
     std::unique_ptr<TSkinHook> FHook;
+    QList<QMetaObject::Connection> FConnections;
+    bool FDone = false;
 };
 
 class TWinSkinPopMenu : public QObject, public TSkinHookTarget {
@@ -51,8 +61,13 @@ public:
     TSkinData* fsd = nullptr;
     int SelIndex = -1;
     bool ownerdraw = false;
-    TSkinManage* Manager = nullptr;
+    QPointer<TSkinManage> Manager;
+    // True while the skin paints (the manager is active and the menu not released).
+    bool Painting() const;
 
 private:
     std::unique_ptr<TSkinHook> FHook;
+    std::unique_ptr<TSkinMenuStyle> FStyle;
+    QPointer<QStyle> FOldStyle;
+    bool FHadOwnStyle = false;
 };
