@@ -31,26 +31,36 @@ bool TSkinGroupBox::DrawsWholeControl() const {
     return qobject_cast<QGroupBox*>(hwnd.data()) && Usable(fsd->Box.get());
 }
 
-void TSkinGroupBox::DrawControl(QPainter& painter) {
-    auto* box = qobject_cast<QGroupBox*>(hwnd.data());
+void TSkinGroupBox::Layout(const QGroupBox& box, const TSkinData& skin, QRect& edge,
+                           QRect& plate, QRect& text) {
     QStyleOptionGroupBox option;
-    option.initFrom(box);
-    option.text = box->title();
-    option.textAlignment = box->alignment();
+    option.initFrom(&box);
+    option.text = box.title();
+    option.textAlignment = box.alignment();
     option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
     option.lineWidth = 1;
-    QStyle* style = box->style();
-    const QRect frame =
-        style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, box);
-    QRect label =
-        style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+    QStyle* style = box.style();
+    edge = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, &box);
+    text = style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, &box);
+    const TDataSkinBoxLabel* back = skin.boxlabel.get();
+    const int left = back ? back->LeftShift : 0;
+    const int right = back ? back->RightShift : 0;
+    plate = text.adjusted(-left, -2, right, 2);
+    const QPoint shift(std::max(0, -plate.x()), std::max(0, -plate.y()));
+    plate.translate(shift);
+    text.translate(shift);
+}
+
+void TSkinGroupBox::DrawControl(QPainter& painter) {
+    auto* box = qobject_cast<QGroupBox*>(hwnd.data());
+    QRect frame, plate, label;
+    Layout(*box, *fsd, frame, plate, label);
     DrawFace(painter, frame, *fsd->Box, box->isEnabled() ? 0 : 1, false);
     if (box->title().isEmpty()) {
         return;
     }
     const TDataSkinBoxLabel* back = fsd->boxlabel.get();
     if (Usable(back)) {
-        const QRect plate = label.adjusted(-back->LeftShift, -2, back->RightShift, 2);
         DrawFace(painter, plate, *back, 0, false);
     }
     painter.setFont(box->font());

@@ -4,6 +4,8 @@
 
 #include "WinSubClass.h"
 
+class QGroupBox;
+
 #include <memory>
 #include <vector>
 
@@ -13,6 +15,10 @@ class TSkinGroupBox : public TSkinControl {
 public:
     using TSkinControl::TSkinControl;
     void DrawControl(QPainter& painter) override;
+    // Where the edge, the label's plate and its text go; the plate is kept
+    // inside the box by moving plate and text together.
+    static void Layout(const QGroupBox& box, const TSkinData& skin, QRect& edge, QRect& plate,
+                       QRect& text);
 
 protected:
     bool DrawsWholeControl() const override;
