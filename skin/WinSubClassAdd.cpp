@@ -167,7 +167,9 @@ bool OneOf(const QString& upper, std::initializer_list<const char*> names) {
 bool ApplySkin3rd(TWinSkinForm& form, QWidget& control, const QString& kind,
                   const QString& className) {
     const TSkinData& sd = *form.fsd;
-    auto on = [&sd](TSkinControlType t) { return sd.SkinControls.Contains(t); };
+    auto on = [&sd](TSkinControlType t) {
+        return sd.SkinControls.Contains(t);
+    };
     const QString lower = className.toLower();
     if (kind == QLatin1String("combobox")) {
         return on(xcCombo) && Make<TSkinComBox>(form, control);
@@ -186,8 +188,9 @@ bool ApplySkin3rd(TWinSkinForm& form, QWidget& control, const QString& kind,
         if (!on(panel ? xcPanel : xcButton)) {
             return false;
         }
-        TSkinControl* skin = panel ? static_cast<TSkinControl*>(new TSkinBox(control, &form, *form.fsd))
-                                   : new TSkinTrackBar(control, &form, *form.fsd);
+        TSkinControl* skin =
+            panel ? static_cast<TSkinControl*>(new TSkinBox(control, &form, *form.fsd))
+                  : new TSkinTrackBar(control, &form, *form.fsd);
         skin->SetControlProperty("Transparent", true);
         skin->Init();
         return true;
@@ -296,7 +299,9 @@ bool ApplySkin3rd(TWinSkinForm& form, QWidget& control, const QString& kind,
 // search even when its condition is off).
 bool ApplyBuiltIn(TWinSkinForm& form, QWidget& control, const QString& upper) {
     TSkinData& sd = *form.fsd;
-    auto on = [&sd](TSkinControlType t) { return sd.SkinControls.Contains(t); };
+    auto on = [&sd](TSkinControlType t) {
+        return sd.SkinControls.Contains(t);
+    };
     const bool tab = TabElement(sd);
     const bool pageControl = control.inherits("TPageControl");
 
@@ -360,7 +365,8 @@ bool ApplyBuiltIn(TWinSkinForm& form, QWidget& control, const QString& upper) {
         if (!on(xcRadioButton)) {
             return false;
         }
-        for (QRadioButton* radio : control.findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly)) {
+        for (QRadioButton* radio :
+             control.findChildren<QRadioButton*>(Qt::FindDirectChildrenOnly)) {
             if (!IsSkinnedObject(radio)) {
                 Make<TSkinRadioButton>(form, *radio);
             }
@@ -419,7 +425,8 @@ bool ApplyBuiltIn(TWinSkinForm& form, QWidget& control, const QString& upper) {
         }
         return Make<TSkinDateTime>(form, control);
     }
-    if (OneOf(upper, {"TRICHEDIT", "TWWDBRICHEDIT", "TDXDBMEMO"}) || control.inherits("TRichEdit")) {
+    if (OneOf(upper, {"TRICHEDIT", "TWWDBRICHEDIT", "TDXDBMEMO"}) ||
+        control.inherits("TRichEdit")) {
         return on(xcScrollbar) && Make<TSkinScrollbar>(form, control);
     }
     if (control.inherits("TBitBtn")) {
@@ -440,7 +447,8 @@ bool ApplyBuiltIn(TWinSkinForm& form, QWidget& control, const QString& upper) {
     }
     {
         const auto* list = qobject_cast<QListView*>(&control);
-        if (qobject_cast<QTreeView*>(&control) || (list && list->viewMode() == QListView::IconMode)) {
+        if (qobject_cast<QTreeView*>(&control) ||
+            (list && list->viewMode() == QListView::IconMode)) {
             return on(xcScrollbar) && Make<TSkinListView>(form, control);
         }
     }
@@ -535,7 +543,8 @@ QString SkinControlWindowClass(const QWidget& control) {
         qobject_cast<const QToolBar*>(control.parentWidget())) {
         return QStringLiteral("toolbarbutton"); // part of its bar
     }
-    if (qobject_cast<const QAbstractButton*>(&control) || qobject_cast<const QGroupBox*>(&control)) {
+    if (qobject_cast<const QAbstractButton*>(&control) ||
+        qobject_cast<const QGroupBox*>(&control)) {
         return QStringLiteral("button");
     }
     if (qobject_cast<const QComboBox*>(&control)) {
@@ -645,7 +654,9 @@ bool AddControlh(TWinSkinForm& form, QWidget& control) {
         return false;
     }
     const TSkinData& sd = *form.fsd;
-    auto on = [&sd](TSkinControlType t) { return sd.SkinControls.Contains(t); };
+    auto on = [&sd](TSkinControlType t) {
+        return sd.SkinControls.Contains(t);
+    };
     const QString cls = SkinControlWindowClass(control);
     const quint32 style = SkinControlStyle(control);
     const quint32 kind = style & 0xFF;

@@ -31,8 +31,8 @@ bool TSkinGroupBox::DrawsWholeControl() const {
     return qobject_cast<QGroupBox*>(hwnd.data()) && Usable(fsd->Box.get());
 }
 
-void TSkinGroupBox::Layout(const QGroupBox& box, const TSkinData& skin, QRect& edge,
-                           QRect& plate, QRect& text) {
+void TSkinGroupBox::Layout(const QGroupBox& box, const TSkinData& skin, QRect& edge, QRect& plate,
+                           QRect& text) {
     QStyleOptionGroupBox option;
     option.initFrom(&box);
     option.text = box.title();
@@ -228,7 +228,8 @@ void TSkinTab::DrawControl(QPainter& painter) {
     if (!bar) {
         QRect pane = hwnd->rect();
         if (auto* widget = qobject_cast<QTabWidget*>(hwnd.data())) {
-            QWidget* stack = widget->findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly);
+            QWidget* stack =
+                widget->findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly);
             if (stack) {
                 pane = stack->geometry().adjusted(-2, -2, 2, 2) & hwnd->rect();
             }
@@ -278,8 +279,8 @@ void TSkinProgress::DrawControl(QPainter& painter) {
     const QRect area = bar->rect();
     // Two frames: horizontal, then vertical.
     DrawFace(painter, area, trough, vertical && SkinFrameCount(trough) > 1 ? 1 : 0, false);
-    const QRect inner = area.adjusted(trough.r.Left, trough.r.Top, -trough.r.Right,
-                                      -trough.r.Bottom);
+    const QRect inner =
+        area.adjusted(trough.r.Left, trough.r.Top, -trough.r.Right, -trough.r.Bottom);
     const qint64 span = qint64(bar->maximum()) - bar->minimum();
     if (span > 0 && inner.isValid() && Usable(fsd->progresschunk.get())) {
         const double done =

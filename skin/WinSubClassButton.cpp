@@ -82,8 +82,8 @@ void TSkinButton::DrawControl(QPainter& painter) {
 
 void TSkinButton::DrawContent(QPainter& painter, const QRect& area, int st) {
     QAbstractButton* button = Button();
-    const QRect inner = area.adjusted(4, 3, -4, -3).translated(st == stDown ? QPoint(1, 1)
-                                                                             : QPoint());
+    const QRect inner =
+        area.adjusted(4, 3, -4, -3).translated(st == stDown ? QPoint(1, 1) : QPoint());
     painter.setFont(button->font());
     const QIcon icon = ButtonGlyph(*button, kind);
     const QString text = button->text();
@@ -127,7 +127,8 @@ void TSkinMenuButton::DrawControl(QPainter& painter) {
     const int cy = r.center().y();
     painter.setPen(Qt::NoPen);
     painter.setBrush(FaceTextColor(*fsd, Face(), GetState()));
-    painter.drawPolygon(QPolygon({QPoint(cx - 4, cy - 2), QPoint(cx + 4, cy - 2), QPoint(cx, cy + 2)}));
+    painter.drawPolygon(
+        QPolygon({QPoint(cx - 4, cy - 2), QPoint(cx + 4, cy - 2), QPoint(cx, cy + 2)}));
 }
 
 bool TSkinSpeedButton::InToolBar() const {
@@ -168,8 +169,7 @@ void TSkinCheckBox::DrawControl(QPainter& painter) {
     const int st = GetState();
     const int sub = st == stDisabled ? 3 : st == stDown ? 2 : st == stOver ? 1 : 0;
     const auto* box = qobject_cast<QCheckBox*>(button);
-    const bool checked =
-        box ? box->checkState() != Qt::Unchecked : button->isChecked();
+    const bool checked = box ? box->checkState() != Qt::Unchecked : button->isChecked();
     const int index = std::min(sub, half - 1) + (checked ? half : 0);
 
     QStyleOptionButton option;

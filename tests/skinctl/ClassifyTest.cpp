@@ -8,9 +8,9 @@
 #include "WinSubClassScroll.h"
 
 #include <QButtonGroup>
-#include <QCoreApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QGroupBox>
@@ -84,8 +84,7 @@ namespace {
 class TSkinSettings {
 public:
     explicit TSkinSettings(TSkinData& skin)
-        : FSkin(skin), FControls(skin.SkinControls), FOptions(skin.Options),
-          FMap(skin.Skin3rd) {}
+        : FSkin(skin), FControls(skin.SkinControls), FOptions(skin.Options), FMap(skin.Skin3rd) {}
     ~TSkinSettings() {
         FSkin.SkinControls = FControls;
         FSkin.Options = FOptions;
@@ -110,7 +109,12 @@ struct TRuleCase {
 
 TEST(SkinClassify, EveryBuiltInRowPicksItsObject) {
     const std::vector<TRuleCase> cases = {
-        {"tab control", [](QWidget* p) { auto* t = new QTabBar(p); t->addTab("a"); return t; },
+        {"tab control",
+         [](QWidget* p) {
+             auto* t = new QTabBar(p);
+             t->addTab("a");
+             return t;
+         },
          "TSkinTab"},
         {"page control", [](QWidget* p) { return new TPageControl(p); }, "TSkinTab"},
         {"page control with button tabs",
@@ -299,9 +303,9 @@ TEST(Skin3rd, MatchingRule) {
                              "TLong=" + QString(60, 'x'), "TEq=a=b"};
     EXPECT_EQ(Skin3rdKind(map, "TRZBUTTON"), "button"); // first line, case ignored
     EXPECT_EQ(Skin3rdKind(map, "TRzButtonEdit"), "edit");
-    EXPECT_EQ(Skin3rdKind(map, "TRz"), "");              // a prefix of a name is not the name
-    EXPECT_EQ(Skin3rdKind(map, "TLong").size(), 50);     // at most 50 characters
-    EXPECT_EQ(Skin3rdKind(map, "TEq"), "a=b");           // after the first "="
+    EXPECT_EQ(Skin3rdKind(map, "TRz"), "");          // a prefix of a name is not the name
+    EXPECT_EQ(Skin3rdKind(map, "TLong").size(), 50); // at most 50 characters
+    EXPECT_EQ(Skin3rdKind(map, "TEq"), "a=b");       // after the first "="
     EXPECT_EQ(Skin3rdKind(map, "TMissing"), "");
 }
 
@@ -321,19 +325,32 @@ TEST(Skin3rd, EveryKindCreatesItsObject) {
         int kindValue;
     };
     const std::vector<TKindCase> cases = {
-        {"combobox", "TSkinComBox", 0},      {"comboboxex", "TSkinComBox", 1},
-        {"edit", "TSkinEdit", 0},            {"radiobutton", "TSkinRadioButton", 0},
-        {"panel", "TSkinBox", 0},            {"trackbar", "TSkinTrackBar", 0},
-        {"button", "TSkinButton", 0},        {"datetimepicker", "TSkinDateTime", 0},
-        {"mediaplayer", "TSkinMP", 0},       {"bitbtn", "TSkinMenuButton", 0},
-        {"pngbitbtn", "TSkinBitButton", 1},  {"pngspeedbutton", "TSkinSpeedButton", 1},
-        {"menubtn", "TSkinMenuButton", 0},   {"speedbutton", "TSkinSpeedButton", 0},
-        {"tab", "TSkinTab", 0},              {"progress", "TSkinProgress", 0},
-        {"scrollbar", "TSkinScrollbar", 0},  {"singlescrollbar", "TSkinScrollbar", 1},
-        {"groupbox", "TSkinGroupBox", 0},    {"advpagecontrol", "TSkinAdvPage", 0},
-        {"checkbox", "TSkinCheckBox", 0},    {"container", "", 0},
-        {"nil", "", 0},                      {"radiogroup", "TSkinGroupBox", 0},
-        {"checkgroup", "TSkinGroupBox", 0},  {"unknownkind", "", 0},
+        {"combobox", "TSkinComBox", 0},
+        {"comboboxex", "TSkinComBox", 1},
+        {"edit", "TSkinEdit", 0},
+        {"radiobutton", "TSkinRadioButton", 0},
+        {"panel", "TSkinBox", 0},
+        {"trackbar", "TSkinTrackBar", 0},
+        {"button", "TSkinButton", 0},
+        {"datetimepicker", "TSkinDateTime", 0},
+        {"mediaplayer", "TSkinMP", 0},
+        {"bitbtn", "TSkinMenuButton", 0},
+        {"pngbitbtn", "TSkinBitButton", 1},
+        {"pngspeedbutton", "TSkinSpeedButton", 1},
+        {"menubtn", "TSkinMenuButton", 0},
+        {"speedbutton", "TSkinSpeedButton", 0},
+        {"tab", "TSkinTab", 0},
+        {"progress", "TSkinProgress", 0},
+        {"scrollbar", "TSkinScrollbar", 0},
+        {"singlescrollbar", "TSkinScrollbar", 1},
+        {"groupbox", "TSkinGroupBox", 0},
+        {"advpagecontrol", "TSkinAdvPage", 0},
+        {"checkbox", "TSkinCheckBox", 0},
+        {"container", "", 0},
+        {"nil", "", 0},
+        {"radiogroup", "TSkinGroupBox", 0},
+        {"checkgroup", "TSkinGroupBox", 0},
+        {"unknownkind", "", 0},
     };
     for (const TKindCase& c : cases) {
         TSkinSettings keep(DefaultSkin());

@@ -50,7 +50,8 @@ protected:
     }
     QRgb Face() { return Grab(*Button).pixel(FacePoint(Button->size())); }
     QRgb Frame(int index) {
-        return Expected(*DefaultSkin().Button, index, Button->size()).pixel(FacePoint(Button->size()));
+        return Expected(*DefaultSkin().Button, index, Button->size())
+            .pixel(FacePoint(Button->size()));
     }
     TSkinnedWindow Window;
     QPushButton* Button = nullptr;
@@ -129,7 +130,7 @@ TEST(SkinPaintTransparency, Tag5555DrawsTransparentlyWithTheOptionClear) {
     tagged->setGeometry(0, 40, 60, 30);
     SkinFormControls(*w.Form);
     const QImage all = Grab(*w.Window);
-    EXPECT_EQ(all.pixel(0, 0), 0xFFFF00FFu);          // drawn as it is
+    EXPECT_EQ(all.pixel(0, 0), 0xFFFF00FFu);              // drawn as it is
     EXPECT_EQ(all.pixel(0, 40), QColor(0, 0, 255).rgb()); // the parent shows through
 
     skin.Options.Include(xoTransparent);
@@ -143,8 +144,9 @@ TEST(SkinPaintGlyphs, CheckAndRadioShowTheirStripFrames) {
     TSkinData& skin = DefaultSkin();
     for (bool radio : {false, true}) {
         TSkinnedWindow w;
-        QAbstractButton* b = radio ? static_cast<QAbstractButton*>(new QRadioButton("r", w.Window.get()))
-                                   : new QCheckBox("c", w.Window.get());
+        QAbstractButton* b =
+            radio ? static_cast<QAbstractButton*>(new QRadioButton("r", w.Window.get()))
+                  : new QCheckBox("c", w.Window.get());
         b->setGeometry(0, 0, 100, 24);
         SkinFormControls(*w.Form);
         ASSERT_EQ(w.ClassOfSkin(b), radio ? "TSkinRadioButton" : "TSkinCheckBox");
