@@ -87,6 +87,19 @@ TEST_F(TButtonPaint, FacesFollowTheButtonStates) {
     EXPECT_EQ(Face(), Frame(TSkinControl::stDisabled));
 }
 
+TEST_F(TButtonPaint, NoFocusRectLeavesOnlyTheFocusedFrame) {
+    Button->setFocus(Qt::TabFocusReason);
+    const QImage withRect = Grab(*Button);
+    const TSkinOptions options = DefaultSkin().Options;
+    DefaultSkin().Options.Include(xoNoFocusRect);
+    const QImage without = Grab(*Button);
+    DefaultSkin().Options = options;
+    EXPECT_NE(withRect, without);
+    // The dotted rectangle runs 3 pixels inside the edge; the face is there now.
+    const QImage face = Expected(*DefaultSkin().Button, TSkinControl::stFocused, Button->size());
+    EXPECT_EQ(without.pixel(20, 3), face.pixel(20, 3) | 0xFF000000u);
+}
+
 TEST_F(TButtonPaint, TextIsDrawnInTheSchemeColour) {
     Other->setFocus();
     const QImage face = Grab(*Button);
