@@ -32,7 +32,7 @@ void TSkinControl::Subclass() {
 }
 
 void TSkinControl::Init() {
-    if (!hwnd) {
+    if (!hwnd || Inited) {
         return;
     }
     Subclass();
@@ -56,6 +56,14 @@ void TSkinControl::Init() {
     hwnd->update();
 }
 
+void TSkinControl::SetControlProperty(const char* name, const QVariant& value) {
+    if (!hwnd) {
+        return;
+    }
+    FSavedProperties.append({QByteArray(name), hwnd->property(name)});
+    hwnd->setProperty(name, value);
+}
+
 void TSkinControl::Inithwnd() {
     control = nullptr;
     Init();
@@ -75,6 +83,10 @@ void TSkinControl::Unsubclass() {
         }
         hwnd->setAutoFillBackground(oldAutoFill);
     }
+    for (auto it = FSavedProperties.crbegin(); it != FSavedProperties.crend(); ++it) {
+        hwnd->setProperty(it->name.constData(), it->value);
+    }
+    FSavedProperties.clear();
     hwnd->update();
     if (QWidget* paintWidget = PaintWidget()) {
         paintWidget->update();
@@ -89,8 +101,10 @@ bool TSkinControl::BeforeProc(QWidget& widget, QEvent& event, bool& result) {
         return true;
     case SkinMsg::OnOff:
         skinned = static_cast<TSkinMessage&>(event).WParam > 0;
-        if (skinned) {
-            widget.update();
+        // Off as well as on: the control's own look must come back at once.
+        widget.update();
+        if (QWidget* paintWidget = PaintWidget(); paintWidget && paintWidget != &widget) {
+            paintWidget->update();
         }
         result = true;
         return true;
@@ -102,11 +116,25 @@ bool TSkinControl::BeforeProc(QWidget& widget, QEvent& event, bool& result) {
     }
     switch (event.type()) {
     case QEvent::Paint:
-        if (DrawsWholeControl() && &widget == PaintWidget()) {
-            QPainter painter(&widget);
-            DrawControl(painter);
+        if (&widget != PaintWidget()) {
+            break;
+        }
+        // Painting must never unwind through Qt's paint delivery.
+        if (DrawsWholeControl()) {
+            try {
+                QPainter painter(&widget);
+                DrawControl(painter);
+            } catch (...) {
+            }
             result = true;
             return true;
+        }
+        if (DrawsBackground()) {
+            try {
+                QPainter painter(&widget);
+                DrawBackground(painter);
+            } catch (...) {
+            }
         }
         break;
     case QEvent::Enter:
@@ -158,9 +186,13 @@ void TSkinControl::AfterProc(QWidget& widget, QEvent& event) {
         widget.update();
         break;
     case QEvent::Paint:
-        if (skinned) {
-            QPainter painter(&widget);
-            PaintControl(painter);
+        // Both hooks see paints; the skin goes on the widget that carries it.
+        if (skinned && &widget == PaintWidget()) {
+            try {
+                QPainter painter(&widget);
+                PaintControl(painter);
+            } catch (...) {
+            }
         }
         break;
     default:
@@ -195,4 +227,12 @@ int TSkinControl::GetState() const {
         return stFocused;
     }
     return stNormal;
+}
+
+int ControlTag(const QObject& control) {
+    return control.property("Tag").toInt();
+}
+
+void SetControlTag(QObject& control, int tag) {
+    control.setProperty("Tag", tag);
 }

@@ -9,6 +9,7 @@
 #include <QPalette>
 #include <QPointer>
 #include <QRect>
+#include <QVariant>
 #include <memory>
 
 class QPainter;
@@ -41,6 +42,8 @@ public:
     // A new skin was applied: read elements again and repaint.
     virtual void SkinChange();
     virtual int GetState() const;
+    // Sets a property of the control, keeping its old value for the undo.
+    void SetControlProperty(const char* name, const QVariant& value);
 
     // --- fields in the order of the design
     int state = stNormal;
@@ -69,16 +72,28 @@ public:
 protected:
     // True for skins that swallow the control's own paint and call DrawControl.
     virtual bool DrawsWholeControl() const { return false; }
+    // True for skins that paint a background under the control's own paint.
+    virtual bool DrawsBackground() const { return false; }
+    virtual void DrawBackground(QPainter&) {}
     // The widget whose paint events carry the skin (a scroll area's viewport...).
     virtual QWidget* PaintWidget() const { return hwnd.data(); }
     void Subclass();
 
 private:
+    struct TSavedProperty {
+        QByteArray name;
+        QVariant value;
+    };
+    QList<TSavedProperty> FSavedProperties;
     std::unique_ptr<TSkinHook> FHook;
     std::unique_ptr<TSkinHook> FPaintHook;
     bool FUnsubclassed = false;
     bool FHadOwnPalette = false;
 };
+
+// A control's Tag: the dynamic property "Tag" (int), 0 when not set.
+int ControlTag(const QObject& control);
+void SetControlTag(QObject& control, int tag);
 
 // The hand-over from a skinned window's finish: classify every control of the
 // window and give each its skin object.

@@ -1,0 +1,42 @@
+#pragma once
+// Which skin object a control gets: the classification of our own windows'
+// controls (AddComp) and of foreign windows' controls (AddControlh).
+
+#include "WinSkinData.h"
+
+#include <QString>
+#include <functional>
+
+class QObject;
+class QWidget;
+class TWinSkinForm;
+
+// Lets the host supply the skin object of one control: set `skinnedControl`
+// to a TSkinControl (created on the control), to any other object to leave
+// the control unskinned, or leave it null to let the rules decide.
+using TSkinControlEvent =
+    std::function<void(TWinSkinForm* sender, TSkinData* skinData, QWidget* form, QWidget* control,
+                       const QString& controlClass, QObject*& skinnedControl)>;
+// Until the skin component carries this event itself, it is set here.
+void SetSkinControlEvent(TSkinControlEvent event);
+
+// The kind `Skin3rd` gives a class name: the lower-cased text after the "="
+// of the first line that begins with the class name and "=" (case ignored),
+// at most 50 characters; empty when no line matches.
+QString Skin3rdKind(const QStringList& lines, const QString& className);
+
+// The class a foreign window's control goes by: "button", "combobox", "edit",
+// "scrollbar", "systabcontrol32", "toolbarwindow32", "systreeview32", "static",
+// "#32770" for containers; our own classes by their lower-cased names.
+QString SkinControlWindowClass(const QWidget& control);
+// The style bits AddControlh reads: button styles (push 0, default push 1,
+// check box 3, three-state 5, radio 9, group box 7, bitmap 0x80) and the
+// tab-stop bit 0x10000 (WS_TABSTOP), which a size grip lacks.
+quint32 SkinControlStyle(const QWidget& control);
+constexpr quint32 SkinStyleTabStop = 0x10000;
+
+// One control of our own window through the five steps; true when it got a
+// skin object.
+bool AddComp(TWinSkinForm& form, QWidget& control);
+// One control of a foreign window.
+bool AddControlh(TWinSkinForm& form, QWidget& control);
