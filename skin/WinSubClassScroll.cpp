@@ -66,6 +66,7 @@ void TSkinSizer::DrawControl(QPainter& painter) {
 void TSkinHeader::CollectTargets(std::vector<QWidget*>& targets) const {
     if (auto* header = qobject_cast<QHeaderView*>(hwnd.data())) {
         targets.push_back(header);
+        targets.push_back(header->viewport());
     }
 }
 
@@ -73,8 +74,11 @@ void TSkinListView::CollectTargets(std::vector<QWidget*>& targets) const {
     AddBars(hwnd.data(), true, targets);
     if (auto* tree = qobject_cast<QTreeView*>(hwnd.data())) {
         targets.push_back(tree->header());
+        targets.push_back(tree->header()->viewport());
     } else if (auto* table = qobject_cast<QTableView*>(hwnd.data())) {
-        targets.push_back(table->horizontalHeader());
-        targets.push_back(table->verticalHeader());
+        for (QHeaderView* header : {table->horizontalHeader(), table->verticalHeader()}) {
+            targets.push_back(header);
+            targets.push_back(header->viewport());
+        }
     }
 }

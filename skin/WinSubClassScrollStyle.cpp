@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLayout>
 #include <QPainter>
 #include <QScrollBar>
 #include <QSlider>
@@ -59,8 +60,8 @@ std::map<TStyleKey, std::weak_ptr<TSkinElementStyle>>& Registry() {
 TSkinElementStyle::TSkinElementStyle(TSkinData& skin, QStyle* base, bool horzSpin)
     : QProxyStyle(base), FSkin(skin), FHorzSpin(horzSpin) {}
 
-std::shared_ptr<TSkinElementStyle> TSkinElementStyle::Shared(TSkinData& skin,
-                                                             const QStyle& current, bool horzSpin) {
+std::shared_ptr<TSkinElementStyle> TSkinElementStyle::Shared(TSkinData& skin, const QStyle& current,
+                                                             bool horzSpin) {
     // A widget already styled by us shares its base, never a proxy of a proxy.
     const QStyle* plain = &current;
     if (auto* ours = qobject_cast<const TSkinElementStyle*>(&current)) {
@@ -170,6 +171,11 @@ void TSkinElementStyle::polish(QWidget* widget) {
         qobject_cast<QHeaderView*>(widget)) {
         widget->setAttribute(Qt::WA_Hover, true);
     }
+    // Header sections hover through the header's viewport.
+    if (auto* header = qobject_cast<QHeaderView*>(widget ? widget->parentWidget() : nullptr);
+        header && header->viewport() == widget) {
+        widget->setAttribute(Qt::WA_Hover, true);
+    }
 }
 
 // --- geometry
@@ -191,8 +197,10 @@ QRect TSkinElementStyle::ScrollBarRect(const QStyleOptionComplex* option, SubCon
     if (range > 0) {
         const qint64 page = std::max(0, sb->pageStep);
         sliderLength = static_cast<int>(grooveLength * page / (range + page));
-        sliderLength = std::clamp(sliderLength, std::min(grooveLength, pixelMetric(PM_ScrollBarSliderMin, option, nullptr)),
-                                  grooveLength);
+        sliderLength =
+            std::clamp(sliderLength,
+                       std::min(grooveLength, pixelMetric(PM_ScrollBarSliderMin, option, nullptr)),
+                       grooveLength);
     }
     const int sliderStart =
         button + sliderPositionFromValue(sb->minimum, sb->maximum, sb->sliderPosition,
@@ -435,8 +443,7 @@ bool TSkinElementStyle::DrawSpinBox(const QStyleOptionComplex* option, QPainter*
     };
     if (sp->subControls & SC_SpinBoxUp) {
         // Vertical strip: up arrow first; horizontal: left (down) first.
-        button(SC_SpinBoxUp, FHorzSpin ? 4 : 0,
-               sp->stepEnabled & QAbstractSpinBox::StepUpEnabled);
+        button(SC_SpinBoxUp, FHorzSpin ? 4 : 0, sp->stepEnabled & QAbstractSpinBox::StepUpEnabled);
     }
     if (sp->subControls & SC_SpinBoxDown) {
         button(SC_SpinBoxDown, FHorzSpin ? 0 : 4,
@@ -467,8 +474,8 @@ void TSkinElementStyle::drawComplexControl(ComplexControl control,
     bool drawn = false;
     switch (control) {
     case CC_ScrollBar:
-        drawn = qstyleoption_cast<const QStyleOptionSlider*>(option) &&
-                DrawScrollBar(option, painter);
+        drawn =
+            qstyleoption_cast<const QStyleOptionSlider*>(option) && DrawScrollBar(option, painter);
         break;
     case CC_Slider:
         drawn = qstyleoption_cast<const QStyleOptionSlider*>(option) &&
@@ -643,9 +650,20 @@ void TSkinStyledControl::StyleOff() {
 }
 
 void TSkinStyledControl::Relayout() const {
-    // A scroll area places its bars only on a layout request.
-    if (auto* area = qobject_cast<QAbstractScrollArea*>(hwnd.data())) {
-        QEvent request(QEvent::LayoutRequest);
-        QCoreApplication::sendEvent(area, &request);
+    auto* area = qobject_cast<QAbstractScrollArea*>(hwnd.data());
+    if (!area) {
+        return;
     }
+    // The bars' new extent reaches the area through layout requests posted to
+    // their containers; deliver them now so the next paint is laid out right.
+    const QList<QScrollBar*> bars{area->verticalScrollBar(), area->horizontalScrollBar()};
+    for (QScrollBar* bar : bars) {
+        bar->updateGeometry();
+    }
+    for (QScrollBar* bar : bars) {
+        if (QWidget* container = bar->parentWidget()) {
+            QCoreApplication::sendPostedEvents(container, QEvent::LayoutRequest);
+        }
+    }
+    QCoreApplication::sendPostedEvents(area, QEvent::LayoutRequest);
 }
