@@ -1,64 +1,113 @@
 #pragma once
 // Control skins for the parts Qt draws inside a widget: scroll bars, combo
 // boxes, track bars, up-down buttons, headers, list views, date-time editors.
+// Each puts TSkinElementStyle on the widgets named below and undoes it exactly.
 
-#include "WinSubClass.h"
+#include "WinSubClassCombo.h"
+#include "WinSubClassScrollStyle.h"
 
-// A control with its own scroll bars (memo, list, rich edit): its bars are
-// skinned. kind 1: the single-bar variant.
-class TSkinScrollbar : public TSkinControl {
+// A QAbstractScrollArea (memo, list, rich edit, a dialog's list): its scroll
+// bars are skinned. kind 1: the single-bar variant (the vertical bar only).
+class TSkinScrollbar : public TSkinStyledControl {
     Q_OBJECT
 public:
-    using TSkinControl::TSkinControl;
+    using TSkinStyledControl::TSkinStyledControl;
+
+protected:
+    void CollectTargets(std::vector<QWidget*>& targets) const override;
 };
 
-// A stand-alone scroll bar.
-class TSkinScControl : public TSkinControl {
+// A stand-alone QScrollBar.
+class TSkinScControl : public TSkinStyledControl {
     Q_OBJECT
 public:
-    using TSkinControl::TSkinControl;
+    using TSkinStyledControl::TSkinStyledControl;
+
+protected:
+    void CollectTargets(std::vector<QWidget*>& targets) const override;
 };
 
-// A size grip.
+// A QSizeGrip, drawn from the skin's size-grip picture.
 class TSkinSizer : public TSkinControl {
     Q_OBJECT
 public:
     using TSkinControl::TSkinControl;
+    void DrawControl(QPainter& painter) override;
+
+protected:
+    bool DrawsWholeControl() const override { return true; }
 };
 
-// A combo box; kind 1: with a separate drop-down button.
-class TSkinComBox : public TSkinControl {
+// A QComboBox: face from the combo strip, the arrow zone a TArrowButton, and
+// its pop-up list's frame and scroll bars. kind 1: the arrow zone is a
+// separate drop-down button with its own hover.
+class TSkinComBox : public TSkinStyledControl {
     Q_OBJECT
 public:
-    using TSkinControl::TSkinControl;
+    TSkinComBox(QWidget& control, TWinSkinForm* form, TSkinData& skin);
+    bool BeforeProc(QWidget& widget, QEvent& event, bool& result) override;
+    void PaintControl(QPainter& painter) override;
+    const TArrowButton& Arrow() const { return FArrow; }
+
+protected:
+    void CollectTargets(std::vector<QWidget*>& targets) const override;
+    bool PaintsOver() const override { return true; }
+    virtual bool HasArrow() const { return true; }
+    virtual bool PopupOpen() const;
+
+    TArrowButton FArrow;
 };
 
-class TSkinTrackBar : public TSkinControl {
+// A QSlider.
+class TSkinTrackBar : public TSkinStyledControl {
     Q_OBJECT
 public:
-    using TSkinControl::TSkinControl;
+    using TSkinStyledControl::TSkinStyledControl;
+
+protected:
+    void CollectTargets(std::vector<QWidget*>& targets) const override;
 };
 
-class TSkinUpDown : public TSkinControl {
+// A QAbstractSpinBox's buttons. kind 1: side by side from HSpin.
+class TSkinUpDown : public TSkinStyledControl {
     Q_OBJECT
 public:
-    using TSkinControl::TSkinControl;
+    using TSkinStyledControl::TSkinStyledControl;
+
+protected:
+    void CollectTargets(std::vector<QWidget*>& targets) const override;
+    bool HorzSpin() const override { return kind == 1; }
 };
 
-class TSkinHeader : public TSkinControl {
+// A QHeaderView's sections.
+class TSkinHeader : public TSkinStyledControl {
     Q_OBJECT
 public:
-    using TSkinControl::TSkinControl;
+    using TSkinStyledControl::TSkinStyledControl;
+
+protected:
+    void CollectTargets(std::vector<QWidget*>& targets) const override;
 };
 
-class TSkinListView : public TSkinControl {
+// A QListView / QTreeView / QTableView: its scroll bars and its header(s).
+class TSkinListView : public TSkinStyledControl {
     Q_OBJECT
 public:
-    using TSkinControl::TSkinControl;
+    using TSkinStyledControl::TSkinStyledControl;
+
+protected:
+    void CollectTargets(std::vector<QWidget*>& targets) const override;
 };
 
-class TSkinDateTime : public TSkinControl {
+// A QDateTimeEdit: with a calendar pop-up a combo face and arrow, otherwise
+// up-down buttons.
+class TSkinDateTime : public TSkinComBox {
     Q_OBJECT
 public:
-    using TSkinControl::TSkinControl;
+    using TSkinComBox::TSkinComBox;
+
+protected:
+    void CollectTargets(std::vector<QWidget*>& targets) const override;
+    bool HasArrow() const override;
+    bool PopupOpen() const override;
 };
