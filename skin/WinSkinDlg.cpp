@@ -107,7 +107,6 @@ TSkinManage::~TSkinManage() {
         qApp->removeEventFilter(this);
     }
     FHookInstalled = false;
-    GHooksDisabled = true;
 }
 
 void TSkinManage::InstallHook() {

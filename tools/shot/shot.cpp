@@ -1,29 +1,48 @@
 // Takes the documentation's screenshots of the main window on a real display
 // (run under Xvfb): shot OUT_FOLDER. Uses a throw-away book in a temp folder.
+#include "AppSetup.h"
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
 #include "Unit_main.h"
+#include "WinSkinDlg.h"
 #include "ui_Unit_main.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QMenu>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 
 namespace {
-void Grab(TForm_main& form, const QString& path) {
-    QTest::qWait(400);
-    QScreen* screen = form.screen();
-    const QRect frame = form.frameGeometry();
+void Grab(QWidget& window, const QString& path) {
+    QTest::qWait(500);
+    QScreen* screen = window.screen();
+    const QRect frame = window.frameGeometry();
     const QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     if (!shot.save(path))
         std::fprintf(stderr, "cannot save %s\n", qPrintable(path));
+}
+
+// Grabs the modal window that `open` shows (after `prepare`), then closes it.
+void GrabModal(const QString& path, const std::function<void()>& open,
+               const std::function<void(QWidget&)>& prepare = {}) {
+    QTimer::singleShot(900, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            if (prepare)
+                prepare(*modal);
+            Grab(*modal, path);
+            modal->close();
+        }
+    });
+    open();
 }
 
 QImage Dish() {
@@ -34,8 +53,8 @@ QImage Dish() {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("mycook"));
-    QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("AR PL UMing CN")});
+    SetUpApplication();
+    InitializeSkinUnits();
     if (argc != 2) {
         std::fprintf(stderr, "usage: shot OUT_FOLDER\n");
         return 1;
@@ -45,8 +64,10 @@ int main(int argc, char** argv) {
     QTemporaryDir book;
     TForm_main form(book.path());
     Ui::TForm_main& ui = form.Controls();
-    form.show();
     form.move(40, 40);
+    form.show();
+    form.activateWindow();
+    QTest::qWaitForWindowActive(&form, 3000);
     Grab(form, out.filePath(QStringLiteral("screenshot-main.png")));
 
     // Entry page with a fitted picture.
@@ -71,5 +92,34 @@ int main(int argc, char** argv) {
     ui.ListBox1->SetItemIndex(0);
     RunGuarded([&] { form.ListBox1Click(); });
     Grab(form, out.filePath(QStringLiteral("screenshot-browse.png")));
+
+    // The real boxes and dialogs, skinned as the running program shows them.
+    SetMessageHook(nullptr);
+    GrabModal(out.filePath(QStringLiteral("screenshot-info.png")),
+              [] { ShowInfo(QStringLiteral("保存完毕")); });
+    GrabModal(out.filePath(QStringLiteral("screenshot-question.png")),
+              [] { AskYesNo(QStringLiteral("存在该菜名，是否要覆盖？")); });
+    QTemporaryDir pictures;
+    const QString dish = QDir(pictures.path()).filePath(QStringLiteral("dish.jpg"));
+    Dish().save(dish, "JPEG");
+    GrabModal(
+        out.filePath(QStringLiteral("screenshot-open-picture.png")),
+        [&] { form.OpenPictureDialog1.Execute(); },
+        [&](QWidget& modal) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(&modal)) {
+                dialog->setDirectory(pictures.path());
+                dialog->selectFile(dish);
+                QTest::qWait(600);
+            }
+        });
+    GrabModal(out.filePath(QStringLiteral("screenshot-save.png")),
+              [&] { form.SaveDialog1.Execute(); });
+    QMenu* menu = ui.Edit2->createStandardContextMenu();
+    menu->popup(form.mapToGlobal(QPoint(260, 200)));
+    QTest::qWait(500);
+    Grab(*menu, out.filePath(QStringLiteral("screenshot-menu.png")));
+    menu->close();
+    delete menu;
+    FinalizeSkinUnits();
     return 0;
 }
