@@ -9,6 +9,7 @@
 #include "RichEx.h"
 #include "RtfWriter.h"
 #include "SkinResource.h"
+#include "TransactionGuard.h"
 #include "WinSkinData.h"
 #include "WindowPlacement.h"
 #include "ui_Unit_main.h"
@@ -28,30 +29,6 @@ const QString BookFileName = QStringLiteral("cook.mdb");
 const QString RecipeTable = QStringLiteral("mycook");
 const QString CreateTableSql = QStringLiteral(
     "create table mycook(菜名 char(30),原料 char(255),做法 memo,说明 char(255),img image)");
-
-// Rolls back unless committed, so a save never half-happens.
-class TTransactionGuard {
-public:
-    explicit TTransactionGuard(TADOConnection& connection) : FConnection(connection) {
-        FConnection.BeginTrans();
-    }
-    ~TTransactionGuard() {
-        if (!FDone) {
-            try {
-                FConnection.RollbackTrans();
-            } catch (...) {
-            }
-        }
-    }
-    void Commit() {
-        FConnection.CommitTrans();
-        FDone = true;
-    }
-
-private:
-    TADOConnection& FConnection;
-    bool FDone = false;
-};
 
 // Puts the caret and the scroll position of a text box at its beginning when
 // it goes out of scope, also when an error ends the handler.
