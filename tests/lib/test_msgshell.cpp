@@ -94,7 +94,8 @@ TEST(DefaultErrorDisplay, GuardShowsEveryKindOfErrorAndStopsTheHandler) {
     EXPECT_FALSE(after);
     ASSERT_EQ(recorder.Requests.size(), 3u);
     EXPECT_EQ(recorder.Requests[0].Text, QStringLiteral("no such table: mycook"));
-    EXPECT_EQ(recorder.Requests[0].Caption, QStringLiteral("mycook"));
+    EXPECT_EQ(recorder.Requests[0].Caption,
+              QStringLiteral("百味小筑")); // the title users read, not the file name
     EXPECT_EQ(recorder.Requests[0].Icon, QMessageBox::Critical);
     EXPECT_EQ(recorder.Requests[1].Text, QStringLiteral("plain failure"));
     EXPECT_FALSE(recorder.Requests[2].Text.isEmpty());
