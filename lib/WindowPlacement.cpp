@@ -51,8 +51,17 @@ void CentreOn(QWidget& window, const QWidget* over) {
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->availableGeometry() : QRect();
-    const QRect outer = window.frameGeometry();
+    QRect outer = window.frameGeometry();
     const QRect target = over ? over->window()->frameGeometry() : area;
+    // Not framed yet: it will get the frame its owner has. A window already made
+    // on the window system is then placed by its inside, one not made by its frame.
+    QPoint inset;
+    if (over && outer.size() == window.size()) {
+        const QRect inner = over->window()->geometry();
+        outer.adjust(0, 0, target.width() - inner.width(), target.height() - inner.height());
+        if (window.testAttribute(Qt::WA_WState_Created))
+            inset = inner.topLeft() - target.topLeft();
+    }
     QPoint topLeft(target.x() + (target.width() - outer.width()) / 2,
                    target.y() + (target.height() - outer.height()) / 2);
     if (area.isValid()) {
@@ -62,6 +71,7 @@ void CentreOn(QWidget& window, const QWidget* over) {
         topLeft.setY(std::clamp(topLeft.y(), area.top(),
                                 std::max(area.top(), area.bottom() + 1 - outer.height())));
     }
+    topLeft += inset;
     window.move(topLeft);
 }
 

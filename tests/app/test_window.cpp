@@ -153,10 +153,9 @@ TEST_F(WindowTest, TabFollowsEachPagesOrder) {
 TEST_F(WindowTest, PanelTwoTakesTheRestOfTheBarAndElidesWhatStillDoesNotFit) {
     ShowForm();
     TStatusBar* bar = Ui().StatusBar1;
-    auto* panels = std::array{bar->findChild<QLabel*>(QStringLiteral("Panel0")),
+    QLabel* const panels[] = {bar->findChild<QLabel*>(QStringLiteral("Panel0")),
                               bar->findChild<QLabel*>(QStringLiteral("Panel1")),
-                              bar->findChild<QLabel*>(QStringLiteral("Panel2"))}
-                       .data();
+                              bar->findChild<QLabel*>(QStringLiteral("Panel2"))};
     EXPECT_EQ(panels[0]->geometry(), QRect(0, 0, 100, 26));
     EXPECT_EQ(panels[1]->geometry(), QRect(100, 0, 100, 26));
     EXPECT_EQ(panels[2]->geometry(), QRect(200, 0, 503, 26));

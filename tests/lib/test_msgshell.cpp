@@ -81,8 +81,7 @@ TEST(Shell, HookSeesTargetParametersAndFolder) {
     EXPECT_EQ(seen.WorkingFolder, QStringLiteral("https:"));
 }
 
-// Fails since the merge of the skin run time; kept off until mended.
-TEST(DefaultErrorDisplay, DISABLED_GuardShowsEveryKindOfErrorAndStopsTheHandler) {
+TEST(DefaultErrorDisplay, GuardShowsEveryKindOfErrorAndStopsTheHandler) {
     MessageRecorder recorder(QMessageBox::Ok);
     bool after = false;
     RunGuarded([&] {
@@ -95,7 +94,8 @@ TEST(DefaultErrorDisplay, DISABLED_GuardShowsEveryKindOfErrorAndStopsTheHandler)
     EXPECT_FALSE(after);
     ASSERT_EQ(recorder.Requests.size(), 3u);
     EXPECT_EQ(recorder.Requests[0].Text, QStringLiteral("no such table: mycook"));
-    EXPECT_EQ(recorder.Requests[0].Caption, QStringLiteral("mycook"));
+    EXPECT_EQ(recorder.Requests[0].Caption,
+              QStringLiteral("百味小筑")); // the title users read, not the file name
     EXPECT_EQ(recorder.Requests[0].Icon, QMessageBox::Critical);
     EXPECT_EQ(recorder.Requests[1].Text, QStringLiteral("plain failure"));
     EXPECT_FALSE(recorder.Requests[2].Text.isEmpty());
