@@ -134,7 +134,13 @@ TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
     RunGuarded([this] { FormCreate(); });
 }
 
-TForm_main::~TForm_main() = default;
+const char* const TForm_main::ExtraEventsName = "mycook-extra-events";
+
+TForm_main::~TForm_main() {
+    // The extra events read the controls through `ui`, which goes before the
+    // controls do; the filter must not outlive it.
+    delete findChild<QObject*>(QString::fromLatin1(ExtraEventsName), Qt::FindDirectChildrenOnly);
+}
 
 void TForm_main::NameControls() {
     // A text box is read by the label beside it.

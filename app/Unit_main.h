@@ -21,6 +21,7 @@ public:
     // bookFolder: where "cook.mdb" lives (with or without a trailing separator).
     explicit TForm_main(const QString& bookFolder, QWidget* parent = nullptr);
     ~TForm_main() override;
+    static const char* const ExtraEventsName;
 
     Ui::TForm_main& Controls() { return *ui; }
     TADOConnection ADOConnection1;

@@ -83,7 +83,9 @@ QString PdfFileName(const QString& name) {
 // Routes the extra events of the window's controls to its handlers.
 class TExtraEvents final : public QObject {
 public:
-    TExtraEvents(TForm_main& form, Ui::TForm_main& ui) : QObject(&form), FForm(form), FUi(ui) {}
+    TExtraEvents(TForm_main& form, Ui::TForm_main& ui) : QObject(&form), FForm(form), FUi(ui) {
+        setObjectName(TForm_main::ExtraEventsName);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {

@@ -30,6 +30,8 @@ public:
     TSkinHook& operator=(const TSkinHook&) = delete;
 
     QWidget* Widget() const { return FWidget.data(); }
+    // The widget is being destroyed: let go of it without touching it.
+    void Forget() { FWidget.clear(); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -551,7 +551,12 @@ void TSkinManage::HookPopup(QMenu& menu) {
     QPointer<TWinSkinPopMenu> guard(pop);
     Lists().Mlist.append(guard);
     // The menu is gone when this runs; only our object is touched.
-    connect(&menu, &QObject::destroyed, this, [this, guard] { ReleasePopup(guard); });
+    connect(&menu, &QObject::destroyed, this, [this, guard] {
+        if (guard) {
+            guard->MenuDestroyed();
+        }
+        ReleasePopup(guard);
+    });
 }
 
 void TSkinManage::ReleasePopup(const QPointer<TWinSkinPopMenu>& pop) {

@@ -283,6 +283,14 @@ bool TWinSkinPopMenu::Painting() const {
     return !done && fsd && Manager && Manager->active;
 }
 
+void TWinSkinPopMenu::MenuDestroyed() {
+    hwnd.clear();
+    if (FHook) {
+        FHook->Forget();
+    }
+    Unsubclass();
+}
+
 void TWinSkinPopMenu::Unsubclass() {
     if (done) {
         return;

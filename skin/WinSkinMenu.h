@@ -49,6 +49,8 @@ public:
     TWinSkinPopMenu(QMenu& menu, TSkinData& skin, TSkinManage& manager);
     ~TWinSkinPopMenu() override;
     // Gives the menu back its own look and behaviour.
+    // The menu is being destroyed: release without touching it.
+    void MenuDestroyed();
     void Unsubclass();
 
     bool BeforeProc(QWidget& widget, QEvent& event, bool& result) override;
