@@ -7,6 +7,10 @@
 #include "Unit_main.h"
 #include "ui_Unit_main.h"
 
+#include "Graphics.h"
+
+#include <QBuffer>
+#include <QImage>
 #include <QTemporaryDir>
 #include <deque>
 #include <optional>
@@ -67,3 +71,22 @@ public:
     std::deque<std::optional<QString>> FileAnswers;
     std::vector<TShellRequest> ShellRequests;
 };
+
+// Stores a one-colour picture of `size` as the JPEG of the recipe `name`.
+inline bool StoreRecipePicture(TADOQuery& query, const QString& name, QSize size, QColor color) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    TBitmap bitmap;
+    bitmap.SetImage(image);
+    TJPEGImage jpeg;
+    jpeg.Assign(bitmap);
+    if (!query.Locate(QStringLiteral("菜名"), name))
+        return false;
+    query.Edit();
+    QBuffer buffer;
+    buffer.setData(jpeg.Data());
+    buffer.open(QIODevice::ReadOnly);
+    query.FieldByName(QStringLiteral("img")).LoadFromStream(buffer);
+    query.Post();
+    return true;
+}

@@ -28,19 +28,7 @@ protected:
             {name, ingredients, QStringLiteral("做法") + name, QStringLiteral("说明") + name});
         if (picture.isEmpty())
             return;
-        QImage image(picture, QImage::Format_RGB32);
-        image.fill(QColor(30, 140, 200));
-        TBitmap bitmap;
-        bitmap.SetImage(image);
-        TJPEGImage jpeg;
-        jpeg.Assign(bitmap);
-        ASSERT_TRUE(q.Locate(QStringLiteral("菜名"), name));
-        q.Edit();
-        QBuffer buffer;
-        buffer.setData(jpeg.Data());
-        buffer.open(QIODevice::ReadOnly);
-        q.FieldByName(QStringLiteral("img")).LoadFromStream(buffer);
-        q.Post();
+        ASSERT_TRUE(StoreRecipePicture(q, name, picture, QColor(30, 140, 200)));
     }
     void Search(const QString& keyword) {
         Ui().Edit2->setText(keyword);

@@ -32,21 +32,8 @@ protected:
              const QString& note, bool picture = false) {
         TADOQuery& q = Form->ADOQuery1;
         q.AppendRecord({name, ingredients, method, note});
-        if (picture) {
-            QImage image(900, 700, QImage::Format_RGB32);
-            image.fill(QColor(250, 120, 20));
-            TBitmap bitmap;
-            bitmap.SetImage(image);
-            TJPEGImage jpeg;
-            jpeg.Assign(bitmap);
-            ASSERT_TRUE(q.Locate(QStringLiteral("菜名"), name));
-            q.Edit();
-            QBuffer buffer;
-            buffer.setData(jpeg.Data());
-            buffer.open(QIODevice::ReadOnly);
-            q.FieldByName(QStringLiteral("img")).LoadFromStream(buffer);
-            q.Post();
-        }
+        if (picture)
+            ASSERT_TRUE(StoreRecipePicture(q, name, QSize(900, 700), QColor(250, 120, 20)));
     }
     QStringList Listed() {
         QStringList out;

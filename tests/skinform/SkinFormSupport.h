@@ -84,6 +84,6 @@ inline ::testing::AssertionResult SameImage(const QImage& a, const QImage& b) {
             }
         }
     }
-    return ::testing::AssertionFailure() << count << " pixels differ, first at " << first.x()
-                                         << "," << first.y();
+    return ::testing::AssertionFailure()
+           << count << " pixels differ, first at " << first.x() << "," << first.y();
 }
