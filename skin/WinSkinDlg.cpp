@@ -711,7 +711,9 @@ bool TSkinManage::eventFilter(QObject* watched, QEvent* event) {
     // Skin failures never reach the event loop.
     try {
         if (auto* menu = qobject_cast<QMenu*>(widget)) {
-            if ((type == QEvent::Polish || type == QEvent::Show) && !mmgr) {
+            // Only a menu about to show is a pop-up; a menu is polished
+            // with its parent long before, when its kind is not known yet.
+            if (type == QEvent::Show && !mmgr) {
                 HookPopup(*menu);
             }
             return false;

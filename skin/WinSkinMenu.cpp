@@ -1,10 +1,13 @@
 #include "WinSkinMenu.h"
 
+#include <algorithm>
+
 #include "SkinMessages.h"
 #include "SkinPaint.h"
 #include "WinSkinDlg.h"
 #include "WinSkinForm.h"
 
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -125,6 +128,19 @@ public:
         }
     }
 
+    // The frame keeps items off the panel's edges, as a menu's non-client
+    // border would; the wide left bar lies behind the items' glyph column.
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const TSkinData* skin = FOwner.Painting() ? FOwner.fsd : nullptr;
+        if (metric == PM_MenuPanelWidth && skin && skin->MenuitemBG &&
+            !skin->MenuitemBG->Map.isNull()) {
+            const auto& r = skin->MenuitemBG->r;
+            return std::clamp(std::min({r.Top, r.Right, r.Bottom}), 0, MaxMenuFrame);
+        }
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+
     static void PaintPanel(QPainter& painter, const QRect& rect, const TSkinData& skin) {
         const TDataSkinObject& bg = *skin.MenuitemBG;
         DrawSkinElement(painter, rect, bg, 0);
@@ -138,6 +154,7 @@ public:
     }
 
 private:
+    static constexpr int MaxMenuFrame = 8;
     TWinSkinPopMenu& FOwner;
 };
 
@@ -305,7 +322,14 @@ void TWinSkinPopMenu::Unsubclass() {
     FStyle.reset();
 }
 
-bool TWinSkinPopMenu::BeforeProc(QWidget&, QEvent& event, bool& result) {
+bool TWinSkinPopMenu::BeforeProc(QWidget& widget, QEvent& event, bool& result) {
+    // The manager went on or off since the items were laid out: lay them out
+    // again before the menu is seen, so an inactive skin leaves it as it was.
+    if (event.type() == QEvent::Show && FLaidOutSkinned != Painting()) {
+        FLaidOutSkinned = Painting();
+        QEvent relayout(QEvent::StyleChange);
+        QCoreApplication::sendEvent(&widget, &relayout);
+    }
     return Answered(event, result);
 }
 

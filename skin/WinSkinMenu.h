@@ -72,4 +72,6 @@ private:
     std::unique_ptr<TSkinMenuStyle> FStyle;
     QPointer<QStyle> FOldStyle;
     bool FHadOwnStyle = false;
+    // Whether the menu's items were laid out with the skin's frame width.
+    bool FLaidOutSkinned = true;
 };

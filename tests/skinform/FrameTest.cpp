@@ -421,20 +421,24 @@ TEST(SkinUndo, FixedWindowComesBackPixelForPixel) {
     EXPECT_TRUE(SameImage(Grab(w), neverGrab));
 }
 
-// Fails since the merge of the skin run time; kept off until mended.
-TEST(SkinUndo, DISABLED_LayoutDialogWithOwnPaletteAndMask) {
+TEST(SkinUndo, LayoutDialogWithOwnPaletteAndMask) {
     TSkinFixture f;
     QPalette own;
     own.setColor(QPalette::Window, QColor(10, 120, 200));
+    // Both shown and active, so both have laid out and focused their edit.
     TLayoutDialog never;
     never.setPalette(own);
     never.setMask(QRegion(0, 0, 300, 150));
+    ASSERT_TRUE(ShowAndActivate(never));
+    QApplication::processEvents();
     const QImage neverGrab = Grab(never);
+    never.hide();
 
     TLayoutDialog d;
     d.setPalette(own);
     d.setMask(QRegion(0, 0, 300, 150));
-    d.show();
+    ASSERT_TRUE(ShowAndActivate(d));
+    QApplication::processEvents();
     const QRect geometry = d.geometry();
     const QMargins margins = d.contentsMargins();
     const QRect editGeometry = d.Edit->geometry();

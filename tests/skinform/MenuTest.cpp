@@ -92,8 +92,7 @@ TEST(SystemMenu, IconClickDoesNothingWithoutSystemMenuMember) {
     EXPECT_TRUE(w.isVisible());
 }
 
-// Fails since the merge of the skin run time; kept off until mended.
-TEST(PopupMenu, DISABLED_FrameAndHighlightFromMenuElements) {
+TEST(PopupMenu, FrameAndHighlightFromMenuElements) {
     TSkinFixture f;
     auto menu = ContextMenu();
     menu->popup(QPoint(100, 100));
@@ -153,9 +152,18 @@ TEST(PopupMenu, MenuBackgroundOptionAndInactiveManager) {
     const int my = bg.r.Top + (p.y() - bg.r.Top) % (bg.Map.height() - bg.r.Top - bg.r.Bottom);
     EXPECT_EQ(GrabPixel(g, p.x(), p.y()), BitmapPixel(bg.Map, mx, my));
 
-    // While the manager is not active the menu is left to itself.
+    // While the manager is not active the menu, opened again, is left to itself.
     f.Manager.active = false;
+    menu->hide();
+    menu->popup(QPoint(100, 100));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu.get()));
     EXPECT_TRUE(SameImage(Grab(*menu), plain));
+    // And skinned again when it comes back.
+    f.Manager.active = true;
+    menu->hide();
+    menu->popup(QPoint(100, 100));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu.get()));
+    EXPECT_TRUE(SameImage(Grab(*menu), g));
 }
 
 TEST(PopupMenu, MenuDestroyedBeforeItsSkin) {

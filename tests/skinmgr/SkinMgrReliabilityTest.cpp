@@ -32,8 +32,7 @@ void Settle() {
 }
 } // namespace
 
-// Fails since the merge of the skin run time; kept off until mended.
-TEST_F(SkinMgrTest, DISABLED_HundredsOfBoxesDialogsAndMenusLeaveNothingBehind) {
+TEST_F(SkinMgrTest, HundredsOfBoxesDialogsAndMenusLeaveNothingBehind) {
     QWidget& window = NewWindow();
     StartMain(window);
     for (int i = 0; i < 300; ++i) {

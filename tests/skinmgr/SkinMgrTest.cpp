@@ -31,8 +31,9 @@ class TFinishCounter : public QObject {
 public:
     int Count = 0;
     qintptr LParam = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == SkinMsg::Finish) {
+    QObject* Watched = nullptr;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (o == Watched && e->type() == SkinMsg::Finish) {
             ++Count;
             LParam = static_cast<TSkinMessage*>(e)->LParam;
         }
@@ -105,11 +106,13 @@ TEST_F(SkinMgrTest, SysIconIsTheApplicationIconOnMagenta) {
     EXPECT_EQ(skin.SysIcon.pixel(size / 2, size / 2) & 0xFFFFFF, 0x0000FFu);
 }
 
-// Fails since the merge of the skin run time; kept off until mended.
-TEST_F(SkinMgrTest, DISABLED_FirstActivationRunsTheManagerAndPostsTheFinish) {
+TEST_F(SkinMgrTest, FirstActivationRunsTheManagerAndPostsTheFinish) {
     QWidget& window = NewWindow();
+    // Watched from the application: the window's skin hook takes the finish
+    // before any filter of the window's own would see it.
     TFinishCounter finish;
-    window.installEventFilter(&finish);
+    finish.Watched = &window;
+    qApp->installEventFilter(&finish);
     StartMain(window);
     QApplication::processEvents();
     EXPECT_EQ(Manager().state, 1);
@@ -124,17 +127,22 @@ TEST_F(SkinMgrTest, DISABLED_FirstActivationRunsTheManagerAndPostsTheFinish) {
     window.activateWindow();
     QApplication::processEvents();
     EXPECT_EQ(LiveForms(), 1);
-    window.removeEventFilter(&finish);
+    EXPECT_EQ(finish.Count, 1);
+    qApp->removeEventFilter(&finish);
 }
 
-// Fails since the merge of the skin run time; kept off until mended.
-TEST_F(SkinMgrTest, DISABLED_SettingActiveToItsValueDoesNothing) {
+TEST_F(SkinMgrTest, SettingActiveToItsValueDoesNothing) {
     QWidget& window = NewWindow();
     TSkinData& skin = StartMain(window);
     TWinSkinForm* form = Manager().FindForm(&window);
+    ASSERT_TRUE(form);
+    // Loaded's request, made while the state was 0, is still recorded.
+    TSkinData* recorded = Manager().UpdateData;
+    const int action = Manager().action;
     skin.SetActive(true);
     EXPECT_FALSE(Manager().Timer.isActive());
-    EXPECT_EQ(Manager().UpdateData, nullptr);
+    EXPECT_EQ(Manager().UpdateData, recorded);
+    EXPECT_EQ(Manager().action, action);
     QTest::qWait(350);
     EXPECT_EQ(Manager().FindForm(&window), form);
 }
@@ -210,13 +218,12 @@ TEST_F(SkinMgrTest, MessageBoxTakesTheLastDialogComponentElseTheMain) {
     EXPECT_EQ(Manager().ChooseSkinData(&window, "QWidget"), &main);
 }
 
-// Fails since the merge of the skin run time; kept off until mended.
-TEST_F(SkinMgrTest, DISABLED_WindowAnsweringTheQueryIsNeverSkinnedTwice) {
+TEST_F(SkinMgrTest, WindowAnsweringTheQueryIsNeverSkinnedTwice) {
     QWidget& window = NewWindow();
     StartMain(window);
     TAlreadySkinned other;
     other.resize(100, 100);
-    EXPECT_FALSE(IsSkinnedObject(&window)); // the stub window object answers nothing
+    EXPECT_TRUE(IsSkinnedObject(&window)); // its skin object answers
     EXPECT_TRUE(IsSkinnedObject(&other));
     EXPECT_FALSE(Manager().AddForm(&other));
     Activate(other);
@@ -412,14 +419,14 @@ TEST_F(SkinMgrTest, ChangeFormReplacesOneWindowsSkinSilently) {
     EXPECT_EQ(changed, 0);
 }
 
-// Fails since the merge of the skin run time; kept off until mended.
-TEST_F(SkinMgrTest, DISABLED_PurgeDropsDiscardedEntriesOfThisManagerOnly) {
+TEST_F(SkinMgrTest, PurgeDropsDiscardedEntriesOfThisManagerOnly) {
     QWidget& window = NewWindow();
     StartMain(window);
     QWidget a, b;
     a.resize(30, 30);
     b.resize(30, 30);
     ASSERT_TRUE(Manager().AddForm(&a) && Manager().AddForm(&b));
+    QApplication::processEvents(); // their finish would mark them skinned again
     Manager().FindForm(&a)->Skinstate = TWinSkinForm::ssDiscard;
     Manager().FindForm(&b)->Skinstate = TWinSkinForm::ssDiscard;
     Manager().FindForm(&b)->mode = 7; // a subordinate's
