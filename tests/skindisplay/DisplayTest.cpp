@@ -1,7 +1,7 @@
-// A skinned window on a real X display, driven by real input (xdotool): drag by
-// the caption, minimise and restore, and close a message box by its button.
-// Starts its own Xvfb (and openbox when built for it); skips without Xvfb.
-#include "SkinResource.h"
+// The skinned main window on a real X display, driven by real input (xdotool):
+// drag by the caption, minimise and restore, and close a message box by its
+// button. Starts its own Xvfb (and openbox when built for it); skips without Xvfb.
+#include "Unit_main.h"
 #include "WinSkinDlg.h"
 #include "WinSkinForm.h"
 
@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -41,21 +42,11 @@ bool ClickAt(const QPoint& global) {
                     QStringLiteral("click"), QStringLiteral("1")});
 }
 
-struct TSkinned {
-    TSkinData Skin;
-    TSkinManage Manager;
-    TSkinned() {
-        Skin.ReadSkinStream(DefaultSkinStream());
-        Manager.active = true;
-    }
-    TWinSkinForm& Skin_(QWidget& w, bool own) {
-        auto* form = new TWinSkinForm(w, Manager);
-        form->fsd = &Skin;
-        own ? form->InitTform() : form->InitDlg();
-        form->Finish();
-        return *form;
-    }
-};
+// The window's skin object, as the program's own manager made it.
+TWinSkinForm* SkinOf(QWidget& w) {
+    TSkinManage* manager = SkinManager();
+    return manager ? manager->FindForm(&w) : nullptr;
+}
 
 const TCaptionButton* Button(const TWinSkinForm& form, int action) {
     for (const auto& b : form.CaptionButtons()) {
@@ -72,19 +63,20 @@ TEST(SkinDisplay, DragMinimiseRestoreAndCloseMessageBox) {
     if (!GHaveDisplay) {
         GTEST_SKIP() << "no Xvfb";
     }
-    TSkinned s;
-    QWidget main;
-    main.setFixedSize(703, 586);
-    main.setWindowTitle(QStringLiteral("百味小筑"));
+    InitializeSkinUnits();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    TForm_main main(folder.path());
     main.move(100, 100);
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main, 10000));
     main.activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(SkinOf(main) && SkinOf(main)->DrawsFrame(), 5000);
+    TWinSkinForm& form = *SkinOf(main);
+    const QMargins bw = form.BorderWidths();
+    const QSize outer = QSize(703, 586) + QSize(bw.left() + bw.right(), bw.top() + bw.bottom());
+    EXPECT_EQ(main.size(), outer);
     QTest::qWait(300);
-    TWinSkinForm& form = s.Skin_(main, true);
-    QTest::qWait(300);
-    ASSERT_TRUE(form.DrawsFrame());
-    EXPECT_EQ(main.size(), QSize(711, 620));
 
     // Drag by the caption with the real pointer.
     const QPoint start = main.frameGeometry().topLeft();
@@ -120,20 +112,21 @@ TEST(SkinDisplay, DragMinimiseRestoreAndCloseMessageBox) {
     QTest::qWait(200);
 #endif
     EXPECT_TRUE(form.DrawsFrame());
-    EXPECT_EQ(main.size(), QSize(711, 620));
+    EXPECT_EQ(main.size(), outer);
 
     // A message box closed by its skinned close button.
     QMessageBox box(QMessageBox::Information, QStringLiteral("提示"), QStringLiteral("保存成功"),
                     QMessageBox::Ok, &main);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-    TWinSkinForm& boxForm = s.Skin_(box, false);
+    box.activateWindow();
+    QTRY_VERIFY_WITH_TIMEOUT(SkinOf(box) && SkinOf(box)->DrawsFrame(), 5000);
     QTest::qWait(300);
-    ASSERT_TRUE(boxForm.DrawsFrame());
-    const TCaptionButton* close = Button(boxForm, caClose);
+    const TCaptionButton* close = Button(*SkinOf(box), caClose);
     ASSERT_NE(close, nullptr);
     ASSERT_TRUE(ClickAt(box.mapToGlobal(close->Rect.center())));
     QTRY_VERIFY_WITH_TIMEOUT(!box.isVisible(), 3000);
+    FinalizeSkinUnits();
 }
 
 int main(int argc, char** argv) {
