@@ -13,11 +13,13 @@ QPointer<QWidget>& MainWindowRef() {
     return window;
 }
 
-// Re-centres a window while the window system adds its frame around it, and
-// lets go once the window is active, so it never fights the user's own moves.
+// Re-centres a window while its outer size changes on the way to the screen
+// (the window system's frame, or a skin's), and lets go once the window is
+// active and settled, so it never fights the user's own moves.
 class TCentreUntilFramed : public QObject {
 public:
-    explicit TCentreUntilFramed(QWidget& window) : QObject(&window), FWindow(window) {}
+    explicit TCentreUntilFramed(QWidget& window)
+        : QObject(&window), FWindow(window), FOuter(window.frameGeometry().size()) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -25,13 +27,13 @@ protected:
         case QEvent::Show:
         case QEvent::Move:
         case QEvent::Resize:
-            if (!FCentred && FWindow.frameGeometry().size() != FWindow.size()) {
-                FCentred = true; // the move below comes back here as a Move
+            if (FWindow.frameGeometry().size() != FOuter) {
+                FOuter = FWindow.frameGeometry().size(); // the move below comes back as a Move
                 CentreOn(FWindow, nullptr);
             }
             break;
         case QEvent::WindowActivate:
-            FWindow.removeEventFilter(this);
+            // What activation sets off (a skin's frame) is posted: still follow it.
             deleteLater();
             break;
         default:
@@ -42,7 +44,7 @@ protected:
 
 private:
     QWidget& FWindow;
-    bool FCentred = false;
+    QSize FOuter;
 };
 } // namespace
 

@@ -118,9 +118,43 @@ void TWinSkinForm::ReadWindowKind() {
     bidileft = w.layoutDirection() == Qt::RightToLeft;
 }
 
+// A posted message reaches a window before its first paint; Qt may expose a
+// window first. A window whose finish is pending finishes before it is drawn,
+// so it never shows for a moment unskinned, and is painted once, not twice.
+class TFinishFirst : public QObject {
+public:
+    TFinishFirst(QWindow& window, QWidget& widget) : FWindow(&window), FWidget(&widget) {
+        window.installEventFilter(this);
+    }
+    ~TFinishFirst() override { Stop(); }
+    // Safe from inside the filter: only the window's filter list changes.
+    void Stop() {
+        if (FWindow) {
+            FWindow->removeEventFilter(this);
+        }
+        FWindow.clear();
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::Expose || type == QEvent::UpdateRequest) && FWidget) {
+            QCoreApplication::sendPostedEvents(FWidget, SkinMsg::Finish);
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWindow> FWindow;
+    QPointer<QWidget> FWidget;
+};
+
 void TWinSkinForm::Subclass() {
     if (!FHook && Hwnd) {
         FHook = std::make_unique<TSkinHook>(*Hwnd, *this);
+    }
+    if (!FFinishFirst && Hwnd && Hwnd->windowHandle()) {
+        FFinishFirst = std::make_unique<TFinishFirst>(*Hwnd->windowHandle(), *Hwnd);
     }
 }
 
@@ -205,6 +239,9 @@ void TWinSkinForm::Finish() {
     PostNotify(Hwnd);
     RaiseSkinFormEvent(*fsd, true, FForm.data(), Hwnd.data(), classname);
     Skinstate = ssSkinned;
+    if (FFinishFirst) {
+        FFinishFirst->Stop();
+    }
     timer.start();
 }
 
@@ -253,12 +290,6 @@ void TWinSkinForm::ApplyFrame() {
             child->move(child->pos() + QPoint(bw.left(), bw.top()));
         }
     }
-    const bool fixed = FSaved.MinSize == FSaved.MaxSize;
-    if (!w.layout() || fixed) {
-        if (FSaved.MinSize.width() > 0 || FSaved.MinSize.height() > 0) {
-            w.setMinimumSize(FSaved.MinSize + extra);
-        }
-    }
     QSize maxSize = FSaved.MaxSize;
     if (maxSize.width() < QWIDGETSIZE_MAX) {
         maxSize.setWidth(std::min(QWIDGETSIZE_MAX, maxSize.width() + extra.width()));
@@ -275,10 +306,18 @@ void TWinSkinForm::ApplyFrame() {
             pos.setY(std::max(pos.y(), avail.top()));
         }
     }
+    // One geometry change: every resize of a shown window repaints it whole.
+    // The maximum goes up first, the minimum after, so neither resizes.
     if (w.isMaximized()) {
         w.resize(FSaved.Geometry.size());
     } else {
         w.setGeometry(QRect(pos, FSaved.Geometry.size() + extra));
+    }
+    const bool fixed = FSaved.MinSize == FSaved.MaxSize;
+    if (!w.layout() || fixed) {
+        if (FSaved.MinSize.width() > 0 || FSaved.MinSize.height() > 0) {
+            w.setMinimumSize(FSaved.MinSize + extra);
+        }
     }
     Relayout();
     w.update();
@@ -320,11 +359,12 @@ void TWinSkinForm::RestoreFrame() {
         w.setContentsMargins(FSaved.Contents);
     }
     w.setMouseTracking(FSaved.MouseTracking);
+    // The mirror of ApplyFrame: minimum down, one geometry change, maximum down.
     w.setMinimumSize(FSaved.MinSize);
-    w.setMaximumSize(FSaved.MaxSize);
     if (!w.isMaximized() && !w.isMinimized()) {
         w.setGeometry(FSaved.Geometry);
     }
+    w.setMaximumSize(FSaved.MaxSize);
     w.setAttribute(Qt::WA_Moved, FSaved.Moved);
     w.setAttribute(Qt::WA_Resized, FSaved.Resized);
     w.update();
@@ -762,6 +802,9 @@ void TWinSkinForm::UnSubclass(bool destroyed) {
     }
     timer.stop();
     FHook.reset();
+    if (FFinishFirst) {
+        FFinishFirst->Stop();
+    }
     UnskinFormControls(*this, destroyed);
     if (menu) {
         menu->Unsubclass();

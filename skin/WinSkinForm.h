@@ -20,6 +20,7 @@
 class TSkinControl;
 class TSkinManage;
 class TWinSkinMenu;
+class TFinishFirst;
 class QMenu;
 class QPainter;
 
@@ -172,6 +173,7 @@ private:
     void SetHot(int index);
 
     std::unique_ptr<TSkinHook> FHook;
+    std::unique_ptr<TFinishFirst> FFinishFirst;
     std::vector<TCaptionButton> FButtons;
     QPixmap FIcon;
     bool FFrameOn = false;

@@ -106,6 +106,50 @@ TEST_F(MainWindowSkinTest, ShutDownReleasesEveryWindowAndMenu) {
     menu.close();
 }
 
+namespace {
+// Sizes of a window at each of its paints, seen from the application, so no
+// hook of the window's own can hide one.
+class TPaintSizes : public QObject {
+public:
+    explicit TPaintSizes(QWidget& w) : Watched(&w) { qApp->installEventFilter(this); }
+    ~TPaintSizes() override { qApp->removeEventFilter(this); }
+    QWidget* Watched;
+    QList<QSize> Sizes;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (o == Watched && e->type() == QEvent::Paint) {
+            Sizes.append(Watched->size());
+        }
+        return false;
+    }
+};
+} // namespace
+
+// The finish is posted, yet a window exposed before it arrives is finished
+// first: it is never painted unskinned (no flash of the plain window).
+TEST_F(MainWindowSkinTest, FirstPaintIsAlreadySkinned) {
+    TPaintSizes paints(*Main);
+    Activate(*Main);
+    QTest::qWait(50);
+    TWinSkinForm* form = Manager().FindForm(Main.get());
+    ASSERT_TRUE(form);
+    ASSERT_TRUE(form->DrawsFrame());
+    ASSERT_FALSE(paints.Sizes.isEmpty());
+    EXPECT_EQ(paints.Sizes.first(), Main->size());
+    EXPECT_NE(paints.Sizes.first(), QSize(703, 586));
+
+    // A box shown over it: the same for a system dialog.
+    QMessageBox box(QMessageBox::Information, "提示", "保存成功", QMessageBox::Ok, Main.get());
+    TPaintSizes boxPaints(box);
+    Activate(box);
+    QTest::qWait(50);
+    TWinSkinForm* boxForm = Manager().FindForm(&box);
+    ASSERT_TRUE(boxForm && boxForm->DrawsFrame());
+    ASSERT_FALSE(boxPaints.Sizes.isEmpty());
+    EXPECT_EQ(boxPaints.Sizes.first(), box.size());
+}
+
 TEST(SkinWindowClasses, SystemDialogsMenusAndOwnWindows) {
     QMessageBox box;
     QFileDialog files;
