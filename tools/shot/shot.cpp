@@ -8,6 +8,7 @@
 #include "WinSkinDlg.h"
 #include "ui_Unit_main.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
@@ -107,8 +108,17 @@ int main(int argc, char** argv) {
         [&] { form.OpenPictureDialog1.Execute(); },
         [&](QWidget& modal) {
             if (auto* dialog = qobject_cast<QFileDialog*>(&modal)) {
+                // The folder's listing loads in the background: select once it is there.
                 dialog->setDirectory(pictures.path());
+                QTest::qWait(600);
                 dialog->selectFile(dish);
+                // The list's own current item is what drives the preview.
+                if (auto* view =
+                        dialog->findChild<QAbstractItemView*>(QStringLiteral("treeView"))) {
+                    const QModelIndex first = view->model()->index(0, 0, view->rootIndex());
+                    if (first.isValid())
+                        view->setCurrentIndex(first);
+                }
                 QTest::qWait(600);
             }
         });
