@@ -13,7 +13,8 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
     libsqlite3-dev libjpeg62-turbo-dev libtiff-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     fonts-arphic-uming dpkg-dev file qt6-translations-l10n
-TEST_PACKAGES := libreoffice-writer-nogui poppler-utils desktop-file-utils appstream
+TEST_PACKAGES := libreoffice-writer-nogui poppler-utils desktop-file-utils appstream \
+    xvfb xdotool openbox
 
 .PHONY: run test deps test-deps configure build asan clean install deb
 
