@@ -277,6 +277,38 @@ TEST_F(SkinMgrTest, MDIMaximiseFollowsTheChildren) {
     EXPECT_FALSE(Manager().MDIMax);
 }
 
+// Raised around the skinning of one window: before when it is taken, after
+// its finish; a message box is named by its window class.
+TEST_F(SkinMgrTest, BeforeAndAfterSkinFormEventsFrameEachWindow) {
+    QWidget& window = NewWindow();
+    TSkinData& skin = StartMain(window);
+    QStringList seen;
+    skin.OnBeforeSkinForm = [&](QObject*, QWidget* w, const QString& name) {
+        seen << QStringLiteral("before %1 %2").arg(name, w ? w->windowTitle() : QString());
+    };
+    skin.OnAfterSkinForm = [&](QObject*, QWidget* w, const QString& name) {
+        EXPECT_TRUE(Manager().FindForm(w));
+        seen << QStringLiteral("after %1 %2").arg(name, w ? w->windowTitle() : QString());
+    };
+    QWidget& second = NewWindow(QStringLiteral("second"));
+    Activate(second);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("box"), QStringLiteral("?"),
+                    QMessageBox::Ok, &window);
+    Activate(box);
+    QApplication::processEvents();
+    EXPECT_EQ(seen, (QStringList{"before QWidget second", "after QWidget second",
+                                 "before #32770 box", "after #32770 box"}));
+    // A window never skinned raises neither.
+    seen.clear();
+    QWidget tagged;
+    tagged.resize(50, 50);
+    tagged.setProperty("Tag", 99);
+    Activate(tagged);
+    EXPECT_TRUE(seen.isEmpty());
+    skin.OnBeforeSkinForm = nullptr;
+    skin.OnAfterSkinForm = nullptr;
+}
+
 TEST_F(SkinMgrTest, TagNinetyNineFormIsNeverSkinned) {
     QWidget& window = NewWindow();
     TSkinData& skin = StartMain(window);
