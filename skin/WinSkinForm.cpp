@@ -544,13 +544,43 @@ int TWinSkinForm::ButtonAt(const QPoint& p) const {
     return -1;
 }
 
+QString CaptionButtonHint(int action) {
+    switch (action) {
+    case caClose:
+        return QStringLiteral("关闭");
+    case caMaximize:
+        return QStringLiteral("最大化");
+    case caMinimize:
+        return QStringLiteral("最小化");
+    case caRestore:
+        return QStringLiteral("还原");
+    case caHelp:
+        return QStringLiteral("帮助");
+    default:
+        return {};
+    }
+}
+
 void TWinSkinForm::SetHot(int index) {
     if (index == FHot) {
         return;
     }
     FHot = index;
-    if (Hwnd) {
-        Hwnd->update(QRect(0, 0, Hwnd->width(), bw.top()));
+    if (!Hwnd) {
+        return;
+    }
+    Hwnd->update(QRect(0, 0, Hwnd->width(), bw.top()));
+    // The component's one hint window, under the button (only with its option).
+    if (fsd) {
+        fsd->HideHint();
+        if (index >= 0 && index < static_cast<int>(FButtons.size())) {
+            const QRect r = FButtons[static_cast<size_t>(index)].Rect;
+            const QString text = CaptionButtonHint(FButtons[static_cast<size_t>(index)].Action);
+            if (!text.isEmpty()) {
+                fsd->ActivateHint(QRect(Hwnd->mapToGlobal(r.bottomLeft() + QPoint(0, 4)), r.size()),
+                                  text);
+            }
+        }
     }
 }
 
@@ -796,6 +826,9 @@ void TWinSkinForm::UnSubclass(bool destroyed) {
     }
     FUndone = true;
     Skinstate = destroyed ? ssDestroying : Skinstate;
+    if (fsd && FHot >= 0) {
+        fsd->HideHint();
+    }
     if (sysmenu) {
         sysmenu->hide();
         delete sysmenu.data();

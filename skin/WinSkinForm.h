@@ -73,6 +73,9 @@ std::vector<TCaptionButton> LayoutCaptionButtons(const TSkinData& skin, int widt
 // transparency colour of a border whose `trans` is set. Empty region: no cut.
 QRegion SkinWindowRegion(const TSkinData& skin, const QSize& size);
 
+// The hint a caption button of `action` shows (empty for none).
+QString CaptionButtonHint(int action);
+
 class TWinSkinForm : public QObject, public TSkinHookTarget {
     Q_OBJECT
 public:

@@ -218,6 +218,48 @@ TEST(SkinnedFrame, CloseButtonNormalOverPressedThenCloses) {
     QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 1000);
 }
 
+// Hints only with the option: one at a time, under the button, gone on leaving
+// the button and when the window's skin is undone.
+TEST(SkinnedFrame, CaptionButtonHintsFollowTheOption) {
+    for (const bool option : {false, true}) {
+        SCOPED_TRACE(option);
+        TSkinFixture f;
+        if (option) {
+            f.Skin->Options.Include(xoCaptionButtonHint);
+        } else {
+            f.Skin->Options.Exclude(xoCaptionButtonHint);
+        }
+        TFixedWindow w;
+        TWinSkinForm& form = f.SkinWindow(w);
+        ASSERT_TRUE(ShowAndActivate(w));
+        const int close = ButtonIndex(form, caClose);
+        const int minimize = ButtonIndex(form, caMinimize);
+        ASSERT_GE(close, 0);
+        ASSERT_GE(minimize, 0);
+        const auto& buttons = form.CaptionButtons();
+        const QPoint caption(w.width() / 3, form.BorderWidths().top() / 2);
+        QTest::mouseMove(&w, caption); // a move only counts from somewhere else
+        QTest::mouseMove(&w, buttons[static_cast<size_t>(close)].Rect.center());
+        EXPECT_EQ(f.Skin->IsHint(), option);
+        auto* hint =
+            f.Skin->fhintwindow ? qobject_cast<QLabel*>(f.Skin->fhintwindow.get()) : nullptr;
+        if (option) {
+            ASSERT_TRUE(hint);
+            EXPECT_EQ(hint->text(), QStringLiteral("关闭"));
+            EXPECT_GT(hint->y(),
+                      w.mapToGlobal(buttons[static_cast<size_t>(close)].Rect.bottomLeft()).y());
+            QTest::mouseMove(&w, buttons[static_cast<size_t>(minimize)].Rect.center());
+            EXPECT_EQ(hint->text(), QStringLiteral("最小化"));
+            EXPECT_EQ(f.Skin->hintcount, 2);
+        }
+        QTest::mouseMove(&w, caption);
+        EXPECT_FALSE(f.Skin->IsHint());
+        QTest::mouseMove(&w, buttons[static_cast<size_t>(close)].Rect.center());
+        form.UnSubclass(false);
+        EXPECT_FALSE(f.Skin->IsHint());
+    }
+}
+
 TEST(SkinnedFrame, PressReleasedOutsideDoesNothingAndDisabledMaximiseIsDimmed) {
     TSkinFixture f;
     TFixedWindow w;
