@@ -670,7 +670,64 @@ bool TWinSkinForm::MouseMove(QWidget& widget, QMouseEvent& event) {
     }
     const QPoint p = event.position().toPoint();
     SetHot(widget.rect().contains(p) ? ButtonAt(p) : -1);
+    UpdateCursor(widget, p);
     return FPressed >= 0;
+}
+
+void TWinSkinForm::UpdateCursor(QWidget& widget, const QPoint& p) {
+    Qt::CursorShape shape = Qt::ArrowCursor;
+    bool edge = true;
+    switch (Sizeable() && !widget.isMaximized() ? FrameHitTest(widget.size(), bw, p, true)
+                                                : TFrameHit::Client) {
+    case TFrameHit::Left:
+    case TFrameHit::Right:
+        shape = Qt::SizeHorCursor;
+        break;
+    case TFrameHit::Top:
+    case TFrameHit::Bottom:
+        shape = Qt::SizeVerCursor;
+        break;
+    case TFrameHit::TopLeft:
+    case TFrameHit::BottomRight:
+        shape = Qt::SizeFDiagCursor;
+        break;
+    case TFrameHit::TopRight:
+    case TFrameHit::BottomLeft:
+        shape = Qt::SizeBDiagCursor;
+        break;
+    default:
+        edge = false;
+        break;
+    }
+    if (!edge) {
+        RestoreCursor();
+        return;
+    }
+    if (!FCursorSet) {
+        FSaved.OwnCursor = widget.testAttribute(Qt::WA_SetCursor);
+        FSaved.Cursor = widget.cursor();
+        FCursorSet = true;
+    }
+    if (widget.cursor().shape() != shape) {
+        widget.setCursor(shape);
+    }
+}
+
+void TWinSkinForm::RestoreCursor() {
+    if (!FCursorSet) {
+        return;
+    }
+    FCursorSet = false;
+    if (!Hwnd) {
+        return;
+    }
+    if (FSaved.OwnCursor) {
+        Hwnd->setCursor(FSaved.Cursor);
+    } else {
+        // A window keeps the attribute through unsetCursor; it had none set.
+        Hwnd->unsetCursor();
+        Hwnd->setAttribute(Qt::WA_SetCursor, false);
+    }
 }
 
 bool TWinSkinForm::MouseRelease(QWidget& widget, QMouseEvent& event) {
@@ -747,6 +804,9 @@ bool TWinSkinForm::BeforeProc(QWidget& widget, QEvent& event, bool& result) {
         case QEvent::Leave:
             if (FPressed < 0) {
                 SetHot(-1);
+            }
+            if (FDrag == TDrag::None) {
+                RestoreCursor();
             }
             return false;
         case QEvent::KeyPress: {
@@ -850,6 +910,7 @@ void TWinSkinForm::UnSubclass(bool destroyed) {
     if (QWidget::mouseGrabber() == Hwnd) {
         Hwnd->releaseMouse();
     }
+    RestoreCursor();
     if (FColorSet) {
         Hwnd->setPalette(FSaved.OwnPalette ? FSaved.Palette : QPalette());
         if (!FSaved.OwnPalette) {

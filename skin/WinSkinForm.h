@@ -6,6 +6,7 @@
 #include "SkinHook.h"
 #include "WinSkinData.h"
 
+#include <QCursor>
 #include <QList>
 #include <QMargins>
 #include <QObject>
@@ -174,6 +175,9 @@ private:
     int ButtonAt(const QPoint& p) const;
     bool Sizeable() const;
     void SetHot(int index);
+    // The resize cursor over a sizeable window's borders; the window's own elsewhere.
+    void UpdateCursor(QWidget& widget, const QPoint& p);
+    void RestoreCursor();
 
     std::unique_ptr<TSkinHook> FHook;
     std::unique_ptr<TFinishFirst> FFinishFirst;
@@ -201,8 +205,11 @@ private:
         bool Moved = false, Resized = false;
         bool OwnPalette = false;
         QPalette Palette;
+        bool OwnCursor = false;
+        QCursor Cursor;
     } FSaved;
     bool FColorSet = false;
+    bool FCursorSet = false;
 
     // A drag or resize the platform refused: the skin follows the mouse itself.
     enum class TDrag { None, Move, Resize };

@@ -307,6 +307,45 @@ TEST(SkinnedFrame, MinimiseAndRestoreButtons) {
     QTRY_VERIFY_WITH_TIMEOUT(d.isMinimized(), 1000);
 }
 
+// The borders of a sizeable window show where it resizes; elsewhere, and after
+// undo, the window's own cursor exactly as it was (its own, or none set).
+TEST(SkinnedFrame, ResizeCursorsOnTheBordersOnly) {
+    for (const bool ownCursor : {false, true}) {
+        SCOPED_TRACE(ownCursor);
+        TSkinFixture f;
+        TLayoutDialog d;
+        if (ownCursor) {
+            d.setCursor(Qt::CrossCursor);
+        }
+        TWinSkinForm& form = f.SkinWindow(d, false);
+        ASSERT_TRUE(ShowAndActivate(d));
+        const QMargins bw = form.BorderWidths();
+        const Qt::CursorShape own = ownCursor ? Qt::CrossCursor : Qt::ArrowCursor;
+        const struct {
+            QPoint At;
+            Qt::CursorShape Shape;
+        } cases[] = {
+            {{1, d.height() / 2}, Qt::SizeHorCursor},
+            {{d.width() / 3, 15}, own}, // the caption
+            {{d.width() - 1, d.height() / 2}, Qt::SizeHorCursor},
+            {{d.width() / 2, d.height() - 1}, Qt::SizeVerCursor},
+            {{d.width() - 2, d.height() - 2}, Qt::SizeFDiagCursor},
+            {{1, d.height() - 2}, Qt::SizeBDiagCursor},
+            {{bw.left() + 2, d.height() / 2}, own}, // inside
+        };
+        QTest::mouseMove(&d, d.rect().center()); // a move only counts from somewhere else
+        for (const auto& c : cases) {
+            QTest::mouseMove(&d, c.At);
+            EXPECT_EQ(d.cursor().shape(), c.Shape) << c.At.x() << "," << c.At.y();
+        }
+        QTest::mouseMove(&d, QPoint(1, d.height() / 2));
+        ASSERT_EQ(d.cursor().shape(), Qt::SizeHorCursor);
+        form.UnSubclass(false);
+        EXPECT_EQ(d.testAttribute(Qt::WA_SetCursor), ownCursor);
+        EXPECT_EQ(d.cursor().shape(), own);
+    }
+}
+
 TEST(SkinnedFrame, CaptionDragMovesAndDoubleClickMaximisesSizeable) {
     TSkinFixture f;
     TLayoutDialog d;
