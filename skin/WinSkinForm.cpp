@@ -35,6 +35,19 @@ void RaiseSkinFormEvent(D& data, bool after, QObject* sender, QWidget* window,
     }
 }
 
+// Each change of a top-level's limits goes to the window system: skip the unchanged.
+void SetMinimumIfChanged(QWidget& w, const QSize& size) {
+    if (w.minimumSize() != size) {
+        w.setMinimumSize(size);
+    }
+}
+
+void SetMaximumIfChanged(QWidget& w, const QSize& size) {
+    if (w.maximumSize() != size) {
+        w.setMaximumSize(size);
+    }
+}
+
 Qt::WindowFlags HintBits(Qt::WindowFlags flags) {
     return flags & ~Qt::WindowType_Mask;
 }
@@ -297,7 +310,7 @@ void TWinSkinForm::ApplyFrame() {
     if (maxSize.height() < QWIDGETSIZE_MAX) {
         maxSize.setHeight(std::min(QWIDGETSIZE_MAX, maxSize.height() + extra.height()));
     }
-    w.setMaximumSize(maxSize);
+    SetMaximumIfChanged(w, maxSize);
     QPoint pos = outerPos;
     if (FSaved.Visible) {
         if (QScreen* screen = w.screen()) {
@@ -316,7 +329,7 @@ void TWinSkinForm::ApplyFrame() {
     const bool fixed = FSaved.MinSize == FSaved.MaxSize;
     if (!w.layout() || fixed) {
         if (FSaved.MinSize.width() > 0 || FSaved.MinSize.height() > 0) {
-            w.setMinimumSize(FSaved.MinSize + extra);
+            SetMinimumIfChanged(w, FSaved.MinSize + extra);
         }
     }
     Relayout();
@@ -360,11 +373,11 @@ void TWinSkinForm::RestoreFrame() {
     }
     w.setMouseTracking(FSaved.MouseTracking);
     // The mirror of ApplyFrame: minimum down, one geometry change, maximum down.
-    w.setMinimumSize(FSaved.MinSize);
+    SetMinimumIfChanged(w, FSaved.MinSize);
     if (!w.isMaximized() && !w.isMinimized()) {
         w.setGeometry(FSaved.Geometry);
     }
-    w.setMaximumSize(FSaved.MaxSize);
+    SetMaximumIfChanged(w, FSaved.MaxSize);
     w.setAttribute(Qt::WA_Moved, FSaved.Moved);
     w.setAttribute(Qt::WA_Resized, FSaved.Resized);
     w.update();

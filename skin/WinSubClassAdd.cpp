@@ -520,11 +520,12 @@ void SetSkinControlEvent(TSkinControlEvent event) {
 }
 
 QString Skin3rdKind(const QStringList& lines, const QString& className) {
-    const QString prefix = className.toLower() + QLatin1Char('=');
+    // Asked for every control of every window: compare without lower-casing
+    // each of the list's lines (class names are ASCII).
+    const QString prefix = className + QLatin1Char('=');
     for (const QString& line : lines) {
-        const QString lower = line.toLower();
-        if (lower.startsWith(prefix)) {
-            return lower.mid(lower.indexOf(QLatin1Char('=')) + 1, 50);
+        if (line.startsWith(prefix, Qt::CaseInsensitive)) {
+            return line.mid(line.indexOf(QLatin1Char('=')) + 1, 50).toLower();
         }
     }
     return {};
