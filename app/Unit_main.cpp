@@ -192,7 +192,7 @@ void TForm_main::ShowCount() {
 void TForm_main::FormCreate() {
     ui->PageControl1->setCurrentIndex(0);
     const QString path = QDir(FBookFolder).filePath(BookFileName);
-    if (QFile::exists(path)) {
+    if (BookFileExists(path)) {
         ConnectAccessDatabase(ADOConnection1, path, QString());
         OpenTable(ADOQuery1, RecipeTable);
         // A book that could not be opened has no count; its first use reports why.

@@ -57,6 +57,7 @@ public:
     bool Image2Accepts(const QMimeData& data) const;
     void Image2Drop(const QMimeData& data);
     void StartDailyBackup();
+    void DailyBackupDone();
     TBackgroundBackup* DailyBackup() const { return FBackup.get(); }
 
 protected:

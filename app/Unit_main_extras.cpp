@@ -3,7 +3,10 @@
 // and the daily backup of the book. Every action runs through RunGuarded.
 #include "Unit_main.h"
 
+#include "AccessDb.h"
+#include "BackupNotice.h"
 #include "BookBackup.h"
+#include "BusyCursor.h"
 #include "Clipboard.h"
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
@@ -142,7 +145,8 @@ private:
 } // namespace
 
 void TForm_main::ConnectExtraHandlers() {
-    FBookExisted = QFile::exists(QDir(FBookFolder).filePath(QStringLiteral("cook.mdb")));
+    FBookExisted = BookFileExists(QDir(FBookFolder).filePath(QStringLiteral("cook.mdb")));
+    ADOConnection1.SetWaitHandler(ShowBusyUntilIdle);
     SavePdfDialog.SetFilter(QStringLiteral("PDF|*.pdf"));
     auto* events = new TExtraEvents(*this, *ui);
     installEventFilter(events);
@@ -248,6 +252,16 @@ void TForm_main::Image2Drop(const QMimeData& data) {
 void TForm_main::StartDailyBackup() {
     if (FBackup || !FBookExisted || !ADOQuery1.Active())
         return;
-    FBackup =
-        std::make_unique<TBackgroundBackup>(ADOConnection1.DatabasePath(), QDate::currentDate());
+    // The copy reads through the window's own connection, so saves made meanwhile
+    // go into it instead of starting it again.
+    FBackup = std::make_unique<TBackgroundBackup>(
+        ADOConnection1.DatabasePath(), QDate::currentDate(), ADOConnection1.Handle(), [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { RunGuarded([this] { DailyBackupDone(); }); }, Qt::QueuedConnection);
+        });
+}
+
+void TForm_main::DailyBackupDone() {
+    if (FBackup)
+        TellBackupOutcome(FBackup->Wait(), ADOConnection1, QDate::currentDate());
 }

@@ -1,7 +1,10 @@
 #include "ADODB.h"
 
 #include "ADOFilter.h"
+#include "EngineErrors.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -57,8 +60,13 @@ QString QuoteIdent(const QString& name) {
 }
 
 QString NotOursText(const QString& path) {
-    return QStringLiteral("\"%1\" is not a recipe book database; the file was left unchanged.")
-        .arg(path);
+    return QStringLiteral("菜谱库没有打开：“%1”不是本程序的菜谱库，程序没有改动它。"
+                          "请把它移走或改名，下次启动时程序会建立新的菜谱库。")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+[[noreturn]] void RaiseOpenError(const QString& path, sqlite3* db, int rc) {
+    Raise(EngineErrorText(db ? sqlite3_extended_errcode(db) : rc, BookSubject(path)));
 }
 
 // SQLite turns such text into a number in a column without text affinity
@@ -115,7 +123,8 @@ using TDbPtr = std::unique_ptr<sqlite3, TDbCloser>;
 void CheckOurBook(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        Raise(QStringLiteral("Cannot open database \"%1\": %2").arg(path, f.errorString()));
+        Raise(QStringLiteral("无法打开菜谱库“%1”：%2")
+                  .arg(QDir::toNativeSeparators(path), f.errorString()));
     }
     const QByteArray head = f.read(100);
     f.close();
@@ -133,15 +142,13 @@ void CheckOurBook(const QString& path) {
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
     TDbPtr db(raw);
     if (rc != SQLITE_OK) {
-        Raise(QStringLiteral("Cannot open database \"%1\": %2")
-                  .arg(path, QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc))));
+        RaiseOpenError(path, raw, rc);
     }
     sqlite3_busy_timeout(raw, BusyTimeoutMs);
     auto single = [&](const char* sql) -> qint64 {
         sqlite3_stmt* s = nullptr;
         if (sqlite3_prepare_v2(raw, sql, -1, &s, nullptr) != SQLITE_OK) {
-            Raise(QStringLiteral("Cannot open database \"%1\": %2")
-                      .arg(path, QString::fromUtf8(sqlite3_errmsg(raw))));
+            RaiseOpenError(path, raw, SQLITE_ERROR);
         }
         TStmt g(s);
         const int step = sqlite3_step(s);
@@ -149,8 +156,7 @@ void CheckOurBook(const QString& path) {
             return sqlite3_column_int64(s, 0);
         }
         if (step != SQLITE_DONE) {
-            Raise(QStringLiteral("Cannot open database \"%1\": %2")
-                      .arg(path, QString::fromUtf8(sqlite3_errmsg(raw))));
+            RaiseOpenError(path, raw, step);
         }
         return 0;
     };
@@ -181,6 +187,7 @@ bool RunStatements(TADOConnection& connection, const QString& sql) {
         }
         TStmt stmt(raw);
         if (!sqlite3_stmt_readonly(raw)) {
+            connection.CheckWritable();
             changed = true;
         }
         int rc;
@@ -224,18 +231,71 @@ TADOConnection::~TADOConnection() {
 
 void TADOConnection::SetConnectionString(const QString& text) {
     if (Connected()) {
-        Raise(QStringLiteral("Operation is not allowed when the connection is open."));
+        Raise(QStringLiteral("菜谱库已经打开，不能再改它的连接字符串。"));
     }
     FConnectionString = text;
 }
 
-void TADOConnection::CheckConnected() const {
+void TADOConnection::CheckConnected() {
+    if (!FDb && FWantConnected) {
+        SetConnected(true); // a lock or a missing disk may have gone since
+    }
     if (!FDb) {
-        Raise(QStringLiteral("Operation is not allowed when the connection is closed."));
+        Raise(QStringLiteral("菜谱库没有打开。"));
     }
 }
 
+void TADOConnection::CheckWritable() const {
+    if (FDamaged) {
+        Raise(DamagedBookText(
+            FPath.isEmpty() ? ConnectionStringItem(FConnectionString, QStringLiteral("Data Source"))
+                            : FPath));
+    }
+}
+
+qint64 TADOConnection::DataVersion() const {
+    sqlite3_stmt* raw = nullptr;
+    if (!FDb || sqlite3_prepare_v2(FDb, "pragma data_version", -1, &raw, nullptr) != SQLITE_OK) {
+        return -1;
+    }
+    TStmt stmt(raw);
+    return sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_int64(raw, 0) : -1;
+}
+
+bool TADOConnection::SyncWithBook() {
+    const qint64 version = DataVersion();
+    if (version < 0 || version == FDataVersion) {
+        return false;
+    }
+    const bool first = FDataVersion < 0;
+    FDataVersion = version;
+    if (first) {
+        return false;
+    }
+    RefreshQueries();
+    return true;
+}
+
+// SQLite's own waits, told to the program once per wait on the connection's thread.
+int TADOConnection::BusyHandler(void* self, int count) {
+    auto* c = static_cast<TADOConnection*>(self);
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (count == 0) {
+        c->FWaitStartMs = now;
+        if (c->FWaitHandler && std::this_thread::get_id() == c->FOwnerThread) {
+            c->FWaitHandler();
+        }
+    }
+    if (now - c->FWaitStartMs >= BusyTimeoutMs) {
+        return 0;
+    }
+    static constexpr int Delays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50};
+    sqlite3_sleep(count < int(std::size(Delays)) ? Delays[count] : 100);
+    return 1;
+}
+
 void TADOConnection::SetConnected(bool on) {
+    FWantConnected = on;
     try {
         Connect(on);
         FLastOpenError.clear();
@@ -264,11 +324,11 @@ void TADOConnection::Connect(bool on) {
     }
     const QString path = ConnectionStringItem(FConnectionString, QStringLiteral("Data Source"));
     if (path.isEmpty()) {
-        Raise(QStringLiteral("The connection string names no Data Source."));
+        Raise(QStringLiteral("连接字符串没有指明菜谱库文件（Data Source）。"));
     }
     const QFileInfo info(path);
     if (!info.exists()) {
-        Raise(QStringLiteral("Could not find file \"%1\".").arg(path));
+        Raise(QStringLiteral("找不到菜谱库文件“%1”。").arg(QDir::toNativeSeparators(path)));
     }
     if (!info.isFile()) {
         Raise(NotOursText(path));
@@ -279,22 +339,22 @@ void TADOConnection::Connect(bool on) {
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     TDbPtr db(raw);
     if (rc != SQLITE_OK) {
-        Raise(QStringLiteral("Cannot open database \"%1\": %2")
-                  .arg(path, QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc))));
+        RaiseOpenError(path, raw, rc);
     }
-    sqlite3_busy_timeout(raw, BusyTimeoutMs);
+    sqlite3_busy_handler(raw, &TADOConnection::BusyHandler, this);
+    FOwnerThread = std::this_thread::get_id();
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     // Rollback journal with synchronous=FULL (SQLite's defaults, stated here so they
     // stay): it needs no shared-memory file, so it is safe on any file system and with
     // two program copies; a write interrupted by a crash is rolled back on next open.
     if (sqlite3_exec(raw, "pragma synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        Raise(QStringLiteral("Cannot open database \"%1\": %2")
-                  .arg(path, QString::fromUtf8(sqlite3_errmsg(raw))));
+        RaiseOpenError(path, raw, SQLITE_ERROR);
     }
     FDb = db.release();
     FPath = path;
     FTransLevel = 0;
+    FDataVersion = -1;
 }
 
 void TADOConnection::Execute(const QString& sql) {
@@ -303,16 +363,27 @@ void TADOConnection::Execute(const QString& sql) {
 }
 
 void TADOConnection::RaiseEngineError(const QString& context) {
-    QString message =
-        FDb ? QString::fromUtf8(sqlite3_errmsg(FDb)) : QStringLiteral("The connection is closed.");
-    if (FDb && FTransLevel > 0 && sqlite3_get_autocommit(FDb)) {
+    if (!FDb) {
+        Raise(QStringLiteral("菜谱库没有打开。"));
+    }
+    const int code = sqlite3_extended_errcode(FDb);
+    QString message;
+    if (IsDamageCode(code)) {
+        // Told once by the caller's error display; from now on nothing more is
+        // written into the book, so what it still holds stays as it is.
+        FDamaged = true;
+        message = DamagedBookText(FPath);
+    } else {
+        message = EngineErrorText(code, BookSubject(FPath));
+    }
+    if (FTransLevel > 0 && sqlite3_get_autocommit(FDb)) {
         // The engine gave up the whole transaction (disk full, I/O error): say so,
         // and let the queries show what the book now holds.
         FTransLevel = 0;
-        message += QStringLiteral(" The transaction was rolled back.");
+        message += QStringLiteral("本次修改没有保存。");
         RefreshQueries();
     }
-    Raise(context.isEmpty() ? message : context + QStringLiteral(": ") + message);
+    Raise(context.isEmpty() ? message : context + QStringLiteral("：") + message);
 }
 
 void TADOConnection::RefreshQueries() {
@@ -323,6 +394,7 @@ void TADOConnection::RefreshQueries() {
 
 void TADOConnection::BeginTrans() {
     CheckConnected();
+    CheckWritable();
     // "immediate" takes the write lock now, so two copies queue up via the busy
     // timeout instead of failing on a read-to-write upgrade.
     Execute(FTransLevel == 0 ? QStringLiteral("begin immediate")
@@ -333,7 +405,7 @@ void TADOConnection::BeginTrans() {
 void TADOConnection::CommitTrans() {
     CheckConnected();
     if (FTransLevel == 0) {
-        Raise(QStringLiteral("No transaction is active."));
+        Raise(QStringLiteral("没有进行中的事务。"));
     }
     Execute(FTransLevel == 1 ? QStringLiteral("commit")
                              : QStringLiteral("release mycook_%1").arg(FTransLevel - 1));
@@ -343,7 +415,7 @@ void TADOConnection::CommitTrans() {
 void TADOConnection::RollbackTrans() {
     CheckConnected();
     if (FTransLevel == 0) {
-        Raise(QStringLiteral("No transaction is active."));
+        Raise(QStringLiteral("没有进行中的事务。"));
     }
     if (FTransLevel == 1) {
         Execute(QStringLiteral("rollback"));
@@ -358,17 +430,26 @@ void TADOConnection::RollbackTrans() {
 void CreateDatabaseFile(const QString& creationString) {
     const QString path = ConnectionStringItem(creationString, QStringLiteral("Data Source"));
     if (path.isEmpty()) {
-        Raise(QStringLiteral("The creation string names no Data Source."));
+        Raise(QStringLiteral("建库字符串没有指明文件（Data Source）。"));
     }
+    const QString shown = QDir::toNativeSeparators(path);
     const QFileInfo info(path);
-    if (info.exists() || info.isSymLink()) {
-        Raise(QStringLiteral("Database \"%1\" already exists.").arg(path));
+    // A file of no bytes (left by a copy that crashed) holds nothing: the book is
+    // made in it.
+    const bool empty = info.isFile() && !info.isSymLink() && info.size() == 0;
+    if ((info.exists() || info.isSymLink()) && !empty) {
+        Raise(QStringLiteral("菜谱库“%1”已经存在。").arg(shown));
     }
     {
         // Exclusive creation: a file that appears meanwhile is never taken over.
         QFile f(path);
-        if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            Raise(QStringLiteral("Cannot create database \"%1\": %2").arg(path, f.errorString()));
+        const QIODevice::OpenMode mode = empty ? QIODevice::ReadWrite | QIODevice::ExistingOnly
+                                               : QIODevice::WriteOnly | QIODevice::NewOnly;
+        if (!f.open(mode)) {
+            Raise(QStringLiteral("无法建立菜谱库“%1”：%2").arg(shown, f.errorString()));
+        }
+        if (f.size() != 0) {
+            Raise(QStringLiteral("菜谱库“%1”已经存在。").arg(shown));
         }
     }
     sqlite3* raw = nullptr;
@@ -380,10 +461,13 @@ void CreateDatabaseFile(const QString& creationString) {
         rc = sqlite3_exec(raw, sql.constData(), nullptr, nullptr, nullptr);
     }
     if (rc != SQLITE_OK) {
-        const QString why = QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
+        const QString why =
+            EngineErrorText(raw ? sqlite3_extended_errcode(raw) : rc, QStringLiteral("这个文件"));
         db.reset();
-        QFile::remove(path);
-        Raise(QStringLiteral("Cannot create database \"%1\": %2").arg(path, why));
+        if (!empty) {
+            QFile::remove(path);
+        }
+        Raise(QStringLiteral("无法建立菜谱库“%1”：%2").arg(shown, why));
     }
 }
 
@@ -497,32 +581,49 @@ struct TADOQuery::Impl {
     std::vector<THash> Hashes;
     // Kept for the query's life: a field reference stays valid across re-reads.
     std::vector<std::unique_ptr<TFieldImpl>> Fields;
+    bool Reopening = false;
+    qint64 SeenVersion = -1; // the book's change count the cache was read at
 
     sqlite3* Db() const { return Q.FConnection->Handle(); }
     [[noreturn]] void EngineError() { Q.FConnection->RaiseEngineError(); }
 
-    void CheckActive() const {
-        if (!Active) {
-            // A book that failed to open says why, not just that the query is closed.
-            const QString why = Q.FConnection ? Q.FConnection->LastOpenError() : QString();
-            Raise(why.isEmpty()
-                      ? QStringLiteral("Operation is not allowed when the query is closed.")
-                      : QStringLiteral("The recipe book is not open. ") + why);
+    // A query whose opening failed (the book locked or missing at start-up) opens
+    // again when next needed; if that fails too, its error says why.
+    void CheckActive() {
+        if (Active) {
+            return;
         }
+        if (!Q.FReopenSql.isEmpty() && Q.FConnection && !Reopening) {
+            Reopening = true;
+            struct TReset {
+                bool& Flag;
+                ~TReset() { Flag = false; }
+            } reset{Reopening};
+            Q.FConnection->CheckConnected();
+            try {
+                Open(Q.FReopenSql);
+            } catch (...) {
+                Clear();
+                throw;
+            }
+            return;
+        }
+        const QString why = Q.FConnection ? Q.FConnection->LastOpenError() : QString();
+        Raise(why.isEmpty() ? QStringLiteral("菜谱库没有打开。") : why);
     }
     void CheckConnection() const {
-        if (!Q.FConnection || !Q.FConnection->Connected()) {
-            Raise(QStringLiteral("The query's connection is not open."));
+        if (!Q.FConnection) {
+            Raise(QStringLiteral("菜谱库没有打开。"));
         }
+        Q.FConnection->CheckConnected();
     }
 
     size_t ViewSize() const { return FilterOn ? View.size() : RowIds.size(); }
     int32_t RowAt(size_t pos) const { return FilterOn ? View[pos] : int32_t(pos); }
-    int32_t CurrentRow() const {
+    int32_t CurrentRow() {
         CheckActive();
         if (Cur >= ViewSize()) {
-            Raise(QStringLiteral("Either BOF or EOF is True, or the current record has been "
-                                 "deleted. Requested operation requires a current record."));
+            Raise(QStringLiteral("没有当前的菜谱记录（已到开头或末尾，或者它已被删除）。"));
         }
         return RowAt(Cur);
     }
@@ -578,7 +679,7 @@ struct TADOQuery::Impl {
             const auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
             if (!p) {
                 if (sqlite3_errcode(sqlite3_db_handle(s)) == SQLITE_NOMEM) {
-                    Raise(QStringLiteral("Out of memory while reading the book."));
+                    Raise(QStringLiteral("内存不足，无法读取菜谱库。"));
                 }
                 return AddText(u"", 0);
             }
@@ -633,10 +734,10 @@ struct TADOQuery::Impl {
             Post();
         }
     }
-    void RequireEdit() const {
+    void RequireEdit() {
         CheckActive();
         if (!Editing) {
-            Raise(QStringLiteral("Dataset not in edit or insert mode."));
+            Raise(QStringLiteral("记录不在编辑状态。"));
         }
     }
     int ColumnIndex(const QString& name) const {
@@ -675,7 +776,7 @@ public:
         while (done < bytes.size()) {
             const qint64 n = dest.write(bytes.constData() + done, bytes.size() - done);
             if (n <= 0) {
-                Raise(QStringLiteral("Cannot write the content of field '%1': %2")
+                Raise(QStringLiteral("无法写出字段“%1”的内容：%2")
                           .arg(FieldName(), dest.errorString()));
             }
             done += n;
@@ -688,14 +789,14 @@ public:
         for (;;) {
             const qint64 n = source.read(buffer, sizeof buffer);
             if (n < 0) {
-                Raise(QStringLiteral("Cannot read the content for field '%1': %2")
+                Raise(QStringLiteral("无法读入字段“%1”的内容：%2")
                           .arg(FieldName(), source.errorString()));
             }
             if (n == 0) {
                 break;
             }
             if (bytes.size() + n > MaxFieldBytes) {
-                Raise(QStringLiteral("The content for field '%1' is larger than %2 MiB.")
+                Raise(QStringLiteral("字段“%1”的内容超过 %2 MiB。")
                           .arg(FieldName())
                           .arg(MaxFieldBytes >> 20));
             }
@@ -723,7 +824,7 @@ private:
     const TColumn& Column() const {
         I.CheckActive();
         if (size_t(Col) >= I.Columns.size()) {
-            Raise(QStringLiteral("The field no longer belongs to the query's record set."));
+            Raise(QStringLiteral("这个字段已不属于查询的记录集。"));
         }
         return I.Columns[size_t(Col)];
     }
@@ -767,9 +868,8 @@ void TADOQuery::Impl::Open(const QString& sql) {
     const auto m = selectAll.match(sql);
     if (!m.hasMatch()) {
         Raise(sql.trimmed().isEmpty()
-                  ? QStringLiteral("The query has no statement text.")
-                  : QStringLiteral("Only statements of the form \"select * from <table>\" can be "
-                                   "opened: %1")
+                  ? QStringLiteral("查询没有语句。")
+                  : QStringLiteral("只能打开“select * from <表名>”形式的语句：%1")
                         .arg(sql.trimmed()));
     }
     QString name = m.captured(1);
@@ -820,6 +920,7 @@ void TADOQuery::Impl::Open(const QString& sql) {
         ApplyFilter(Q.FFilter);
     }
     Cur = 0;
+    Q.FConnection->NoteSeen(SeenVersion);
 }
 
 // On our own books the cached columns get a covering index: reading it touches a
@@ -837,7 +938,8 @@ QString TADOQuery::Impl::EnsureCacheIndex() {
         TStmt g(raw);
         return sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_int64(raw, 0) : -1;
     };
-    if (single(QStringLiteral("pragma application_id")) != BookApplicationId) {
+    if (single(QStringLiteral("pragma application_id")) != BookApplicationId ||
+        Q.FConnection->Damaged()) {
         return QString();
     }
     QString literal = TableName;
@@ -889,11 +991,14 @@ void TADOQuery::Impl::LoadRows() {
             QStringLiteral("select rowid%1 from %2 order by rowid").arg(CachedColumnList(), Table),
             holder);
     }
-    int rc;
-
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    int rc = sqlite3_step(s);
+    // Read inside the rows' own read transaction, so it matches them exactly.
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
+        SeenVersion = Q.FConnection->DataVersion();
+    }
+    for (; rc == SQLITE_ROW; rc = sqlite3_step(s)) {
         if (RowIds.size() >= size_t(INT32_MAX) - 1) {
-            Raise(QStringLiteral("The table has too many rows."));
+            Raise(QStringLiteral("表中的记录太多。"));
         }
         RowIds.push_back(sqlite3_column_int64(s, 0));
         for (int k = 0; k < SlotCount; ++k) {
@@ -1080,16 +1185,14 @@ QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
         sqlite3_bind_int64(sizeStmt, 1, rowId);
         const int rc = sqlite3_step(sizeStmt);
         if (rc == SQLITE_DONE) {
-            Raise(QStringLiteral("Row cannot be located. It may have been deleted by another "
-                                 "user."));
+            Raise(QStringLiteral("找不到这道菜的记录，它可能已被另一个程序删除。"));
         }
         if (rc != SQLITE_ROW) {
             g.Release();
             EngineError();
         }
         if (sqlite3_column_int64(sizeStmt, 1) > MaxFieldBytes) {
-            Raise(QStringLiteral("The value of field '%1' is larger than %2 MiB and cannot be "
-                                 "read.")
+            Raise(QStringLiteral("字段“%1”的内容超过 %2 MiB，无法读取。")
                       .arg(c.Name)
                       .arg(MaxFieldBytes >> 20));
         }
@@ -1103,7 +1206,7 @@ QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
     sqlite3_bind_int64(s, 1, rowId);
     const int rc = sqlite3_step(s);
     if (rc == SQLITE_DONE) {
-        Raise(QStringLiteral("Row cannot be located. It may have been deleted by another user."));
+        Raise(QStringLiteral("找不到这道菜的记录，它可能已被另一个程序删除。"));
     }
     if (rc != SQLITE_ROW) {
         g.Release();
@@ -1127,7 +1230,7 @@ QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
     default: {
         const auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, 0));
         if (!p) {
-            Raise(QStringLiteral("Out of memory while reading field '%1'.").arg(c.Name));
+            Raise(QStringLiteral("内存不足，无法读取字段“%1”。").arg(c.Name));
         }
         return QVariant(
             QString(reinterpret_cast<const QChar*>(p), sqlite3_column_bytes16(s, 0) / 2));
@@ -1162,7 +1265,7 @@ QVariant TADOQuery::Impl::StoredValue(int col) {
 QVariant TADOQuery::Impl::Value(int col) {
     CheckActive();
     if (size_t(col) >= Columns.size()) {
-        Raise(QStringLiteral("The field no longer belongs to the query's record set."));
+        Raise(QStringLiteral("这个字段已不属于查询的记录集。"));
     }
     if (Editing) {
         const auto it = Pending.find(col);
@@ -1182,8 +1285,7 @@ QVariant TADOQuery::Impl::CheckedValue(int col, const QVariant& v) const {
         const QString text = ValueText(v);
         // Refused rather than cut short, so nothing typed is silently lost.
         if (c.Width > 0 && text.size() > c.Width) {
-            Raise(QStringLiteral("The value for field '%1' is %2 characters long; the field "
-                                 "holds at most %3.")
+            Raise(QStringLiteral("“%1”有 %2 个字，最多只能有 %3 个字。")
                       .arg(c.Name)
                       .arg(text.size())
                       .arg(c.Width));
@@ -1194,9 +1296,8 @@ QVariant TADOQuery::Impl::CheckedValue(int col, const QVariant& v) const {
         const QByteArray bytes =
             v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
         if (bytes.size() > MaxFieldBytes) {
-            Raise(QStringLiteral("The content for field '%1' is larger than %2 MiB.")
-                      .arg(c.Name)
-                      .arg(MaxFieldBytes >> 20));
+            Raise(
+                QStringLiteral("字段“%1”的内容超过 %2 MiB。").arg(c.Name).arg(MaxFieldBytes >> 20));
         }
         return bytes;
     }
@@ -1421,6 +1522,7 @@ void TADOQuery::Impl::Post() {
     if (!Editing) {
         return;
     }
+    Q.FConnection->CheckWritable();
     const int32_t row = CurrentRow();
     if (Pending.empty()) {
         Editing = false;
@@ -1447,8 +1549,7 @@ void TADOQuery::Impl::Post() {
         EngineError();
     }
     if (sqlite3_changes(Db()) == 0) {
-        Raise(QStringLiteral("Row cannot be located for updating. Some values may have been "
-                             "changed since it was last read."));
+        Raise(QStringLiteral("找不到要更新的菜谱记录，它可能已被另一个程序删除。"));
     }
     holder.reset();
     Editing = false;
@@ -1457,8 +1558,9 @@ void TADOQuery::Impl::Post() {
 }
 
 void TADOQuery::Impl::Append(const QList<QVariant>& values) {
+    Q.FConnection->CheckWritable();
     if (values.size() > qsizetype(Columns.size())) {
-        Raise(QStringLiteral("AppendRecord was given %1 values for %2 fields.")
+        Raise(QStringLiteral("追加记录时给了 %1 个值，但只有 %2 个字段。")
                   .arg(values.size())
                   .arg(Columns.size()));
     }
@@ -1572,7 +1674,7 @@ void TADOQuery::ExecSQL() {
     FImpl->CheckConnection();
     const QString text = SQL.join(u'\n');
     if (text.trimmed().isEmpty()) {
-        Raise(QStringLiteral("The query has no statement text."));
+        Raise(QStringLiteral("查询没有语句。"));
     }
     if (RunStatements(*FConnection, text)) {
         FConnection->RefreshQueries(); // open record sets show the statement's effect
@@ -1583,6 +1685,7 @@ void TADOQuery::Open() {
     if (FImpl->Active) {
         return;
     }
+    FReopenSql = SQL.join(u'\n');
     FImpl->CheckConnection();
     try {
         FImpl->Open(SQL.join(u'\n'));
@@ -1593,6 +1696,7 @@ void TADOQuery::Open() {
 }
 
 void TADOQuery::Close() {
+    FReopenSql.clear();
     FImpl->Clear();
 }
 
@@ -1609,9 +1713,13 @@ bool TADOQuery::Locate(const QString& field, const QVariant& value) {
     FImpl->CheckActive();
     const int col = FImpl->ColumnIndex(field);
     if (col < 0) {
-        Raise(QStringLiteral("Field '%1' not found.").arg(field));
+        Raise(QStringLiteral("找不到字段“%1”。").arg(field));
     }
     FImpl->CheckBrowse();
+    // A look-up decides between adding and overwriting, and finds what a view shows:
+    // it sees what another copy of the program saved meanwhile.
+    FConnection->SyncWithBook();
+    FImpl->CheckActive();
     return FImpl->Locate(col, value);
 }
 
@@ -1646,6 +1754,7 @@ void TADOQuery::Delete() {
     FImpl->Editing = false;
     FImpl->Pending.clear();
     const int32_t row = FImpl->CurrentRow();
+    FConnection->CheckWritable();
     TStmt holder;
     sqlite3_stmt* s =
         FImpl->Prepare(QStringLiteral("delete from %1 where rowid=?").arg(FImpl->Table), holder);
@@ -1668,7 +1777,7 @@ TField& TADOQuery::FieldByName(const QString& name) {
     FImpl->CheckActive();
     const int col = FImpl->ColumnIndex(name);
     if (col < 0) {
-        Raise(QStringLiteral("Field '%1' not found.").arg(name));
+        Raise(QStringLiteral("找不到字段“%1”。").arg(name));
     }
     return *FImpl->Fields[size_t(col)];
 }
@@ -1676,6 +1785,8 @@ TField& TADOQuery::FieldByName(const QString& name) {
 void TADOQuery::First() {
     FImpl->CheckActive();
     FImpl->CheckBrowse();
+    FConnection->SyncWithBook();
+    FImpl->CheckActive();
     FImpl->Cur = 0;
 }
 

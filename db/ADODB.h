@@ -10,7 +10,9 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 struct sqlite3;
@@ -29,9 +31,29 @@ public:
     void SetLoginPrompt(bool on) { FLoginPrompt = on; }
     bool LoginPrompt() const { return FLoginPrompt; }
 
-    // Opening a file that is not one of our books fails and leaves it untouched.
+    // Opening a file that is not one of our books fails and leaves it untouched. A
+    // connection asked for that could not be made is tried again when next needed.
     void SetConnected(bool on);
     bool Connected() const { return FDb != nullptr; }
+
+    // A damaged book is still read, but nothing more is written into it in this run:
+    // writes raise the text of DamagedBookText.
+    bool Damaged() const { return FDamaged; }
+    void MarkDamaged() { FDamaged = true; }
+    void CheckWritable() const;
+
+    // Runs on the connection's own thread when a statement starts waiting for another
+    // program's lock (the wait itself stays as it was).
+    void SetWaitHandler(std::function<void()> handler) { FWaitHandler = std::move(handler); }
+    const std::function<void()>& WaitHandler() const { return FWaitHandler; }
+
+    // Re-reads the open queries when another connection changed the book since the
+    // last look; true when it did.
+    bool SyncWithBook();
+    // SQLite's count of other connections' changes (-1 when it cannot be read), and
+    // the count that a query's reading of the book matches.
+    qint64 DataVersion() const;
+    void NoteSeen(qint64 version) { FDataVersion = version; }
 
     void BeginTrans();
     void CommitTrans();
@@ -53,8 +75,9 @@ public:
 private:
     friend class TADOQuery;
     void RefreshQueries(); // after a rollback the open queries re-read the book
-    void CheckConnected() const;
+    void CheckConnected();
     void Connect(bool on);
+    static int BusyHandler(void* self, int count);
 
     std::vector<TADOQuery*> FQueries;
     QString FConnectionString;
@@ -63,6 +86,12 @@ private:
     bool FLoginPrompt = true;
     sqlite3* FDb = nullptr;
     int FTransLevel = 0;
+    bool FWantConnected = false; // asked to connect; a failed attempt is retried
+    bool FDamaged = false;
+    qint64 FDataVersion = -1;
+    std::function<void()> FWaitHandler;
+    std::thread::id FOwnerThread; // the daily copy may step through this connection
+    qint64 FWaitStartMs = 0;
 };
 
 // Creates an empty book at the path; raises when the file exists or cannot be made.
@@ -132,6 +161,7 @@ private:
     void Detach(); // the connection goes away
 
     TADOConnection* FConnection;
+    QString FReopenSql; // what Open was asked for and a later action opens again
     QString FFilter;
     bool FFiltered = false;
     std::unique_ptr<Impl> FImpl;

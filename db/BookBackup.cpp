@@ -1,5 +1,9 @@
 #include "BookBackup.h"
 
+#include "EngineErrors.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,10 +27,19 @@ struct TBackupFinisher {
     void operator()(sqlite3_backup* b) const { sqlite3_backup_finish(b); }
 };
 
-// The unfinished copy goes away unless it was kept.
+const QRegularExpression& CopyName() {
+    static const QRegularExpression name(QStringLiteral("^cook-\\d{4}-\\d{2}-\\d{2}\\.mdb$"));
+    return name;
+}
+
+// The unfinished copy goes away unless it was kept. Its name is this process's own,
+// so a second copy of the program never writes into it or removes it.
 class TPartFile {
 public:
-    explicit TPartFile(QString path) : FPath(std::move(path)) { QFile::remove(FPath); }
+    explicit TPartFile(const QString& target)
+        : FPath(QStringLiteral("%1.%2.part").arg(target).arg(QCoreApplication::applicationPid())) {
+        QFile::remove(FPath);
+    }
     ~TPartFile() {
         if (!FKept) {
             QFile::remove(FPath);
@@ -41,21 +54,6 @@ private:
     bool FKept = false;
 };
 
-TDb Open(const QString& path, int flags, QString& reason) {
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
-    TDb db(raw);
-    if (rc != SQLITE_OK) {
-        reason = QString::fromUtf8(raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
-        db.reset();
-    }
-    return db;
-}
-
-bool Damaged(int rc) {
-    return (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
-}
-
 TBackupOutcome Outcome(TBackupOutcome::TKind kind, QString reason = {}) {
     TBackupOutcome outcome;
     outcome.Kind = kind;
@@ -63,8 +61,44 @@ TBackupOutcome Outcome(TBackupOutcome::TKind kind, QString reason = {}) {
     return outcome;
 }
 
-// "ok" from the quick check; a stop interrupts it.
-int QuickCheck(sqlite3* db, const std::stop_token& stop, QString& reason) {
+TBackupOutcome Failure(const QString& why) {
+    return Outcome(TBackupOutcome::Failed,
+                   QStringLiteral("今天的菜谱库备份没有做成：%1下次启动时会再做备份。").arg(why));
+}
+
+// Why a copy failed with an SQLite result code, and what to do.
+TBackupOutcome EngineFailure(int code, const QDir& folder) {
+    const QString where = QDir::toNativeSeparators(folder.path());
+    switch (code & 0xff) {
+    case SQLITE_FULL:
+        return Failure(QStringLiteral("“%1”所在的磁盘已满。请腾出磁盘空间，").arg(where));
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+        return Failure(
+            QStringLiteral("无法在文件夹“%1”中写入文件。请确认这个文件夹可以写入，").arg(where));
+    case SQLITE_IOERR:
+        return Failure(
+            QStringLiteral("在“%1”中读写时出现输入输出错误。请检查磁盘是否正常，").arg(where));
+    default:
+        return Failure(EngineErrorText(code, QStringLiteral("备份文件夹“%1”").arg(where)));
+    }
+}
+
+TDb Open(const QString& path, int flags, int& code) {
+    sqlite3* raw = nullptr;
+    code = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
+    TDb db(raw);
+    if (code != SQLITE_OK) {
+        if (raw)
+            code = sqlite3_extended_errcode(raw);
+        db.reset();
+    }
+    return db;
+}
+
+// SQLITE_OK when the quick check says "ok"; a stop interrupts it.
+int QuickCheck(sqlite3* db, const std::stop_token& stop) {
     sqlite3_progress_handler(
         db, 10000,
         [](void* token) { return static_cast<std::stop_token*>(token)->stop_requested() ? 1 : 0; },
@@ -72,32 +106,36 @@ int QuickCheck(sqlite3* db, const std::stop_token& stop, QString& reason) {
     sqlite3_stmt* raw = nullptr;
     int rc = sqlite3_prepare_v2(db, "pragma quick_check", -1, &raw, nullptr);
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
-    if (rc != SQLITE_OK) {
-        reason = QString::fromUtf8(sqlite3_errmsg(db));
-        return rc;
-    }
+    if (rc != SQLITE_OK)
+        return sqlite3_extended_errcode(db);
     rc = sqlite3_step(raw);
     if (rc == SQLITE_ROW) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
-        reason = QString::fromUtf8(text ? text : "");
-        rc = reason == QStringLiteral("ok") ? SQLITE_OK : SQLITE_CORRUPT;
+        rc = text && qstrcmp(text, "ok") == 0 ? SQLITE_OK : SQLITE_CORRUPT;
     } else {
-        reason = QString::fromUtf8(sqlite3_errmsg(db));
+        rc = sqlite3_extended_errcode(db);
     }
     stmt.reset();
     sqlite3_progress_handler(db, 0, nullptr, nullptr);
     return rc;
 }
 
-void RemoveOldCopies(QDir folder, int kept) {
-    static const QRegularExpression name(QStringLiteral("^cook-\\d{4}-\\d{2}-\\d{2}\\.mdb$"));
+// Keeps the copy just made and the newest others up to `kept` in all; unfinished
+// copies a crashed program left are dropped after a day.
+void RemoveOldCopies(QDir folder, int kept, const QString& justMade) {
     QStringList copies;
     for (const QString& file : folder.entryList(QDir::Files, QDir::Name | QDir::Reversed)) {
-        if (name.match(file).hasMatch())
+        if (file != justMade && CopyName().match(file).hasMatch())
             copies.append(file);
     }
-    for (qsizetype i = kept; i < copies.size(); ++i)
+    for (qsizetype i = qMax(kept - 1, 0); i < copies.size(); ++i)
         folder.remove(copies.at(i));
+    const QDateTime dayAgo = QDateTime::currentDateTime().addDays(-1);
+    for (const QFileInfo& part :
+         folder.entryInfoList({QStringLiteral("cook-*.mdb.*.part")}, QDir::Files)) {
+        if (part.lastModified() < dayAgo)
+            folder.remove(part.fileName());
+    }
 }
 } // namespace
 
@@ -109,29 +147,49 @@ QString BackupFileName(const QDate& day) {
     return QStringLiteral("cook-%1.mdb").arg(day.toString(QStringLiteral("yyyy-MM-dd")));
 }
 
-TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std::stop_token stop,
-                               int kept) {
+QString NewestBackup(const QString& bookPath) {
     const QDir folder(BackupFolder(bookPath));
+    for (const QString& file : folder.entryList(QDir::Files, QDir::Name | QDir::Reversed)) {
+        if (CopyName().match(file).hasMatch())
+            return folder.filePath(file);
+    }
+    return {};
+}
+
+TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std::stop_token stop,
+                               int kept, sqlite3* source) {
+    const QDir folder(BackupFolder(bookPath));
+    const QFileInfo folderInfo(folder.path());
+    if (folderInfo.exists() && !folderInfo.isDir())
+        return Failure(QStringLiteral("“%1”是一个文件，不是文件夹。请把这个文件改名或移走，")
+                           .arg(QDir::toNativeSeparators(folder.path())));
     if (!QDir().mkpath(folder.path()))
-        return Outcome(TBackupOutcome::Failed,
-                       QStringLiteral("Cannot create folder \"%1\"").arg(folder.path()));
+        return Failure(QStringLiteral("无法建立文件夹“%1”。请确认“%2”可以写入，")
+                           .arg(QDir::toNativeSeparators(folder.path()),
+                                QDir::toNativeSeparators(QFileInfo(bookPath).absolutePath())));
     const QString target = folder.filePath(BackupFileName(today));
     if (QFileInfo::exists(target))
         return Outcome(TBackupOutcome::AlreadyToday);
 
-    QString reason;
-    TDb source = Open(bookPath, SQLITE_OPEN_READONLY, reason);
-    if (!source)
-        return Outcome(TBackupOutcome::Failed, reason);
-    TPartFile part(target + QStringLiteral(".part"));
-    TDb copy = Open(part.Path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, reason);
+    int code = SQLITE_OK;
+    TDb own;
+    if (!source) {
+        own = Open(bookPath, SQLITE_OPEN_READONLY, code);
+        if (!own)
+            return IsDamageCode(code)
+                       ? Outcome(TBackupOutcome::BookDamaged, DamagedBookText(bookPath))
+                       : Failure(EngineErrorText(code, BookSubject(bookPath)));
+        source = own.get();
+    }
+    TPartFile part(target);
+    TDb copy = Open(part.Path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, code);
     if (!copy)
-        return Outcome(TBackupOutcome::Failed, reason);
+        return EngineFailure(code, folder);
 
     std::unique_ptr<sqlite3_backup, TBackupFinisher> backup(
-        sqlite3_backup_init(copy.get(), "main", source.get(), "main"));
+        sqlite3_backup_init(copy.get(), "main", source, "main"));
     if (!backup)
-        return Outcome(TBackupOutcome::Failed, QString::fromUtf8(sqlite3_errmsg(copy.get())));
+        return EngineFailure(sqlite3_extended_errcode(copy.get()), folder);
     int rc = SQLITE_OK;
     while (rc != SQLITE_DONE) {
         if (stop.stop_requested())
@@ -146,35 +204,41 @@ TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std:
     }
     backup.reset();
     if (rc != SQLITE_DONE) {
-        const int code = sqlite3_extended_errcode(copy.get());
-        reason = QString::fromUtf8(sqlite3_errmsg(copy.get()));
-        return Outcome(Damaged(rc) || Damaged(code) ? TBackupOutcome::BookDamaged
-                                                    : TBackupOutcome::Failed,
-                       reason);
+        const int copyCode = sqlite3_extended_errcode(copy.get());
+        if (IsDamageCode(rc) || IsDamageCode(copyCode))
+            return Outcome(TBackupOutcome::BookDamaged, DamagedBookText(bookPath));
+        return EngineFailure(copyCode != SQLITE_OK ? copyCode : rc, folder);
     }
-    source.reset();
+    own.reset();
 
     // The copy holds the book's pages as they are, so its check is the book's.
-    rc = QuickCheck(copy.get(), stop, reason);
+    rc = QuickCheck(copy.get(), stop);
     if (stop.stop_requested())
         return Outcome(TBackupOutcome::Stopped);
     if (rc != SQLITE_OK)
-        return Outcome(Damaged(rc) ? TBackupOutcome::BookDamaged : TBackupOutcome::Failed, reason);
+        return IsDamageCode(rc) ? Outcome(TBackupOutcome::BookDamaged, DamagedBookText(bookPath))
+                                : EngineFailure(rc, folder);
     copy.reset();
+    // Another copy of the program may have put today's copy in place meanwhile;
+    // either is whole.
+    QFile::remove(target);
     if (!QFile::rename(part.Path(), target))
-        return Outcome(TBackupOutcome::Failed,
-                       QStringLiteral("Cannot rename \"%1\" to \"%2\"").arg(part.Path(), target));
+        return Failure(QStringLiteral("无法把备份存为“%1”。请确认这个文件夹可以写入，")
+                           .arg(QDir::toNativeSeparators(target)));
     part.Keep();
-    RemoveOldCopies(folder, kept);
+    RemoveOldCopies(folder, kept, QFileInfo(target).fileName());
     TBackupOutcome made = Outcome(TBackupOutcome::Made);
     made.File = target;
     return made;
 }
 
-TBackgroundBackup::TBackgroundBackup(const QString& bookPath, const QDate& today)
-    : FThread([this, bookPath, today](std::stop_token stop) {
-          FOutcome = MakeDailyBackup(bookPath, today, stop);
+TBackgroundBackup::TBackgroundBackup(const QString& bookPath, const QDate& today, sqlite3* source,
+                                     std::function<void()> onDone)
+    : FThread([this, bookPath, today, source, onDone = std::move(onDone)](std::stop_token stop) {
+          FOutcome = MakeDailyBackup(bookPath, today, stop, KeptBackups, source);
           FFinished = true;
+          if (onDone)
+              onDone();
       }) {}
 
 TBackgroundBackup::~TBackgroundBackup() {

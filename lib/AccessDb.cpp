@@ -2,6 +2,8 @@
 
 #include "ADODB.h"
 
+#include <QFileInfo>
+
 QString AccessConnectionString(const QString& fileName, const QString& password) {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = False;"
                           "Mode = ReadWrite;Data Source=%1;Jet OLEDB:Database Password=%2")
@@ -11,6 +13,11 @@ QString AccessConnectionString(const QString& fileName, const QString& password)
 QString AccessCreationString(const QString& fileName, const QString& password) {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + fileName +
            QStringLiteral(";Jet OLEDB:Database Password=") + password;
+}
+
+bool BookFileExists(const QString& fileName) {
+    const QFileInfo info(fileName);
+    return info.exists() && !(info.isFile() && info.size() == 0);
 }
 
 bool CreateAccessDatabase(const QString& fileName, const QString& password) {

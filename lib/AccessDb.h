@@ -7,6 +7,10 @@
 class TADOConnection;
 class TADOQuery;
 
+// The book file is there and holds something: an empty file (left by a copy tool
+// that crashed) counts as missing, and the book is made in it.
+bool BookFileExists(const QString& fileName);
+
 bool CreateAccessDatabase(const QString& fileName, const QString& password);
 bool ConnectAccessDatabase(TADOConnection& connection, const QString& fileName,
                            const QString& password);

@@ -7,7 +7,7 @@
 qint64 DeleteListedRecipe(TADOQuery& query, const QStringList& listedNames, int index) {
     TADOConnection* connection = query.Connection();
     if (!connection)
-        throw EDatabaseError(QStringLiteral("The query's connection is not open."));
+        throw EDatabaseError(QStringLiteral("菜谱库没有打开。"));
     // Locating inside the transaction: no other copy can change the row in between.
     TTransactionGuard transaction(*connection);
     if (!LocateListedRecipe(query, listedNames, index))

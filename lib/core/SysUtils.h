@@ -26,7 +26,7 @@ private:
 
 // Database layer failures; the text is the engine's own message.
 MYCOOK_DECLARE_EXCEPTION(EDatabaseError, Exception)
-// A file that cannot be opened: Cannot open file "<full name>". <reason>
+// A file that cannot be opened: 无法打开文件“<full name>”：<reason>
 MYCOOK_DECLARE_EXCEPTION(EFOpenError, Exception)
 // Write failures of files we produce.
 MYCOOK_DECLARE_EXCEPTION(EWriteError, Exception)
@@ -57,5 +57,5 @@ inline QString AssertionText(const QString& message, const QString& unit, int li
 
 // The file-open error text for a path and the system's reason.
 inline QString FOpenErrorText(const QString& fullName, const QString& reason) {
-    return QStringLiteral("Cannot open file \"%1\". %2").arg(fullName, reason);
+    return QStringLiteral("无法打开文件“%1”：%2").arg(fullName, reason);
 }

@@ -5,6 +5,10 @@
 #include <QFileInfo>
 #include <QPainter>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace PictureUtils {
 
 QByteArray ReadAllBounded(QIODevice& source) {
@@ -46,9 +50,26 @@ void DrawScaled(QPainter& painter, const QRectF& rect, const QImage& image) {
 } // namespace PictureUtils
 
 void TGraphic::LoadFromFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EFOpenError(FOpenErrorText(QFileInfo(path).absoluteFilePath(), file.errorString()));
+    // Only a regular file is read: opening a pipe or a device could wait for ever.
+    // The open itself never waits, whatever the path names.
+    const QString fullName = QFileInfo(path).absoluteFilePath();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    QFile file;
+    if (fd < 0) {
+        file.setFileName(path); // for the system's reason, in Qt's words
+        file.open(QIODevice::ReadOnly);
+        throw EFOpenError(FOpenErrorText(fullName, file.errorString()));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw EFOpenError(FOpenErrorText(fullName, QStringLiteral("不是普通文件")));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw EFOpenError(FOpenErrorText(fullName, file.errorString()));
+    }
     if (file.size() > MaxPictureBytes)
         throw EInvalidGraphic(QStringLiteral("Picture file is too large"));
     LoadFromStream(file);

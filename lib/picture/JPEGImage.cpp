@@ -49,6 +49,9 @@ void TJPEGImage::LoadFromFile(const QString& path) {
     TGraphic::LoadFromFile(path);
     if (FHeaderError != 0)
         throw JpegError(FHeaderError);
+    // A picture that could never be decoded is refused now, not at its first view.
+    if (qint64(FWidth) * FHeight > MaxPicturePixels)
+        throw JpegError(JERR_IMAGE_TOO_BIG);
 }
 
 int TJPEGImage::Width() const {

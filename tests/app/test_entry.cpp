@@ -104,8 +104,8 @@ TEST_F(EntryTest, BadFilesReportTheirErrorAndKeepTheEarlierPicture) {
     EXPECT_EQ(errors[0], QStringLiteral("Bitmap image is not valid"));
     EXPECT_EQ(errors[1], QStringLiteral("Unknown picture file extension (.txt)"));
     EXPECT_TRUE(errors[2].startsWith(
-        QStringLiteral("Cannot open file \"") +
-        QDir(Dir.path()).absoluteFilePath(QStringLiteral("missing.jpg")) + u'"'))
+        QStringLiteral("无法打开文件“") +
+        QDir(Dir.path()).absoluteFilePath(QStringLiteral("missing.jpg")) + QStringLiteral("”：")))
         << errors[2].toStdString();
     EXPECT_EQ(Ui().Image2->size(), QSize(300, 12));
     EXPECT_EQ(Ui().Image2->Picture().Width(), 24);

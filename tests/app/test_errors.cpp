@@ -1,9 +1,11 @@
 // Every error text a user can reach from the entry and browse pages, each
 // shown once by the default error display, after which the program goes on.
 #include "AppTestSupport.h"
+#include "FaultVfs.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <QTextBlock>
@@ -12,6 +14,12 @@
 #include <gtest/gtest.h>
 #include <jerror.h>
 #include <jpeglib.h>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 QString Fixture(const char* name) {
@@ -65,6 +73,7 @@ TEST_F(ErrorTextTest, EveryReachableErrorIsShownWithItsText) {
         std::function<void(ErrorTextTest&)> After = nullptr;
     };
     const QString missing = Dir.filePath(QStringLiteral("无此图.jpg"));
+    const QString fifo = Dir.filePath(QStringLiteral("管道.jpg"));
     // Each picture failure leaves the earlier picture of the box in place.
     const auto keepsEarlier = [](ErrorTextTest& t) {
         ASSERT_NE(t.Ui().Image2->Picture().Graphic(), nullptr);
@@ -84,7 +93,7 @@ TEST_F(ErrorTextTest, EveryReachableErrorIsShownWithItsText) {
         {"unreadable file", [&](ErrorTextTest& t) { t.Pick(missing); },
          [&](ErrorTextTest&) {
              // The system's reason, in the language of Qt's texts.
-             return QStringLiteral("Cannot open file \"%1\". %2")
+             return QStringLiteral("无法打开文件“%1”：%2")
                  .arg(missing,
                       QCoreApplication::translate("QIODevice", "No such file or directory"));
          },
@@ -104,20 +113,34 @@ TEST_F(ErrorTextTest, EveryReachableErrorIsShownWithItsText) {
          [](ErrorTextTest& t) { t.Pick(Fixture("jpeg-header-only.jpg")); },
          [](ErrorTextTest&) { return JpegText(JERR_SOF_NO_SOS); }, false, keepsEarlier},
         {"JPEG of more than the size bound",
-         [](ErrorTextTest& t) {
-             // The header reads, so the file is taken; its first decode fails.
-             t.Pick(Fixture("jpeg-20000x20000.jpg"));
-             t.Ui().Edit1->setText(QStringLiteral("巨图"));
-             QTest::mouseClick(t.Ui().BitBtn5, Qt::LeftButton);
-             ASSERT_TRUE(t.Errors().empty());
-             t.Ui().Edit2->setText(QStringLiteral("巨图"));
-             QTest::mouseClick(t.Ui().BitBtn6, Qt::LeftButton);
-             t.Ui().ListBox1->SetItemIndex(0);
-             t.ShowSelected();
+         // Its header reads, but it could never be shown: refused at once.
+         [](ErrorTextTest& t) { t.Pick(Fixture("jpeg-20000x20000.jpg")); },
+         [](ErrorTextTest&) { return JpegText(JERR_IMAGE_TOO_BIG); }, false, keepsEarlier},
+        {"a pipe, not a file",
+         [&](ErrorTextTest& t) {
+             ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+             // Should the open block, a writer frees it after a while, so the
+             // test fails instead of hanging.
+             std::atomic<bool> done{false};
+             std::thread rescue([&] {
+                 for (int i = 0; i < 300 && !done; ++i)
+                     std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                 if (!done) {
+                     const int fd =
+                         ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+                     if (fd >= 0)
+                         ::close(fd);
+                 }
+             });
+             QElapsedTimer clock;
+             clock.start();
+             t.Pick(fifo);
+             done = true;
+             rescue.join();
+             EXPECT_LT(clock.elapsed(), 1000);
          },
-         [](ErrorTextTest&) {
-             return JpegText(JERR_IMAGE_TOO_BIG);
-         }},
+         [&](ErrorTextTest&) { return QStringLiteral("无法打开文件“%1”：不是普通文件").arg(fifo); },
+         false, keepsEarlier},
         {"stored picture that is not a JPEG stream",
          [](ErrorTextTest& t) {
              t.StoreRecipeWithPicture(QByteArray("this is no picture at all"));
@@ -197,10 +220,58 @@ TEST_F(ErrorTextTest, SearchThatCannotBeEvaluatedSaysWhy) {
         Ui().Edit2->setText(keyword);
         QTest::keyClick(Ui().Edit2, Qt::Key_Return);
         ASSERT_EQ(Errors().size(), 1u) << keyword.toStdString();
-        EXPECT_TRUE(Errors()[0].startsWith(QStringLiteral("The recipe book is not open.")))
+        EXPECT_TRUE(Errors()[0].startsWith(QStringLiteral("菜谱库没有打开：")))
             << Errors()[0].toStdString();
         EXPECT_EQ(Ui().ListBox1->Count(), 1) << "the list keeps its contents";
         EXPECT_EQ(Panel(0), QStringLiteral("旧数"));
+    }
+}
+
+// The book's own failures, by what went wrong, each named with the book and what to
+// do; the save that meets them keeps what was typed.
+TEST_F(ErrorTextTest, BookFailuresAreToldWithTheBookAndWhatToDo) {
+    struct TCase {
+        const char* What;
+        std::function<void(ErrorTextTest&)> Before; // before the window opens the book
+        std::function<void(ErrorTextTest&)> After;  // once it has
+        QString Text;                               // its start
+    };
+    const QString book = BookPath();
+    const TCase cases[] = {
+        {"not a recipe book",
+         [](ErrorTextTest& t) {
+             QFile f(t.BookPath());
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+             f.write("some other program's data");
+         },
+         nullptr,
+         QStringLiteral("菜谱库没有打开：“%1”不是本程序的菜谱库，程序没有改动它。"
+                        "请把它移走或改名，下次启动时程序会建立新的菜谱库。")
+             .arg(book)},
+        {"read-only book", [](ErrorTextTest&) { TFaultVfs::Faults().ReadOnlyMain = true; }, nullptr,
+         QStringLiteral("菜谱库“%1”是只读的，无法写入。请检查这个文件和它所在文件夹的写入权限。")
+             .arg(book)},
+        {"full disk", nullptr, [](ErrorTextTest&) { TFaultVfs::Faults().FailMainWrites = true; },
+         QStringLiteral("磁盘已满，无法写入菜谱库“%1”。请腾出磁盘空间后再试。").arg(book)},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        Form.reset();
+        QFile::remove(BookPath());
+        Open(); // a new book
+        Form.reset();
+        Messages.clear();
+        TFaultVfs vfs;
+        if (c.Before)
+            c.Before(*this);
+        Open();
+        if (c.After)
+            c.After(*this);
+        Ui().Edit1->setText(QStringLiteral("鱼"));
+        QTest::mouseClick(Ui().BitBtn5, Qt::LeftButton);
+        Form.reset();
+        ASSERT_EQ(Errors().size(), 1u);
+        EXPECT_TRUE(Errors()[0].startsWith(c.Text)) << Errors()[0].toStdString();
     }
 }
 } // namespace

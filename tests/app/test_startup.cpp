@@ -123,10 +123,9 @@ TEST_F(StartupTest, ForeignFileIsLeftAloneAndTheFirstActionReportsIt) {
     Ui().Edit1->setText(QStringLiteral("鱼"));
     QTest::mouseClick(Ui().BitBtn5, Qt::LeftButton);
     ASSERT_EQ(Errors().size(), 1u);
-    EXPECT_TRUE(Errors()[0].startsWith(QStringLiteral("The recipe book is not open.")))
-        << Errors()[0].toStdString();
-    EXPECT_TRUE(Errors()[0].contains(QStringLiteral("not a recipe book")))
-        << Errors()[0].toStdString();
+    EXPECT_EQ(Errors()[0], QStringLiteral("菜谱库没有打开：“%1”不是本程序的菜谱库，程序没有改动它。"
+                                          "请把它移走或改名，下次启动时程序会建立新的菜谱库。")
+                               .arg(BookPath()));
     EXPECT_EQ(Ui().Edit1->text(), QStringLiteral("鱼"))
         << "the failed save's later steps did not run";
     EXPECT_FALSE(Panel(0).startsWith(QStringLiteral("共")));

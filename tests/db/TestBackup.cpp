@@ -3,7 +3,9 @@
 #include "BookTestUtil.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <thread>
 
 namespace {
 const QDate Today(2026, 12, 9);
@@ -139,5 +141,61 @@ TEST_F(BackupTest, BackgroundCopyFinishesOrStopsCleanly) {
     }
     for (const QString& f : Files())
         EXPECT_FALSE(f.endsWith(QStringLiteral(".part"))) << f.toStdString();
+}
+// A clock that was once wrong left copies dated in the future: today's copy stays,
+// the oldest of the others go.
+TEST_F(BackupTest, TodaysCopyStaysWhenLaterCopiesExist) {
+    for (int d = 1; d <= 20; ++d)
+        Touch(BackupFileName(QDate(2030, 1, d)));
+    const TBackupOutcome outcome = MakeDailyBackup(FPath, Today);
+    ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+    QStringList expected{BackupFileName(Today)};
+    for (int d = 8; d <= 20; ++d)
+        expected << BackupFileName(QDate(2030, 1, d));
+    expected.sort();
+    EXPECT_EQ(Files(), expected);
+    EXPECT_TRUE(QFileInfo::exists(outcome.File));
+}
+
+// Another copy of the program writing its own unfinished copy of today.
+TEST_F(BackupTest, AnotherProgramsUnfinishedCopyIsLeftAlone) {
+    const QString theirs = BackupFileName(Today) + QStringLiteral(".part");
+    Touch(theirs);
+    const QByteArray before = FileDigest(Folder().filePath(theirs));
+    const TBackupOutcome outcome = MakeDailyBackup(FPath, Today);
+    ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+    EXPECT_EQ(FileDigest(Folder().filePath(theirs)), before);
+    EXPECT_EQ(Files(), (QStringList{BackupFileName(Today), theirs}));
+}
+
+// The program saves every few milliseconds while the copy runs, as a cook at work
+// does on a big book; the copy must still finish, holding every committed recipe.
+TEST_F(BackupTest, CopyFinishesWhileTheProgramKeepsSaving) {
+    FConnection.BeginTrans();
+    for (int i = 0; i < 3000; ++i) // some 10 MB: tens of copy steps
+        Add(QStringLiteral("大%1").arg(i), QString(), QString(1500, QChar(u'煮')));
+    FConnection.CommitTrans();
+    TBackgroundBackup backup(FPath, Today, FConnection.Handle());
+    QElapsedTimer clock;
+    clock.start();
+    int saves = 0;
+    while (!backup.Finished() && clock.elapsed() < 20000) {
+        FConnection.BeginTrans();
+        Add(QStringLiteral("备份中%1").arg(saves++));
+        FConnection.CommitTrans();
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    const TBackupOutcome& outcome = backup.Wait();
+    ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+    EXPECT_LT(clock.elapsed(), 20000);
+    EXPECT_GT(saves, 0);
+    TADOConnection copy;
+    copy.SetConnectionString(ConnectString(outcome.File));
+    copy.SetConnected(true);
+    TADOQuery q(&copy);
+    q.SQL = QStringList{QStringLiteral("select * from mycook")};
+    q.Open();
+    EXPECT_GE(q.RecordCount(), 3300);
+    EXPECT_TRUE(q.Locate(Name, QStringLiteral("大2999")));
 }
 } // namespace

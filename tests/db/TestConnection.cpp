@@ -74,13 +74,13 @@ TEST_F(TCreateConnectTest, CreatesEmptyBookAndTheProgramsTable) {
     for (const QString& f : {Name, Ingredients, Method, Note, QStringLiteral("img")}) {
         EXPECT_EQ(q.FieldByName(f).FieldName(), f);
     }
-    // Running the create statement twice fails with the engine's message.
+    // Running the create statement twice fails, in the cook's language.
     q.SQL = QStringList{CreateTableSql};
     try {
         q.ExecSQL();
         FAIL() << "second create table succeeded";
     } catch (const EDatabaseError& e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("already exists"))) << e.what();
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("处理菜谱库“"))) << e.what();
     }
 }
 

@@ -162,7 +162,9 @@ TEST_F(TFailedWriteTest, ReadOnlyFileRefusesWritesAndStaysIntact) {
         SaveRecipe(FConnection, FQuery, QStringLiteral("new"), QByteArray(1000, 'j'));
         FAIL() << "wrote to a read-only book";
     } catch (const EDatabaseError& e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("readonly"))) << e.what();
+        EXPECT_EQ(e.Message(), QStringLiteral("菜谱库“%1”是只读的，无法写入。"
+                                              "请检查这个文件和它所在文件夹的写入权限。")
+                                   .arg(FPath));
     }
     EXPECT_THROW(Add(QStringLiteral("plain append")), EDatabaseError);
     ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("菜1")));
@@ -190,7 +192,9 @@ TEST_F(TFailedWriteTest, FullDiskFailsTheSaveAndLeavesTheBook) {
         SaveRecipe(FConnection, FQuery, QStringLiteral("big"), QByteArray(200000, 'j'));
         FAIL() << "the save did not fail";
     } catch (const EDatabaseError& e) {
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("full"))) << e.what();
+        EXPECT_TRUE(
+            e.Message().startsWith(QStringLiteral("磁盘已满，无法写入菜谱库“%1”。").arg(FPath)))
+            << e.what();
     }
     EXPECT_FALSE(FConnection.InTransaction());
     EXPECT_FALSE(FQuery.Locate(Name, QStringLiteral("big")));

@@ -191,8 +191,7 @@ TEST(PictureLoad, MissingFileGivesFullNameAndReason) {
     }
     QDir::setCurrent(previous);
     const QString full = QFileInfo(QDir(dir.path()), relative).absoluteFilePath();
-    EXPECT_EQ(message,
-              QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(full));
+    EXPECT_EQ(message, QStringLiteral("无法打开文件“%1”：No such file or directory").arg(full));
     EXPECT_EQ(picture.Graphic(), nullptr);
 }
 
