@@ -35,7 +35,7 @@ public:
     bool HasFormat(const QString&) const override { return false; }
     QImage Bitmap() const override {
         if (FImage.isNull())
-            throw EClipboardException(QStringLiteral("Cannot read the dropped bitmap"));
+            throw EClipboardException(QStringLiteral("无法读取拖入的位图"));
         return FImage;
     }
     QByteArray Data(const QString&) const override { return {}; }

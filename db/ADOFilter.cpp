@@ -44,7 +44,7 @@ bool ContainsFolded(QStringView hay, const std::u16string& needle) {
 }
 
 [[noreturn]] void Invalid(const QString& what) {
-    throw EDatabaseError(QStringLiteral("Invalid filter: %1").arg(what));
+    throw EDatabaseError(QStringLiteral("筛选条件无效：%1").arg(what));
 }
 
 enum class TTok { End, LParen, RParen, Op, String, Word, Bracketed };
@@ -93,13 +93,13 @@ std::vector<TToken> Tokenize(const QString& s) {
                 t.Text += s[i++];
             }
             if (!closed) {
-                Invalid(QStringLiteral("unbalanced quote at position %1").arg(t.Pos + 1));
+                Invalid(QStringLiteral("第 %1 个字符处的引号没有配对").arg(t.Pos + 1));
             }
         } else if (c == u'[') {
             t.Kind = TTok::Bracketed;
             const qsizetype close = s.indexOf(u']', i + 1);
             if (close < 0) {
-                Invalid(QStringLiteral("missing ']' after position %1").arg(i + 1));
+                Invalid(QStringLiteral("第 %1 个字符之后缺少“]”").arg(i + 1));
             }
             t.Text = s.mid(i + 1, close - i - 1);
             i = close + 1;
@@ -317,7 +317,7 @@ public:
     std::unique_ptr<TNode> ParseAll(std::vector<int>& used) {
         auto root = ParseOr(0);
         if (Peek().Kind != TTok::End) {
-            Invalid(QStringLiteral("unexpected '%1' at position %2")
+            Invalid(QStringLiteral("第 %2 个字符处出现了意外的“%1”")
                         .arg(Peek().Text)
                         .arg(Peek().Pos + 1));
         }
@@ -369,29 +369,29 @@ private:
 
     std::unique_ptr<TNode> ParsePrimary(int depth) {
         if (depth > MaxDepth) {
-            Invalid(QStringLiteral("too deeply nested"));
+            Invalid(QStringLiteral("括号嵌套太深"));
         }
         const TToken t = Take();
         if (t.Kind == TTok::LParen) {
             auto inner = ParseOr(depth + 1);
             if (Peek().Kind != TTok::RParen) {
-                Invalid(QStringLiteral("missing ')' at position %1").arg(Peek().Pos + 1));
+                Invalid(QStringLiteral("第 %1 个字符处缺少“)”").arg(Peek().Pos + 1));
             }
             Take();
             return inner;
         }
         if (t.Kind == TTok::End) {
-            Invalid(QStringLiteral("a condition is missing at the end"));
+            Invalid(QStringLiteral("末尾缺少条件"));
         }
         if ((t.Kind != TTok::Word && t.Kind != TTok::Bracketed) || IsKeyword(t, "and") ||
             IsKeyword(t, "or")) {
-            Invalid(QStringLiteral("expected a field name at position %1, found '%2'")
+            Invalid(QStringLiteral("第 %1 个字符处应为字段名，却是“%2”")
                         .arg(t.Pos + 1)
                         .arg(t.Kind == TTok::String ? QStringLiteral("'") + t.Text : t.Text));
         }
         const int column = ColumnIndex(t.Text);
         if (column < 0) {
-            Invalid(QStringLiteral("unknown field '%1'").arg(t.Text));
+            Invalid(QStringLiteral("没有字段“%1”").arg(t.Text));
         }
         FUsed.push_back(column);
         auto node = std::make_unique<TNode>();
@@ -400,8 +400,7 @@ private:
             Take();
             node->Negate = true;
             if (!IsKeyword(Peek(), "like")) {
-                Invalid(QStringLiteral("expected 'like' after 'not' at position %1")
-                            .arg(Peek().Pos + 1));
+                Invalid(QStringLiteral("第 %1 个字符处的“not”后面应为“like”").arg(Peek().Pos + 1));
             }
         }
         if (IsKeyword(Peek(), "like")) {
@@ -412,7 +411,7 @@ private:
             return node;
         }
         if (Peek().Kind != TTok::Op) {
-            Invalid(QStringLiteral("expected a comparison after '%1' at position %2")
+            Invalid(QStringLiteral("第 %2 个字符处的“%1”后面应为比较运算")
                         .arg(t.Text)
                         .arg(Peek().Pos + 1));
         }
@@ -423,9 +422,8 @@ private:
                    : op == u"<"  ? TOp::Lt
                    : op == u"<=" ? TOp::Le
                    : op == u">"  ? TOp::Gt
-                   : op == u">="
-                       ? TOp::Ge
-                       : (Invalid(QStringLiteral("unknown operator '%1'").arg(op)), TOp::Eq);
+                   : op == u">=" ? TOp::Ge
+                                 : (Invalid(QStringLiteral("未知的运算符“%1”").arg(op)), TOp::Eq);
         const TToken v = TakeValue();
         node->Literal = v.Text;
         if (v.Kind == TTok::Word) {
@@ -442,7 +440,7 @@ private:
             return v;
         }
         if (v.Kind != TTok::Word || IsKeyword(v, "and") || IsKeyword(v, "or")) {
-            Invalid(QStringLiteral("a value is missing at position %1").arg(v.Pos + 1));
+            Invalid(QStringLiteral("第 %1 个字符处缺少值").arg(v.Pos + 1));
         }
         return v;
     }
@@ -469,7 +467,7 @@ TFilterExpr::~TFilterExpr() = default;
 
 std::unique_ptr<TFilterExpr> TFilterExpr::Parse(const QString& text, const QStringList& columns) {
     if (text.size() > MaxFilterLength) {
-        Invalid(QStringLiteral("the text is too long"));
+        Invalid(QStringLiteral("筛选条件太长"));
     }
     std::unique_ptr<TFilterExpr> expr(new TFilterExpr());
     if (text.trimmed().isEmpty()) {

@@ -14,7 +14,7 @@ public:
     QImage Bitmap() const override {
         const QImage image = qvariant_cast<QImage>(Mime().imageData());
         if (image.isNull())
-            throw EClipboardException(QStringLiteral("Cannot read the bitmap on the clipboard"));
+            throw EClipboardException(QStringLiteral("无法读取剪贴板上的位图"));
         return image;
     }
     QByteArray Data(const QString& mimeType) const override { return Mime().data(mimeType); }
@@ -24,7 +24,7 @@ private:
         const QClipboard* clipboard = QGuiApplication::clipboard();
         const QMimeData* data = clipboard ? clipboard->mimeData() : nullptr;
         if (!data)
-            throw EClipboardException(QStringLiteral("Cannot open clipboard"));
+            throw EClipboardException(QStringLiteral("无法打开剪贴板"));
         return *data;
     }
 };

@@ -100,7 +100,7 @@ bool PastePicture(TImage& image) {
             if (!held)
                 return true; // nothing to load into
             if (!dynamic_cast<TMetafile*>(held))
-                throw EInvalidGraphic(QStringLiteral("Unsupported clipboard format"));
+                throw EInvalidGraphic(QStringLiteral("不支持的剪贴板格式"));
             const QString format = clipboard.HasFormat(MimeWmf) ? MimeWmf : MimeEmf;
             QByteArray bytes = clipboard.Data(format);
             QBuffer stream(&bytes);

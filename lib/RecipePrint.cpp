@@ -84,7 +84,7 @@ void PrintRecipeDocument(const QTextDocument& document, QPagedPaintDevice& devic
 void SaveRecipePdf(const QTextDocument& document, const QString& fileName) {
     auto fail = [&](const QString& reason) {
         return EWriteError(
-            QStringLiteral("Cannot create file \"%1\". %2")
+            QStringLiteral("无法建立文件“%1”：%2")
                 .arg(QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()), reason));
     };
     QSaveFile file(fileName);

@@ -107,7 +107,7 @@ void TBitmap::SaveToStream(QIODevice& dest) const {
         return;
     QImageWriter writer(&dest, "bmp");
     if (!writer.write(FImage))
-        throw EWriteError(QStringLiteral("Stream write error"));
+        throw EWriteError(QStringLiteral("写入出错"));
 }
 
 void TBitmap::Draw(QPainter& painter, const QRectF& rect) const {

@@ -13,7 +13,7 @@ namespace PictureUtils {
 
 QByteArray ReadAllBounded(QIODevice& source) {
     const auto tooLarge = [] {
-        return EInvalidGraphic(QStringLiteral("Picture file is too large"));
+        return EInvalidGraphic(QStringLiteral("图片文件太大"));
     };
     if (!source.isSequential()) {
         if (source.size() - source.pos() > MaxPictureBytes)
@@ -35,7 +35,7 @@ QByteArray ReadAllBounded(QIODevice& source) {
 
 void WriteAll(QIODevice& dest, const QByteArray& bytes) {
     if (dest.write(bytes) != bytes.size())
-        throw EWriteError(QStringLiteral("Stream write error"));
+        throw EWriteError(QStringLiteral("写入出错"));
 }
 
 void DrawScaled(QPainter& painter, const QRectF& rect, const QImage& image) {
@@ -71,7 +71,7 @@ void TGraphic::LoadFromFile(const QString& path) {
         throw EFOpenError(FOpenErrorText(fullName, file.errorString()));
     }
     if (file.size() > MaxPictureBytes)
-        throw EInvalidGraphic(QStringLiteral("Picture file is too large"));
+        throw EInvalidGraphic(QStringLiteral("图片文件太大"));
     LoadFromStream(file);
 }
 

@@ -114,7 +114,7 @@ public:
     const char* ClassName() const override { return "TMetafile"; }
     int Width() const override; // the metafile's frame at 96 dpi
     int Height() const override;
-    void LoadFromStream(QIODevice& source) override; // "Metafile is not valid"
+    void LoadFromStream(QIODevice& source) override; // "图元文件无效"
     void SaveToStream(QIODevice& dest) const override;
     void Draw(QPainter& painter, const QRectF& rect) const override;
     QImage ToImage() const override;
@@ -132,7 +132,7 @@ public:
     const char* ClassName() const override { return "TWICImage"; }
     int Width() const override { return FImage.width(); }
     int Height() const override { return FImage.height(); }
-    void LoadFromStream(QIODevice& source) override; // "TIFF image is not valid"
+    void LoadFromStream(QIODevice& source) override; // "TIFF 图像无效"
     void SaveToStream(QIODevice& dest) const override;
     void Draw(QPainter& painter, const QRectF& rect) const override;
     QImage ToImage() const override;

@@ -98,7 +98,7 @@ void TJPEGImage::Assign(const TGraphic& source) {
     }
     QImage image = source.ToImage();
     if (image.isNull() || image.width() <= 0 || image.height() <= 0)
-        throw EConvertError(QStringLiteral("Cannot assign an empty %1 to a TJPEGImage")
+        throw EConvertError(QStringLiteral("不能把空的 %1 转换为 JPEG 图像")
                                 .arg(QLatin1String(source.ClassName())));
 
     // JPEG has no transparency: what shows through is white.

@@ -8,7 +8,7 @@
 namespace {
 
 EInvalidGraphic InvalidTiff() {
-    return EInvalidGraphic(QStringLiteral("TIFF image is not valid"));
+    return EInvalidGraphic(QStringLiteral("TIFF 图像无效"));
 }
 
 // What the libtiff callbacks see: the file in memory and whether it complained.

@@ -81,7 +81,7 @@ public:
         while (left > 0) {
             const qint64 written = FDevice->write(p, left);
             if (written <= 0)
-                throw EWriteError(QStringLiteral("Stream write error"));
+                throw EWriteError(QStringLiteral("写入出错"));
             p += written;
             left -= written;
         }
@@ -319,7 +319,7 @@ QByteArray DocumentToRtf(const QTextDocument& document) {
 
 void WriteRtf(const QTextDocument& document, QIODevice& device) {
     if (!device.isOpen() || !device.isWritable())
-        throw EWriteError(QStringLiteral("Stream write error"));
+        throw EWriteError(QStringLiteral("写入出错"));
     TRtfOutput out(&device);
     TRtfWriter(document, out).Run();
 }
@@ -332,8 +332,7 @@ void SaveRtfFileAtomically(const QTextDocument& document, const QString& path) {
 void SaveRtfFileAtomically(const QTextDocument& document, const QString& path,
                            const TRtfStreamWriter& writer) {
     auto fail = [&](const QString& reason) {
-        return EWriteError(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(ShownName(path), reason));
+        return EWriteError(QStringLiteral("无法建立文件“%1”：%2").arg(ShownName(path), reason));
     };
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {

@@ -15,14 +15,14 @@ class QTextDocument;
 QByteArray DocumentToRtf(const QTextDocument& document);
 
 // Streams the document into an open, writable device. Any short or failed
-// write raises EWriteError("Stream write error").
+// write raises EWriteError("写入出错").
 void WriteRtf(const QTextDocument& document, QIODevice& device);
 
 // Writes the file through a temporary one beside it and puts it in place only
 // when complete, so a failed export never damages a file of that name. Where
 // the folder takes no temporary file but the file itself can be written, its
 // content is replaced in place, the whole text made first.
-// Raises EWriteError: Cannot create file "<full name>". <reason>
+// Raises EWriteError: 无法建立文件“<full name>”：<reason>
 void SaveRtfFileAtomically(const QTextDocument& document, const QString& path);
 
 // The writer run between creating the temporary file and committing it;

@@ -324,7 +324,7 @@ TEST_F(BrowseTest, ExportIntoAFolderThatTakesNoNewFile) {
         FileAnswers.push_back(readOnly);
         QTest::mouseClick(Ui().BitBtn7, Qt::LeftButton);
         ASSERT_EQ(Errors().size(), 1u);
-        EXPECT_TRUE(Errors()[0].startsWith(QStringLiteral("Cannot create file \"") + readOnly))
+        EXPECT_TRUE(Errors()[0].startsWith(QStringLiteral("无法建立文件“") + readOnly))
             << Errors()[0].toStdString();
         for (const TMessageRequest& m : Messages)
             EXPECT_NE(m.Text, QStringLiteral("保存完毕"));

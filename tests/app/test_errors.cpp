@@ -105,8 +105,7 @@ TEST_F(ErrorTextTest, EveryReachableErrorIsShownWithItsText) {
          [](ErrorTextTest&) { return QStringLiteral("Icon image is not valid"); }, false,
          keepsEarlier},
         {"broken TIFF", [](ErrorTextTest& t) { t.Pick(Fixture("tiff-garbage.tif")); },
-         [](ErrorTextTest&) { return QStringLiteral("TIFF image is not valid"); }, false,
-         keepsEarlier},
+         [](ErrorTextTest&) { return QStringLiteral("TIFF 图像无效"); }, false, keepsEarlier},
         {"JPEG without its start", [](ErrorTextTest& t) { t.Pick(Fixture("jpeg-garbage.jpg")); },
          [](ErrorTextTest&) { return JpegText(JERR_NO_SOI); }, false, keepsEarlier},
         {"JPEG with a header but no scan",
@@ -167,7 +166,7 @@ TEST_F(ErrorTextTest, EveryReachableErrorIsShownWithItsText) {
              QTest::mouseClick(t.Ui().BitBtn7, Qt::LeftButton);
          },
          [](ErrorTextTest& t) {
-             return QStringLiteral("Cannot create file \"%1\". ")
+             return QStringLiteral("无法建立文件“%1”：")
                  .arg(t.Dir.filePath(QStringLiteral("无此夹/菜.rtf")));
          },
          true,

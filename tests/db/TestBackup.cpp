@@ -1,10 +1,12 @@
 // The daily copy of the book: once a day, the newest kept, a damaged book copies nothing.
 #include "BookBackup.h"
 #include "BookTestUtil.h"
+#include "FaultVfs.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -197,5 +199,41 @@ TEST_F(BackupTest, CopyFinishesWhileTheProgramKeepsSaving) {
     q.Open();
     EXPECT_GE(q.RecordCount(), 3300);
     EXPECT_TRUE(q.Locate(Name, QStringLiteral("大2999")));
+}
+
+// A copy that cannot be made says why and what to do, and leaves nothing behind.
+TEST_F(BackupTest, CopyThatCannotBeMadeSaysWhyAndWhatToDo) {
+    const QString folder = QDir::toNativeSeparators(Folder().path());
+    struct TCase {
+        const char* What;
+        std::function<void(BackupTest&)> Make;
+        QString Reason;
+    };
+    const TCase cases[] = {
+        {"a file where the folder goes",
+         [&](BackupTest&) {
+             QFile f(Folder().path());
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         },
+         QStringLiteral("“%1”是一个文件，不是文件夹。请把这个文件改名或移走，").arg(folder)},
+        {"a folder that takes no file",
+         [](BackupTest&) { TFaultVfs::Faults().ReadOnlyMain = true; },
+         QStringLiteral("无法在文件夹“%1”中写入文件。请确认这个文件夹可以写入，").arg(folder)},
+        {"a full disk", [](BackupTest&) { TFaultVfs::Faults().FailMainWrites = true; },
+         QStringLiteral("“%1”所在的磁盘已满。请腾出磁盘空间，").arg(folder)},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        QFile::remove(Folder().path());
+        Folder().removeRecursively();
+        TFaultVfs vfs;
+        c.Make(*this);
+        const TBackupOutcome outcome = MakeDailyBackup(FPath, Today);
+        EXPECT_EQ(outcome.Kind, TBackupOutcome::Failed);
+        EXPECT_EQ(
+            outcome.Reason,
+            QStringLiteral("今天的菜谱库备份没有做成：%1下次启动时会再做备份。").arg(c.Reason));
+        EXPECT_TRUE(Files().isEmpty()) << Files().join(u' ').toStdString();
+    }
 }
 } // namespace

@@ -196,7 +196,7 @@ TEST_P(TInvalidFilterTest, RaisesAndKeepsThePreviousView) {
         FQuery.SetFiltered(true);
         FAIL() << "accepted " << c.Filter;
     } catch (const EDatabaseError& e) {
-        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Invalid filter:"))) << e.what();
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("筛选条件无效："))) << e.what();
         EXPECT_TRUE(e.Message().contains(QString::fromUtf8(c.Mentions))) << e.what();
     }
     EXPECT_FALSE(FQuery.Filtered());
@@ -216,20 +216,20 @@ TEST_P(TInvalidFilterTest, RaisesAndKeepsThePreviousView) {
 
 const TInvalidCase InvalidCases[] = {
     {"菜名 like  '%it's%' or 原料 like  '%it's%'", "s%"}, // the program's term, unescaped
-    {"菜名 = 'open", "quote"},
+    {"菜名 = 'open", "引号"},
     {"价格 = 1", "价格"},
-    {"菜名 like", "value"},
-    {"菜名 '%x%'", "comparison"},
+    {"菜名 like", "值"},
+    {"菜名 '%x%'", "比较"},
     {"(菜名 = 'a'", ")"},
     {"菜名 = 'a')", ")"},
-    {"菜名 = 'a' or", "missing"},
-    {"and 菜名 = 'a'", "field"},
+    {"菜名 = 'a' or", "缺少条件"},
+    {"and 菜名 = 'a'", "字段名"},
     {"菜名 = 'a' 原料 = 'b'", "原料"},
-    {"菜名 == 'a'", "value"},
+    {"菜名 == 'a'", "值"},
     {"菜名 = 'a' xor 原料 = 'b'", "xor"},
     {"[菜名 = 'a'", "]"},
     {"菜名 not = 'a'", "like"},
-    {"'a' = 菜名", "field"},
+    {"'a' = 菜名", "字段名"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Invalid, TInvalidFilterTest, ::testing::ValuesIn(InvalidCases));

@@ -84,7 +84,7 @@ public:
     QImage Bitmap() const override {
         Check();
         if (FailBitmapRead)
-            throw EClipboardException(QStringLiteral("Cannot read the bitmap on the clipboard"));
+            throw EClipboardException(QStringLiteral("无法读取剪贴板上的位图"));
         return Image;
     }
     QByteArray Data(const QString& m) const override {
@@ -96,7 +96,7 @@ public:
 private:
     void Check() const {
         if (Fail)
-            throw EClipboardException(QStringLiteral("Cannot open clipboard"));
+            throw EClipboardException(QStringLiteral("无法打开剪贴板"));
     }
 };
 

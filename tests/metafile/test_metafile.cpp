@@ -629,7 +629,7 @@ TEST_F(MetafileTest, OversizedStreamIsRefused) {
             m.LoadFromStream(device);
             ADD_FAILURE() << "accepted, sequential " << sequential;
         } catch (const EInvalidGraphic& e) {
-            EXPECT_EQ(e.Message(), QStringLiteral("Metafile is not valid"));
+            EXPECT_EQ(e.Message(), QStringLiteral("图元文件无效"));
         }
         if (sequential) {
             EXPECT_LT(device.BytesRead, 80 * 1024 * 1024);
@@ -706,7 +706,7 @@ TEST_P(BrokenFixtureTest, RefusedOrDrawnSafely) {
             m.LoadFromStream(file);
             FAIL() << c.File << " was accepted";
         } catch (const EInvalidGraphic& e) {
-            EXPECT_EQ(e.Message(), QStringLiteral("Metafile is not valid")) << c.File;
+            EXPECT_EQ(e.Message(), QStringLiteral("图元文件无效")) << c.File;
         }
         return;
     }

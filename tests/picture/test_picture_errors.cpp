@@ -25,7 +25,7 @@ struct TFixtureCase {
 
 const QString BitmapInvalid = QStringLiteral("Bitmap image is not valid");
 const QString IconInvalid = QStringLiteral("Icon image is not valid");
-const QString TiffInvalid = QStringLiteral("TIFF image is not valid");
+const QString TiffInvalid = QStringLiteral("TIFF 图像无效");
 
 const TFixtureCase FixtureCases[] = {
     {"bmp-20000x20000.bmp", BitmapInvalid, false},
@@ -208,7 +208,7 @@ TEST(PictureLoad, OversizedFileRefusedBeforeReading) {
         picture.LoadFromFile(path);
         ADD_FAILURE() << "loaded";
     } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Picture file is too large"));
+        EXPECT_EQ(e.Message(), QStringLiteral("图片文件太大"));
     }
 }
 

@@ -166,7 +166,7 @@ TEST(AnyKindToJpeg, EmptyGraphicCannotBeCompressed) {
         jpeg.Assign(empty);
         ADD_FAILURE() << "compressed an empty bitmap";
     } catch (const EConvertError& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("Cannot assign an empty TBitmap to a TJPEGImage"));
+        EXPECT_EQ(e.Message(), QStringLiteral("不能把空的 TBitmap 转换为 JPEG 图像"));
     }
     EXPECT_TRUE(jpeg.Data().isEmpty());
 }

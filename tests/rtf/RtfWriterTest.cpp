@@ -327,7 +327,7 @@ TEST(RtfDevice, EveryFailedWriteIsReported) {
             WriteRtf(*doc, device);
             FAIL() << "no error after " << failAfter;
         } catch (const EWriteError& e) {
-            EXPECT_EQ(e.Message(), QStringLiteral("Stream write error"));
+            EXPECT_EQ(e.Message(), QStringLiteral("写入出错"));
         }
     }
     TBrokenAfterDevice roomy(whole.size());
@@ -372,11 +372,11 @@ TEST_F(RtfSaveTest, FailedWriteKeepsExistingFileAndLeavesNoTemporary) {
     try {
         SaveRtfFileAtomically(*doc, FPath, [](const QTextDocument& d, QIODevice& device) {
             device.write("{\\rtf1 half");
-            throw EWriteError(QStringLiteral("Stream write error"));
+            throw EWriteError(QStringLiteral("写入出错"));
         });
         FAIL() << "no error";
     } catch (const EWriteError& e) {
-        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Cannot create file \"")))
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("无法建立文件“")))
             << e.Message().toStdString();
         EXPECT_TRUE(e.Message().contains(QDir::toNativeSeparators(FPath)));
     }
@@ -392,7 +392,7 @@ TEST_F(RtfSaveTest, MissingFolderIsAnError) {
         FAIL() << "no error";
     } catch (const EWriteError& e) {
         EXPECT_TRUE(e.Message().startsWith(
-            QStringLiteral("Cannot create file \"%1\". ").arg(QDir::toNativeSeparators(path))))
+            QStringLiteral("无法建立文件“%1”：").arg(QDir::toNativeSeparators(path))))
             << e.Message().toStdString();
     }
 }

@@ -28,7 +28,7 @@ bool TMetafile::Enhanced() const {
 void TMetafile::LoadFromStream(QIODevice& source) {
     // Refuse an oversized stream before reading it, and never reserve the
     // limit up front: reading grows with the data actually there.
-    const QString invalid = QStringLiteral("Metafile is not valid");
+    const QString invalid = QStringLiteral("图元文件无效");
     QByteArray data;
     if (!source.isSequential()) {
         const qint64 available = source.size() - source.pos();
@@ -56,7 +56,7 @@ void TMetafile::SaveToStream(QIODevice& dest) const {
     while (written < data.size()) {
         const qint64 n = dest.write(data.constData() + written, data.size() - written);
         if (n <= 0)
-            throw EWriteError(dest.errorString().isEmpty() ? QStringLiteral("Stream write error")
+            throw EWriteError(dest.errorString().isEmpty() ? QStringLiteral("写入出错")
                                                            : dest.errorString());
         written += n;
     }

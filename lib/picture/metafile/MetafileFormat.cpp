@@ -15,7 +15,7 @@ constexpr int WmfHeaderSize = 18;
 constexpr int EmfMinHeaderSize = 88;
 
 [[noreturn]] void Invalid() {
-    throw EInvalidGraphic(QStringLiteral("Metafile is not valid"));
+    throw EInvalidGraphic(QStringLiteral("图元文件无效"));
 }
 
 // Pixels at 96 dpi of a length in units of which unitsPerInch make an inch.

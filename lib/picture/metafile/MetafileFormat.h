@@ -29,7 +29,7 @@ struct TMetafileInfo {
 };
 
 // Checks the header and every record's framing and works out the size.
-// Throws EInvalidGraphic("Metafile is not valid").
+// Throws EInvalidGraphic("图元文件无效").
 TMetafileInfo Inspect(const QByteArray& data);
 
 // Plays the records onto a player that was set up for info.
