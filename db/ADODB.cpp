@@ -276,13 +276,18 @@ bool TADOConnection::SyncWithBook() {
     return true;
 }
 
-// SQLite's own waits, told to the program once per wait on the connection's thread.
+// SQLite's own waits, told to the program once per wait. Another thread stepping the
+// daily copy through this connection never waits here: it would hold the connection
+// (and so the window) meanwhile; it pauses on its own instead.
 int TADOConnection::BusyHandler(void* self, int count) {
     auto* c = static_cast<TADOConnection*>(self);
+    if (std::this_thread::get_id() != c->FOwnerThread) {
+        return 0;
+    }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (count == 0) {
         c->FWaitStartMs = now;
-        if (c->FWaitHandler && std::this_thread::get_id() == c->FOwnerThread) {
+        if (c->FWaitHandler) {
             c->FWaitHandler();
         }
     }
