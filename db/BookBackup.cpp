@@ -9,8 +9,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <chrono>
-#include <memory>
 #include <fcntl.h>
+#include <memory>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -197,11 +197,10 @@ TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std:
         return EngineFailure(sqlite3_extended_errcode(copy.get()), folder);
     // A descriptor of our own for the flushes: SQLite's stays SQLite's.
     const int flushFd = ::open(QFile::encodeName(part.Path()).constData(), O_RDONLY | O_CLOEXEC);
-    const std::unique_ptr<const int, void (*)(const int*)> flushCloser(
-        &flushFd, [](const int* fd) {
-            if (*fd >= 0)
-                ::close(*fd);
-        });
+    const std::unique_ptr<const int, void (*)(const int*)> flushCloser(&flushFd, [](const int* fd) {
+        if (*fd >= 0)
+            ::close(*fd);
+    });
     int rc = SQLITE_OK;
     for (int steps = 1; rc != SQLITE_DONE; ++steps) {
         if (stop.stop_requested())
