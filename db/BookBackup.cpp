@@ -59,6 +59,17 @@ private:
     bool FKept = false;
 };
 
+struct TFileHandle {
+    int Fd;
+    explicit TFileHandle(int fd) : Fd(fd) {}
+    ~TFileHandle() {
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+    TFileHandle(const TFileHandle&) = delete;
+    TFileHandle& operator=(const TFileHandle&) = delete;
+};
+
 TBackupOutcome Outcome(TBackupOutcome::TKind kind, QString reason = {}) {
     TBackupOutcome outcome;
     outcome.Kind = kind;
@@ -196,18 +207,15 @@ TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std:
     if (!backup)
         return EngineFailure(sqlite3_extended_errcode(copy.get()), folder);
     // A descriptor of our own for the flushes: SQLite's stays SQLite's.
-    const int flushFd = ::open(QFile::encodeName(part.Path()).constData(), O_RDONLY | O_CLOEXEC);
-    const std::unique_ptr<const int, void (*)(const int*)> flushCloser(&flushFd, [](const int* fd) {
-        if (*fd >= 0)
-            ::close(*fd);
-    });
+    const TFileHandle flush(
+        ::open(QFile::encodeName(part.Path()).constData(), O_RDONLY | O_CLOEXEC));
     int rc = SQLITE_OK;
     for (int steps = 1; rc != SQLITE_DONE; ++steps) {
         if (stop.stop_requested())
             return Outcome(TBackupOutcome::Stopped);
         rc = sqlite3_backup_step(backup.get(), PagesPerStep);
-        if (flushFd >= 0 && steps % StepsBetweenFlushes == 0)
-            ::fdatasync(flushFd);
+        if (flush.Fd >= 0 && steps % StepsBetweenFlushes == 0)
+            ::fdatasync(flush.Fd);
         if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
             std::this_thread::sleep_for(PauseWhenBusy); // the program is writing
         else if (rc == SQLITE_OK)
