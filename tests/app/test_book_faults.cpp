@@ -38,6 +38,7 @@ protected:
     void SetUp() override { QStandardPaths::setTestModeEnabled(true); }
     void TearDown() override {
         QSettings().remove(QString()); // the reminders of the test's books
+        QStandardPaths::setTestModeEnabled(false);
     }
     void ShowAndFinishBackup() {
         Form->show();
