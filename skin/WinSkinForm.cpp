@@ -88,9 +88,11 @@ TWinSkinForm::TWinSkinForm(QWidget& window, TSkinManage& manager)
 }
 
 TWinSkinForm::~TWinSkinForm() {
+    // The manager undoes a form before it drops it; one still in place goes with its
+    // window, deleted inside the window's destructor while the pointer to it is still
+    // set: nothing may be restored on a window half destroyed.
     if (!FUndone) {
-        // Going with the window (or dropped by the manager): nothing left behind.
-        UnSubclass(!Hwnd);
+        UnSubclass(true);
     }
 }
 
@@ -267,6 +269,11 @@ void TWinSkinForm::ApplyFrame() {
     FSaved.Visible = w.isVisible();
     FSaved.Geometry = w.geometry();
     oldsize = FSaved.Geometry;
+    // The size undo gives back is the window's normal one, not a maximised rectangle.
+    const bool normal =
+        !(w.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+    FSaved.OuterSize = normal || !w.normalGeometry().isValid() ? FSaved.Geometry.size()
+                                                               : w.normalGeometry().size();
     FSaved.MinSize = w.minimumSize();
     FSaved.MaxSize = w.maximumSize();
     FSaved.Contents = w.contentsMargins();
@@ -332,6 +339,7 @@ void TWinSkinForm::ApplyFrame() {
             SetMinimumIfChanged(w, FSaved.MinSize + extra);
         }
     }
+    FSaved.SkinnedAt = FSaved.Visible ? w.frameGeometry().topLeft() : w.pos();
     Relayout();
     w.update();
 }
@@ -354,6 +362,7 @@ void TWinSkinForm::RestoreFrame() {
     WinRgn = QRegion();
     FRegionSize = QSize();
     const bool visible = w.isVisible();
+    const QPoint outerPos = visible ? w.frameGeometry().topLeft() : w.pos();
     if (visible) {
         w.overrideWindowFlags(dwstyle);
         if (QWindow* handle = w.windowHandle()) {
@@ -374,8 +383,11 @@ void TWinSkinForm::RestoreFrame() {
     w.setMouseTracking(FSaved.MouseTracking);
     // The mirror of ApplyFrame: minimum down, one geometry change, maximum down.
     SetMinimumIfChanged(w, FSaved.MinSize);
+    // The outer size from before skinning. The window does not go back to where it
+    // was skinned: it keeps the way it has been moved since.
     if (!w.isMaximized() && !w.isMinimized()) {
-        w.setGeometry(FSaved.Geometry);
+        const QPoint moved = outerPos - FSaved.SkinnedAt;
+        w.setGeometry(QRect(FSaved.Geometry.topLeft() + moved, FSaved.OuterSize));
     }
     SetMaximumIfChanged(w, FSaved.MaxSize);
     w.setAttribute(Qt::WA_Moved, FSaved.Moved);

@@ -547,6 +547,78 @@ TEST(SkinUndo, WindowDestroyedWhileSkinnedLeavesNothing) {
     EXPECT_FALSE(sysmenu);
 }
 
+// Undo gives back the outer size from before skinning; where the user has moved the
+// window meanwhile, it stays. A window skinned while maximised gets its normal size.
+TEST(SkinUndo, OuterSizeComesBackThePositionStays) {
+    TSkinFixture f;
+    TLayoutDialog d;
+    d.move(120, 90);
+    ASSERT_TRUE(ShowAndActivate(d));
+    QApplication::processEvents();
+    const QRect before = d.geometry();
+    TWinSkinForm& form = f.SkinWindow(d);
+    ASSERT_NE(d.size(), before.size());
+    const QPoint skinnedAt = d.frameGeometry().topLeft();
+    d.move(skinnedAt + QPoint(80, 60)); // the user drags it
+    QApplication::processEvents();
+    const QPoint moved = d.frameGeometry().topLeft() - skinnedAt;
+    ASSERT_FALSE(moved.isNull());
+    form.UnSubclass(false);
+    QApplication::processEvents();
+    EXPECT_EQ(d.geometry(), before.translated(moved)) << "back where it was skinned";
+
+    TLayoutDialog m;
+    m.showMaximized();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
+    QApplication::processEvents();
+    ASSERT_TRUE(m.isMaximized());
+    const QSize normal = m.normalGeometry().size();
+    ASSERT_NE(normal, m.size());
+    TWinSkinForm& maximised = f.SkinWindow(m);
+    m.showNormal();
+    QApplication::processEvents();
+    maximised.UnSubclass(false);
+    QApplication::processEvents();
+    EXPECT_EQ(m.size(), normal);
+}
+
+// A skinned dialog closing: from the start of its destruction nothing is given back
+// to it (palette, flags that re-parent, sizes, geometry, mask).
+TEST(SkinUndo, DestroyedWindowIsNotRestored) {
+    class TDyingDialog : public QDialog {
+    public:
+        ~TDyingDialog() override { *Dying = true; }
+        bool* Dying = nullptr;
+    };
+    class TWatch : public QObject {
+    public:
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (watched == Target && Dying)
+                Seen.push_back(event->type());
+            return false;
+        }
+        QObject* Target = nullptr;
+        bool Dying = false;
+        std::vector<QEvent::Type> Seen;
+    } watch;
+    TSkinFixture f;
+    auto* d = new TDyingDialog;
+    d->Dying = &watch.Dying;
+    d->resize(300, 200);
+    d->setPalette(QPalette(QColor(10, 120, 200)));
+    ASSERT_TRUE(ShowAndActivate(*d));
+    TWinSkinForm& form = f.SkinWindow(*d);
+    ASSERT_TRUE(form.DrawsFrame());
+    watch.Target = d;
+    qApp->installEventFilter(&watch);
+    delete d;
+    qApp->removeEventFilter(&watch);
+    for (QEvent::Type type : watch.Seen)
+        for (QEvent::Type restored : {QEvent::PaletteChange, QEvent::ParentAboutToChange,
+                                      QEvent::ParentChange, QEvent::Resize, QEvent::Move})
+            EXPECT_NE(type, restored);
+}
+
 TEST(ZeroBorders, WindowKeepsThePlatformFrame) {
     for (int kind = 0; kind < 2; ++kind) {
         TSkinFixture f;
