@@ -254,7 +254,9 @@ QByteArray MendPdfText(const QByteArray& pdf, const TPdfCharFixes& fixes) {
               [](const TObject& a, const TObject& b) { return a.Begin < b.Begin; });
     for (size_t i = 0; i < objects.size(); ++i) {
         objects[i].End = i + 1 < objects.size() ? objects[i + 1].Begin : xref;
-        if (objects[i].Begin <= 0 || objects[i].End <= objects[i].Begin)
+        if (objects[i].Begin <= 0 || objects[i].End <= objects[i].Begin ||
+            !pdf.mid(objects[i].Begin, 16)
+                 .startsWith(QByteArray::number(objects[i].Number) + " 0 obj"))
             return pdf;
     }
 
