@@ -444,10 +444,12 @@ void TWinSkinForm::UpdateFrame() {
 
 void TWinSkinForm::MakeCaptionIcon() {
     FIcon = QPixmap();
-    if (fsd && !fsd->SysIcon.isNull()) {
-        FIcon = SkinColorKeyPixmap(fsd->SysIcon, SkinTransparentColor);
-    } else if (Hwnd) {
+    // The icon itself, with its own transparency: the skin's copy on magenta keeps a
+    // magenta fringe around anti-aliased edges once the colour is keyed out.
+    if (Hwnd && !Hwnd->windowIcon().isNull()) {
         FIcon = Hwnd->windowIcon().pixmap(16, 16);
+    } else if (fsd && !fsd->SysIcon.isNull()) {
+        FIcon = SkinColorKeyPixmap(fsd->SysIcon, SkinTransparentColor);
     }
     if (!FIcon.isNull() && (FIcon.width() > 16 || FIcon.height() > 16)) {
         FIcon = FIcon.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation);

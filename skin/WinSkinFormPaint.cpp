@@ -214,8 +214,11 @@ QRect TWinSkinForm::CaptionIconRect() const {
     if (!fsd || bw.top() <= 0) {
         return {};
     }
-    const int shift = fsd->Title ? fsd->Title->r.Left : 0;
-    const int x = std::max(bw.left(), (shift - IconSize) / 2);
+    // Centred in the room left of the caption text and its tab, never under the tab.
+    const TDataSkinTitle* title = fsd->Title.get();
+    const int textLeft = title ? title->r.Left - (title->BackGround ? title->backleft : 0) : 0;
+    const int room = textLeft - 2 - bw.left();
+    const int x = bw.left() + std::max(0, (room - IconSize) / 2);
     return {x, (bw.top() - IconSize) / 2, IconSize, IconSize};
 }
 

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -48,7 +49,7 @@ const TDataSkinBorder& Top(const TSkinData& skin) {
 // Compares the caption strip, where nothing but the Top border is drawn, with
 // frame `frame` of the Top border's bitmap (margins copied, middle repeated).
 void ExpectCaptionFrame(const QImage& grab, const TSkinData& skin, int frame,
-                        const std::vector<TCaptionButton>& buttons) {
+                        const std::vector<TCaptionButton>& buttons, const QRect& icon) {
     const TDataSkinBorder& top = Top(skin);
     const int h = top.Map.height() / top.frame;
     const int w = grab.width();
@@ -59,7 +60,7 @@ void ExpectCaptionFrame(const QImage& grab, const TSkinData& skin, int frame,
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const QPoint p(x, y);
-            if (QRect(7, 7, 16, 16).contains(p)) {
+            if (icon.contains(p)) {
                 continue; // caption icon
             }
             bool onButton = false;
@@ -184,16 +185,58 @@ TEST(SkinnedFrame, CaptionShowsActiveAndInactiveTopFrames) {
     TWinSkinForm& form = f.SkinWindow(w);
     ASSERT_TRUE(form.DrawsFrame());
     ASSERT_TRUE(ShowAndActivate(w));
-    ExpectCaptionFrame(Grab(w), *f.Skin, 0, form.CaptionButtons());
+    ExpectCaptionFrame(Grab(w), *f.Skin, 0, form.CaptionButtons(), form.CaptionIconRect());
 
     QWidget other;
     other.resize(100, 100);
     ASSERT_TRUE(ShowAndActivate(other));
     ASSERT_FALSE(w.isActiveWindow());
-    ExpectCaptionFrame(Grab(w), *f.Skin, 1, form.CaptionButtons());
+    ExpectCaptionFrame(Grab(w), *f.Skin, 1, form.CaptionButtons(), form.CaptionIconRect());
     // The two frames really differ, so the check above tells them apart.
     const TDataSkinBorder& top = Top(*f.Skin);
     EXPECT_NE(top.Map.copy(0, 0, 640, 30), top.Map.copy(0, 30, 640, 30));
+}
+
+// The caption icon keeps its own transparency (no magenta fringe from the skin's
+// copy on magenta) and sits left of the caption text's tab, not under it.
+TEST(SkinnedFrame, CaptionIconCleanAndBesideTheTextTab) {
+    QImage icon(32, 32, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    {
+        QPainter p(&icon);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(20, 60, 220));
+        p.drawEllipse(QRectF(2.5, 2.5, 27, 27));
+    }
+    TSkinFixture f;
+    // The skin's copy, as Loaded makes it: the icon over magenta.
+    QImage onMagenta(16, 16, QImage::Format_RGB32);
+    onMagenta.fill(QColor(255, 0, 255));
+    {
+        QPainter p(&onMagenta);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRect(0, 0, 16, 16), icon);
+    }
+    f.Skin->SysIcon = onMagenta;
+    TFixedWindow w;
+    w.setWindowTitle(QStringLiteral("提示"));
+    w.setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+    TWinSkinForm& form = f.SkinWindow(w);
+    ASSERT_TRUE(ShowAndActivate(w));
+    const QImage grab = Grab(w);
+    const QRect at = form.CaptionIconRect();
+    const TDataSkinTitle& title = *f.Skin->Title;
+    EXPECT_LT(at.right(), title.r.Left - title.backleft) << "under the text tab";
+    int magenta = 0, blue = 0;
+    for (int y = at.top(); y <= at.bottom(); ++y)
+        for (int x = at.left(); x <= at.right(); ++x) {
+            const QColor c = grab.pixelColor(x, y);
+            magenta += c.red() > 150 && c.blue() > 150 && c.green() < 100;
+            blue += c.blue() > 150 && c.red() < 80;
+        }
+    EXPECT_EQ(magenta, 0);
+    EXPECT_GT(blue, 100);
 }
 
 TEST(SkinnedFrame, CloseButtonNormalOverPressedThenCloses) {
