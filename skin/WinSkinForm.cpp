@@ -339,8 +339,19 @@ void TWinSkinForm::ApplyFrame() {
             SetMinimumIfChanged(w, FSaved.MinSize + extra);
         }
     }
-    FSaved.SkinnedAt = FSaved.Visible ? w.frameGeometry().topLeft() : w.pos();
     Relayout();
+    // A box is at least as wide as its caption needs, as the platform makes it.
+    if (ismessagebox) {
+        const int needed = CaptionWidthNeeded();
+        if (needed > w.width()) {
+            if (w.maximumWidth() < needed)
+                w.setMaximumWidth(needed);
+            w.setMinimumWidth(needed);
+            w.resize(needed, w.height());
+            Relayout();
+        }
+    }
+    FSaved.SkinnedAt = FSaved.Visible ? w.frameGeometry().topLeft() : w.pos();
     w.update();
 }
 

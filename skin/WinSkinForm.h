@@ -116,6 +116,10 @@ public:
     // The caption buttons as currently laid out, and which is hot or pressed.
     const std::vector<TCaptionButton>& CaptionButtons() const { return FButtons; }
     QRect CaptionIconRect() const;
+    // Where the caption text must end in a window `width` wide, and the outer width
+    // that shows the whole caption with its buttons.
+    int CaptionTextRight(int width) const;
+    int CaptionWidthNeeded() const;
     // Paints the whole frame (borders, caption, buttons) for the window's state.
     void PaintFrame(QPainter& painter);
     // Opens the system menu under the caption icon.
@@ -189,6 +193,7 @@ private:
     QPixmap FIcon;
     bool FFrameOn = false;
     bool FUndone = false;
+    static constexpr int CaptionGap = 4;
     bool FButtonsEnabled = true;
     bool FRegionEnabled = true;
     QSize FRegionSize;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -237,6 +238,36 @@ TEST(SkinnedFrame, CaptionIconCleanAndBesideTheTextTab) {
         }
     EXPECT_EQ(magenta, 0);
     EXPECT_GT(blue, 100);
+}
+
+// The narrow "保存完毕" box: wide enough for "提示" and its close button, the text
+// laid out up to the button; undo gives its own size back.
+TEST(SkinnedFrame, NarrowBoxKeepsItsCaption) {
+    TSkinFixture f;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("提示"), QStringLiteral("保存完毕"),
+                    QMessageBox::Ok);
+    ASSERT_TRUE(ShowAndActivate(box));
+    QApplication::processEvents();
+    const QSize natural = box.size();
+    TWinSkinForm& form = f.SkinWindow(box, false);
+    ASSERT_TRUE(form.DrawsFrame());
+    QApplication::processEvents();
+    EXPECT_GE(box.width(), form.CaptionWidthNeeded());
+    const TDataSkinTitle& title = *f.Skin->Title;
+    QFont font = f.Skin->CaptionFont;
+    font.setPixelSize(title.FontHeight > 0 ? title.FontHeight : 14);
+    const int text = QFontMetrics(font).horizontalAdvance(QStringLiteral("提示"));
+    EXPECT_GE(form.CaptionTextRight(box.width()) - title.r.Left, text);
+    const TCaptionButton* close = nullptr;
+    for (const TCaptionButton& b : form.CaptionButtons())
+        if (b.Action == caClose)
+            close = &b;
+    ASSERT_NE(close, nullptr);
+    EXPECT_GE(close->Rect.left(), title.r.Left + text);
+    EXPECT_LE(close->Rect.right(), box.width() - form.BorderWidths().right());
+    form.UnSubclass(false);
+    QApplication::processEvents();
+    EXPECT_EQ(box.size(), natural);
 }
 
 TEST(SkinnedFrame, CloseButtonNormalOverPressedThenCloses) {
