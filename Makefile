@@ -14,7 +14,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
     libgtest-dev libgmock-dev libbenchmark-dev \
     fonts-arphic-uming dpkg-dev file qt6-translations-l10n
 TEST_PACKAGES := libreoffice-writer-nogui poppler-utils desktop-file-utils appstream \
-    xvfb xdotool openbox
+    xvfb xdotool openbox fonts-noto-cjk
 
 .PHONY: run test deps test-deps configure build asan clean install deb
 

@@ -1,6 +1,7 @@
 #include "AppSetup.h"
 
 #include "AppIcon.h"
+#include "AppLocale.h"
 
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
@@ -38,6 +39,7 @@ void SetUpApplication() {
     QApplication::setWindowIcon(ApplicationIcon());
     QGuiApplication::setDesktopFileName(QString::fromLatin1(DesktopFileName));
     LoadChineseQtTexts();
+    FinishChineseLocale();
     QFont::insertSubstitutions(QStringLiteral("宋体"), {QStringLiteral("AR PL UMing CN"),
                                                         QStringLiteral("Noto Serif CJK SC"),
                                                         QStringLiteral("Noto Sans CJK SC")});

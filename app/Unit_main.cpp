@@ -1,5 +1,6 @@
 #include "Unit_main.h"
 
+#include "AboutPage.h"
 #include "AccessDb.h"
 #include "BookBackup.h"
 #include "ErrorDisplay.h"
@@ -81,8 +82,7 @@ bool SameTextAscii(const QString& a, const QString& b) {
 } // namespace
 
 QString TForm_main::AboutPageUrl() {
-    const QDir folder(QCoreApplication::applicationDirPath());
-    return QUrl::fromLocalFile(folder.absoluteFilePath(QStringLiteral("about.html"))).toString();
+    return QUrl::fromLocalFile(AboutPageFile(QCoreApplication::applicationDirPath())).toString();
 }
 
 TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
@@ -128,6 +128,7 @@ TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
     NameControls();
     SetMainWindow(this);
     CentreOnScreen(*this);
+    ActivateWhenFirstShown(*this);
     ConnectHandlers();
     // The whole window is read.
     RunGuarded([this] { FSkinData1->Loaded(); });

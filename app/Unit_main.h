@@ -30,7 +30,7 @@ public:
     TSaveDialog SaveDialog1{this};
     TSkinData& SkinData1() { return *FSkinData1; }
 
-    // The program's own "about" page beside the executable, as a file: address,
+    // The program's own "about" page (AboutPageFile), as a file: address,
     // opened by a click on the start-page picture.
     static QString AboutPageUrl();
 

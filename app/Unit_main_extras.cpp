@@ -83,6 +83,15 @@ QString PdfFileName(const QString& name) {
     return isPdf ? name : name + QStringLiteral(".pdf");
 }
 
+// The dish name as a file name: characters no file name may hold become "_".
+QString SuggestedPdfName(const QString& dishName) {
+    QString name = dishName.trimmed();
+    for (QChar& c : name)
+        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
+            c = u'_';
+    return name.isEmpty() ? QString() : name + QStringLiteral(".pdf");
+}
+
 // Routes the extra events of the window's controls to its handlers.
 class TExtraEvents final : public QObject {
 public:
@@ -193,7 +202,7 @@ void TForm_main::ListBox1Delete(int index) {
     if (index < 0 || index >= ui->ListBox1->Count())
         return;
     const QString name = ui->ListBox1->Item(index);
-    if (!AskYesNo(QStringLiteral("确定要删除菜谱“%1”吗？").arg(name)))
+    if (!AskYesNoDefaultNo(QStringLiteral("确定要删除菜谱“%1”吗？").arg(name)))
         return;
     QStringList listed;
     for (int i = 0; i < ui->ListBox1->Count(); ++i)
@@ -217,12 +226,15 @@ void TForm_main::PrintRecipe() {
     printer.setDocName(ui->RichEdit1->document()->begin().text());
     if (!ExecutePrintDialog(printer, this))
         return;
-    PrintRecipeDocument(*ui->RichEdit1->document(), printer);
+    TPdfCharFixes fixes;
+    PrintRecipeDocument(*ui->RichEdit1->document(), printer, &fixes);
     if (printer.printerState() == QPrinter::Error)
         throw Exception(QStringLiteral("打印失败"));
+    MendPrintedPdf(printer, fixes);
 }
 
 void TForm_main::ExportPdf() {
+    SavePdfDialog.SetFileName(SuggestedPdfName(ui->RichEdit1->document()->begin().text()));
     if (!SavePdfDialog.Execute())
         return;
     SaveRecipePdf(*ui->RichEdit1->document(), PdfFileName(SavePdfDialog.FileName()));

@@ -1,3 +1,4 @@
+#include "AppLocale.h"
 #include "AppSetup.h"
 #include "BookLocation.h"
 #include "Unit_main.h"
@@ -6,6 +7,7 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    PrepareChineseLocale();
     QApplication application(argc, argv);
     SetUpApplication();
     InitializeSkinUnits();

@@ -3,11 +3,14 @@
 #include "Graphics.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
@@ -156,15 +159,27 @@ bool TOpenPictureDialog::Execute() {
     if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
         grid->addWidget(pane, 0, grid->columnCount(), grid->rowCount(), 1);
 
-    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, [&](const QString& path) {
-        std::unique_ptr<TGraphic> graphic = TryLoad(path);
+    QString previewed;
+    const auto showPreview = [&](const QString& path) {
+        if (path == previewed)
+            return;
+        previewed = path;
+        std::unique_ptr<TGraphic> graphic = QFileInfo(path).isFile() ? TryLoad(path) : nullptr;
         if (graphic)
             label->setText(PreviewLabelText(graphic->Width(), graphic->Height()));
         else
             label->setText(QStringLiteral("Picture:"));
         previewButton->setEnabled(graphic != nullptr);
         area->SetGraphic(std::move(graphic));
-    });
+    };
+    QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog, showPreview);
+    // A typed name is what the dialog returns, whether or not the list follows it.
+    if (auto* nameEdit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        QObject::connect(nameEdit, &QLineEdit::textChanged, &dialog, [&, nameEdit] {
+            const QString typed = nameEdit->text().trimmed();
+            if (!typed.isEmpty())
+                showPreview(QDir(dialog.directory()).absoluteFilePath(typed));
+        });
     QObject::connect(previewButton, &QPushButton::clicked, &dialog, [&] {
         if (area->Graphic())
             ShowPreviewWindow(&dialog, *area->Graphic());
@@ -179,7 +194,7 @@ bool TSaveDialog::Execute() {
     const QStringList parts = FFilter.split(u'|');
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         filters.append(parts.at(i) + QStringLiteral(" (") + parts.at(i + 1) + u')');
-    const TFileDialogRequest request{TFileDialogRequest::Save, filters};
+    const TFileDialogRequest request{TFileDialogRequest::Save, filters, FFileName};
     if (bool accepted = false; AnsweredByHook(request, FFileName, accepted))
         return accepted;
     QFileDialog dialog(FOwner);
@@ -188,5 +203,7 @@ bool TSaveDialog::Execute() {
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);
+    if (!FFileName.isEmpty())
+        dialog.selectFile(FFileName);
     return RunDialog(dialog, FFileName);
 }

@@ -12,6 +12,7 @@ class QWidget;
 struct TFileDialogRequest {
     enum TKind { OpenPicture, Save } Kind;
     QStringList Filters; // as shown to the user, first one selected
+    QString FileName;    // suggested to the user (the save dialog's FileName before Execute)
 };
 // Return a file name, or std::nullopt for cancel.
 using TFileDialogHook = std::function<std::optional<QString>(const TFileDialogRequest&)>;
@@ -34,6 +35,8 @@ public:
     explicit TSaveDialog(QWidget* owner = nullptr) : FOwner(owner) {}
     // Entries as "name|pattern|name|pattern..."
     void SetFilter(const QString& filter) { FFilter = filter; }
+    // Suggested when the dialog opens; Execute replaces it with the user's choice.
+    void SetFileName(const QString& name) { FFileName = name; }
     bool Execute();
     const QString& FileName() const { return FFileName; }
 

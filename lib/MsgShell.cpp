@@ -22,7 +22,10 @@ TShellHook& ShellHook() {
 class TMessageBox : public QMessageBox {
 public:
     TMessageBox(const TMessageRequest& request, QWidget* owner)
-        : QMessageBox(request.Icon, request.Caption, request.Text, request.Buttons, owner) {}
+        : QMessageBox(request.Icon, request.Caption, request.Text, request.Buttons, owner) {
+        if (request.DefaultButton != QMessageBox::NoButton)
+            setDefaultButton(request.DefaultButton);
+    }
 
 protected:
     void showEvent(QShowEvent* event) override {
@@ -59,6 +62,11 @@ void ShowInfo(const QString& text) {
 bool AskYesNo(const QString& text) {
     return ShowMessage({QStringLiteral("提示"), text, QMessageBox::Question,
                         QMessageBox::Yes | QMessageBox::No}) == QMessageBox::Yes;
+}
+
+bool AskYesNoDefaultNo(const QString& text) {
+    return ShowMessage({QStringLiteral("提示"), text, QMessageBox::Question,
+                        QMessageBox::Yes | QMessageBox::No, QMessageBox::No}) == QMessageBox::Yes;
 }
 
 QString ShellWorkingFolder(const QString& target) {

@@ -8,6 +8,8 @@
 
 void ShowInfo(const QString& text);
 bool AskYesNo(const QString& text);
+// The same question with No as the default answer (Enter), for what cannot be undone.
+bool AskYesNoDefaultNo(const QString& text);
 bool ShellOpen(const QString& target, const QString& parameters);
 
 // The part of the target up to and including its last "\" or ":" (empty when none).
@@ -20,6 +22,7 @@ struct TMessageRequest {
     QString Text;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons Buttons;
+    QMessageBox::StandardButton DefaultButton = QMessageBox::NoButton; // none: the box's own
 };
 using TMessageHook = std::function<QMessageBox::StandardButton(const TMessageRequest&)>;
 void SetMessageHook(TMessageHook hook);

@@ -3,7 +3,9 @@
 #include "SysUtils.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QPdfWriter>
@@ -48,7 +50,8 @@ std::vector<TImageAt> Images(const QTextDocument& document) {
 }
 } // namespace
 
-void PrintRecipeDocument(const QTextDocument& document, QPagedPaintDevice& device) {
+void PrintRecipeDocument(const QTextDocument& document, QPagedPaintDevice& device,
+                         TPdfCharFixes* fixes) {
     std::unique_ptr<QTextDocument> copy(document.clone());
     // A fixed reference device makes the layout the same on every machine.
     QImage reference(1, 1, QImage::Format_RGB32);
@@ -79,6 +82,8 @@ void PrintRecipeDocument(const QTextDocument& document, QPagedPaintDevice& devic
     }
     copy->setPageSize(page);
     copy->print(&device);
+    if (fixes)
+        *fixes = PdfCharFixes(*copy);
 }
 
 void SaveRecipePdf(const QTextDocument& document, const QString& fileName) {
@@ -90,18 +95,39 @@ void SaveRecipePdf(const QTextDocument& document, const QString& fileName) {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw fail(file.errorString());
+    QByteArray pdf;
+    TPdfCharFixes fixes;
     {
-        QPdfWriter writer(&file);
+        QBuffer buffer(&pdf);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("百味小筑"));
         writer.setTitle(document.begin().text());
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setResolution(300);
-        PrintRecipeDocument(document, writer);
+        PrintRecipeDocument(document, writer, &fixes);
     }
-    if (file.error() != QFileDevice::NoError)
+    pdf = MendPdfText(pdf, fixes);
+    if (file.write(pdf) != pdf.size() || file.error() != QFileDevice::NoError)
         throw fail(file.errorString());
     if (!file.commit())
         throw fail(file.errorString());
+}
+
+void MendPrintedPdf(const QPrinter& printer, const TPdfCharFixes& fixes) {
+    if (printer.outputFormat() != QPrinter::PdfFormat || printer.outputFileName().isEmpty())
+        return;
+    QFile printed(printer.outputFileName());
+    if (!printed.open(QIODevice::ReadOnly))
+        return; // the PDF stays as written, readable if not searchable
+    const QByteArray pdf = printed.readAll();
+    printed.close();
+    const QByteArray mended = MendPdfText(pdf, fixes);
+    if (mended == pdf)
+        return;
+    QSaveFile file(printer.outputFileName());
+    if (file.open(QIODevice::WriteOnly) && file.write(mended) == mended.size())
+        file.commit();
 }
 
 void SetPrintDialogHook(TPrintDialogHook hook) {

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
 
@@ -15,11 +16,22 @@ QPointer<QWidget>& MainWindowRef() {
 
 // Re-centres a window while its outer size changes on the way to the screen
 // (the window system's frame, or a skin's), and lets go once the window is
-// active and settled, so it never fights the user's own moves.
+// active and its outer size has settled, so it never fights the user's own moves.
 class TCentreUntilFramed : public QObject {
 public:
     explicit TCentreUntilFramed(QWidget& window)
-        : QObject(&window), FWindow(window), FOuter(window.frameGeometry().size()) {}
+        : QObject(&window), FWindow(window), FOuter(window.frameGeometry().size()) {
+        // What activation sets off comes late: a skin's frame is posted, and a window
+        // manager takes its own frame away after that.
+        FSettle.setSingleShot(true);
+        FSettle.setInterval(SettleMs);
+        connect(&FSettle, &QTimer::timeout, this, [this] {
+            if (!Follow() && ++FQuietTicks >= 2)
+                deleteLater();
+            else
+                FSettle.start();
+        });
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -27,14 +39,12 @@ protected:
         case QEvent::Show:
         case QEvent::Move:
         case QEvent::Resize:
-            if (FWindow.frameGeometry().size() != FOuter) {
-                FOuter = FWindow.frameGeometry().size(); // the move below comes back as a Move
-                CentreOn(FWindow, nullptr);
-            }
+            if (Follow())
+                FQuietTicks = 0;
             break;
         case QEvent::WindowActivate:
-            // What activation sets off (a skin's frame) is posted: still follow it.
-            deleteLater();
+            if (!FSettle.isActive())
+                FSettle.start();
             break;
         default:
             break;
@@ -43,8 +53,42 @@ protected:
     }
 
 private:
+    static constexpr int SettleMs = 150;
+    // True when the outer size changed and the window was centred again.
+    bool Follow() {
+        if (FWindow.frameGeometry().size() == FOuter)
+            return false;
+        FOuter = FWindow.frameGeometry().size(); // the move below comes back as a Move
+        CentreOn(FWindow, nullptr);
+        return true;
+    }
+
     QWidget& FWindow;
     QSize FOuter;
+    QTimer FSettle;
+    int FQuietTicks = 0;
+};
+
+// Asks for activation once the window is first shown.
+class TActivateOnFirstShow : public QObject {
+public:
+    explicit TActivateOnFirstShow(QWidget& window) : QObject(&window), FWindow(window) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            // The platform defers the request until the window is on screen.
+            QTimer::singleShot(0, &FWindow, [window = &FWindow] {
+                if (window->isVisible() && !window->isActiveWindow())
+                    window->activateWindow();
+            });
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QWidget& FWindow;
 };
 } // namespace
 
@@ -80,6 +124,10 @@ void CentreOn(QWidget& window, const QWidget* over) {
 void CentreOnScreen(QWidget& window) {
     CentreOn(window, nullptr);
     window.installEventFilter(new TCentreUntilFramed(window));
+}
+
+void ActivateWhenFirstShown(QWidget& window) {
+    window.installEventFilter(new TActivateOnFirstShow(window));
 }
 
 void SetMainWindow(QWidget* window) {

@@ -19,20 +19,28 @@ bool TSkinHook::eventFilter(QObject* watched, QEvent* event) {
     if (FTarget.BeforeProc(widget, *event, result)) {
         return result;
     }
-    // Only events that need an after-step are handled here; the rest go on
-    // through the normal chain, so filters installed before ours still see them.
-    if (FDepth > 0 || !FTarget.WantsAfter(event->type())) {
+    if (!FTarget.WantsAfter(event->type()) || (event->type() == QEvent::Paint && FPainting)) {
         return false;
     }
-    // The widget may destroy itself (and so this hook) while it handles the event.
+    if (event->type() != QEvent::Paint) {
+        // Its after-step reads only what the event has already set (focus, size, state)
+        // and asks for paints: run it now and let the event go on through the normal
+        // chain, so filters installed before ours see it as they would unskinned.
+        QPointer<TSkinHook> self(this);
+        FTarget.AfterProc(widget, *event);
+        return !self || !FWidget;
+    }
+    // A paint: the widget paints first, the skin over it, in the same paint.
     QPointer<TSkinHook> self(this);
-    ++FDepth;
+    FPainting = true;
     // QObject::event is public; the widget's own handler runs as it would.
     static_cast<QObject&>(widget).event(event);
-    if (!self || !FWidget) {
-        return true;
+    if (!self) {
+        return true; // the widget destroyed itself, and this hook with it
     }
-    --FDepth;
-    FTarget.AfterProc(widget, *event);
+    FPainting = false;
+    if (FWidget) {
+        FTarget.AfterProc(widget, *event);
+    }
     return true;
 }

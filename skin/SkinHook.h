@@ -1,7 +1,7 @@
 #pragma once
 // The stand-in for replacing a window procedure: an event filter that lets a
-// skin object see a widget's events before the widget (and swallow them) and,
-// for the event types it asks for, after the widget has handled them.
+// skin object see a widget's events before the widget (and swallow them) and
+// paint over the widget's own paint.
 
 #include <QEvent>
 #include <QObject>
@@ -14,7 +14,10 @@ public:
     // Runs before the widget's own handling. Return true to swallow the event;
     // `result` is then what the filter reports (true: handled).
     virtual bool BeforeProc(QWidget& widget, QEvent& event, bool& result) = 0;
-    // Runs after the widget's own handling, only for types WantsAfter accepts.
+    // Only for types WantsAfter accepts. A paint: after the widget's own paint, in the
+    // same paint (other filters of the widget do not see it). Any other type: right
+    // away, and the event goes on to the other filters and the widget unchanged, so
+    // the step may only read what the event has set and schedule paints.
     virtual void AfterProc(QWidget& widget, QEvent& event) {}
     virtual bool WantsAfter(QEvent::Type type) const { return false; }
 };
@@ -39,5 +42,5 @@ protected:
 private:
     QPointer<QWidget> FWidget;
     TSkinHookTarget& FTarget;
-    int FDepth = 0;
+    bool FPainting = false; // inside the widget's own paint
 };

@@ -88,9 +88,11 @@ TWinSkinForm::TWinSkinForm(QWidget& window, TSkinManage& manager)
 }
 
 TWinSkinForm::~TWinSkinForm() {
+    // The manager undoes a form before it drops it; one still in place goes with its
+    // window, deleted inside the window's destructor while the pointer to it is still
+    // set: nothing may be restored on a window half destroyed.
     if (!FUndone) {
-        // Going with the window (or dropped by the manager): nothing left behind.
-        UnSubclass(!Hwnd);
+        UnSubclass(true);
     }
 }
 
@@ -267,6 +269,11 @@ void TWinSkinForm::ApplyFrame() {
     FSaved.Visible = w.isVisible();
     FSaved.Geometry = w.geometry();
     oldsize = FSaved.Geometry;
+    // The size undo gives back is the window's normal one, not a maximised rectangle.
+    const bool normal =
+        !(w.windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+    FSaved.OuterSize = normal || !w.normalGeometry().isValid() ? FSaved.Geometry.size()
+                                                               : w.normalGeometry().size();
     FSaved.MinSize = w.minimumSize();
     FSaved.MaxSize = w.maximumSize();
     FSaved.Contents = w.contentsMargins();
@@ -333,6 +340,18 @@ void TWinSkinForm::ApplyFrame() {
         }
     }
     Relayout();
+    // A box is at least as wide as its caption needs, as the platform makes it.
+    if (ismessagebox) {
+        const int needed = CaptionWidthNeeded();
+        if (needed > w.width()) {
+            if (w.maximumWidth() < needed)
+                w.setMaximumWidth(needed);
+            w.setMinimumWidth(needed);
+            w.resize(needed, w.height());
+            Relayout();
+        }
+    }
+    FSaved.SkinnedAt = FSaved.Visible ? w.frameGeometry().topLeft() : w.pos();
     w.update();
 }
 
@@ -354,6 +373,7 @@ void TWinSkinForm::RestoreFrame() {
     WinRgn = QRegion();
     FRegionSize = QSize();
     const bool visible = w.isVisible();
+    const QPoint outerPos = visible ? w.frameGeometry().topLeft() : w.pos();
     if (visible) {
         w.overrideWindowFlags(dwstyle);
         if (QWindow* handle = w.windowHandle()) {
@@ -374,8 +394,11 @@ void TWinSkinForm::RestoreFrame() {
     w.setMouseTracking(FSaved.MouseTracking);
     // The mirror of ApplyFrame: minimum down, one geometry change, maximum down.
     SetMinimumIfChanged(w, FSaved.MinSize);
+    // The outer size from before skinning. The window does not go back to where it
+    // was skinned: it keeps the way it has been moved since.
     if (!w.isMaximized() && !w.isMinimized()) {
-        w.setGeometry(FSaved.Geometry);
+        const QPoint moved = outerPos - FSaved.SkinnedAt;
+        w.setGeometry(QRect(FSaved.Geometry.topLeft() + moved, FSaved.OuterSize));
     }
     SetMaximumIfChanged(w, FSaved.MaxSize);
     w.setAttribute(Qt::WA_Moved, FSaved.Moved);
@@ -432,10 +455,12 @@ void TWinSkinForm::UpdateFrame() {
 
 void TWinSkinForm::MakeCaptionIcon() {
     FIcon = QPixmap();
-    if (fsd && !fsd->SysIcon.isNull()) {
-        FIcon = SkinColorKeyPixmap(fsd->SysIcon, SkinTransparentColor);
-    } else if (Hwnd) {
+    // The icon itself, with its own transparency: the skin's copy on magenta keeps a
+    // magenta fringe around anti-aliased edges once the colour is keyed out.
+    if (Hwnd && !Hwnd->windowIcon().isNull()) {
         FIcon = Hwnd->windowIcon().pixmap(16, 16);
+    } else if (fsd && !fsd->SysIcon.isNull()) {
+        FIcon = SkinColorKeyPixmap(fsd->SysIcon, SkinTransparentColor);
     }
     if (!FIcon.isNull() && (FIcon.width() > 16 || FIcon.height() > 16)) {
         FIcon = FIcon.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation);

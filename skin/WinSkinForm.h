@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QRegion>
+#include <QSet>
 #include <QTimer>
 #include <memory>
 #include <vector>
@@ -87,7 +88,8 @@ public:
     static constexpr int ssResizing = 5;
     static constexpr int ssDiscard = 6;
 
-    // Lives as a child of `window`, so it goes with the window.
+    // Lives as a child of `window`, so it goes with the window (deleted without
+    // UnSubclass, it counts the window as being destroyed).
     TWinSkinForm(QWidget& window, TSkinManage& manager);
     ~TWinSkinForm() override;
 
@@ -114,6 +116,10 @@ public:
     // The caption buttons as currently laid out, and which is hot or pressed.
     const std::vector<TCaptionButton>& CaptionButtons() const { return FButtons; }
     QRect CaptionIconRect() const;
+    // Where the caption text must end in a window `width` wide, and the outer width
+    // that shows the whole caption with its buttons.
+    int CaptionTextRight(int width) const;
+    int CaptionWidthNeeded() const;
     // Paints the whole frame (borders, caption, buttons) for the window's state.
     void PaintFrame(QPainter& painter);
     // Opens the system menu under the caption icon.
@@ -136,6 +142,8 @@ public:
     QPointer<QMenu> sysmenu;
     // The control skins of this window; entries go null when a control dies.
     QList<QPointer<TSkinControl>> Controllist;
+    // The controls classified so far in the current hand-over (addresses only).
+    QSet<const QWidget*> Walked;
     TFormStyleKind FormStyle = fsNormal;
     TFormBorder FormBorder = fbSingle;
     bool FormIconsSystemMenu = true, FormIconsMinimize = true, FormIconsMaximize = true,
@@ -185,6 +193,7 @@ private:
     QPixmap FIcon;
     bool FFrameOn = false;
     bool FUndone = false;
+    static constexpr int CaptionGap = 4;
     bool FButtonsEnabled = true;
     bool FRegionEnabled = true;
     QSize FRegionSize;
@@ -195,6 +204,8 @@ private:
     // What the frame changes on the window, restored exactly.
     struct TSaved {
         QRect Geometry;
+        QSize OuterSize;  // given back on undo
+        QPoint SkinnedAt; // outer corner once skinned: undo keeps moves made since
         QSize MinSize, MaxSize;
         QMargins Contents;
         bool MouseTracking = false;

@@ -210,12 +210,43 @@ QRegion SkinWindowRegion(const TSkinData& skin, const QSize& size) {
     return QRegion(QRect(QPoint(0, 0), size)) - cut;
 }
 
+int TWinSkinForm::CaptionTextRight(int width) const {
+    // The skin's clip keeps room for the buttons of a wide window; a narrow one ends
+    // its text just before its leftmost button instead.
+    const TDataSkinTitle* title = fsd ? fsd->Title.get() : nullptr;
+    int right = width - (title ? title->r.Right : 0);
+    if (!FButtons.empty()) {
+        int buttons = width - bw.right();
+        for (const TCaptionButton& b : FButtons)
+            buttons = std::min(buttons, b.Rect.left() - CaptionGap);
+        right = std::max(right, buttons);
+    }
+    return std::min(right, width - bw.right());
+}
+
+int TWinSkinForm::CaptionWidthNeeded() const {
+    const TDataSkinTitle* title = fsd ? fsd->Title.get() : nullptr;
+    if (!Hwnd || !title || Hwnd->windowTitle().isEmpty())
+        return 0;
+    QFont font = fsd->CaptionFont;
+    font.setPixelSize(title->FontHeight > 0 ? title->FontHeight : 14);
+    const int text = QFontMetrics(font).horizontalAdvance(Hwnd->windowTitle());
+    // Right-aligned buttons keep their distance from the right edge at any width.
+    int buttons = bw.right();
+    for (const TCaptionButton& b : FButtons)
+        buttons = std::max(buttons, Hwnd->width() - b.Rect.left() + CaptionGap);
+    return title->r.Left + text + (title->BackGround ? title->backright : 0) + buttons;
+}
+
 QRect TWinSkinForm::CaptionIconRect() const {
     if (!fsd || bw.top() <= 0) {
         return {};
     }
-    const int shift = fsd->Title ? fsd->Title->r.Left : 0;
-    const int x = std::max(bw.left(), (shift - IconSize) / 2);
+    // Centred in the room left of the caption text and its tab, never under the tab.
+    const TDataSkinTitle* title = fsd->Title.get();
+    const int textLeft = title ? title->r.Left - (title->BackGround ? title->backleft : 0) : 0;
+    const int room = textLeft - 2 - bw.left();
+    const int x = bw.left() + std::max(0, (room - IconSize) / 2);
     return {x, (bw.top() - IconSize) / 2, IconSize, IconSize};
 }
 
@@ -244,7 +275,7 @@ void TWinSkinForm::PaintFrame(QPainter& painter) {
         painter.setFont(font);
         const QFontMetrics metrics(font);
         const int left = title->r.Left;
-        const int right = size.width() - title->r.Right;
+        const int right = CaptionTextRight(size.width());
         QRect textRect(left, title->r.Top, std::max(0, right - left),
                        std::max(0, bw.top() - title->r.Top));
         const QString shown = metrics.elidedText(text, Qt::ElideRight, textRect.width());

@@ -40,17 +40,12 @@
 
 namespace {
 
-TSkinControlEvent& SkinControlEvent() {
-    static TSkinControlEvent event;
-    return event;
-}
-
-// The one place the host's OnSkinControl is asked.
+// The one place the component's OnSkinControl is asked.
 QObject* CallOnSkinControl(TWinSkinForm& form, TSkinData& skin, QWidget& control,
                            const QString& controlClass) {
     QObject* skinned = nullptr;
-    if (const TSkinControlEvent& event = SkinControlEvent()) {
-        event(&form, &skin, form.FForm.data(), &control, controlClass, skinned);
+    if (skin.OnSkinControl) {
+        skin.OnSkinControl(&form, &skin, form.FForm.data(), &control, controlClass, skinned);
     }
     return skinned;
 }
@@ -117,9 +112,12 @@ void HandleChildren(TWinSkinForm& form, QWidget& parent) {
 void WalkFramework(TWinSkinForm& form, QWidget& parent) {
     const auto children = parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* child : children) {
-        if (child->isWindow()) {
-            continue; // a window of its own is skinned as a window
+        // A window of its own is skinned as a window; a control a container's rule
+        // has handed on was classified then, and its children walked.
+        if (child->isWindow() || form.Walked.contains(child)) {
+            continue;
         }
+        form.Walked.insert(child);
         if (!IsQtPart(*child)) {
             AddComp(form, *child);
         }
@@ -515,10 +513,6 @@ void WalkForeign(TWinSkinForm& form, QWidget& parent) {
 
 } // namespace
 
-void SetSkinControlEvent(TSkinControlEvent event) {
-    SkinControlEvent() = std::move(event);
-}
-
 QString Skin3rdKind(const QStringList& lines, const QString& className) {
     // Asked for every control of every window: compare without lower-casing
     // each of the list's lines (class names are ASCII).
@@ -726,15 +720,22 @@ void SkinFormControls(TWinSkinForm& form) {
         return;
     }
     QWidget& window = *form.FForm;
+    // Each control once per pass; the set only compares addresses.
+    struct TWalk {
+        TWinSkinForm& Form;
+        ~TWalk() { Form.Walked.clear(); }
+    } walk{form};
+    form.Walked.clear();
     WalkFramework(form, window);
     // Then the tab order: controls the walk did not reach.
     const int disableTag = form.fsd->DisableTag;
     for (QWidget* w = window.nextInFocusChain(); w && w != &window; w = w->nextInFocusChain()) {
         if (w->isWindow() || w->window() != &window || !(w->focusPolicy() & Qt::TabFocus) ||
             IsQtPart(*w) || IsInsideCompound(*w, window) || ControlTag(*w) == disableTag ||
-            IsSkinnedObject(w)) {
+            IsSkinnedObject(w) || form.Walked.contains(w)) {
             continue;
         }
+        form.Walked.insert(w);
         AddComp(form, *w);
     }
 }

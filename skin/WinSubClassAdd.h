@@ -11,15 +11,6 @@ class QObject;
 class QWidget;
 class TWinSkinForm;
 
-// Lets the host supply the skin object of one control: set `skinnedControl`
-// to a TSkinControl (created on the control), to any other object to leave
-// the control unskinned, or leave it null to let the rules decide.
-using TSkinControlEvent =
-    std::function<void(TWinSkinForm* sender, TSkinData* skinData, QWidget* form, QWidget* control,
-                       const QString& controlClass, QObject*& skinnedControl)>;
-// Until the skin component carries this event itself, it is set here.
-void SetSkinControlEvent(TSkinControlEvent event);
-
 // The kind `Skin3rd` gives a class name: the lower-cased text after the "="
 // of the first line that begins with the class name and "=" (case ignored),
 // at most 50 characters; empty when no line matches.
@@ -35,8 +26,8 @@ QString SkinControlWindowClass(const QWidget& control);
 quint32 SkinControlStyle(const QWidget& control);
 constexpr quint32 SkinStyleTabStop = 0x10000;
 
-// One control of our own window through the five steps; true when it got a
-// skin object.
+// One control of our own window through the five steps (step 3 asks the
+// component's OnSkinControl); true when it got a skin object.
 bool AddComp(TWinSkinForm& form, QWidget& control);
 // One control of a foreign window.
 bool AddControlh(TWinSkinForm& form, QWidget& control);

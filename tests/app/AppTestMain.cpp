@@ -1,4 +1,5 @@
 // The window's tests run in an application set up as the program sets up its own.
+#include "AppLocale.h"
 #include "AppSetup.h"
 
 #include <QApplication>
@@ -6,6 +7,7 @@
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    PrepareChineseLocale();
     QApplication application(argc, argv);
     SetUpApplication();
     return RUN_ALL_TESTS();

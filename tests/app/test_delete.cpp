@@ -2,7 +2,9 @@
 #include "ExtrasSupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <sqlite3.h>
@@ -93,6 +95,31 @@ TEST_F(DeleteRecipeTest, DeleteKeyOnSelectedNameAndNoChangesNothing) {
     Ui().ListBox1->SetItemIndex(-1);
     QTest::keyClick(Ui().ListBox1, Qt::Key_Delete);
     EXPECT_EQ(Messages.size(), 2u);
+}
+
+// The real box: Enter answers its default, which must keep the recipe.
+TEST_F(DeleteRecipeTest, EnterInTheQuestionKeepsTheRecipe) {
+    SetMessageHook(nullptr);
+    Form->show();
+    Ui().ListBox1->SetItemIndex(0);
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        struct TCloser {
+            QMessageBox* Box;
+            ~TCloser() {
+                if (Box->isVisible())
+                    Box->done(QMessageBox::No);
+            }
+        } closer{box};
+        defaultButton = box->standardButton(box->defaultButton());
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    QTest::keyClick(Ui().ListBox1, Qt::Key_Delete);
+    EXPECT_EQ(defaultButton, QMessageBox::No);
+    EXPECT_EQ(Listed().size(), 4);
+    EXPECT_EQ(Stored(), 4);
 }
 
 TEST_F(DeleteRecipeTest, RemovesWhatTheViewOfThatNameShowsUnderTheFilter) {

@@ -1,4 +1,5 @@
 // The program's icon, where an installed program keeps its book, and the daily backup at start.
+#include "AboutPage.h"
 #include "AppIcon.h"
 #include "BookBackup.h"
 #include "BookLocation.h"
@@ -38,6 +39,27 @@ TEST(BookLocationTest, InstalledProgramKeepsItsBookPerUser) {
     EXPECT_TRUE(IsInstalledProgram(bin));
     EXPECT_EQ(RecipeBookFolder(bin), data);
     EXPECT_FALSE(IsInstalledProgram(root.path())) << "only <prefix>/bin";
+}
+
+TEST(AboutPageTest, FoundFromTheExecutablesFolderInstalledOrBuilt) {
+    QTemporaryDir prefix;
+    const QDir root(prefix.path());
+    root.mkpath(QStringLiteral("bin"));
+    root.mkpath(QStringLiteral("share/mycook"));
+    const QString bin = root.filePath(QStringLiteral("bin"));
+    const QString installed = root.filePath(QStringLiteral("share/mycook/about.html"));
+    const QString beside = root.filePath(QStringLiteral("bin/about.html"));
+    const auto touch = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly);
+    };
+    // Neither there: the installed place, never a page that the install lacks.
+    EXPECT_EQ(AboutPageFile(bin), installed);
+    ASSERT_TRUE(touch(beside));
+    EXPECT_EQ(AboutPageFile(bin), beside) << "the build tree keeps it beside the program";
+    ASSERT_TRUE(touch(installed));
+    EXPECT_EQ(AboutPageFile(bin), installed);
+    EXPECT_EQ(AboutPageFile(bin + QStringLiteral("/")), installed);
 }
 
 class StartupBackupTest : public TExtrasFixture {

@@ -132,6 +132,25 @@ TEST_F(PrintTest, PdfDialogFilterAndNameRule) {
     }
 }
 
+TEST_F(PrintTest, PdfDialogSuggestsTheDishName) {
+    Add(QStringLiteral("鱼/虾\\汤"), QStringLiteral("鱼"));
+    Search(QString());
+    struct TCase {
+        int Index;
+        const char* Suggested;
+    };
+    const TCase cases[] = {{1, "拍黄瓜.pdf"}, {3, "鱼_虾_汤.pdf"}, {0, "宫保鸡丁.pdf"}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Suggested);
+        View(c.Index);
+        DialogRequests.clear();
+        FileAnswers = {std::nullopt};
+        Form->ExportPdf();
+        ASSERT_EQ(DialogRequests.size(), 1u);
+        EXPECT_EQ(DialogRequests[0].FileName, QString::fromUtf8(c.Suggested));
+    }
+}
+
 TEST_F(PrintTest, CancelWritesNothingAndFailureSaysSo) {
     View(0);
     FileAnswers = {std::nullopt};

@@ -8,16 +8,19 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 class WindowTest : public testing::Test, public TAppFixture {
@@ -217,6 +220,50 @@ TEST_F(WindowTest, QtsOwnTextsAreChinese) {
     EXPECT_EQ(dialog.labelText(QFileDialog::Reject).remove(u'&').left(2), QStringLiteral("取消"));
     // The program's own file-type texts stay as they are.
     EXPECT_EQ(TOpenPictureDialog::FilterLabels().at(1), QStringLiteral("JPEG Image File (*.jpg)"));
+}
+
+// The open-picture dialog of "打开图片", whatever the system's locale (the tests run
+// in the C locale): types from the MIME database and dates in Chinese.
+TEST_F(WindowTest, FileDialogNamesTypesAndDatesInChinese) {
+    EXPECT_EQ(QLocale().language(), QLocale::Chinese);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("子目录"));
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(dir.filePath(QStringLiteral("a.jpg")), "JPEG"));
+    const QDateTime modified = QFileInfo(dir.filePath(QStringLiteral("a.jpg"))).lastModified();
+    SetFileDialogHook(nullptr);
+    std::map<QString, QStringList> rows;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        struct TCloser {
+            QFileDialog* Dialog;
+            ~TCloser() { Dialog->reject(); }
+        } closer{dialog};
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        ASSERT_NE(model, nullptr);
+        dialog->setDirectory(dir.path());
+        const QModelIndex root = model->index(dir.path());
+        QTest::qWaitFor([&] { return model->rowCount(root) == 2; }, 5000);
+        for (int row = 0; row < model->rowCount(root); ++row) {
+            QStringList columns;
+            for (int column = 1; column < model->columnCount(root); ++column)
+                columns << model->index(row, column, root).data().toString();
+            rows[model->index(row, 0, root).data().toString()] = columns;
+        }
+    });
+    Ui().BitBtn3->click();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[QStringLiteral("子目录")].value(1), QStringLiteral("文件夹"));
+    EXPECT_EQ(rows[QStringLiteral("a.jpg")].value(1), QStringLiteral("JPEG 图像"));
+    const QString date = rows[QStringLiteral("a.jpg")].value(2);
+    EXPECT_EQ(date,
+              QLocale(QLocale::Chinese, QLocale::China).toString(modified, QLocale::ShortFormat));
+    EXPECT_TRUE(date.contains(QString::number(modified.date().year()))) << date.toStdString();
+    EXPECT_FALSE(
+        date.contains(QLocale::c().monthName(modified.date().month(), QLocale::ShortFormat)))
+        << date.toStdString();
 }
 
 TEST_F(WindowTest, ControlsAreReadByTheirLabelsAndRoles) {

@@ -33,14 +33,29 @@ deb=$(ls "$work"/deb/mycook_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 for dep in libqt6widgets6 libqt6printsupport6 libsqlite3-0 libjpeg62-turbo libtiff6 \
-    fonts-arphic-uming; do
+    fonts-arphic-uming qt6-translations-l10n; do
     echo "$depends" | grep -q "$dep" || fail "the package does not depend on $dep"
 done
 dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$' | sed 's|^\./usr/||' | LC_ALL=C sort \
     >"$work/debfiles"
 diff -u "$work/want" "$work/debfiles" || fail "packaged files differ from the expected list"
 
+version=$(dpkg-deb -f "$deb" Version)
+for field in Package Version Architecture Maintainer Section Priority Description; do
+    [ -n "$(dpkg-deb -f "$deb" $field)" ] || fail "the package has no $field field"
+done
+
 dpkg-deb -x "$deb" "$work/root"
+doc="$work/root/usr/share/doc/mycook"
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    "$doc/copyright" || fail "the copyright file is not in the machine-readable format"
+grep -q '^License: ' "$doc/copyright" || fail "the copyright file names no licence"
+gzip -t "$doc/changelog.gz" || fail "the changelog is not gzip data"
+gzip -dc "$doc/changelog.gz" >"$work/changelog"
+[ "$(dpkg-parsechangelog -l "$work/changelog" -S Source)" = mycook ] || fail "changelog source"
+[ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$version" ] ||
+    fail "the changelog's last entry is not the package's version $version"
+grep -q '百味小筑' "$work/root/usr/share/mycook/about.html" || fail "the about page is not ours"
 home="$work/home"
 mkdir -p "$home"
 # The program runs until it is closed: still running after a few seconds is a start.

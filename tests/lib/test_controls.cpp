@@ -74,6 +74,7 @@ TEST(Dialogs, PictureTypesAndPreviewLabel) {
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -94,7 +95,7 @@ TEST(Dialogs, OpenPictureDialogPreviewsTheSelectedFile) {
     file.close();
 
     QStringList filters, labels;
-    bool buttonForPicture = false, buttonForBroken = true;
+    bool buttonForPicture = false, buttonForBroken = true, typedSelected = false;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
@@ -121,12 +122,24 @@ TEST(Dialogs, OpenPictureDialogPreviewsTheSelectedFile) {
         Q_EMIT dialog->currentChanged(broken);
         labels << label->text();
         buttonForBroken = preview->isEnabled();
+        // A typed name: the preview shows what the dialog would return.
+        dialog->setDirectory(dir.path());
+        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        QTest::keyClicks(name, QStringLiteral("wide.bmp"));
+        labels << label->text();
+        typedSelected = dialog->selectedFiles().value(0) == picture;
+        name->clear();
+        QTest::keyClicks(name, QStringLiteral("missing.bmp"));
+        labels << label->text();
     });
     TOpenPictureDialog dialog;
     EXPECT_FALSE(dialog.Execute());
     EXPECT_EQ(filters, TOpenPictureDialog::FilterLabels());
     EXPECT_EQ(labels, (QStringList{TOpenPictureDialog::FilterLabels().first(),
+                                   QStringLiteral(" (100x50)"), QStringLiteral("Picture:"),
                                    QStringLiteral(" (100x50)"), QStringLiteral("Picture:")}));
+    EXPECT_TRUE(typedSelected);
     EXPECT_TRUE(buttonForPicture);
     EXPECT_FALSE(buttonForBroken);
 }

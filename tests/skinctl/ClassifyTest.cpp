@@ -37,6 +37,7 @@
 #include <QTreeView>
 #include <functional>
 #include <gtest/gtest.h>
+#include <map>
 
 // Classes named as the rules and the class map name them.
 #define PROBE(Name, Base)                                                                          \
@@ -89,7 +90,7 @@ public:
         FSkin.SkinControls = FControls;
         FSkin.Options = FOptions;
         FSkin.Skin3rd = FMap;
-        SetSkinControlEvent(nullptr);
+        FSkin.OnSkinControl = nullptr;
     }
 
 private:
@@ -448,8 +449,8 @@ TEST(SkinClassify, OnSkinControlDecidesFirst) {
     auto* label = new QLabel("l", w.Window.get()); // the rules would leave it alone
     auto* refused = new QPushButton("r", w.Window.get());
     auto* left = new QPushButton("n", w.Window.get());
-    SetSkinControlEvent([&](TWinSkinForm* sender, TSkinData* data, QWidget* form, QWidget* control,
-                            const QString& cls, QObject*& result) {
+    DefaultSkin().OnSkinControl = [&](TWinSkinForm* sender, TSkinData* data, QWidget* form,
+                                      QWidget* control, const QString& cls, QObject*& result) {
         EXPECT_EQ(sender, w.Form.data());
         EXPECT_EQ(data, &DefaultSkin());
         EXPECT_EQ(form, w.Window.get());
@@ -459,13 +460,70 @@ TEST(SkinClassify, OnSkinControlDecidesFirst) {
         } else if (control == refused) {
             result = &other;
         }
-    });
+    };
     SkinFormControls(*w.Form);
     EXPECT_EQ(w.ClassOfSkin(label), "TSkinButton");
     EXPECT_TRUE(w.SkinOf(label)->skinned);
     EXPECT_EQ(w.ClassOfSkin(refused), "");
     EXPECT_EQ(w.ClassOfSkin(left), "TSkinButton");
     EXPECT_TRUE(asked.contains("QLABEL")); // the upper-cased class name
+}
+
+// The event belongs to its component: a window skinned with another asks only that one.
+TEST(SkinClassify, OnSkinControlIsTheComponentsOwn) {
+    TSkinSettings keep(DefaultSkin());
+    TSkinData second;
+    second.ReadSkinStream(DefaultSkinStream());
+    int askedDefault = 0, askedSecond = 0;
+    DefaultSkin().OnSkinControl = [&](TWinSkinForm*, TSkinData*, QWidget*, QWidget*, const QString&,
+                                      QObject*&) {
+        ++askedDefault;
+    };
+    second.OnSkinControl = [&](TWinSkinForm*, TSkinData* data, QWidget*, QWidget*, const QString&,
+                               QObject*&) {
+        EXPECT_EQ(data, &second);
+        ++askedSecond;
+    };
+    TSkinnedWindow w(second);
+    new QPushButton("a", w.Window.get());
+    new QPushButton("b", w.Window.get());
+    SkinFormControls(*w.Form);
+    EXPECT_EQ(askedSecond, 2);
+    EXPECT_EQ(askedDefault, 0);
+}
+
+// Containers hand their children on; the walk must not classify them again. Each
+// control, however deep, is asked about once.
+TEST(SkinClassify, EachControlIsClassifiedOnce) {
+    TSkinSettings keep(DefaultSkin());
+    TSkinnedWindow w;
+    std::map<QWidget*, int> asked;
+    DefaultSkin().OnSkinControl = [&](TWinSkinForm*, TSkinData*, QWidget*, QWidget* control,
+                                      const QString&, QObject*&) {
+        ++asked[control];
+    };
+    // Panels, frames and group boxes, five deep, a label and a button at each level.
+    QWidget* parent = w.Window.get();
+    std::vector<QWidget*> controls;
+    for (int depth = 0; depth < 5; ++depth) {
+        QWidget* container = depth % 3 == 0   ? static_cast<QWidget*>(new TPanel(parent))
+                             : depth % 3 == 1 ? static_cast<QWidget*>(new QFrame(parent))
+                                              : new QGroupBox("g", parent);
+        controls.push_back(container);
+        controls.push_back(new QLabel("l", container));
+        controls.push_back(new QPushButton("b", container));
+        parent = container;
+    }
+    SkinFormControls(*w.Form);
+    for (QWidget* c : controls)
+        EXPECT_EQ(asked[c], 1) << c->metaObject()->className();
+    EXPECT_EQ(asked.size(), controls.size());
+    // A second hand-over classifies again what has no skin yet, once each.
+    asked.clear();
+    SkinFormControls(*w.Form);
+    for (const auto& [control, times] : asked)
+        EXPECT_EQ(times, 1) << control->metaObject()->className();
+    EXPECT_EQ(asked.count(controls[1]), 1u) << "an unskinned label is asked again";
 }
 
 TEST(SkinClassify, ForeignWindowsGoByWindowClass) {
@@ -536,6 +594,54 @@ TEST(SkinControlLife, LeavesCleanlyWithItsControl) {
     }
     SkinFormControls(*w.Form); // drops the dead entries
     EXPECT_TRUE(w.Form->Controllist.isEmpty());
+}
+
+// A filter installed before the skin (a completer's, say) sees the control's events
+// as it did unskinned; the skin still follows focus and enabling.
+TEST(SkinControlLife, FiltersInstalledBeforeTheSkinSeeTheEvents) {
+    class TRecorder : public QObject {
+    public:
+        bool eventFilter(QObject*, QEvent* event) override {
+            Seen.push_back(event->type());
+            return false;
+        }
+        std::vector<QEvent::Type> Seen;
+    };
+    const QEvent::Type types[] = {QEvent::FocusIn, QEvent::FocusOut, QEvent::EnabledChange,
+                                  QEvent::Resize};
+    std::vector<QEvent::Type> unskinned, skinned;
+    for (bool skin : {false, true}) {
+        TSkinnedWindow w;
+        auto* edit = new QLineEdit(w.Window.get());
+        TRecorder recorder;
+        edit->installEventFilter(&recorder);
+        if (skin) {
+            SkinFormControls(*w.Form);
+            ASSERT_EQ(w.ClassOfSkin(edit), "TSkinEdit");
+        }
+        for (QEvent::Type type : types) {
+            if (type == QEvent::FocusIn || type == QEvent::FocusOut) {
+                QFocusEvent event(type, Qt::TabFocusReason);
+                QCoreApplication::sendEvent(edit, &event);
+            } else if (type == QEvent::Resize) {
+                QResizeEvent event(QSize(80, 20), edit->size());
+                QCoreApplication::sendEvent(edit, &event);
+            } else {
+                QEvent event(type);
+                QCoreApplication::sendEvent(edit, &event);
+            }
+        }
+        auto& seen = skin ? skinned : unskinned;
+        for (QEvent::Type type : recorder.Seen)
+            if (std::find(std::begin(types), std::end(types), type) != std::end(types))
+                seen.push_back(type);
+        if (skin) {
+            edit->setEnabled(false);
+            EXPECT_FALSE(w.SkinOf(edit)->enabled);
+        }
+    }
+    EXPECT_EQ(skinned, unskinned);
+    EXPECT_EQ(unskinned.size(), std::size(types));
 }
 
 TEST(SkinControlLife, OnOffMessageSwitchesPainting) {

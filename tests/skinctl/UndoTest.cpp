@@ -93,6 +93,13 @@ TEST(MainWindowControls, ClosingTheWindowWhileSkinnedLeavesNothing) {
     skinForm->FForm = &form;
     SkinFormControls(*skinForm);
     ASSERT_FALSE(skinForm->Controllist.isEmpty());
+    const QList<QPointer<TSkinControl>> skins = skinForm->Controllist;
+    const QPointer<TWinSkinForm> window = skinForm;
     app.Open(); // the first window goes with every skin object on it
-    SUCCEED();
+    EXPECT_TRUE(window.isNull());
+    for (const QPointer<TSkinControl>& skin : skins)
+        EXPECT_TRUE(skin.isNull());
+    // The new window carries none of them.
+    EXPECT_TRUE(app.Form->findChildren<TSkinControl*>().isEmpty());
+    EXPECT_TRUE(app.Form->findChildren<TWinSkinForm*>().isEmpty());
 }

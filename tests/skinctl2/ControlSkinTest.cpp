@@ -9,6 +9,7 @@
 #include <QDateTimeEdit>
 #include <QHeaderView>
 #include <QListView>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
@@ -251,23 +252,37 @@ TEST(DateTimeSkin, CalendarPopupGetsAComboFaceOtherwiseSpinButtons) {
     }
 }
 
+// Controls destroyed while skinned (a combo with its list open among them): their skin
+// objects, the styles those set and the list's window go with them, every time.
 TEST(ControlSkin, DestroyedWhileSkinnedLeavesCleanly) {
+    const qsizetype windowsBefore = QApplication::topLevelWidgets().size();
     for (int i = 0; i < 10; ++i) {
+        SCOPED_TRACE(i);
         auto combo = std::make_unique<QComboBox>();
         combo->addItems(QStringList(30, QStringLiteral("菜")));
         auto slider = std::make_unique<QSlider>(Qt::Horizontal);
         auto spin = std::make_unique<QSpinBox>();
         auto tree = std::make_unique<QTreeView>();
-        Skin<TSkinComBox>(*combo);
-        Skin<TSkinTrackBar>(*slider);
-        Skin<TSkinUpDown>(*spin);
-        Skin<TSkinListView>(*tree);
+        std::vector<QPointer<QObject>> left = {
+            Skin<TSkinComBox>(*combo), Skin<TSkinTrackBar>(*slider), Skin<TSkinUpDown>(*spin),
+            Skin<TSkinListView>(*tree)};
+        for (QWidget* w : {static_cast<QWidget*>(combo.get()), static_cast<QWidget*>(slider.get()),
+                           static_cast<QWidget*>(spin.get())}) {
+            ASSERT_TRUE(qobject_cast<TSkinElementStyle*>(w->style()));
+            left.emplace_back(w->style());
+        }
         combo->show();
         combo->showPopup();
+        QWidget* popup = combo->view()->window();
+        ASSERT_TRUE(popup->isVisible());
+        left.emplace_back(popup);
         combo.reset();
         slider.reset();
         spin.reset();
         tree.reset();
         FlushDeletes();
+        for (size_t k = 0; k < left.size(); ++k)
+            EXPECT_TRUE(left[k].isNull()) << "object " << k << " outlived its control";
+        EXPECT_EQ(QApplication::topLevelWidgets().size(), windowsBefore);
     }
 }

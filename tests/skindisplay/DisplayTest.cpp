@@ -7,9 +7,11 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -66,16 +68,25 @@ TEST(SkinDisplay, DragMinimiseRestoreAndCloseMessageBox) {
     InitializeSkinUnits();
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
+    // The pointer away from where the window appears: without a window manager, X
+    // would otherwise give it the focus and so activate it.
+    ASSERT_TRUE(Xdotool({QStringLiteral("mousemove"), QStringLiteral("0"), QStringLiteral("0")}));
     TForm_main main(folder.path());
-    main.move(100, 100);
     main.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main, 10000));
-    main.activateWindow();
+    // Active once shown, so skinned at once, with or without a window manager.
     QTRY_VERIFY_WITH_TIMEOUT(SkinOf(main) && SkinOf(main)->DrawsFrame(), 5000);
     TWinSkinForm& form = *SkinOf(main);
     const QMargins bw = form.BorderWidths();
     const QSize outer = QSize(703, 586) + QSize(bw.left() + bw.right(), bw.top() + bw.bottom());
     EXPECT_EQ(main.size(), outer);
+    // The final, skinned frame is centred, whatever frame the window manager gave it first.
+    const QRect area = main.screen()->availableGeometry();
+    const QPoint centred = area.topLeft() + QPoint((area.width() - outer.width()) / 2,
+                                                   (area.height() - outer.height()) / 2);
+    QTest::qWait(1000);
+    EXPECT_EQ(main.frameGeometry().size(), outer);
+    EXPECT_EQ(main.frameGeometry().topLeft(), centred);
     QTest::qWait(300);
 
     // Drag by the caption with the real pointer.
@@ -137,30 +148,30 @@ int main(int argc, char** argv) {
                            (!SKINDISPLAY_WITH_WM ||
                             !QStandardPaths::findExecutable(QStringLiteral("openbox")).isEmpty());
     if (haveTools) {
-        // A free display number: no lock file, and Xvfb really starts on it.
-        for (int n = 140; n < 200 && !GHaveDisplay; ++n) {
-            if (QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
-                continue;
-            }
-            xvfb = std::make_unique<QProcess>();
-            xvfb->start(QStringLiteral("Xvfb"),
-                        {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"),
-                         QStringLiteral("0"), QStringLiteral("1280x1024x24"),
-                         QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-            for (int i = 0; i < 40 && !QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n));
-                 ++i) {
-                if (xvfb->waitForFinished(50)) {
-                    break;
-                }
-            }
-            if (xvfb->state() == QProcess::Running &&
-                QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n))) {
-                GDisplay = QStringLiteral(":%1").arg(n);
-                GHaveDisplay = true;
-            } else {
-                xvfb->kill();
-                xvfb->waitForFinished(1000);
-            }
+        // Xvfb picks a free display itself and names it once it listens, so tests
+        // started together never meet on one server.
+        xvfb = std::make_unique<QProcess>();
+        xvfb->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        xvfb->start(QStringLiteral("Xvfb"),
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                     QStringLiteral("0"), QStringLiteral("1280x1024x24"),
+                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QByteArray number;
+        QElapsedTimer waited;
+        waited.start();
+        while (!number.endsWith('\n') && waited.elapsed() < 10000 &&
+               xvfb->state() != QProcess::NotRunning) {
+            xvfb->waitForReadyRead(100);
+            number += xvfb->readAllStandardOutput();
+        }
+        bool ok = false;
+        const int display = number.trimmed().toInt(&ok);
+        if (ok && xvfb->state() == QProcess::Running) {
+            GDisplay = QStringLiteral(":%1").arg(display);
+            GHaveDisplay = true;
+        } else {
+            xvfb->kill();
+            xvfb->waitForFinished(1000);
         }
     }
     if (GHaveDisplay) {

@@ -6,6 +6,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -48,7 +50,7 @@ const TDataSkinBorder& Top(const TSkinData& skin) {
 // Compares the caption strip, where nothing but the Top border is drawn, with
 // frame `frame` of the Top border's bitmap (margins copied, middle repeated).
 void ExpectCaptionFrame(const QImage& grab, const TSkinData& skin, int frame,
-                        const std::vector<TCaptionButton>& buttons) {
+                        const std::vector<TCaptionButton>& buttons, const QRect& icon) {
     const TDataSkinBorder& top = Top(skin);
     const int h = top.Map.height() / top.frame;
     const int w = grab.width();
@@ -59,7 +61,7 @@ void ExpectCaptionFrame(const QImage& grab, const TSkinData& skin, int frame,
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             const QPoint p(x, y);
-            if (QRect(7, 7, 16, 16).contains(p)) {
+            if (icon.contains(p)) {
                 continue; // caption icon
             }
             bool onButton = false;
@@ -184,16 +186,88 @@ TEST(SkinnedFrame, CaptionShowsActiveAndInactiveTopFrames) {
     TWinSkinForm& form = f.SkinWindow(w);
     ASSERT_TRUE(form.DrawsFrame());
     ASSERT_TRUE(ShowAndActivate(w));
-    ExpectCaptionFrame(Grab(w), *f.Skin, 0, form.CaptionButtons());
+    ExpectCaptionFrame(Grab(w), *f.Skin, 0, form.CaptionButtons(), form.CaptionIconRect());
 
     QWidget other;
     other.resize(100, 100);
     ASSERT_TRUE(ShowAndActivate(other));
     ASSERT_FALSE(w.isActiveWindow());
-    ExpectCaptionFrame(Grab(w), *f.Skin, 1, form.CaptionButtons());
+    ExpectCaptionFrame(Grab(w), *f.Skin, 1, form.CaptionButtons(), form.CaptionIconRect());
     // The two frames really differ, so the check above tells them apart.
     const TDataSkinBorder& top = Top(*f.Skin);
     EXPECT_NE(top.Map.copy(0, 0, 640, 30), top.Map.copy(0, 30, 640, 30));
+}
+
+// The caption icon keeps its own transparency (no magenta fringe from the skin's
+// copy on magenta) and sits left of the caption text's tab, not under it.
+TEST(SkinnedFrame, CaptionIconCleanAndBesideTheTextTab) {
+    QImage icon(32, 32, QImage::Format_ARGB32);
+    icon.fill(Qt::transparent);
+    {
+        QPainter p(&icon);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(20, 60, 220));
+        p.drawEllipse(QRectF(2.5, 2.5, 27, 27));
+    }
+    TSkinFixture f;
+    // The skin's copy, as Loaded makes it: the icon over magenta.
+    QImage onMagenta(16, 16, QImage::Format_RGB32);
+    onMagenta.fill(QColor(255, 0, 255));
+    {
+        QPainter p(&onMagenta);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRect(0, 0, 16, 16), icon);
+    }
+    f.Skin->SysIcon = onMagenta;
+    TFixedWindow w;
+    w.setWindowTitle(QStringLiteral("提示"));
+    w.setWindowIcon(QIcon(QPixmap::fromImage(icon)));
+    TWinSkinForm& form = f.SkinWindow(w);
+    ASSERT_TRUE(ShowAndActivate(w));
+    const QImage grab = Grab(w);
+    const QRect at = form.CaptionIconRect();
+    const TDataSkinTitle& title = *f.Skin->Title;
+    EXPECT_LT(at.right(), title.r.Left - title.backleft) << "under the text tab";
+    int magenta = 0, blue = 0;
+    for (int y = at.top(); y <= at.bottom(); ++y)
+        for (int x = at.left(); x <= at.right(); ++x) {
+            const QColor c = grab.pixelColor(x, y);
+            magenta += c.red() > 150 && c.blue() > 150 && c.green() < 100;
+            blue += c.blue() > 150 && c.red() < 80;
+        }
+    EXPECT_EQ(magenta, 0);
+    EXPECT_GT(blue, 100);
+}
+
+// The narrow "保存完毕" box: wide enough for "提示" and its close button, the text
+// laid out up to the button; undo gives its own size back.
+TEST(SkinnedFrame, NarrowBoxKeepsItsCaption) {
+    TSkinFixture f;
+    QMessageBox box(QMessageBox::Information, QStringLiteral("提示"), QStringLiteral("保存完毕"),
+                    QMessageBox::Ok);
+    ASSERT_TRUE(ShowAndActivate(box));
+    QApplication::processEvents();
+    const QSize natural = box.size();
+    TWinSkinForm& form = f.SkinWindow(box, false);
+    ASSERT_TRUE(form.DrawsFrame());
+    QApplication::processEvents();
+    EXPECT_GE(box.width(), form.CaptionWidthNeeded());
+    const TDataSkinTitle& title = *f.Skin->Title;
+    QFont font = f.Skin->CaptionFont;
+    font.setPixelSize(title.FontHeight > 0 ? title.FontHeight : 14);
+    const int text = QFontMetrics(font).horizontalAdvance(QStringLiteral("提示"));
+    EXPECT_GE(form.CaptionTextRight(box.width()) - title.r.Left, text);
+    const TCaptionButton* close = nullptr;
+    for (const TCaptionButton& b : form.CaptionButtons())
+        if (b.Action == caClose)
+            close = &b;
+    ASSERT_NE(close, nullptr);
+    EXPECT_GE(close->Rect.left(), title.r.Left + text);
+    EXPECT_LE(close->Rect.right(), box.width() - form.BorderWidths().right());
+    form.UnSubclass(false);
+    QApplication::processEvents();
+    EXPECT_EQ(box.size(), natural);
 }
 
 TEST(SkinnedFrame, CloseButtonNormalOverPressedThenCloses) {
@@ -545,6 +619,78 @@ TEST(SkinUndo, WindowDestroyedWhileSkinnedLeavesNothing) {
     w.reset();
     EXPECT_FALSE(form);
     EXPECT_FALSE(sysmenu);
+}
+
+// Undo gives back the outer size from before skinning; where the user has moved the
+// window meanwhile, it stays. A window skinned while maximised gets its normal size.
+TEST(SkinUndo, OuterSizeComesBackThePositionStays) {
+    TSkinFixture f;
+    TLayoutDialog d;
+    d.move(120, 90);
+    ASSERT_TRUE(ShowAndActivate(d));
+    QApplication::processEvents();
+    const QRect before = d.geometry();
+    TWinSkinForm& form = f.SkinWindow(d);
+    ASSERT_NE(d.size(), before.size());
+    const QPoint skinnedAt = d.frameGeometry().topLeft();
+    d.move(skinnedAt + QPoint(80, 60)); // the user drags it
+    QApplication::processEvents();
+    const QPoint moved = d.frameGeometry().topLeft() - skinnedAt;
+    ASSERT_FALSE(moved.isNull());
+    form.UnSubclass(false);
+    QApplication::processEvents();
+    EXPECT_EQ(d.geometry(), before.translated(moved)) << "back where it was skinned";
+
+    TLayoutDialog m;
+    m.showMaximized();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&m));
+    QApplication::processEvents();
+    ASSERT_TRUE(m.isMaximized());
+    const QSize normal = m.normalGeometry().size();
+    ASSERT_NE(normal, m.size());
+    TWinSkinForm& maximised = f.SkinWindow(m);
+    m.showNormal();
+    QApplication::processEvents();
+    maximised.UnSubclass(false);
+    QApplication::processEvents();
+    EXPECT_EQ(m.size(), normal);
+}
+
+// A skinned dialog closing: from the start of its destruction nothing is given back
+// to it (palette, flags that re-parent, sizes, geometry, mask).
+TEST(SkinUndo, DestroyedWindowIsNotRestored) {
+    class TDyingDialog : public QDialog {
+    public:
+        ~TDyingDialog() override { *Dying = true; }
+        bool* Dying = nullptr;
+    };
+    class TWatch : public QObject {
+    public:
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (watched == Target && Dying)
+                Seen.push_back(event->type());
+            return false;
+        }
+        QObject* Target = nullptr;
+        bool Dying = false;
+        std::vector<QEvent::Type> Seen;
+    } watch;
+    TSkinFixture f;
+    auto* d = new TDyingDialog;
+    d->Dying = &watch.Dying;
+    d->resize(300, 200);
+    d->setPalette(QPalette(QColor(10, 120, 200)));
+    ASSERT_TRUE(ShowAndActivate(*d));
+    TWinSkinForm& form = f.SkinWindow(*d);
+    ASSERT_TRUE(form.DrawsFrame());
+    watch.Target = d;
+    qApp->installEventFilter(&watch);
+    delete d;
+    qApp->removeEventFilter(&watch);
+    for (QEvent::Type type : watch.Seen)
+        for (QEvent::Type restored : {QEvent::PaletteChange, QEvent::ParentAboutToChange,
+                                      QEvent::ParentChange, QEvent::Resize, QEvent::Move})
+            EXPECT_NE(type, restored);
 }
 
 TEST(ZeroBorders, WindowKeepsThePlatformFrame) {

@@ -1,5 +1,6 @@
 // Takes the documentation's screenshots of the main window on a real display
 // (run under Xvfb): shot OUT_FOLDER. Uses a throw-away book in a temp folder.
+#include "AppLocale.h"
 #include "AppSetup.h"
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
@@ -53,6 +54,7 @@ QImage Dish() {
 } // namespace
 
 int main(int argc, char** argv) {
+    PrepareChineseLocale();
     QApplication app(argc, argv);
     SetUpApplication();
     InitializeSkinUnits();

@@ -59,18 +59,13 @@ QColor Mix(const QColor& a, const QColor& b, double t) {
                             a.blueF() + (b.blueF() - a.blueF()) * t);
 }
 
-QColor Grey_(const QColor& c) {
-    const int g = qGray(c.rgb());
-    return Mix(c, QColor(g, g, g), 0.7);
-}
-
 // Wood grain: fine wavy lines over a vertical gradient.
-void WoodFill(QPainter& p, const QRect& r, bool active, quint32 seed) {
-    QColor top = active ? WoodLight : Grey_(WoodLight).lighter(115);
-    QColor bottom = active ? WoodDark : Grey_(WoodDark).lighter(140);
+void WoodFill(QPainter& p, const QRect& r, quint32 seed) {
+    const QColor top = WoodLight;
+    const QColor bottom = WoodDark;
     QLinearGradient g(r.topLeft(), r.bottomLeft());
     g.setColorAt(0, top);
-    g.setColorAt(0.45, active ? Wood : Grey_(Wood).lighter(125));
+    g.setColorAt(0.45, Wood);
     g.setColorAt(1, bottom);
     p.fillRect(r, g);
     QRandomGenerator rng(seed);
@@ -155,6 +150,24 @@ void Arrow(QPainter& p, const QPointF& c, double size, int dir, const QColor& co
     p.drawPolygon(tri);
 }
 
+// The inactive look of an active frame: the same drawing, calm, darker and less
+// saturated, so an inactive window recedes without new marks of its own.
+QColor CalmColor(const QColor& c) {
+    float h, sat, light, alpha;
+    c.toHsl().getHslF(&h, &sat, &light, &alpha);
+    return QColor::fromHslF(h < 0 ? 0 : h, sat * 0.35f, light * 0.82f).toRgb();
+}
+
+// Frame `to` of a strip of equal frames becomes the calm copy of frame `from`.
+void CalmFrame(QImage& strip, const QRect& from, const QRect& to) {
+    for (int y = 0; y < from.height(); ++y) {
+        for (int x = 0; x < from.width(); ++x) {
+            const QColor c = strip.pixelColor(from.x() + x, from.y() + y);
+            strip.setPixelColor(to.x() + x, to.y() + y, CalmColor(c));
+        }
+    }
+}
+
 void MakeBorders() {
     constexpr int W = 640;
     constexpr int H = 30;
@@ -162,51 +175,46 @@ void MakeBorders() {
     {
         QPainter p(&top);
         p.setRenderHint(QPainter::Antialiasing);
-        for (int f = 0; f < 2; ++f) {
-            const QRect r(0, f * H, W, H);
-            WoodFill(p, r, f == 0, 7 + f);
-            // Rounded outer corners over the desktop colour.
-            p.setPen(QPen(f == 0 ? WoodDark : Grey, 1));
-            p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-            // A herb sprig by the caption's left edge.
-            const QColor leaf = f == 0 ? GreenLight : Grey.lighter(120);
-            p.setPen(QPen(leaf.darker(130), 1.4));
-            p.drawLine(QPointF(8, r.top() + 22), QPointF(22, r.top() + 8));
-            p.setBrush(leaf);
-            for (int k = 0; k < 3; ++k) {
-                p.save();
-                p.translate(11 + k * 4, r.top() + 19 - k * 4);
-                p.rotate(-45);
-                p.drawEllipse(QRectF(-2, -6, 4, 6));
-                p.drawEllipse(QRectF(-2, 0, 4, 6));
-                p.restore();
-            }
-            p.setPen(QPen(f == 0 ? WoodLight.lighter(130) : Grey.lighter(130), 1));
-            p.drawLine(r.left() + 1, r.top() + 1, r.right() - 1, r.top() + 1);
+        const QRect r(0, 0, W, H);
+        WoodFill(p, r, 7);
+        p.setPen(QPen(WoodDark, 1));
+        p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+        // A herb sprig by the caption's left edge.
+        p.setPen(QPen(GreenLight.darker(130), 1.4));
+        p.drawLine(QPointF(8, r.top() + 22), QPointF(22, r.top() + 8));
+        p.setBrush(GreenLight);
+        for (int k = 0; k < 3; ++k) {
+            p.save();
+            p.translate(11 + k * 4, r.top() + 19 - k * 4);
+            p.rotate(-45);
+            p.drawEllipse(QRectF(-2, -6, 4, 6));
+            p.drawEllipse(QRectF(-2, 0, 4, 6));
+            p.restore();
         }
+        p.setPen(QPen(WoodLight.lighter(130), 1));
+        p.drawLine(r.left() + 1, r.top() + 1, r.right() - 1, r.top() + 1);
     }
+    CalmFrame(top, QRect(0, 0, W, H), QRect(0, H, W, H));
     Save(top, QStringLiteral("top.bmp"));
 
     QImage bottom = NewImage(W, 8);
     {
         QPainter p(&bottom);
-        for (int f = 0; f < 2; ++f) {
-            WoodFill(p, QRect(0, f * 4, W, 4), f == 0, 11 + f);
-            p.setPen(f == 0 ? WoodDark : Grey);
-            p.drawLine(0, f * 4 + 3, W - 1, f * 4 + 3);
-        }
+        WoodFill(p, QRect(0, 0, W, 4), 11);
+        p.setPen(WoodDark);
+        p.drawLine(0, 3, W - 1, 3);
     }
+    CalmFrame(bottom, QRect(0, 0, W, 4), QRect(0, 4, W, 4));
     Save(bottom, QStringLiteral("bottom.bmp"));
 
     for (int side = 0; side < 2; ++side) {
-        QImage edge = Strip(4, 80, 2, [side](QPainter& p, QRect r, int f) {
+        QImage edge = Strip(4, 80, 2, [side](QPainter& p, QRect r, int) {
             QLinearGradient g(r.topLeft(), r.topRight());
-            const QColor a = f == 0 ? Wood : Grey_(Wood).lighter(130);
-            const QColor b = f == 0 ? WoodDark : Grey_(WoodDark).lighter(150);
-            g.setColorAt(0, side == 0 ? b : a);
-            g.setColorAt(1, side == 0 ? a : b);
+            g.setColorAt(0, side == 0 ? WoodDark : Wood);
+            g.setColorAt(1, side == 0 ? Wood : WoodDark);
             p.fillRect(r, g);
         });
+        CalmFrame(edge, QRect(0, 0, 4, 80), QRect(4, 0, 4, 80));
         Save(edge, side == 0 ? QStringLiteral("left.bmp") : QStringLiteral("right.bmp"));
     }
 
@@ -214,7 +222,7 @@ void MakeBorders() {
     {
         QPainter p(&back);
         p.setRenderHint(QPainter::Antialiasing);
-        WoodFill(p, back.rect(), true, 21);
+        WoodFill(p, back.rect(), 21);
         QColor plate = WoodDark;
         plate.setAlpha(110);
         p.setBrush(plate);
@@ -284,7 +292,7 @@ void MakeButtons() {
         return Strip(
             20, 18, 3,
             [&](QPainter& p, QRect r, int s) {
-                WoodFill(p, r, true, 31);
+                WoodFill(p, r, 31);
                 const QColor face = s == 0  ? Wood.lighter(115)
                                     : close ? QColor(0xC2, 0x4A, 0x32)
                                             : Green;
