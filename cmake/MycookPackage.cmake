@@ -12,7 +12,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://qingke.example.org/")
-# Libraries come from the executable; the Song-style font is looked up by name.
+# Libraries come from the executables (also gumbo, libarchive, ICU and zlib of the
+# import library); the Song-style font is looked up by name.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming")
 include(CPack)

@@ -22,7 +22,10 @@ TShellHook& ShellHook() {
 class TMessageBox : public QMessageBox {
 public:
     TMessageBox(const TMessageRequest& request, QWidget* owner)
-        : QMessageBox(request.Icon, request.Caption, request.Text, request.Buttons, owner) {}
+        : QMessageBox(request.Icon, request.Caption, request.Text, request.Buttons, owner) {
+        if (!request.Details.isEmpty())
+            setDetailedText(request.Details);
+    }
 
 protected:
     void showEvent(QShowEvent* event) override {

@@ -20,6 +20,7 @@ struct TMessageRequest {
     QString Text;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons Buttons;
+    QString Details; // shown under "Show Details..." when not empty
 };
 using TMessageHook = std::function<QMessageBox::StandardButton(const TMessageRequest&)>;
 void SetMessageHook(TMessageHook hook);

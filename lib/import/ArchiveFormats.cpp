@@ -36,7 +36,10 @@ QString JsonText(const QJsonObject& o, const char* key) {
 }
 } // namespace
 
-void ReadNextcloudZip(const QString& path, const TRecipeSink& sink) {
+namespace {
+using TZipWalk = std::function<void(const TArchiveVisit&)>;
+
+void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink) {
     struct TFolder {
         int Order = 0;
         QByteArray Json;
@@ -45,7 +48,7 @@ void ReadNextcloudZip(const QString& path, const TRecipeSink& sink) {
     };
     std::map<QString, TFolder> folders;
     int order = 0;
-    ReadZipFile(path, [&](const QString& entry, const QByteArray& bytes) {
+    walk([&](const QString& entry, const QByteArray& bytes) {
         const QString name = FileName(entry);
         if (name != u"recipe.json" && name != u"full.jpg")
             return true;
@@ -92,6 +95,16 @@ void ReadNextcloudZip(const QString& path, const TRecipeSink& sink) {
     }
 }
 
+} // namespace
+
+void ReadNextcloudZip(const QString& path, const TRecipeSink& sink) {
+    NextcloudZip([&](const TArchiveVisit& visit) { ReadZipFile(path, visit); }, sink);
+}
+
+void ReadNextcloudZipBytes(const QByteArray& zip, const TRecipeSink& sink) {
+    NextcloudZip([&](const TArchiveVisit& visit) { ReadZipBytes(zip, visit); }, sink);
+}
+
 TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
     const QJsonValue value = ParseJson(json);
     if (!value.isObject())
@@ -128,9 +141,10 @@ TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
     return r;
 }
 
-void ReadPaprika(const QString& path, const TRecipeSink& sink) {
+namespace {
+void Paprika(const TZipWalk& walk, const TRecipeSink& sink) {
     int count = 0;
-    ReadZipFile(path, [&](const QString& entry, const QByteArray& bytes) {
+    walk([&](const QString& entry, const QByteArray& bytes) {
         if (!entry.endsWith(QLatin1String(".paprikarecipe"), Qt::CaseInsensitive))
             return true;
         try {
@@ -143,4 +157,13 @@ void ReadPaprika(const QString& path, const TRecipeSink& sink) {
     });
     if (count == 0)
         throw EImportError(QStringLiteral("压缩包里没有 Paprika 菜谱"));
+}
+} // namespace
+
+void ReadPaprika(const QString& path, const TRecipeSink& sink) {
+    Paprika([&](const TArchiveVisit& visit) { ReadZipFile(path, visit); }, sink);
+}
+
+void ReadPaprikaBytes(const QByteArray& zip, const TRecipeSink& sink) {
+    Paprika([&](const TArchiveVisit& visit) { ReadZipBytes(zip, visit); }, sink);
 }

@@ -7,5 +7,8 @@
 
 void ReadNextcloudZip(const QString& path, const TRecipeSink& sink);
 void ReadPaprika(const QString& path, const TRecipeSink& sink);
+// The same from bytes in memory.
+void ReadNextcloudZipBytes(const QByteArray& zip, const TRecipeSink& sink);
+void ReadPaprikaBytes(const QByteArray& zip, const TRecipeSink& sink);
 // One Paprika recipe object (already unpacked).
 TImportedRecipe RecipeFromPaprika(const QByteArray& json);
