@@ -60,8 +60,14 @@ QByteArray PictureAsJpeg(const QByteArray& bytes) {
         const QSize size = reader.size();
         if (!size.isValid())
             throw EInvalidGraphic(QStringLiteral("不认识的图片格式"));
-        if (qint64(size.width()) * size.height() > MaxPicturePixels)
+        const qint64 pixels = qint64(size.width()) * size.height();
+        if (pixels > MaxPicturePixels)
             throw EInvalidGraphic(QStringLiteral("图片超过一亿像素"));
+        // No compressed picture packs more than about a thousand pixels into a
+        // byte; a few bytes claiming millions of pixels are a cut or forged file
+        // that would only cost seconds to fill with nothing.
+        if (pixels > (bytes.size() + 1024) * 1024)
+            throw EInvalidGraphic(QStringLiteral("图片数据不完整"));
         const QImage image = reader.read();
         if (image.isNull())
             throw EInvalidGraphic(QStringLiteral("图片无法读取：%1").arg(reader.errorString()));

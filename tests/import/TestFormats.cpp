@@ -2,11 +2,14 @@
 #include "Archive.h"
 #include "ArchiveFormats.h"
 #include "HtmlRecipe.h"
+#include "ImportPicture.h"
 #include "ImportTestUtil.h"
 #include "MealMaster.h"
 #include "XmlFormats.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QTemporaryDir>
 
 namespace {
@@ -282,5 +285,49 @@ TEST(Archive, BoundsOnHostileArchives) {
     EXPECT_THROW(
         ReadZipBytes("PK\x03\x04 broken", [](const QString&, const QByteArray&) { return true; }),
         EImportError);
+}
+} // namespace
+
+namespace {
+// A PNG whose header claims width x height but whose data is cut after the header.
+QByteArray PngClaiming(int width, int height) {
+    QImage small(4, 4, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    small.save(&buffer, "PNG");
+    // IHDR's width and height follow the 8-byte signature and the chunk's length and type.
+    for (int i = 0; i < 4; ++i) {
+        png[16 + i] = char((quint32(width) >> (24 - 8 * i)) & 0xFF);
+        png[20 + i] = char((quint32(height) >> (24 - 8 * i)) & 0xFF);
+    }
+    return png;
+}
+
+TEST(ImportPicture, KeepsJpegConvertsOthersRefusesForgeries) {
+    const QByteArray jpeg = FixtureBytes("dish.jpg");
+    EXPECT_EQ(PictureAsJpeg(jpeg), jpeg);
+    const QByteArray converted = PictureAsJpeg(FixtureBytes("green.png"));
+    EXPECT_TRUE(converted.startsWith("\xFF\xD8\xFF"));
+    EXPECT_EQ(QImage::fromData(converted).size(), QSize(10, 8));
+    // A JPEG header claiming 20000 x 20000: over the bound, refused before decoding.
+    QByteArray huge = jpeg;
+    const qsizetype sof = huge.indexOf("\xFF\xC0");
+    ASSERT_GT(sof, 0);
+    huge[sof + 5] = char(0x4E), huge[sof + 6] = char(0x20); // height 20000
+    huge[sof + 7] = char(0x4E), huge[sof + 8] = char(0x20); // width 20000
+    const QByteArray refused[] = {QByteArray(),
+                                  "not a picture at all",
+                                  huge,
+                                  PngClaiming(9000, 9000),
+                                  PngClaiming(20000, 20000),
+                                  jpeg.left(3)};
+    for (const QByteArray& bytes : refused) {
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_THROW(PictureAsJpeg(bytes), Exception) << bytes.left(8).toHex().constData();
+        EXPECT_LT(timer.elapsed(), 2000);
+    }
 }
 } // namespace
