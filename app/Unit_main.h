@@ -60,6 +60,11 @@ public:
     void DailyBackupDone();
     TBackgroundBackup* DailyBackup() const { return FBackup.get(); }
 
+Q_SIGNALS:
+    // Recipes came in beside the designed save (an import); the list and the
+    // count already show them.
+    void BookChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -1,6 +1,7 @@
 // What the window offers beside its specified controls: deleting a listed recipe,
 // printing the view or saving it as PDF, dropping a picture onto the entry page,
-// and the daily backup of the book. Every action runs through RunGuarded.
+// the daily backup of the book, and import and export (app/RecipeImportUi).
+// Every action runs through RunGuarded.
 #include "Unit_main.h"
 
 #include "AccessDb.h"
@@ -12,6 +13,7 @@
 #include "MsgShell.h"
 #include "PictureIo.h"
 #include "RecipeDelete.h"
+#include "RecipeImportUi.h"
 #include "RecipePrint.h"
 #include "ui_Unit_main.h"
 
@@ -162,6 +164,7 @@ void TForm_main::ConnectExtraHandlers() {
     ui->ListBox1->installEventFilter(events);
     ui->Image2->installEventFilter(events);
     ui->Image2->setAcceptDrops(true);
+    AcceptRecipePageDrops(*this);
 
     // Runs after ListBox1Click: remembers which recipe the view now shows.
     connect(ui->ListBox1, &TListBox::Click, this, [this] {
@@ -186,6 +189,7 @@ std::unique_ptr<QMenu> TForm_main::ListBox1Menu(const QPoint& pos) {
     const int index = at.row();
     connect(remove, &QAction::triggered, this,
             [this, index] { RunGuarded([&] { ListBox1Delete(index); }); });
+    AddImportExportItems(*this, *menu);
     return menu;
 }
 

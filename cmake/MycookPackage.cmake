@@ -12,8 +12,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://qingke.example.org/")
-# Libraries come from the executable; what it loads by name is listed: the Song-style
-# font and Qt's own Chinese texts (buttons and dialogs would be English without them).
+# Libraries come from the executables (also gumbo, libarchive, ICU and zlib of the
+# import library); what they load by name is listed: the Song-style font and Qt's own
+# Chinese texts (buttons and dialogs would be English without them).
 # Opening the about page and exported files goes through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming, qt6-translations-l10n")

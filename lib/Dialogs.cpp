@@ -207,3 +207,26 @@ bool TSaveDialog::Execute() {
         dialog.selectFile(FFileName);
     return RunDialog(dialog, FFileName);
 }
+
+bool TOpenFilesDialog::Execute() {
+    QStringList filters;
+    const QStringList parts = FFilter.split(u'|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters.append(parts.at(i) + QStringLiteral(" (") +
+                       QString(parts.at(i + 1)).replace(u';', u' ') + u')');
+    const TFileDialogRequest request{TFileDialogRequest::OpenFiles, filters};
+    QString answer;
+    if (bool accepted = false; AnsweredByHook(request, answer, accepted)) {
+        FFiles = answer.split(u'\n', Qt::SkipEmptyParts);
+        return accepted && !FFiles.isEmpty();
+    }
+    QFileDialog dialog(FOwner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(filters);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    FFiles = dialog.selectedFiles();
+    return true;
+}

@@ -10,7 +10,7 @@
 class QWidget;
 
 struct TFileDialogRequest {
-    enum TKind { OpenPicture, Save } Kind;
+    enum TKind { OpenPicture, Save, OpenFiles } Kind;
     QStringList Filters; // as shown to the user, first one selected
     QString FileName;    // suggested to the user (the save dialog's FileName before Execute)
 };
@@ -44,6 +44,21 @@ private:
     QWidget* FOwner;
     QString FFilter;
     QString FFileName;
+};
+
+// Several existing files at once; a test answers with the names one per line.
+class TOpenFilesDialog {
+public:
+    explicit TOpenFilesDialog(QWidget* owner = nullptr) : FOwner(owner) {}
+    // Entries as "name|pattern|name|pattern...", patterns separated by ";"
+    void SetFilter(const QString& filter) { FFilter = filter; }
+    bool Execute();
+    const QStringList& Files() const { return FFiles; }
+
+private:
+    QWidget* FOwner;
+    QString FFilter;
+    QStringList FFiles;
 };
 
 // The label the preview pane shows above a picture of w x h.

@@ -25,6 +25,8 @@ public:
         : QMessageBox(request.Icon, request.Caption, request.Text, request.Buttons, owner) {
         if (request.DefaultButton != QMessageBox::NoButton)
             setDefaultButton(request.DefaultButton);
+        if (!request.Details.isEmpty())
+            setDetailedText(request.Details);
     }
 
 protected:

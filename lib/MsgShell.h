@@ -23,6 +23,7 @@ struct TMessageRequest {
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons Buttons;
     QMessageBox::StandardButton DefaultButton = QMessageBox::NoButton; // none: the box's own
+    QString Details; // shown under "Show Details..." when not empty
 };
 using TMessageHook = std::function<QMessageBox::StandardButton(const TMessageRequest&)>;
 void SetMessageHook(TMessageHook hook);

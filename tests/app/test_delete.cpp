@@ -52,9 +52,14 @@ TEST_F(DeleteRecipeTest, MenuOffersDeleteOnlyOnAName) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Where);
         const std::unique_ptr<QMenu> menu = Form->ListBox1Menu(c.At);
-        ASSERT_EQ(menu->actions().size(), 1);
+        // Deleting, then import and export of the whole book after a separator.
+        ASSERT_EQ(menu->actions().size(), 4);
         EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("删除菜谱"));
         EXPECT_EQ(menu->actions().first()->isEnabled(), c.Enabled);
+        EXPECT_TRUE(menu->actions().at(1)->isSeparator());
+        EXPECT_EQ(menu->actions().at(2)->text(), QStringLiteral("导入菜谱…"));
+        EXPECT_EQ(menu->actions().at(3)->text(), QStringLiteral("导出全部菜谱…"));
+        EXPECT_TRUE(menu->actions().at(2)->isEnabled());
     }
 }
 

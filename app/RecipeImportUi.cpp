@@ -1,0 +1,263 @@
+#include "RecipeImportUi.h"
+
+#include "BookExport.h"
+#include "ColumnMapping.h"
+#include "ErrorDisplay.h"
+#include "HtmlRecipe.h"
+#include "ImportPicture.h"
+#include "MsgShell.h"
+#include "PictureIo.h"
+#include "TextDecode.h"
+#include "Unit_main.h"
+#include "WindowPlacement.h"
+#include "ui_Unit_main.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+TDuplicateHook& DuplicateHook() {
+    static TDuplicateHook hook;
+    return hook;
+}
+
+const QString ImportFilter = QStringLiteral(
+    "所有菜谱文件|*.mmf;*.mm;*.txt;*.paprikarecipes;*.grmt;*.xml;*.zip;*.html;*.htm;*.mhtml;*.mht|"
+    "MealMaster|*.mmf;*.mm;*.txt|Paprika|*.paprikarecipes|Gourmet|*.grmt;*.xml|RecipeML|*.xml|"
+    "菜谱包（recipe.json）|*.zip|网页|*.html;*.htm;*.mhtml;*.mht");
+
+bool IsPageFileName(const QString& name) {
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    return suffix == u"html" || suffix == u"htm" || suffix == u"mhtml" || suffix == u"mht";
+}
+
+QString DroppedPageFile(const QMimeData& data) {
+    const QList<QUrl> urls = data.urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    const QString path = urls.first().toLocalFile();
+    return IsPageFileName(path) ? path : QString();
+}
+
+// A modal progress window that lets the window repaint and the user cancel,
+// handing events over often enough that no pause reaches 100 ms.
+class TProgress {
+public:
+    TProgress(QWidget* owner, const QString& label)
+        : FDialog(label, QStringLiteral("取消"), 0, 0, owner) {
+        FDialog.setWindowTitle(QStringLiteral("提示"));
+        FDialog.setWindowModality(Qt::WindowModal);
+        FDialog.setMinimumDuration(300);
+        FDialog.setAutoReset(false);
+        FDialog.setAutoClose(false);
+        FTimer.start();
+    }
+    bool Step(int done, int total) {
+        if (FTimer.elapsed() < 30)
+            return !FDialog.wasCanceled();
+        FTimer.restart();
+        FDialog.setMaximum(std::max(total, 0));
+        FDialog.setValue(std::min(done, std::max(total, 0)));
+        QCoreApplication::processEvents();
+        return !FDialog.wasCanceled();
+    }
+
+private:
+    QProgressDialog FDialog;
+    QElapsedTimer FTimer;
+};
+
+// Shows the book as it now is: the query sees the new rows, the list is filled
+// again from the current view and panel 0 counts, as after a save.
+void RefreshAfterImport(TForm_main& form) {
+    TADOQuery& query = form.ADOQuery1;
+    const QString filter = query.Filter();
+    const bool filtered = query.Filtered();
+    query.Close();
+    query.Open();
+    if (filtered) {
+        query.SetFilter(filter);
+        query.SetFiltered(true);
+    }
+    Ui::TForm_main& ui = form.Controls();
+    // A list on show, or a search that found nothing yet, is listed again.
+    if (ui.ListBox1->Count() > 0 || filtered) {
+        QStringList names;
+        TField& name = query.FieldByName(QStringLiteral("菜名"));
+        for (query.First(); !query.Eof(); query.Next())
+            names.append(TrimText(name.AsString()));
+        ui.ListBox1->SetItems(names);
+    }
+    ui.StatusBar1->SetPanelText(0, QString::asprintf("共%d种菜", query.RecordCount()));
+    Q_EMIT form.BookChanged();
+}
+} // namespace
+
+void SetDuplicateHook(TDuplicateHook hook) {
+    DuplicateHook() = std::move(hook);
+}
+
+TDuplicateChoice AskDuplicate(const QString& name) {
+    if (DuplicateHook())
+        return DuplicateHook()(name);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("提示"),
+                    QStringLiteral("菜谱本里已有“%1”，怎么办？").arg(name), QMessageBox::NoButton,
+                    MainWindow());
+    QPushButton* overwrite = box.addButton(QStringLiteral("覆盖"), QMessageBox::AcceptRole);
+    QPushButton* skip = box.addButton(QStringLiteral("跳过"), QMessageBox::RejectRole);
+    QPushButton* keep = box.addButton(QStringLiteral("都保留"), QMessageBox::ActionRole);
+    box.setDefaultButton(skip);
+    box.setEscapeButton(skip);
+    auto* always = new QCheckBox(QStringLiteral("以后都这样"), &box);
+    box.setCheckBox(always);
+    CentreOn(box, MainWindow());
+    box.exec();
+    TDuplicateChoice choice;
+    choice.ForAll = always->isChecked();
+    if (box.clickedButton() == overwrite)
+        choice.Answer = TDuplicateAnswer::Overwrite;
+    else if (box.clickedButton() == keep)
+        choice.Answer = TDuplicateAnswer::KeepBoth;
+    else
+        choice.Answer = TDuplicateAnswer::Skip;
+    return choice;
+}
+
+void AddImportExportItems(TForm_main& form, QMenu& menu) {
+    menu.addSeparator();
+    QObject::connect(menu.addAction(QStringLiteral("导入菜谱…")), &QAction::triggered, &form,
+                     [&form] { RunGuarded([&form] { ImportRecipes(form); }); });
+    QObject::connect(menu.addAction(QStringLiteral("导出全部菜谱…")), &QAction::triggered, &form,
+                     [&form] { RunGuarded([&form] { ExportAllRecipes(form); }); });
+}
+
+void ImportRecipes(TForm_main& form) {
+    TOpenFilesDialog dialog(&form);
+    dialog.SetFilter(ImportFilter);
+    if (!dialog.Execute())
+        return;
+    TImportSummary summary;
+    try {
+        TProgress progress(&form, QStringLiteral("正在导入菜谱…"));
+        summary =
+            ImportRecipeFiles(form.ADOConnection1, dialog.Files(), AskDuplicate,
+                              [&](int file, int files, int) { return progress.Step(file, files); });
+    } catch (const EImportCancelled&) {
+        RefreshAfterImport(form);
+        ShowInfo(QStringLiteral("导入已取消，菜谱本没有改变"));
+        return;
+    }
+    RefreshAfterImport(form);
+    ShowMessage({QStringLiteral("提示"), QStringLiteral("导入完毕\n") + summary.CountsText(),
+                 QMessageBox::Information, QMessageBox::Ok, summary.Details.join(u'\n')});
+}
+
+void ExportAllRecipes(TForm_main& form) {
+    TSaveDialog dialog(&form);
+    dialog.SetFilter(QStringLiteral("菜谱包|*.zip"));
+    if (!dialog.Execute())
+        return;
+    QString target = dialog.FileName();
+    if (!target.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
+        target += QStringLiteral(".zip");
+    try {
+        TProgress progress(&form, QStringLiteral("正在导出菜谱…"));
+        ExportBook(form.ADOConnection1, target,
+                   [&](int done, int total) { return progress.Step(done, total); });
+    } catch (const EImportCancelled&) {
+        return;
+    }
+    ShowInfo(QStringLiteral("保存完毕"));
+}
+
+bool IsRecipePageDrop(const QMimeData& data) {
+    if (data.hasUrls())
+        return !DroppedPageFile(data).isEmpty();
+    return data.hasHtml();
+}
+
+void DropRecipePage(TForm_main& form, const QMimeData& data) {
+    std::vector<TImportedRecipe> recipes;
+    const QString file = DroppedPageFile(data);
+    if (!file.isEmpty()) {
+        recipes = RecipesFromPageFile(file);
+    } else {
+        recipes = RecipesFromHtml(data.html().toUtf8(), {});
+    }
+    const TImportedRecipe& recipe = recipes.front();
+    // The picture first: a broken one stops the drop before any text changes.
+    QByteArray jpeg;
+    if (!recipe.Picture.isEmpty())
+        jpeg = PictureAsJpeg(recipe.Picture);
+    const TRecipeColumns columns = MapToColumns(recipe);
+    Ui::TForm_main& ui = form.Controls();
+    ui.Edit1->setText(columns.Name);
+    ui.Memo1->setPlainText(columns.Ingredients);
+    ui.Memo2->setPlainText(columns.Method);
+    ui.Memo3->setPlainText(columns.Note);
+    if (!jpeg.isEmpty()) {
+        auto graphic = std::make_unique<TJPEGImage>();
+        graphic->SetData(jpeg);
+        ui.Image2->Picture().SetGraphic(std::move(graphic));
+        ui.Image2->PictureChanged();
+        FitImageToBox(*ui.Image2, 300, 200);
+    }
+}
+
+namespace {
+// Takes recipe page drops on the entry page's controls before they take the
+// HTML as text; the picture box keeps its own drop.
+class TPageDrops final : public QObject {
+public:
+    explicit TPageDrops(TForm_main& form) : QObject(&form), FForm(form) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (!IsRecipePageDrop(*drag->mimeData()))
+                return false;
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (!IsRecipePageDrop(*drop->mimeData()))
+                return false;
+            drop->acceptProposedAction();
+            RunGuarded([&] { DropRecipePage(FForm, *drop->mimeData()); });
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    TForm_main& FForm;
+};
+} // namespace
+
+void AcceptRecipePageDrops(TForm_main& form) {
+    Ui::TForm_main& ui = form.Controls();
+    auto* drops = new TPageDrops(form);
+    QList<QWidget*> targets{ui.TabSheet2, ui.Edit1, ui.Memo1->viewport(), ui.Memo2->viewport(),
+                            ui.Memo3->viewport()};
+    for (QWidget* w : ui.TabSheet2->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w != ui.Image2 && !targets.contains(w))
+            targets.append(w);
+    for (QWidget* w : targets) {
+        w->setAcceptDrops(true);
+        w->installEventFilter(drops);
+    }
+}

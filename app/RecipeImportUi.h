@@ -1,0 +1,32 @@
+#pragma once
+// The window's side of import and export: the browse list's "导入菜谱…" and
+// "导出全部菜谱…", the duplicate question, the progress dialog, the summary,
+// and a recipe page dropped onto the entry page.
+
+#include "RecipeImporter.h"
+
+#include <functional>
+
+class TForm_main;
+class QMenu;
+class QMimeData;
+class QWidget;
+
+// Adds the two items to the browse list's context menu.
+void AddImportExportItems(TForm_main& form, QMenu& menu);
+
+void ImportRecipes(TForm_main& form);
+void ExportAllRecipes(TForm_main& form);
+
+// Asks 覆盖 / 跳过 / 都保留 with "以后都这样". A test answers in advance through
+// the hook (nullptr restores the real box).
+TDuplicateChoice AskDuplicate(const QString& name);
+using TDuplicateHook = std::function<TDuplicateChoice(const QString& name)>;
+void SetDuplicateHook(TDuplicateHook hook);
+
+// Whether a drop carries a recipe page: one saved page file or HTML from a browser.
+bool IsRecipePageDrop(const QMimeData& data);
+// Fills the entry page from the page's recipe; nothing is stored until "保存".
+void DropRecipePage(TForm_main& form, const QMimeData& data);
+// Lets the entry page (all but its picture box) take recipe page drops.
+void AcceptRecipePageDrops(TForm_main& form);

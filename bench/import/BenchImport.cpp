@@ -1,0 +1,178 @@
+// A 10,000-recipe MealMaster file (Chinese and Western names, eight ingredients,
+// three paragraphs each) imported into an empty book in one transaction, next to
+// the same rows stored one by one through the window's own "保存" handler, as a
+// user would type them. Set MYCOOK_BENCH_RECIPES for another count. The third
+// case imports through the window's menu item while a 1 ms timer ticks, and
+// reports the longest gap between ticks (the window's largest pause).
+
+#include "ColumnMapping.h"
+#include "Dialogs.h"
+#include "MealMaster.h"
+#include "MsgShell.h"
+#include "RecipeImportUi.h"
+#include "RecipeImporter.h"
+#include "Unit_main.h"
+#include "ui_Unit_main.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+namespace {
+int RecipeCount() {
+    const int n = qEnvironmentVariableIntValue("MYCOOK_BENCH_RECIPES");
+    return n > 0 ? n : 10'000;
+}
+
+QByteArray MealMasterFile(int count) {
+    QString text;
+    const QStringList dishes = {QStringLiteral("红烧肉"), QStringLiteral("Chicken Curry"),
+                                QStringLiteral("宫保鸡丁"), QStringLiteral("Apple Pie")};
+    for (int i = 0; i < count; ++i) {
+        text += QStringLiteral("MMMMM----- Recipe via Meal-Master (tm) v8.05\n\n"
+                               "      Title: %1 %2\n Categories: Main dish, Test\n"
+                               "      Yield: 4 servings\n\n")
+                    .arg(dishes[i % dishes.size()])
+                    .arg(i);
+        for (int k = 0; k < 8; ++k)
+            text += QStringLiteral("      %1 c  Ingredient number %2 of recipe %3\n")
+                        .arg(k + 1)
+                        .arg(k)
+                        .arg(i);
+        text += QStringLiteral("\n");
+        for (int p = 0; p < 3; ++p)
+            text += QStringLiteral(
+                        "  Paragraph %1: stir the pot slowly for a while, then taste and season\n"
+                        "  it with salt and pepper until it is just right.\n\n")
+                        .arg(p);
+        text += QStringLiteral("MMMMM\n\n");
+    }
+    return text.toUtf8();
+}
+
+struct TBench {
+    QTemporaryDir Dir;
+    QString File;
+    std::vector<TRecipeColumns> Rows;
+    TBench() {
+        File = Dir.filePath(QStringLiteral("bench.mmf"));
+        QFile out(File);
+        out.open(QIODevice::WriteOnly);
+        out.write(MealMasterFile(RecipeCount()));
+        out.close();
+        QFile in(File);
+        in.open(QIODevice::ReadOnly);
+        ReadMealMasterText(QString::fromUtf8(in.readAll()),
+                           [this](TImportedRecipe&& r) { Rows.push_back(MapToColumns(r)); });
+    }
+};
+
+TBench& Bench() {
+    static TBench bench;
+    return bench;
+}
+
+void BM_ImportMealMaster(benchmark::State& state) {
+    const TBench& b = Bench();
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        auto form = std::make_unique<TForm_main>(dir.path());
+        state.ResumeTiming();
+        const TImportSummary s = ImportRecipeFiles(form->ADOConnection1, {b.File}, {});
+        if (s.Imported != RecipeCount())
+            state.SkipWithError("not every recipe was imported");
+        state.PauseTiming();
+        form.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * RecipeCount());
+}
+
+void BM_SaveSameRowsThroughTheWindow(benchmark::State& state) {
+    const TBench& b = Bench();
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        auto form = std::make_unique<TForm_main>(dir.path());
+        Ui::TForm_main& ui = form->Controls();
+        state.ResumeTiming();
+        for (const TRecipeColumns& row : b.Rows) {
+            ui.Edit1->setText(row.Name);
+            ui.Memo1->setPlainText(row.Ingredients);
+            ui.Memo2->setPlainText(row.Method);
+            ui.Memo3->setPlainText(row.Note);
+            form->BitBtn5Click();
+        }
+        if (form->ADOQuery1.RecordCount() != RecipeCount())
+            state.SkipWithError("not every recipe was saved");
+        state.PauseTiming();
+        form.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * RecipeCount());
+}
+
+void BM_WindowImportLargestPause(benchmark::State& state) {
+    const TBench& b = Bench();
+    double worst = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir dir;
+        auto form = std::make_unique<TForm_main>(dir.path());
+        form->show();
+        QCoreApplication::processEvents();
+        SetFileDialogHook(
+            [&](const TFileDialogRequest&) -> std::optional<QString> { return b.File; });
+        QString summary;
+        SetMessageHook([&](const TMessageRequest& r) {
+            summary = r.Text;
+            return QMessageBox::Ok;
+        });
+        QTimer tick;
+        tick.setInterval(1);
+        QElapsedTimer sinceTick;
+        double gap = 0;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            gap = std::max(gap, sinceTick.nsecsElapsed() / 1e6);
+            sinceTick.restart();
+        });
+        state.ResumeTiming();
+        tick.start();
+        sinceTick.start();
+        ImportRecipes(*form);
+        gap = std::max(gap, sinceTick.nsecsElapsed() / 1e6);
+        tick.stop();
+        state.PauseTiming();
+        SetFileDialogHook(nullptr);
+        SetMessageHook(nullptr);
+        if (form->ADOQuery1.RecordCount() != RecipeCount() ||
+            !summary.startsWith(QStringLiteral("导入完毕")))
+            state.SkipWithError("the window did not import every recipe");
+        worst = std::max(worst, gap);
+        form.reset();
+        state.ResumeTiming();
+    }
+    state.counters["max_ui_gap_ms"] = worst;
+    state.SetItemsProcessed(state.iterations() * RecipeCount());
+}
+
+BENCHMARK(BM_ImportMealMaster)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WindowImportLargestPause)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SaveSameRowsThroughTheWindow)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

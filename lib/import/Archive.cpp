@@ -1,0 +1,200 @@
+#include "Archive.h"
+
+#include "ImportTypes.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QSaveFile>
+#include <archive.h>
+#include <archive_entry.h>
+#include <zlib.h>
+
+namespace {
+struct TReadClose {
+    void operator()(archive* a) const { archive_read_free(a); }
+};
+using TReadArchive = std::unique_ptr<archive, TReadClose>;
+
+QString ArchiveError(archive* a) {
+    const char* text = archive_error_string(a);
+    return text ? QString::fromUtf8(text) : QStringLiteral("未知错误");
+}
+
+void ReadAll(archive* a, const TArchiveVisit& visit) {
+    archive_entry* entry = nullptr;
+    int entries = 0;
+    qint64 total = 0;
+    for (;;) {
+        const int rc = archive_read_next_header(a, &entry);
+        if (rc == ARCHIVE_EOF)
+            return;
+        if (rc < ARCHIVE_WARN)
+            throw EImportError(QStringLiteral("压缩包已损坏：%1").arg(ArchiveError(a)));
+        if (++entries > MaxArchiveEntries)
+            throw EImportError(QStringLiteral("压缩包里的文件太多"));
+        const char* utf8 = archive_entry_pathname_utf8(entry);
+        const char* raw = archive_entry_pathname(entry);
+        const QString path =
+            utf8 ? QString::fromUtf8(utf8) : QString::fromLocal8Bit(raw ? raw : "");
+        if (archive_entry_filetype(entry) != AE_IFREG)
+            continue;
+        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > MaxArchiveEntryBytes)
+            throw EImportError(QStringLiteral("压缩包里的“%1”太大").arg(path));
+        QByteArray bytes;
+        char buffer[64 * 1024];
+        for (;;) {
+            const la_ssize_t n = archive_read_data(a, buffer, sizeof buffer);
+            if (n == 0)
+                break;
+            if (n < 0)
+                throw EImportError(
+                    QStringLiteral("压缩包里的“%1”无法解开：%2").arg(path, ArchiveError(a)));
+            if (bytes.size() + n > MaxArchiveEntryBytes)
+                throw EImportError(QStringLiteral("压缩包里的“%1”太大").arg(path));
+            bytes.append(buffer, qsizetype(n));
+        }
+        total += bytes.size();
+        if (total > MaxArchiveTotalBytes)
+            throw EImportError(QStringLiteral("压缩包解开后太大"));
+        if (!visit(path, bytes))
+            return;
+    }
+}
+
+TReadArchive OpenReader() {
+    TReadArchive a(archive_read_new());
+    if (!a)
+        throw EImportError(QStringLiteral("内存不足"));
+    archive_read_support_format_zip(a.get());
+    return a;
+}
+} // namespace
+
+void ReadZipFile(const QString& path, const TArchiveVisit& visit) {
+    TReadArchive a = OpenReader();
+    if (archive_read_open_filename(a.get(), QFile::encodeName(path).constData(), 64 * 1024) !=
+        ARCHIVE_OK)
+        throw EImportError(QStringLiteral("不是可读的 zip 压缩包：%1").arg(ArchiveError(a.get())));
+    ReadAll(a.get(), visit);
+}
+
+void ReadZipBytes(const QByteArray& bytes, const TArchiveVisit& visit) {
+    TReadArchive a = OpenReader();
+    if (archive_read_open_memory(a.get(), bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK)
+        throw EImportError(QStringLiteral("不是可读的 zip 压缩包：%1").arg(ArchiveError(a.get())));
+    ReadAll(a.get(), visit);
+}
+
+QByteArray Gunzip(const QByteArray& bytes, qint64 maxBytes) {
+    z_stream stream{};
+    if (inflateInit2(&stream, 15 + 32) != Z_OK) // 32: gzip or zlib header
+        throw EImportError(QStringLiteral("内存不足"));
+    struct TEnd {
+        z_stream& S;
+        ~TEnd() { inflateEnd(&S); }
+    } end{stream};
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    QByteArray out;
+    char buffer[64 * 1024];
+    for (;;) {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        const int rc = inflate(&stream, Z_NO_FLUSH);
+        const qsizetype produced = qsizetype(sizeof buffer - stream.avail_out);
+        if (out.size() + produced > maxBytes)
+            throw EImportError(QStringLiteral("解压后太大"));
+        out.append(buffer, produced);
+        if (rc == Z_STREAM_END)
+            return out;
+        if (rc != Z_OK || (produced == 0 && stream.avail_in == 0))
+            throw EImportError(QStringLiteral("gzip 数据已损坏"));
+    }
+}
+
+QByteArray Gzip(const QByteArray& bytes) {
+    z_stream stream{};
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
+        Z_OK)
+        throw EWriteError(QStringLiteral("内存不足"));
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(bytes.size()))), Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
+    stream.avail_in = uInt(bytes.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = uInt(out.size());
+    const int rc = deflate(&stream, Z_FINISH);
+    out.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    if (rc != Z_STREAM_END)
+        throw EWriteError(QStringLiteral("压缩失败"));
+    return out;
+}
+
+struct TZipWriter::Impl {
+    QSaveFile File;
+    archive* Archive = nullptr;
+    QString Error;
+
+    static la_ssize_t Write(archive*, void* data, const void* buffer, size_t length) {
+        auto* self = static_cast<Impl*>(data);
+        const qint64 n = self->File.write(static_cast<const char*>(buffer), qint64(length));
+        if (n != qint64(length)) {
+            self->Error = self->File.errorString();
+            return -1;
+        }
+        return la_ssize_t(n);
+    }
+    [[noreturn]] void Fail() {
+        const QString reason = Error.isEmpty() ? ArchiveError(Archive) : Error;
+        throw EWriteError(QStringLiteral("无法写入“%1”：%2").arg(File.fileName(), reason));
+    }
+};
+
+TZipWriter::TZipWriter(const QString& path) : FImpl(std::make_unique<Impl>()) {
+    FImpl->File.setFileName(path);
+    if (!FImpl->File.open(QIODevice::WriteOnly))
+        throw EWriteError(QStringLiteral("无法写入“%1”：%2").arg(path, FImpl->File.errorString()));
+    FImpl->Archive = archive_write_new();
+    if (!FImpl->Archive)
+        throw EWriteError(QStringLiteral("内存不足"));
+    archive_write_set_format_zip(FImpl->Archive);
+    archive_write_set_options(FImpl->Archive, "hdrcharset=UTF-8");
+    archive_write_set_bytes_in_last_block(FImpl->Archive, 1);
+    if (archive_write_open2(FImpl->Archive, FImpl.get(), nullptr, &Impl::Write, nullptr, nullptr) !=
+        ARCHIVE_OK)
+        FImpl->Fail();
+}
+
+TZipWriter::~TZipWriter() {
+    if (FImpl->Archive)
+        archive_write_free(FImpl->Archive); // closes; a failed export leaves the target alone
+    FImpl->File.cancelWriting();
+}
+
+void TZipWriter::Add(const QString& path, const QByteArray& bytes) {
+    struct TEntryFree {
+        void operator()(archive_entry* e) const { archive_entry_free(e); }
+    };
+    std::unique_ptr<archive_entry, TEntryFree> entry(archive_entry_new());
+    const QByteArray name = path.toUtf8();
+    archive_entry_set_pathname_utf8(entry.get(), name.constData());
+    archive_entry_set_filetype(entry.get(), AE_IFREG);
+    archive_entry_set_perm(entry.get(), 0644);
+    archive_entry_set_size(entry.get(), bytes.size());
+    archive_entry_set_mtime(entry.get(), QDateTime::currentSecsSinceEpoch(), 0);
+    if (archive_write_header(FImpl->Archive, entry.get()) != ARCHIVE_OK)
+        FImpl->Fail();
+    if (!bytes.isEmpty() &&
+        archive_write_data(FImpl->Archive, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        FImpl->Fail();
+}
+
+void TZipWriter::Commit() {
+    if (archive_write_close(FImpl->Archive) != ARCHIVE_OK)
+        FImpl->Fail();
+    archive_write_free(FImpl->Archive);
+    FImpl->Archive = nullptr;
+    if (!FImpl->File.commit())
+        throw EWriteError(QStringLiteral("无法写入“%1”：%2")
+                              .arg(FImpl->File.fileName(), FImpl->File.errorString()));
+}

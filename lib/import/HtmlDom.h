@@ -1,0 +1,50 @@
+#pragma once
+// An HTML5 document parsed by gumbo, walked without recursion. Large input is
+// parsed on a thread with a deep stack, since the parser frees its tree
+// recursively and a hostile page may nest elements a million deep.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+struct GumboInternalNode;
+struct GumboInternalOutput;
+
+inline constexpr qint64 MaxHtmlBytes = 16LL * 1024 * 1024;
+
+class THtmlDocument {
+public:
+    explicit THtmlDocument(QByteArray utf8); // raises EImportError when too large
+    ~THtmlDocument();
+    THtmlDocument(const THtmlDocument&) = delete;
+    THtmlDocument& operator=(const THtmlDocument&) = delete;
+
+    const GumboInternalNode* Root() const;
+
+private:
+    QByteArray FUtf8; // gumbo points into it
+    GumboInternalOutput* FOutput = nullptr;
+};
+
+// Runs the work on a thread whose stack is deep enough for any tree of
+// MaxHtmlBytes; an exception comes back to the caller.
+void RunWithDeepStack(const std::function<void()>& work);
+
+// Visits elements and text depth first; return false from enter to skip an
+// element's children. leave is called after the children (may be empty).
+struct THtmlVisitor {
+    std::function<bool(const GumboInternalNode&)> Enter;
+    std::function<void(const GumboInternalNode&)> Leave;
+};
+void WalkHtml(const GumboInternalNode& root, const THtmlVisitor& visitor);
+
+// The text of a node: character references decoded, a line break for <br>
+// and around block elements, scripts and styles left out.
+QString NodeText(const GumboInternalNode& node);
+// The same for a string that may hold markup.
+QString HtmlToText(const QString& html);
+// Attribute value of an element, null when absent.
+QString Attribute(const GumboInternalNode& node, const char* name);
+// The element's tag name in lower case ("" for text).
+QString TagName(const GumboInternalNode& node);

@@ -1,0 +1,360 @@
+#include "HtmlRecipe.h"
+
+#include "ColumnMapping.h"
+#include "HtmlDom.h"
+#include "SchemaRecipe.h"
+#include "TextDecode.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QUrl>
+#include <gumbo.h>
+
+namespace {
+bool IsRecipeItemType(const QString& itemtype) {
+    for (const QString& t : itemtype.split(u' ', Qt::SkipEmptyParts))
+        if (t.endsWith(QLatin1String("schema.org/Recipe")))
+            return true;
+    return false;
+}
+
+bool HasAttribute(const GumboNode& node, const char* name) {
+    return node.type == GUMBO_NODE_ELEMENT && gumbo_get_attribute(&node.v.element.attributes, name);
+}
+
+// The value an itemprop element gives.
+QString ItemValue(const GumboNode& node) {
+    if (HasAttribute(node, "content"))
+        return Attribute(node, "content");
+    switch (node.v.element.tag) {
+    case GUMBO_TAG_IMG:
+    case GUMBO_TAG_SOURCE:
+        return Attribute(node, "src");
+    case GUMBO_TAG_A:
+    case GUMBO_TAG_LINK:
+        return Attribute(node, "href");
+    case GUMBO_TAG_TIME:
+        if (HasAttribute(node, "datetime"))
+            return Attribute(node, "datetime");
+        break;
+    default:
+        break;
+    }
+    return NodeText(node);
+}
+
+// A nested item (an ImageObject, a HowToStep) gives its url or text, else its text.
+QString NestedItemValue(const GumboNode& item, bool image) {
+    QString found;
+    THtmlVisitor visitor;
+    visitor.Enter = [&](const GumboNode& n) {
+        if (!found.isEmpty() || n.type != GUMBO_NODE_ELEMENT)
+            return false;
+        if (&n != &item) {
+            const QStringList props = Attribute(n, "itemprop").split(u' ', Qt::SkipEmptyParts);
+            const bool wanted = image ? (props.contains(QLatin1String("url")) ||
+                                         props.contains(QLatin1String("contentUrl")))
+                                      : props.contains(QLatin1String("text"));
+            if (wanted) {
+                found = ItemValue(n);
+                return false;
+            }
+        }
+        return true;
+    };
+    WalkHtml(item, visitor);
+    if (!found.isEmpty())
+        return found;
+    return image ? Attribute(item, "src") : NodeText(item);
+}
+
+// A microdata Recipe item as the JSON-LD object it stands for.
+QJsonObject MicrodataObject(const GumboNode& item) {
+    QHash<QString, QJsonArray> props;
+    THtmlVisitor visitor;
+    visitor.Enter = [&](const GumboNode& n) {
+        if (n.type != GUMBO_NODE_ELEMENT)
+            return false;
+        if (&n == &item)
+            return true;
+        const QStringList names = Attribute(n, "itemprop").split(u' ', Qt::SkipEmptyParts);
+        const bool nested = HasAttribute(n, "itemscope");
+        for (const QString& name : names) {
+            const bool image = name == u"image";
+            props[name].append(nested ? NestedItemValue(n, image) : ItemValue(n));
+        }
+        return !nested; // a nested item's own properties are not the recipe's
+    };
+    WalkHtml(item, visitor);
+    QJsonObject object;
+    object.insert(QStringLiteral("@type"), QStringLiteral("Recipe"));
+    for (auto it = props.cbegin(); it != props.cend(); ++it)
+        object.insert(it.key(),
+                      it.value().size() == 1 ? it.value().first() : QJsonValue(it.value()));
+    return object;
+}
+
+QByteArray JsonLdText(const GumboNode& script) {
+    QString text = NodeText(script);
+    if (text.isEmpty() && script.v.element.children.length > 0) {
+        const auto* child = static_cast<const GumboNode*>(script.v.element.children.data[0]);
+        if (child->type == GUMBO_NODE_TEXT)
+            text = QString::fromUtf8(child->v.text.text);
+    }
+    text = text.trimmed();
+    // Pages wrap the data in comment or CDATA markers for old browsers.
+    for (const char* wrap : {"<!--", "//<![CDATA[", "<![CDATA["})
+        if (text.startsWith(QLatin1String(wrap)))
+            text.remove(0, qsizetype(strlen(wrap)));
+    for (const char* wrap : {"-->", "//]]>", "]]>"})
+        if (text.endsWith(QLatin1String(wrap)))
+            text.chop(qsizetype(strlen(wrap)));
+    return text.toUtf8();
+}
+
+QString UrlFileName(const QString& url) {
+    const QUrl parsed(url);
+    QString name = parsed.isValid() ? parsed.fileName() : QString();
+    if (name.isEmpty())
+        name = url.section(u'/', -1).section(u'?', 0, 0);
+    return name;
+}
+
+std::optional<QByteArray> ReadLocalPicture(const QString& path, QString& problem) {
+    QFile file(path);
+    if (!file.exists())
+        return std::nullopt;
+    if (file.size() > MaxImportPictureBytes) {
+        problem = QStringLiteral("图片太大");
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("图片无法打开");
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+// The first of the recipe's pictures that is at hand.
+void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
+                 const TPageResources& resources) {
+    const QFileInfo page(resources.PagePath);
+    for (const QString& url : urls) {
+        if (url.startsWith(QLatin1String("data:"), Qt::CaseInsensitive)) {
+            const qsizetype comma = url.indexOf(u',');
+            if (comma < 0 || url.size() > MaxImportPictureBytes * 2)
+                continue;
+            const bool base64 =
+                url.left(comma).endsWith(QLatin1String(";base64"), Qt::CaseInsensitive);
+            const QByteArray payload = url.mid(comma + 1).toLatin1();
+            recipe.Picture =
+                base64 ? QByteArray::fromBase64(payload) : QByteArray::fromPercentEncoding(payload);
+            recipe.PictureOrigin = QStringLiteral("data: 地址");
+            return;
+        }
+        if (auto part = resources.Parts.constFind(url); part != resources.Parts.cend()) {
+            recipe.Picture = *part;
+            recipe.PictureOrigin = url;
+            return;
+        }
+        if (resources.PagePath.isEmpty())
+            continue;
+        QStringList candidates;
+        const QUrl parsed(url);
+        if (parsed.isLocalFile())
+            candidates << parsed.toLocalFile();
+        else if (parsed.scheme().isEmpty() && !url.startsWith(u'/'))
+            candidates << page.dir().filePath(QUrl::fromPercentEncoding(url.toUtf8()));
+        else if (parsed.scheme().isEmpty())
+            candidates << url;
+        const QString fileName = UrlFileName(url);
+        if (!fileName.isEmpty() && !fileName.contains(QLatin1String("..")))
+            for (const char* suffix : {"_files", ".files", "-Dateien", "_archivos"})
+                candidates << page.dir().filePath(page.completeBaseName() + QLatin1String(suffix) +
+                                                  u'/' + fileName);
+        for (const QString& candidate : candidates) {
+            QString problem;
+            if (auto bytes = ReadLocalPicture(candidate, problem)) {
+                recipe.Picture = *bytes;
+                recipe.PictureOrigin = candidate;
+                return;
+            }
+            if (!problem.isEmpty())
+                recipe.PictureProblem = problem;
+        }
+    }
+}
+
+QByteArray DecodeQuotedPrintable(const QByteArray& in) {
+    QByteArray out;
+    out.reserve(in.size());
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const char c = in[i];
+        if (c != '=') {
+            out.append(c);
+            continue;
+        }
+        if (i + 1 < in.size() && (in[i + 1] == '\n' || in[i + 1] == '\r')) {
+            i += (in[i + 1] == '\r' && i + 2 < in.size() && in[i + 2] == '\n') ? 2 : 1;
+            continue;
+        }
+        if (i + 2 < in.size()) {
+            bool ok = false;
+            const int value = in.mid(i + 1, 2).toInt(&ok, 16);
+            if (ok) {
+                out.append(char(value));
+                i += 2;
+                continue;
+            }
+        }
+        out.append(c);
+    }
+    return out;
+}
+
+QByteArray HeaderParameter(const QByteArray& header, const char* name) {
+    const QByteArray lower = header.toLower();
+    const qsizetype at = lower.indexOf(QByteArray(name) + '=');
+    if (at < 0)
+        return {};
+    qsizetype i = at + qsizetype(strlen(name)) + 1;
+    const bool quoted = i < header.size() && header[i] == '"';
+    if (quoted)
+        ++i;
+    qsizetype j = i;
+    while (j < header.size() && (quoted ? header[j] != '"'
+                                        : (header[j] != ';' && header[j] != ' ' &&
+                                           header[j] != '\r' && header[j] != '\n')))
+        ++j;
+    return header.mid(i, j - i);
+}
+} // namespace
+
+TMhtml ReadMhtml(const QByteArray& bytes) {
+    const qsizetype headerEnd =
+        bytes.indexOf("\n\n") >= 0 ? bytes.indexOf("\n\n") : bytes.indexOf("\r\n\r\n");
+    const QByteArray boundary =
+        HeaderParameter(bytes.left(std::max<qsizetype>(headerEnd, 0)), "boundary");
+    if (boundary.isEmpty())
+        throw EImportError(QStringLiteral("不是 MHTML 文件：找不到分段标记"));
+    TMhtml result;
+    const QByteArray marker = "--" + boundary;
+    qsizetype at = bytes.indexOf(marker);
+    int parts = 0;
+    while (at >= 0 && ++parts <= MaxArchiveEntries) {
+        qsizetype start = at + marker.size();
+        if (bytes.mid(start, 2) == "--")
+            break;
+        const qsizetype next = bytes.indexOf(marker, start);
+        const QByteArray part = bytes.mid(start, (next < 0 ? bytes.size() : next) - start);
+        at = next;
+        qsizetype split = part.indexOf("\r\n\r\n");
+        qsizetype skip = 4;
+        if (split < 0 || (part.indexOf("\n\n") >= 0 && part.indexOf("\n\n") < split))
+            split = part.indexOf("\n\n"), skip = 2;
+        if (split < 0)
+            continue;
+        const QByteArray header = part.left(split);
+        QByteArray body = part.mid(split + skip);
+        QByteArray type, encoding, location;
+        for (const QByteArray& line : header.split('\n')) {
+            const QByteArray trimmed = line.trimmed();
+            const qsizetype colon = trimmed.indexOf(':');
+            if (colon < 0)
+                continue;
+            const QByteArray key = trimmed.left(colon).toLower();
+            const QByteArray value = trimmed.mid(colon + 1).trimmed();
+            if (key == "content-type")
+                type = value;
+            else if (key == "content-transfer-encoding")
+                encoding = value.toLower();
+            else if (key == "content-location")
+                location = value;
+        }
+        if (encoding == "base64")
+            body = QByteArray::fromBase64(body);
+        else if (encoding == "quoted-printable")
+            body = DecodeQuotedPrintable(body);
+        if (type.toLower().startsWith("text/html") && result.Html.isEmpty()) {
+            const QByteArray charset = HeaderParameter(type, "charset");
+            result.Html = charset.isEmpty() ? ToUtf8(body, TTextKind::Html)
+                                            : DecodeBytes(body, charset).toUtf8();
+        } else if (!location.isEmpty()) {
+            result.Parts.insert(QString::fromUtf8(location), body);
+        }
+    }
+    if (result.Html.isEmpty())
+        throw EImportError(QStringLiteral("MHTML 文件里没有网页"));
+    return result;
+}
+
+std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
+                                             const TPageResources& resources) {
+    std::vector<TSchemaRecipe> found;
+    {
+        const THtmlDocument document(utf8);
+        std::vector<QJsonObject> objects;
+        std::vector<QJsonObject> microdata;
+        THtmlVisitor visitor;
+        visitor.Enter = [&](const GumboNode& n) {
+            if (n.type == GUMBO_NODE_DOCUMENT)
+                return true;
+            if (n.type != GUMBO_NODE_ELEMENT)
+                return false;
+            if (n.v.element.tag == GUMBO_TAG_SCRIPT) {
+                if (Attribute(n, "type").trimmed().compare(QLatin1String("application/ld+json"),
+                                                           Qt::CaseInsensitive) == 0) {
+                    try {
+                        for (QJsonObject& o : FindRecipeObjects(ParseJson(JsonLdText(n))))
+                            objects.push_back(std::move(o));
+                    } catch (const EImportError&) {
+                        // A broken block among others; the page may hold the recipe elsewhere.
+                    }
+                }
+                return false;
+            }
+            if (HasAttribute(n, "itemscope") && IsRecipeItemType(Attribute(n, "itemtype"))) {
+                microdata.push_back(MicrodataObject(n));
+                return false;
+            }
+            return true;
+        };
+        WalkHtml(*document.Root(), visitor);
+        for (const QJsonObject& o : objects)
+            found.push_back(RecipeFromSchema(o));
+        // Microdata only when the page has no JSON-LD recipe: many pages carry both.
+        if (objects.empty())
+            for (const QJsonObject& o : microdata)
+                found.push_back(RecipeFromSchema(o, true));
+    }
+    std::vector<TImportedRecipe> recipes;
+    for (TSchemaRecipe& s : found) {
+        if (s.Recipe.Name.isEmpty() && s.Recipe.Ingredients.empty() && s.Recipe.Steps.empty())
+            continue;
+        TakePicture(s.Recipe, s.ImageUrls, resources);
+        recipes.push_back(std::move(s.Recipe));
+    }
+    if (recipes.empty())
+        throw EImportError(QStringLiteral("网页里没有菜谱数据（schema.org Recipe）"));
+    return recipes;
+}
+
+std::vector<TImportedRecipe> RecipesFromPageFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EImportError(QStringLiteral("无法打开：%1").arg(file.errorString()));
+    if (file.size() > MaxImportFileBytes)
+        throw EImportError(QStringLiteral("文件太大"));
+    const QByteArray bytes = file.readAll();
+    TPageResources resources;
+    resources.PagePath = QFileInfo(path).absoluteFilePath();
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"mhtml" || suffix == u"mht") {
+        TMhtml mhtml = ReadMhtml(bytes);
+        resources.Parts = std::move(mhtml.Parts);
+        return RecipesFromHtml(mhtml.Html, resources);
+    }
+    return RecipesFromHtml(ToUtf8(bytes, TTextKind::Html), resources);
+}

@@ -1,0 +1,61 @@
+#pragma once
+// A recipe as the importers read it from another program or a web page, before
+// it is fitted into the book's four columns.
+
+#include "SysUtils.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// A file that cannot be read as a recipe file; the text names the file and,
+// where known, the line.
+MYCOOK_DECLARE_EXCEPTION(EImportError, Exception)
+
+// Bounds on hostile input.
+inline constexpr qint64 MaxImportFileBytes = 64LL * 1024 * 1024;   // one text file
+inline constexpr qint64 MaxArchiveEntryBytes = 64LL * 1024 * 1024; // one member, unpacked
+inline constexpr qint64 MaxArchiveTotalBytes = 1024LL * 1024 * 1024;
+inline constexpr int MaxArchiveEntries = 200'000;
+inline constexpr int MaxRecipesPerFile = 200'000;
+inline constexpr int MaxJsonDepth = 64;
+inline constexpr qint64 MaxImportPictureBytes = 32LL * 1024 * 1024;
+
+// The four texts of one row of the book.
+struct TRecipeColumns {
+    QString Name;        // 菜名
+    QString Ingredients; // 原料
+    QString Method;      // 做法
+    QString Note;        // 说明
+    bool operator==(const TRecipeColumns&) const = default;
+};
+
+struct TRecipeLine {
+    QString Text;
+    bool Heading = false; // a section heading, not an ingredient or a step
+};
+
+struct TImportedRecipe {
+    QString Name;
+    std::vector<TRecipeLine> Ingredients;
+    std::vector<TRecipeLine> Steps;
+    QString Description;
+    QString Notes;
+    QString Yield;
+    QString PrepTime;
+    QString CookTime;
+    QString TotalTime;
+    QString Source; // an address or a name
+    QStringList Categories;
+    QByteArray Picture;     // the picture file's bytes as found, any kind
+    QString PictureOrigin;  // where they came from, for the report
+    QString PictureProblem; // why a named picture could not be taken
+    // The book's own texts, when the file is this program's export.
+    std::optional<TRecipeColumns> Exact;
+};
+
+// Receives each recipe as a parser finds it.
+using TRecipeSink = std::function<void(TImportedRecipe&&)>;

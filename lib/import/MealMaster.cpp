@@ -1,0 +1,260 @@
+#include "MealMaster.h"
+
+#include "ColumnMapping.h"
+#include "TextDecode.h"
+
+#include <QFile>
+
+namespace {
+bool IsHeader(QStringView line) {
+    return (line.startsWith(u"MMMMM-") || line.startsWith(u"-----")) &&
+           line.contains(u"Meal-Master", Qt::CaseInsensitive);
+}
+
+bool IsEnd(QStringView line) {
+    const QStringView t = line.trimmed();
+    return t == u"MMMMM" || t == u"-----";
+}
+
+// "MMMMM------SAUCE------" or "-----SAUCE-----": the heading's text, else empty.
+QString Heading(QStringView line) {
+    QStringView t = line.trimmed();
+    if (!t.startsWith(u"MMMMM-") && !t.startsWith(u"-----"))
+        return {};
+    if (t.startsWith(u"MMMMM"))
+        t = t.sliced(5);
+    qsizetype a = 0, b = t.size();
+    while (a < b && t[a] == u'-')
+        ++a;
+    while (b > a && t[b - 1] == u'-')
+        --b;
+    const QString text = CollapseWhitespace(t.sliced(a, b - a).toString());
+    for (const QChar c : text)
+        if (c.isLetterOrNumber())
+            return text;
+    return {};
+}
+
+bool IsUnit(QStringView unit) {
+    static const QStringList units = {
+        QStringLiteral("x"),  QStringLiteral("sm"), QStringLiteral("md"), QStringLiteral("lg"),
+        QStringLiteral("cn"), QStringLiteral("pk"), QStringLiteral("pn"), QStringLiteral("dr"),
+        QStringLiteral("ds"), QStringLiteral("ct"), QStringLiteral("sl"), QStringLiteral("ea"),
+        QStringLiteral("t"),  QStringLiteral("ts"), QStringLiteral("T"),  QStringLiteral("tb"),
+        QStringLiteral("fl"), QStringLiteral("c"),  QStringLiteral("pt"), QStringLiteral("qt"),
+        QStringLiteral("ga"), QStringLiteral("oz"), QStringLiteral("lb"), QStringLiteral("ml"),
+        QStringLiteral("cb"), QStringLiteral("cl"), QStringLiteral("dl"), QStringLiteral("l"),
+        QStringLiteral("mg"), QStringLiteral("cg"), QStringLiteral("dg"), QStringLiteral("g"),
+        QStringLiteral("kg")};
+    const QStringView u = unit.trimmed();
+    return u.isEmpty() || units.contains(u.toString());
+}
+
+bool IsAmount(QStringView amount) {
+    for (const QChar c : amount)
+        if (!c.isDigit() && c != u' ' && c != u'/' && c != u'.' && c != u'-')
+            return false;
+    return true;
+}
+
+struct TIngredient {
+    bool Valid = false;
+    bool Continues = false;
+    QString Text;
+};
+
+// One ingredient in 40 or more columns: amount 1-7, unit 9-10, item from 12.
+TIngredient ParseIngredient(QStringView cell) {
+    TIngredient result;
+    if (cell.trimmed().isEmpty())
+        return result;
+    auto part = [&](qsizetype from, qsizetype n) {
+        return from >= cell.size() ? QStringView()
+                                   : cell.sliced(from, std::min(n, cell.size() - from));
+    };
+    const QStringView amount = part(0, 7);
+    const QStringView unit = part(8, 2);
+    const QStringView item = part(11, cell.size());
+    if (!IsAmount(amount) || !IsUnit(unit))
+        return result;
+    if ((cell.size() > 7 && cell[7] != u' ') || (cell.size() > 10 && cell[10] != u' '))
+        return result;
+    const QString itemText = CollapseWhitespace(item.toString());
+    if (itemText.isEmpty() && amount.trimmed().isEmpty())
+        return result;
+    result.Valid = true;
+    if (amount.trimmed().isEmpty() && unit.trimmed().isEmpty() && itemText.startsWith(u'-')) {
+        result.Continues = true;
+        result.Text = CollapseWhitespace(itemText.mid(1));
+        return result;
+    }
+    result.Text = CollapseWhitespace(amount.toString() + u' ' + unit.toString() + u' ' + itemText);
+    return result;
+}
+
+class TParser {
+public:
+    TParser(const QStringList& lines, const TRecipeSink& sink) : FLines(lines), FSink(sink) {}
+
+    void Run() {
+        int found = 0;
+        for (FAt = 0; FAt < FLines.size(); ++FAt) {
+            if (!IsHeader(FLines[FAt]))
+                continue;
+            if (++found > MaxRecipesPerFile)
+                throw EImportError(QStringLiteral("文件里的菜谱太多"));
+            ++FAt;
+            Recipe();
+        }
+        if (found == 0)
+            throw EImportError(QStringLiteral("不是 MealMaster 文件：没有“Meal-Master”开头的菜谱"));
+    }
+
+private:
+    // Lines up to the recipe's end line (or the next header, or the end of the file).
+    void Recipe() {
+        TImportedRecipe r;
+        // Header fields, up to the first blank line after them.
+        while (FAt < FLines.size() && FLines[FAt].trimmed().isEmpty())
+            ++FAt;
+        while (FAt < FLines.size() && !FLines[FAt].trimmed().isEmpty() && !Stop()) {
+            const QString line = FLines[FAt].trimmed();
+            const qsizetype colon = line.indexOf(u':');
+            const QString key = colon > 0 ? line.left(colon).trimmed().toLower() : QString();
+            const QString value = colon > 0 ? CollapseWhitespace(line.mid(colon + 1)) : QString();
+            if (key == u"title") {
+                r.Name = value;
+            } else if (key == u"categories") {
+                for (const QString& c : value.split(u',', Qt::SkipEmptyParts)) {
+                    const QString t = c.trimmed();
+                    if (!t.isEmpty() && t.compare(u"None", Qt::CaseInsensitive) != 0)
+                        r.Categories.append(t);
+                }
+            } else if (key == u"yield" || key == u"servings") {
+                r.Yield = value;
+            } else {
+                break; // no blank line after the fields: ingredients follow at once
+            }
+            ++FAt;
+        }
+        Ingredients(r);
+        Directions(r);
+        FSink(std::move(r));
+        // FAt is at the end line or the next header; the outer loop steps past it.
+        if (FAt < FLines.size() && IsHeader(FLines[FAt]))
+            --FAt;
+    }
+
+    bool Stop() const {
+        return FAt >= FLines.size() || IsEnd(FLines[FAt]) || IsHeader(FLines[FAt]);
+    }
+
+    void Ingredients(TImportedRecipe& r) {
+        std::vector<TRecipeLine> left, right;
+        auto flush = [&] {
+            for (auto* column : {&left, &right}) {
+                for (TRecipeLine& l : *column)
+                    r.Ingredients.push_back(std::move(l));
+                column->clear();
+            }
+        };
+        auto add = [&](std::vector<TRecipeLine>& column, const TIngredient& ing) {
+            if (ing.Continues && !column.empty())
+                column.back().Text += u' ' + ing.Text;
+            else if (!ing.Text.isEmpty())
+                column.push_back({ing.Text, false});
+        };
+        while (!Stop()) {
+            const QString& line = FLines[FAt];
+            if (line.trimmed().isEmpty()) {
+                // A blank line ends the ingredients unless more of them follow.
+                qsizetype next = FAt + 1;
+                while (next < FLines.size() && FLines[next].trimmed().isEmpty())
+                    ++next;
+                if (next >= FLines.size() || !LooksLikeIngredientLine(FLines[next]))
+                    break;
+                FAt = next;
+                continue;
+            }
+            if (const QString heading = Heading(line); !heading.isEmpty()) {
+                flush();
+                r.Ingredients.push_back({heading, true});
+                ++FAt;
+                continue;
+            }
+            const TIngredient first =
+                ParseIngredient(QStringView(line).first(std::min<qsizetype>(line.size(), 40)));
+            if (!first.Valid && !(line.size() > 40 && line.left(40).trimmed().isEmpty()))
+                break; // the directions begin
+            add(left, first);
+            if (line.size() > 40) {
+                const TIngredient second = ParseIngredient(QStringView(line).sliced(40));
+                if (second.Valid)
+                    add(right, second);
+            }
+            ++FAt;
+        }
+        flush();
+    }
+
+    bool LooksLikeIngredientLine(const QString& line) const {
+        if (!Heading(line).isEmpty())
+            return true;
+        return ParseIngredient(QStringView(line).first(std::min<qsizetype>(line.size(), 40))).Valid;
+    }
+
+    void Directions(TImportedRecipe& r) {
+        QString paragraph;
+        auto flush = [&] {
+            const QString text = CollapseWhitespace(paragraph);
+            if (!text.isEmpty())
+                r.Steps.push_back({text, false});
+            paragraph.clear();
+        };
+        for (; !Stop(); ++FAt) {
+            QString line = FLines[FAt];
+            if (const QString heading = Heading(line); !heading.isEmpty()) {
+                flush();
+                r.Steps.push_back({heading, true});
+                continue;
+            }
+            if (line.trimmed().isEmpty()) {
+                flush();
+                continue;
+            }
+            // The byte 0x14 marks a paragraph's end.
+            line.replace(QChar(0x00B6), QChar(0x14));
+            const QStringList pieces = line.split(QChar(0x14));
+            for (qsizetype i = 0; i < pieces.size(); ++i) {
+                if (i > 0)
+                    flush();
+                paragraph += u' ' + pieces[i];
+            }
+        }
+        flush();
+    }
+
+    const QStringList& FLines;
+    const TRecipeSink& FSink;
+    qsizetype FAt = 0;
+};
+} // namespace
+
+void ReadMealMasterText(const QString& text, const TRecipeSink& sink) {
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        line.replace(u'\t', QStringLiteral("        "));
+    }
+    TParser(lines, sink).Run();
+}
+
+void ReadMealMasterFile(const QString& path, const TRecipeSink& sink) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EImportError(QStringLiteral("无法打开：%1").arg(file.errorString()));
+    if (file.size() > MaxImportFileBytes)
+        throw EImportError(QStringLiteral("文件太大"));
+    ReadMealMasterText(DecodeText(file.readAll()), sink);
+}

@@ -1,0 +1,219 @@
+#include "SchemaRecipe.h"
+
+#include "ColumnMapping.h"
+#include "HtmlDom.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonParseError>
+
+namespace {
+bool IsRecipeType(const QJsonValue& type) {
+    auto is = [](const QString& t) {
+        return t == u"Recipe" || t.endsWith(u"schema.org/Recipe") || t == u"schema:Recipe";
+    };
+    if (type.isString())
+        return is(type.toString());
+    if (type.isArray()) {
+        for (const QJsonValue& v : type.toArray())
+            if (v.isString() && is(v.toString()))
+                return true;
+    }
+    return false;
+}
+
+void Find(const QJsonValue& value, int depth, std::vector<QJsonObject>& out) {
+    if (depth > MaxJsonDepth || out.size() >= size_t(MaxRecipesPerFile))
+        return;
+    if (value.isArray()) {
+        for (const QJsonValue& v : value.toArray())
+            Find(v, depth + 1, out);
+        return;
+    }
+    if (!value.isObject())
+        return;
+    const QJsonObject object = value.toObject();
+    if (IsRecipeType(object.value(QLatin1String("@type")))) {
+        out.push_back(object);
+        return;
+    }
+    Find(object.value(QLatin1String("@graph")), depth + 1, out);
+    Find(object.value(QLatin1String("mainEntity")), depth + 1, out);
+}
+
+class TReader {
+public:
+    explicit TReader(bool plainText) : FPlain(plainText) {}
+
+    // The text with markup stripped, as lines.
+    QStringList Lines(const QString& raw) const {
+        const QString text = FPlain ? raw : HtmlToText(raw);
+        QStringList lines;
+        for (const QString& line : text.split(u'\n')) {
+            const QString clean = CollapseWhitespace(line);
+            if (!clean.isEmpty())
+                lines.append(clean);
+        }
+        return lines;
+    }
+    QString Field(const QString& raw) const {
+        return CollapseWhitespace(FPlain ? raw : HtmlToText(raw));
+    }
+
+    // A string, a number, or the strings of an array, as one text.
+    QString Text(const QJsonValue& value, const QString& separator = QStringLiteral("，")) const {
+        if (value.isString())
+            return Field(value.toString());
+        if (value.isDouble())
+            return QString::number(value.toDouble());
+        if (value.isArray()) {
+            QStringList parts;
+            for (const QJsonValue& v : value.toArray()) {
+                const QString t = Text(v, separator);
+                if (!t.isEmpty() && !parts.contains(t))
+                    parts.append(t);
+            }
+            return parts.join(separator);
+        }
+        if (value.isObject())
+            return Field(value.toObject().value(QLatin1String("name")).toString());
+        return {};
+    }
+
+    void Steps(const QJsonValue& value, int depth, std::vector<TRecipeLine>& out) const {
+        if (depth > MaxJsonDepth)
+            return;
+        if (value.isString()) {
+            for (const QString& line : Lines(value.toString()))
+                out.push_back({line, false});
+            return;
+        }
+        if (value.isArray()) {
+            for (const QJsonValue& v : value.toArray())
+                Steps(v, depth + 1, out);
+            return;
+        }
+        if (!value.isObject())
+            return;
+        const QJsonObject object = value.toObject();
+        const QJsonValue items = object.value(QLatin1String("itemListElement"));
+        if (!items.isUndefined()) {
+            const QString heading = Field(object.value(QLatin1String("name")).toString());
+            if (!heading.isEmpty())
+                out.push_back({heading, true});
+            Steps(items, depth + 1, out);
+            return;
+        }
+        QJsonValue text = object.value(QLatin1String("text"));
+        if (!text.isString() || text.toString().trimmed().isEmpty())
+            text = object.value(QLatin1String("name"));
+        if (text.isString())
+            for (const QString& line : Lines(text.toString()))
+                out.push_back({line, false});
+    }
+
+    void Ingredients(const QJsonValue& value, int depth, std::vector<TRecipeLine>& out) const {
+        if (depth > MaxJsonDepth)
+            return;
+        if (value.isString()) {
+            for (const QString& line : Lines(value.toString()))
+                out.push_back({line, false});
+        } else if (value.isArray()) {
+            for (const QJsonValue& v : value.toArray())
+                Ingredients(v, depth + 1, out);
+        } else if (value.isObject()) {
+            Ingredients(value.toObject().value(QLatin1String("name")), depth + 1, out);
+        }
+    }
+
+    void Images(const QJsonValue& value, int depth, QStringList& out) const {
+        if (depth > MaxJsonDepth)
+            return;
+        if (value.isString()) {
+            const QString url = value.toString().trimmed();
+            if (!url.isEmpty())
+                out.append(url);
+        } else if (value.isArray()) {
+            for (const QJsonValue& v : value.toArray())
+                Images(v, depth + 1, out);
+        } else if (value.isObject()) {
+            const QJsonObject object = value.toObject();
+            Images(object.value(QLatin1String("url")), depth + 1, out);
+            Images(object.value(QLatin1String("contentUrl")), depth + 1, out);
+        }
+    }
+
+private:
+    bool FPlain;
+};
+
+std::optional<TRecipeColumns> ExactColumns(const QJsonObject& object, const QString& name) {
+    const QJsonValue value = object.value(QLatin1String(ExactColumnsKey));
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject exact = value.toObject();
+    const QJsonValue fields[] = {
+        exact.value(QStringLiteral("菜名")), exact.value(QStringLiteral("原料")),
+        exact.value(QStringLiteral("做法")), exact.value(QStringLiteral("说明"))};
+    for (const QJsonValue& f : fields)
+        if (!f.isString())
+            return std::nullopt;
+    TRecipeColumns columns{fields[0].toString(), fields[1].toString(), fields[2].toString(),
+                           fields[3].toString()};
+    // Only texts that still belong to this recipe and fit the book are taken as they are.
+    if (CollapseWhitespace(columns.Name) != name || columns.Name.size() > NameColumnChars ||
+        columns.Ingredients.size() > IngredientsColumnChars ||
+        columns.Note.size() > NoteColumnChars)
+        return std::nullopt;
+    return columns;
+}
+} // namespace
+
+std::vector<QJsonObject> FindRecipeObjects(const QJsonValue& value) {
+    std::vector<QJsonObject> out;
+    Find(value, 0, out);
+    return out;
+}
+
+TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
+    const TReader read(plainText);
+    TSchemaRecipe result;
+    TImportedRecipe& r = result.Recipe;
+    r.Name = read.Text(object.value(QLatin1String("name")));
+    QJsonValue ingredients = object.value(QLatin1String("recipeIngredient"));
+    if (ingredients.isUndefined())
+        ingredients = object.value(QLatin1String("ingredients"));
+    read.Ingredients(ingredients, 0, r.Ingredients);
+    read.Steps(object.value(QLatin1String("recipeInstructions")), 0, r.Steps);
+    r.Description = read.Text(object.value(QLatin1String("description")), QStringLiteral("\n"));
+    r.Yield = read.Text(object.value(QLatin1String("recipeYield")));
+    r.PrepTime = read.Text(object.value(QLatin1String("prepTime")));
+    r.CookTime = read.Text(object.value(QLatin1String("cookTime")));
+    r.TotalTime = read.Text(object.value(QLatin1String("totalTime")));
+    r.Source = read.Text(object.value(QLatin1String("url")));
+    if (r.Source.isEmpty())
+        r.Source = read.Text(object.value(QLatin1String("author")));
+    for (const char* key : {"recipeCategory", "recipeCuisine", "keywords"}) {
+        const QString text = read.Text(object.value(QLatin1String(key)));
+        if (!text.isEmpty() && !r.Categories.contains(text))
+            r.Categories.append(text);
+    }
+    read.Images(object.value(QLatin1String("image")), 0, result.ImageUrls);
+    r.Exact =
+        ExactColumns(object, CollapseWhitespace(object.value(QLatin1String("name")).toString()));
+    return result;
+}
+
+QJsonValue ParseJson(const QByteArray& bytes) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError) {
+        const qsizetype offset = std::clamp<qsizetype>(error.offset, 0, bytes.size());
+        const qsizetype line = bytes.first(offset).count('\n') + 1;
+        throw EImportError(
+            QStringLiteral("JSON 格式错误（第 %1 行）：%2").arg(line).arg(error.errorString()));
+    }
+    if (document.isArray())
+        return document.array();
+    return document.object();
+}

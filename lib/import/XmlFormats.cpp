@@ -1,0 +1,259 @@
+#include "XmlFormats.h"
+
+#include "ColumnMapping.h"
+#include "HtmlDom.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+namespace {
+QString Clean(const QString& text) {
+    return CollapseWhitespace(HtmlToText(text));
+}
+
+QStringList CleanLines(const QString& text) {
+    QStringList lines;
+    for (const QString& line : HtmlToText(text).split(u'\n'))
+        if (const QString c = CollapseWhitespace(line); !c.isEmpty())
+            lines.append(c);
+    return lines;
+}
+
+[[noreturn]] void Fail(const QXmlStreamReader& xml) {
+    throw EImportError(QStringLiteral("XML 格式错误（第 %1 行）：%2")
+                           .arg(xml.lineNumber())
+                           .arg(xml.errorString()));
+}
+
+QString Text(QXmlStreamReader& xml) {
+    const QString t = xml.readElementText(QXmlStreamReader::IncludeChildElements);
+    if (xml.hasError())
+        Fail(xml);
+    return t;
+}
+
+void CheckCount(int& count) {
+    if (++count > MaxRecipesPerFile)
+        throw EImportError(QStringLiteral("文件里的菜谱太多"));
+}
+
+void GourmetIngredient(QXmlStreamReader& xml, std::vector<TRecipeLine>& out) {
+    const bool optional = xml.attributes().value(QLatin1String("optional")) == u"yes";
+    QString amount, unit, item;
+    while (xml.readNextStartElement()) {
+        if (xml.name() == u"amount")
+            amount = Clean(Text(xml));
+        else if (xml.name() == u"unit")
+            unit = Clean(Text(xml));
+        else if (xml.name() == u"item")
+            item = Clean(Text(xml));
+        else
+            xml.skipCurrentElement();
+    }
+    QString line = CollapseWhitespace(amount + u' ' + unit + u' ' + item);
+    if (optional && !line.isEmpty())
+        line += QStringLiteral("（可选）");
+    if (!line.isEmpty())
+        out.push_back({line, false});
+}
+
+void GourmetIngredients(QXmlStreamReader& xml, std::vector<TRecipeLine>& out, int depth) {
+    while (xml.readNextStartElement()) {
+        if (xml.name() == u"ingredient") {
+            GourmetIngredient(xml, out);
+        } else if (xml.name() == u"inggroup" && depth < 8) {
+            GourmetIngredients(xml, out, depth + 1);
+        } else if (xml.name() == u"groupname") {
+            if (const QString name = Clean(Text(xml)); !name.isEmpty())
+                out.push_back({name, true});
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+}
+
+void GourmetRecipe(QXmlStreamReader& xml, const TRecipeSink& sink) {
+    TImportedRecipe r;
+    QString link, source;
+    while (xml.readNextStartElement()) {
+        const QStringView name = xml.name();
+        if (name == u"title") {
+            r.Name = Clean(Text(xml));
+        } else if (name == u"category" || name == u"cuisine") {
+            if (const QString c = Clean(Text(xml)); !c.isEmpty())
+                r.Categories.append(c);
+        } else if (name == u"source") {
+            source = Clean(Text(xml));
+        } else if (name == u"link") {
+            link = Clean(Text(xml));
+        } else if (name == u"yields") {
+            r.Yield = Clean(Text(xml));
+        } else if (name == u"preptime") {
+            r.PrepTime = Clean(Text(xml));
+        } else if (name == u"cooktime") {
+            r.CookTime = Clean(Text(xml));
+        } else if (name == u"image") {
+            const QString data = Text(xml);
+            if (data.size() <= MaxImportPictureBytes * 4 / 3 + 1024) {
+                r.Picture = QByteArray::fromBase64(data.toLatin1());
+                r.PictureOrigin = QStringLiteral("image");
+            }
+        } else if (name == u"ingredient-list") {
+            GourmetIngredients(xml, r.Ingredients, 0);
+        } else if (name == u"instructions") {
+            for (const QString& line : CleanLines(Text(xml)))
+                r.Steps.push_back({line, false});
+        } else if (name == u"modifications") {
+            r.Notes = CleanLines(Text(xml)).join(u'\n');
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    r.Source = link.isEmpty() ? source : (source.isEmpty() ? link : source + u' ' + link);
+    sink(std::move(r));
+}
+
+void RecipeMlIngredients(QXmlStreamReader& xml, std::vector<TRecipeLine>& out, int depth) {
+    while (xml.readNextStartElement()) {
+        if (xml.name() == u"ing") {
+            QStringList parts;
+            while (xml.readNextStartElement()) {
+                if (xml.name() == u"amt") {
+                    while (xml.readNextStartElement())
+                        parts.append(Clean(Text(xml)));
+                } else if (xml.name() == u"item") {
+                    parts.append(Clean(Text(xml)));
+                } else if (xml.name() == u"prep") {
+                    if (const QString p = Clean(Text(xml)); !p.isEmpty())
+                        parts.append(QStringLiteral("（%1）").arg(p));
+                } else {
+                    xml.skipCurrentElement();
+                }
+            }
+            if (const QString line = CollapseWhitespace(parts.join(u' ')); !line.isEmpty())
+                out.push_back({line, false});
+        } else if (xml.name() == u"ing-div" && depth < 8) {
+            RecipeMlIngredients(xml, out, depth + 1);
+        } else if (xml.name() == u"title") {
+            if (const QString t = Clean(Text(xml)); !t.isEmpty())
+                out.push_back({t, true});
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+}
+
+void RecipeMlDirections(QXmlStreamReader& xml, std::vector<TRecipeLine>& out) {
+    QString loose;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement)
+            break;
+        if (token == QXmlStreamReader::Characters) {
+            loose += xml.text();
+        } else if (token == QXmlStreamReader::StartElement) {
+            const bool heading = xml.name() == u"title";
+            for (const QString& line : CleanLines(Text(xml)))
+                out.push_back({line, heading});
+        }
+    }
+    if (xml.hasError())
+        Fail(xml);
+    for (const QString& line : CleanLines(loose))
+        out.push_back({line, false});
+}
+
+void RecipeMlRecipe(QXmlStreamReader& xml, const TRecipeSink& sink) {
+    TImportedRecipe r;
+    while (xml.readNextStartElement()) {
+        const QStringView name = xml.name();
+        if (name == u"head") {
+            while (xml.readNextStartElement()) {
+                if (xml.name() == u"title") {
+                    r.Name = Clean(Text(xml));
+                } else if (xml.name() == u"categories") {
+                    while (xml.readNextStartElement())
+                        if (const QString c = Clean(Text(xml)); !c.isEmpty())
+                            r.Categories.append(c);
+                } else if (xml.name() == u"yield") {
+                    r.Yield = Clean(Text(xml));
+                } else if (xml.name() == u"source") {
+                    r.Source = Clean(Text(xml));
+                } else {
+                    xml.skipCurrentElement();
+                }
+            }
+        } else if (name == u"description") {
+            r.Description = Clean(Text(xml));
+        } else if (name == u"ingredients") {
+            RecipeMlIngredients(xml, r.Ingredients, 0);
+        } else if (name == u"directions") {
+            RecipeMlDirections(xml, r.Steps);
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    sink(std::move(r));
+}
+
+// Walks to every element named `recipe` below the root, at any of the levels
+// the formats use (recipeml > recipe, recipeml > menu > recipe, gourmetDoc > recipe).
+template <typename TRead> int EachRecipe(QXmlStreamReader& xml, TRead read) {
+    int count = 0;
+    int depth = 0;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement) {
+            if (xml.name() == u"recipe") {
+                CheckCount(count);
+                read(xml);
+                continue;
+            }
+            if (++depth > 16)
+                throw EImportError(
+                    QStringLiteral("XML 嵌套太深（第 %1 行）").arg(xml.lineNumber()));
+        } else if (token == QXmlStreamReader::EndElement) {
+            --depth;
+        }
+    }
+    if (xml.hasError())
+        Fail(xml);
+    return count;
+}
+} // namespace
+
+QString XmlRootName(const QByteArray& bytes) {
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd())
+        if (xml.readNext() == QXmlStreamReader::StartElement)
+            return xml.name().toString();
+    return {};
+}
+
+void ReadGourmetXml(const QByteArray& bytes, const TRecipeSink& sink) {
+    QXmlStreamReader xml(bytes);
+    if (EachRecipe(xml, [&](QXmlStreamReader& x) { GourmetRecipe(x, sink); }) == 0)
+        throw EImportError(QStringLiteral("Gourmet 文件里没有菜谱"));
+}
+
+void ReadRecipeMlXml(const QByteArray& bytes, const TRecipeSink& sink) {
+    QXmlStreamReader xml(bytes);
+    if (EachRecipe(xml, [&](QXmlStreamReader& x) { RecipeMlRecipe(x, sink); }) == 0)
+        throw EImportError(QStringLiteral("RecipeML 文件里没有菜谱"));
+}
+
+void ReadXmlRecipeFile(const QString& path, const TRecipeSink& sink) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EImportError(QStringLiteral("无法打开：%1").arg(file.errorString()));
+    if (file.size() > MaxImportFileBytes)
+        throw EImportError(QStringLiteral("文件太大"));
+    const QByteArray bytes = file.readAll();
+    const QString root = XmlRootName(bytes);
+    if (root == u"gourmetDoc")
+        ReadGourmetXml(bytes, sink);
+    else if (root == u"recipeml" || root == u"menu")
+        ReadRecipeMlXml(bytes, sink);
+    else
+        throw EImportError(QStringLiteral("不认识的 XML 菜谱格式（根元素“%1”）").arg(root));
+}

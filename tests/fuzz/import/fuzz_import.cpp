@@ -1,0 +1,57 @@
+// Hostile bytes through one importer (chosen at build time): every failure is a
+// clear EImportError, never a crash or a hang; what is read maps into the
+// book's columns within their limits, and its picture converts or is refused.
+#include "ArchiveFormats.h"
+#include "ColumnMapping.h"
+#include "HtmlRecipe.h"
+#include "ImportPicture.h"
+#include "MealMaster.h"
+#include "TextDecode.h"
+#include "XmlFormats.h"
+
+#include <cstdint>
+
+namespace {
+void Check(TImportedRecipe&& recipe) {
+    const TRecipeColumns c = MapToColumns(recipe);
+    if (c.Name.size() > NameColumnChars || c.Ingredients.size() > IngredientsColumnChars ||
+        c.Note.size() > NoteColumnChars)
+        __builtin_trap();
+    if (!recipe.Picture.isEmpty()) {
+        try {
+            (void)PictureAsJpeg(recipe.Picture);
+        } catch (const Exception&) {
+        }
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    try {
+#if defined(MYCOOK_FUZZ_HTML)
+        if (bytes.startsWith("MIME")) {
+            const TMhtml mhtml = ReadMhtml(bytes);
+            TPageResources resources;
+            resources.Parts = mhtml.Parts;
+            for (TImportedRecipe& r : RecipesFromHtml(mhtml.Html, resources))
+                Check(std::move(r));
+        } else {
+            for (TImportedRecipe& r : RecipesFromHtml(ToUtf8(bytes, TTextKind::Html), {}))
+                Check(std::move(r));
+        }
+#elif defined(MYCOOK_FUZZ_MEALMASTER)
+        ReadMealMasterText(DecodeText(bytes), Check);
+#elif defined(MYCOOK_FUZZ_PAPRIKA)
+        ReadPaprikaBytes(bytes, Check);
+#elif defined(MYCOOK_FUZZ_NEXTCLOUD)
+        ReadNextcloudZipBytes(bytes, Check);
+#elif defined(MYCOOK_FUZZ_GOURMET)
+        ReadGourmetXml(bytes, Check);
+#elif defined(MYCOOK_FUZZ_RECIPEML)
+        ReadRecipeMlXml(bytes, Check);
+#endif
+    } catch (const EImportError&) {
+    }
+    return 0;
+}

@@ -1,0 +1,334 @@
+// Each format's reader on fixture files written from the formats' descriptions.
+#include "Archive.h"
+#include "ArchiveFormats.h"
+#include "HtmlRecipe.h"
+#include "ImportPicture.h"
+#include "ImportTestUtil.h"
+#include "MealMaster.h"
+#include "XmlFormats.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTemporaryDir>
+
+namespace {
+TEST(HtmlRecipe, JsonLdInAGraphWithSectionsAndTheSavedPicture) {
+    const auto recipes = ReadAllRecipes(Fixture("hongshao.html"));
+    ASSERT_EQ(recipes.size(), 1u);
+    const TImportedRecipe& r = recipes[0];
+    EXPECT_EQ(r.Name, QStringLiteral("红烧肉 & 卤蛋"));
+    EXPECT_EQ(LineTexts(r.Ingredients),
+              (QStringList{"五花肉 500克", "冰糖 适量", "生抽 2勺", "八角 少许", "葱 半根"}));
+    EXPECT_EQ(LineTexts(r.Steps),
+              (QStringList{"#准备", "五花肉切块，冷水下锅焯水。", "捞出沥干。", "#烧制",
+                           "1. 小火炒糖色…", "加水炖一个半小时，大火收汁。"}));
+    EXPECT_EQ(r.Description, QStringLiteral("肥而不腻，入口即化。"));
+    EXPECT_EQ(r.Yield, QStringLiteral("4，4 人份"));
+    EXPECT_EQ(r.CookTime, QStringLiteral("PT1H30M"));
+    EXPECT_EQ(r.Source, QStringLiteral("https://cook.example.cn/r/123"));
+    EXPECT_EQ(r.Categories, (QStringList{"家常菜", "猪肉, 红烧"}));
+    EXPECT_EQ(r.Picture, FixtureBytes("dish.jpg"));
+}
+
+TEST(HtmlRecipe, MicrodataWithADataAddressPicture) {
+    const auto recipes = ReadAllRecipes(Fixture("pancakes-microdata.html"));
+    ASSERT_EQ(recipes.size(), 1u);
+    const TImportedRecipe& r = recipes[0];
+    EXPECT_EQ(r.Name, QStringLiteral("Fluffy Pancakes"));
+    EXPECT_EQ(LineTexts(r.Ingredients),
+              (QStringList{"1 1/2 cups flour", "2 eggs", "1 cup milk <cold>"}));
+    EXPECT_EQ(LineTexts(r.Steps), (QStringList{"Whisk everything.", "Fry on a hot pan."}));
+    EXPECT_EQ(r.Description, QStringLiteral("Sunday breakfast — quick & easy."));
+    EXPECT_EQ(r.TotalTime, QStringLiteral("PT25M"));
+    EXPECT_EQ(r.Source, QStringLiteral("Ann")); // the author, as there is no address
+    EXPECT_EQ(r.Picture, FixtureBytes("green.png"));
+}
+
+TEST(HtmlRecipe, EncodingsAndPagesWithoutRecipes) {
+    const auto mapo = ReadAllRecipes(Fixture("mapo-gb2312.html"));
+    ASSERT_EQ(mapo.size(), 1u);
+    EXPECT_EQ(mapo[0].Name, QStringLiteral("麻婆豆腐"));
+    EXPECT_EQ(mapo[0].Steps.size(), 2u);
+    EXPECT_TRUE(mapo[0].Picture.isEmpty());
+    const QByteArray empties[] = {
+        FixtureBytes("no-recipe.html"),
+        "",
+        "<script type=\"application/ld+json\">{broken</script>",
+        "<div itemscope itemtype=\"https://schema.org/Person\"><span itemprop=name>x</span></div>",
+    };
+    for (const QByteArray& page : empties)
+        EXPECT_THROW(RecipesFromHtml(page, {}), EImportError) << page.constData();
+}
+
+TEST(HtmlRecipe, DeepNestingIsBoundedAndQuick) {
+    const QByteArray script =
+        "<script type=\"application/ld+json\">{\"@type\":\"Recipe\",\"name\":\"深\"}</script>";
+    struct TCase {
+        const char* Tag;
+        int Count;
+        bool Read;
+    };
+    const TCase cases[] = {
+        {"<div>", 3000, true},
+        // Elements whose end tag may be left out do not nest.
+        {"<p>x", 50000, true},
+        {"<li>", 50000, true},
+        {"<br>", 50000, true},
+        {"<div>", 200000, false},
+        {"<b><i>", 100000, false},
+    };
+    for (const TCase& c : cases) {
+        QByteArray page = script;
+        for (int i = 0; i < c.Count; ++i)
+            page += c.Tag;
+        QElapsedTimer timer;
+        timer.start();
+        if (c.Read) {
+            const auto recipes = RecipesFromHtml(page, {});
+            ASSERT_EQ(recipes.size(), 1u);
+            EXPECT_EQ(recipes[0].Name, QStringLiteral("深"));
+        } else {
+            EXPECT_THROW(RecipesFromHtml(page, {}), EImportError) << c.Tag;
+        }
+        // Unbounded, 200,000 nested elements took minutes; the sanitizer build is slower.
+        EXPECT_LT(timer.elapsed(), 20000) << c.Tag;
+    }
+}
+
+TEST(HtmlRecipe, MhtmlArchiveWithItsPicturePart) {
+    const QByteArray jpeg = FixtureBytes("dish.jpg");
+    QByteArray mhtml =
+        "MIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"XYZ\"\r\n\r\n"
+        "--XYZ\r\nContent-Type: text/html; charset=\"utf-8\"\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n"
+        "Content-Location: https://a.example/r\r\n\r\n"
+        "<script type=3D\"application/ld+json\">{\"@type\":\"Recipe\",\"name\":\"=E9=B1=BC=\r\n"
+        "\",\"image\":\"https://a.example/fish.jpg\"}</script>\r\n"
+        "--XYZ\r\nContent-Type: image/jpeg\r\nContent-Transfer-Encoding: base64\r\n"
+        "Content-Location: https://a.example/fish.jpg\r\n\r\n" +
+        jpeg.toBase64() + "\r\n--XYZ--\r\n";
+    const TMhtml parts = ReadMhtml(mhtml);
+    TPageResources resources;
+    resources.Parts = parts.Parts;
+    const auto recipes = RecipesFromHtml(parts.Html, resources);
+    ASSERT_EQ(recipes.size(), 1u);
+    EXPECT_EQ(recipes[0].Name, QStringLiteral("鱼"));
+    EXPECT_EQ(recipes[0].Picture, jpeg);
+    EXPECT_THROW(ReadMhtml("no boundary here"), EImportError);
+}
+
+TEST(MealMaster, CodePage437TwoColumnsSectionsAndContinuations) {
+    const auto recipes = ReadAllRecipes(Fixture("desserts-cp437.mmf"));
+    ASSERT_EQ(recipes.size(), 2u);
+    const TImportedRecipe& a = recipes[0];
+    EXPECT_EQ(a.Name, QStringLiteral("Crème Brûlée"));
+    EXPECT_EQ(a.Categories, (QStringList{"Desserts", "French"}));
+    EXPECT_EQ(a.Yield, QStringLiteral("6 servings"));
+    EXPECT_EQ(LineTexts(a.Ingredients),
+              (QStringList{"2 c Heavy cream", "5 Egg yolks", "1/2 c Sugar",
+                           "1 ts Vanilla extract or one vanilla bean, split", "#TOPPING",
+                           "6 tb Sugar for caramelising"}));
+    ASSERT_EQ(a.Steps.size(), 3u);
+    EXPECT_TRUE(a.Steps[0].Text.startsWith(QStringLiteral("Heat the oven to 150°C.")));
+    EXPECT_TRUE(a.Steps[0].Text.endsWith(QStringLiteral("pour the cream over them.")));
+    EXPECT_EQ(a.Steps[1].Text,
+              QStringLiteral("Strain into ramekins and bake in a water bath for 40 minutes."));
+    EXPECT_EQ(
+        a.Steps[2].Text,
+        QStringLiteral("Chill, sprinkle with sugar and caramelise under a hot grill. Voilà!"));
+
+    const TImportedRecipe& b = recipes[1];
+    EXPECT_EQ(b.Name, QStringLiteral("Two-Column Chili"));
+    EXPECT_EQ(b.Yield, QStringLiteral("4"));
+    EXPECT_EQ(
+        LineTexts(b.Ingredients),
+        (QStringList{"1 lb Ground beef", "1 md Onion, chopped", "2 cn Kidney beans",
+                     "2 tb Chili powder", "1 ts Cumin", "Salt", "#GARNISH", "1 c Grated cheese"}));
+    EXPECT_EQ(b.Steps.size(), 1u);
+}
+
+TEST(MealMaster, ChineseFilesInEveryEncodingAndMissingFields) {
+    struct TCase {
+        const char* File;
+        QStringList Names;
+    };
+    const TCase cases[] = {
+        {"chinese-gb18030.mmf", {"西红柿炒鸡蛋", "蒜蓉西兰花"}},
+        {"sanbeiji-big5.txt", {"三杯雞"}},
+        {"tomato-utf16.mmf", {"番茄炒蛋"}},
+    };
+    for (const TCase& c : cases) {
+        QStringList names;
+        for (const TImportedRecipe& r : ReadAllRecipes(Fixture(c.File)))
+            names << r.Name;
+        EXPECT_EQ(names, c.Names) << c.File;
+    }
+    const auto tomato = ReadAllRecipes(Fixture("chinese-gb18030.mmf"));
+    EXPECT_TRUE(tomato[0].Categories.isEmpty());
+    EXPECT_TRUE(tomato[0].Yield.isEmpty());
+    EXPECT_EQ(LineTexts(tomato[0].Ingredients),
+              (QStringList{"3 西红柿", "4 鸡蛋", "盐 适量", "糖 少许"}));
+    EXPECT_EQ(tomato[1].Yield, QStringLiteral("2 人份"));
+}
+
+TEST(MealMaster, LenientAndBounded) {
+    const std::pair<const char*, int> cases[] = {
+        {"", -1},
+        {"no recipe at all\n", -1},
+        // No end line: the recipe runs to the end of the file.
+        {"MMMMM----- Recipe via Meal-Master (tm) v8.05\n      Title: A\n\n      1    egg\n", 1},
+        // A header straight after a recipe without its end line.
+        {"---------- Recipe via Meal-Master\n Title: A\n---------- Recipe via Meal-Master\n Title: "
+         "B\n-----\n",
+         2},
+        // Only a header.
+        {"MMMMM----- Recipe via Meal-Master", 1},
+    };
+    for (const auto& [text, count] : cases) {
+        int got = 0;
+        try {
+            ReadMealMasterText(QString::fromUtf8(text), [&](TImportedRecipe&&) { ++got; });
+        } catch (const EImportError&) {
+            got = -1;
+        }
+        EXPECT_EQ(got, count) << text;
+    }
+}
+
+TEST(ArchiveFormats, NextcloudZip) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("ok.zip"));
+    {
+        TZipWriter zip(path);
+        ReadZipFile(Fixture("nextcloud.zip"), [&](const QString& entry, const QByteArray& bytes) {
+            if (!entry.startsWith(QLatin1String("Broken/")))
+                zip.Add(entry, bytes);
+            return true;
+        });
+        zip.Commit();
+    }
+    const auto recipes = ReadAllRecipes(path);
+    ASSERT_EQ(recipes.size(), 2u);
+    EXPECT_EQ(recipes[0].Name, QStringLiteral("火锅"));
+    EXPECT_EQ(recipes[0].Picture, FixtureBytes("dish.jpg"));
+    EXPECT_EQ(recipes[0].Yield, QStringLiteral("4"));
+    EXPECT_EQ(LineTexts(recipes[0].Steps), (QStringList{"底料下锅煮开。", "涮肉。"}));
+    EXPECT_EQ(recipes[1].Name, QStringLiteral("Greek Salad"));
+    EXPECT_TRUE(recipes[1].Picture.isEmpty());
+    try {
+        ReadAllRecipes(Fixture("nextcloud.zip"));
+        FAIL() << "broken recipe.json accepted";
+    } catch (const EImportError& e) {
+        EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Broken/recipe.json"))) << e.what();
+    }
+}
+
+TEST(ArchiveFormats, Paprika) {
+    const auto recipes = ReadAllRecipes(Fixture("kitchen.paprikarecipes"));
+    ASSERT_EQ(recipes.size(), 2u);
+    const TImportedRecipe& d = recipes[0];
+    EXPECT_EQ(d.Name, QStringLiteral("饺子"));
+    EXPECT_EQ(LineTexts(d.Ingredients), (QStringList{"面粉 500克", "猪肉馅 300克", "韭菜 一把"}));
+    EXPECT_EQ(d.Steps.size(), 3u);
+    EXPECT_EQ(d.Notes, QStringLiteral("蘸醋吃。"));
+    EXPECT_EQ(d.Source, QStringLiteral("https://jiaozi.example.cn"));
+    EXPECT_EQ(d.Categories, (QStringList{"面食", "年夜饭"}));
+    EXPECT_EQ(d.Picture, FixtureBytes("dish.jpg"));
+    EXPECT_EQ(recipes[1].Picture, FixtureBytes("green.png"));
+}
+
+TEST(XmlFormats, GourmetAndRecipeMl) {
+    const auto breads = ReadAllRecipes(Fixture("breads.grmt"));
+    ASSERT_EQ(breads.size(), 2u);
+    EXPECT_EQ(breads[0].Name, QStringLiteral("Garlic Bread"));
+    EXPECT_EQ(
+        LineTexts(breads[0].Ingredients),
+        (QStringList{"1 baguette", "#Butter", "4 tbsp butter", "1 pinch chili flakes（可选）"}));
+    EXPECT_EQ(LineTexts(breads[0].Steps),
+              (QStringList{"Mix the butter with garlic.", "Spread on the bread generously.",
+                           "Bake 10 minutes."}));
+    EXPECT_EQ(breads[0].Notes, QStringLiteral("Parsley is nice too."));
+    EXPECT_EQ(breads[0].Source, QStringLiteral("Grandma http://bread.example.org/garlic"));
+    EXPECT_EQ(breads[0].Picture, FixtureBytes("dish.jpg"));
+    EXPECT_EQ(breads[1].Name, QStringLiteral("葱油饼"));
+
+    const auto cakes = ReadAllRecipes(Fixture("cakes-recipeml.xml"));
+    ASSERT_EQ(cakes.size(), 2u);
+    EXPECT_EQ(cakes[0].Name, QStringLiteral("Café Au Lait Cake"));
+    EXPECT_EQ(cakes[0].Categories, (QStringList{"Cakes", "Coffee"}));
+    EXPECT_EQ(LineTexts(cakes[0].Ingredients),
+              (QStringList{"2 cups flour", "#Glaze", "1 cup icing sugar （sifted）"}));
+    EXPECT_EQ(LineTexts(cakes[0].Steps), (QStringList{"Mix.", "Bake 35 minutes at 180 °C."}));
+    EXPECT_EQ(LineTexts(cakes[1].Steps), (QStringList{"Boil water. Pour over the leaves."}));
+
+    const QByteArray broken[] = {"<gourmetDoc><recipe><title>x</gourmetDoc>",
+                                 "<recipeml></recipeml>", "<gourmetDoc/>", "not xml"};
+    for (const QByteArray& b : broken) {
+        EXPECT_THROW(ReadGourmetXml(b, [](TImportedRecipe&&) {}), EImportError) << b.constData();
+    }
+    try {
+        ReadGourmetXml("<gourmetDoc>\n<recipe>\n<title>x</title>\n</gourmetDoc>",
+                       [](TImportedRecipe&&) {});
+        FAIL();
+    } catch (const EImportError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("第 4 行"))) << e.what();
+    }
+}
+
+TEST(Archive, BoundsOnHostileArchives) {
+    // A gzip bomb stops at the bound.
+    const QByteArray bomb = Gzip(QByteArray(4 * 1024 * 1024, '\0'));
+    EXPECT_THROW(Gunzip(bomb, 1024 * 1024), EImportError);
+    EXPECT_EQ(Gunzip(bomb, 8 * 1024 * 1024).size(), 4 * 1024 * 1024);
+    EXPECT_THROW(Gunzip("not gzip", 100), EImportError);
+    EXPECT_THROW(Gunzip(bomb.left(bomb.size() / 2), 8 * 1024 * 1024), EImportError);
+    EXPECT_THROW(
+        ReadZipBytes("PK\x03\x04 broken", [](const QString&, const QByteArray&) { return true; }),
+        EImportError);
+}
+} // namespace
+
+namespace {
+// A PNG whose header claims width x height but whose data is cut after the header.
+QByteArray PngClaiming(int width, int height) {
+    QImage small(4, 4, QImage::Format_RGB32);
+    small.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    small.save(&buffer, "PNG");
+    // IHDR's width and height follow the 8-byte signature and the chunk's length and type.
+    for (int i = 0; i < 4; ++i) {
+        png[16 + i] = char((quint32(width) >> (24 - 8 * i)) & 0xFF);
+        png[20 + i] = char((quint32(height) >> (24 - 8 * i)) & 0xFF);
+    }
+    return png;
+}
+
+TEST(ImportPicture, KeepsJpegConvertsOthersRefusesForgeries) {
+    const QByteArray jpeg = FixtureBytes("dish.jpg");
+    EXPECT_EQ(PictureAsJpeg(jpeg), jpeg);
+    const QByteArray converted = PictureAsJpeg(FixtureBytes("green.png"));
+    EXPECT_TRUE(converted.startsWith("\xFF\xD8\xFF"));
+    EXPECT_EQ(QImage::fromData(converted).size(), QSize(10, 8));
+    // A JPEG header claiming 20000 x 20000: over the bound, refused before decoding.
+    QByteArray huge = jpeg;
+    const qsizetype sof = huge.indexOf("\xFF\xC0");
+    ASSERT_GT(sof, 0);
+    huge[sof + 5] = char(0x4E), huge[sof + 6] = char(0x20); // height 20000
+    huge[sof + 7] = char(0x4E), huge[sof + 8] = char(0x20); // width 20000
+    const QByteArray refused[] = {QByteArray(),
+                                  "not a picture at all",
+                                  huge,
+                                  PngClaiming(9000, 9000),
+                                  PngClaiming(20000, 20000),
+                                  jpeg.left(3)};
+    for (const QByteArray& bytes : refused) {
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_THROW(PictureAsJpeg(bytes), Exception) << bytes.left(8).toHex().constData();
+        EXPECT_LT(timer.elapsed(), 2000);
+    }
+}
+} // namespace

@@ -1,0 +1,111 @@
+#include "BookCommand.h"
+
+#include "ADODB.h"
+#include "BookExport.h"
+#include "RecipeImporter.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const char* const Usage = "用法：\n"
+                          "  mycook-book import 菜谱本 文件… [--on-duplicate=skip|overwrite|keep]\n"
+                          "  mycook-book export 菜谱本 输出.zip\n"
+                          "菜谱本是 cook.mdb 文件或它所在的文件夹。\n";
+
+QString BookPath(const QString& argument) {
+    const QFileInfo info(argument);
+    return info.isDir() ? QDir(argument).filePath(QStringLiteral("cook.mdb")) : argument;
+}
+
+// Opens the book; a book that does not exist yet is made as the program makes it.
+void OpenBook(TADOConnection& connection, const QString& path, bool create) {
+    const bool exists = QFileInfo::exists(path);
+    if (!exists && !create)
+        throw Exception(QStringLiteral("菜谱本不存在：%1").arg(path));
+    if (!exists)
+        CreateDatabaseFile(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + path);
+    connection.SetLoginPrompt(false);
+    connection.SetConnectionString(
+        QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1").arg(path));
+    connection.SetConnected(true);
+    if (!exists)
+        connection.Execute(QStringLiteral("create table mycook(菜名 char(30),原料 char(255),做法 "
+                                          "memo,说明 char(255),img image)"));
+}
+
+int Import(const QStringList& args, QTextStream& out, QTextStream& err) {
+    TDuplicateAnswer answer = TDuplicateAnswer::Skip;
+    QStringList positional;
+    for (const QString& a : args) {
+        if (a.startsWith(QLatin1String("--on-duplicate="))) {
+            const QString v = a.mid(15);
+            if (v == u"skip")
+                answer = TDuplicateAnswer::Skip;
+            else if (v == u"overwrite")
+                answer = TDuplicateAnswer::Overwrite;
+            else if (v == u"keep")
+                answer = TDuplicateAnswer::KeepBoth;
+            else {
+                err << Usage;
+                return 2;
+            }
+        } else {
+            positional << a;
+        }
+    }
+    if (positional.size() < 2) {
+        err << Usage;
+        return 2;
+    }
+    TADOConnection connection;
+    OpenBook(connection, BookPath(positional.takeFirst()), true);
+    const TImportSummary summary =
+        ImportRecipeFiles(connection, positional, [answer](const QString&) {
+            return TDuplicateChoice{answer, true};
+        });
+    out << "导入完毕\n" << summary.CountsText() << '\n';
+    for (const QString& line : summary.Details)
+        out << "  " << line << '\n';
+    if (summary.FailedFiles > 0 && summary.Imported + summary.Overwritten + summary.Skipped == 0) {
+        err << "没有读到任何菜谱\n";
+        return 1;
+    }
+    return 0;
+}
+
+int Export(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (args.size() != 2) {
+        err << Usage;
+        return 2;
+    }
+    TADOConnection connection;
+    OpenBook(connection, BookPath(args[0]), false);
+    QString target = args[1];
+    if (!target.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
+        target += QStringLiteral(".zip");
+    const TExportSummary summary = ExportBook(connection, target);
+    out << "保存完毕：" << summary.Recipes << " 个菜谱，" << summary.Pictures << " 张图片\n";
+    return 0;
+}
+} // namespace
+
+int RunBookCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+    if (arguments.isEmpty()) {
+        err << Usage;
+        return 2;
+    }
+    const QString command = arguments.first();
+    const QStringList rest = arguments.mid(1);
+    try {
+        if (command == u"import")
+            return Import(rest, out, err);
+        if (command == u"export")
+            return Export(rest, out, err);
+    } catch (const Exception& e) {
+        err << e.Message() << '\n';
+        return 1;
+    }
+    err << Usage;
+    return 2;
+}

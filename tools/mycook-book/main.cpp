@@ -1,0 +1,14 @@
+#include "BookCommand.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const int code = RunBookCommand(application.arguments().mid(1), out, err);
+    out.flush();
+    err.flush();
+    return code;
+}
