@@ -12,7 +12,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
     qt6-base-dev qt6-base-dev-tools \
     libsqlite3-dev libjpeg62-turbo-dev libtiff-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
-    fonts-arphic-uming dpkg-dev file qt6-translations-l10n
+    fonts-arphic-uming dpkg-dev file qt6-translations-l10n unicode-data bzip2
 TEST_PACKAGES := libreoffice-writer-nogui poppler-utils desktop-file-utils appstream \
     xvfb xdotool openbox
 
