@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,6 +54,7 @@ public:
 private:
     friend class TADOQuery;
     void RefreshQueries(); // after a rollback the open queries re-read the book
+    void FinishLoads();    // before a write: rows being read would miss it
     void CheckConnected() const;
     void Connect(bool on);
 
@@ -86,6 +88,20 @@ public:
     virtual void LoadFromStream(QIODevice& source) = 0;
     virtual QByteArray AsBytes() const = 0;
 };
+
+// The rows a query holds in memory, in row order, read without moving it.
+class TRowReader {
+public:
+    virtual ~TRowReader() = default;
+    virtual qsizetype Count() const = 0;
+    virtual qint64 RowId(qsizetype row) const = 0;
+    virtual qsizetype Find(qint64 rowId) const = 0; // -1 when there is no such row
+    // The column's text, empty when null; `scratch` may hold what the view shows.
+    virtual QStringView Text(qsizetype row, int col, QString& scratch) const = 0;
+};
+// Sees every fresh reading of the rows before the query uses them, on the thread
+// that read them.
+using TRowsLoaded = std::function<void(const TRowReader&)>;
 
 class TADOQuery {
 public:
@@ -124,6 +140,18 @@ public:
 
     TADOConnection* Connection() const { return FConnection; }
 
+    // Deferred: opening counts the rows and leaves reading them for later, so a
+    // window can show the count of a large book at once. StartLoading reads them on
+    // a thread of its own with its own connection; whatever needs them first waits
+    // for that reading, or reads them itself when none was started.
+    void SetDeferredLoading(bool on) { FDeferred = on; }
+    void StartLoading();
+    bool RowsPending() const;
+    void WaitForRows();
+    void SetOnRowsLoaded(TRowsLoaded hook) { FOnRowsLoaded = std::move(hook); }
+    int FieldIndex(const QString& name) const; // -1 when there is none
+    const TRowReader& Rows();                  // waits for the rows
+
     struct Impl; // opaque; named by the layer's own helpers
 
 private:
@@ -134,5 +162,7 @@ private:
     TADOConnection* FConnection;
     QString FFilter;
     bool FFiltered = false;
+    bool FDeferred = false;
+    TRowsLoaded FOnRowsLoaded;
     std::unique_ptr<Impl> FImpl;
 };
