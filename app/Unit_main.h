@@ -12,6 +12,7 @@ class TForm_main;
 }
 class TSkinData;
 class TBackgroundBackup;
+class TSearchSuggest;
 class QMenu;
 class QMimeData;
 
@@ -58,6 +59,11 @@ public:
     void Image2Drop(const QMimeData& data);
     void StartDailyBackup();
     TBackgroundBackup* DailyBackup() const { return FBackup.get(); }
+    // Suggestions under the keyword box (app/SearchSuggest); whatever changes the
+    // book beside the designed handlers (an import) tells them here.
+    TSearchSuggest& SearchSuggest() { return *FSuggest; }
+    void RecipeChanged(qint64 rowId);
+    void BookChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,4 +81,5 @@ private:
     bool FBookExisted = false;
     qint64 FShownRowId = -1; // the recipe the view shows
     std::unique_ptr<TBackgroundBackup> FBackup;
+    std::unique_ptr<TSearchSuggest> FSuggest;
 };

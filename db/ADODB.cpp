@@ -950,6 +950,14 @@ public:
         return it != C.RowIds.end() && *it == rowId ? qsizetype(it - C.RowIds.begin()) : -1;
     }
     QStringView Text(qsizetype row, int col, QString& scratch) const override;
+    int Column(const QString& name) const override {
+        for (size_t i = 0; i < Cols.size(); ++i) {
+            if (Cols[i].Name.compare(name, Qt::CaseInsensitive) == 0) {
+                return int(i);
+            }
+        }
+        return -1;
+    }
 
 private:
     const TRowCache& C;

@@ -95,7 +95,8 @@ public:
     virtual ~TRowReader() = default;
     virtual qsizetype Count() const = 0;
     virtual qint64 RowId(qsizetype row) const = 0;
-    virtual qsizetype Find(qint64 rowId) const = 0; // -1 when there is no such row
+    virtual qsizetype Find(qint64 rowId) const = 0;    // -1 when there is no such row
+    virtual int Column(const QString& name) const = 0; // -1 when there is none
     // The column's text, empty when null; `scratch` may hold what the view shows.
     virtual QStringView Text(qsizetype row, int col, QString& scratch) const = 0;
 };
