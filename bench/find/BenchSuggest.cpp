@@ -43,7 +43,10 @@ void BM_DesignedSearch(benchmark::State& state) {
     state.counters["listed"] = form.Controls().ListBox1->Count();
 }
 
-const char* const Typed[] = {"松茸", "红烧", "songrong", "hongshao", "hs", "srp", "紅燒", "松茸鱼"};
+// Found at once, found after a search of the whole index, and nothing found.
+const char* const Typed[] = {"松茸", "红烧",         "songrong", "hongshao", "hs",
+                             "srp",  "紅燒",         "松茸鱼",   "茸松",     "红烧鱼丸",
+                             "qqqq", "hongshaorouq", "zzz"};
 
 void BM_Suggest(benchmark::State& state) {
     TForm_main& form = Form();

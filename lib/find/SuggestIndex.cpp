@@ -56,6 +56,18 @@ bool IsLetter(char32_t u) {
     return u >= u'a' && u <= u'z';
 }
 
+// Whether the text holds the units in a row, compared as units.
+bool ContainsUnits(QStringView text, const std::vector<char32_t>& units) {
+    const auto& bmp = BmpUnits();
+    std::vector<char32_t> all;
+    all.reserve(size_t(text.size()));
+    TCodePoints points(text);
+    char32_t c = 0;
+    while (points.Next(c))
+        all.push_back(c < 65536 ? bmp[c] : TPinyinTable::Fold(c));
+    return std::search(all.begin(), all.end(), units.begin(), units.end()) != all.end();
+}
+
 uint64_t Bit(int n) {
     return uint64_t(1) << n;
 }
@@ -132,6 +144,15 @@ struct TSlotSet {
     size_t Bytes() const { return Sparse.capacity() * 4 + Bits.capacity() * 8 + sizeof(*this); }
 };
 
+// Which pairs of neighbouring characters an ingredients text holds, as 256 hashed
+// bits: most recipes that have every typed character but not in a row fail here,
+// before their text is looked at.
+using TPairBits = std::array<uint64_t, 4>;
+
+int PairBit(char32_t a, char32_t b) {
+    return int(((uint32_t(a) * 0x9E3779B1u) ^ (uint32_t(b) * 0x85EBCA77u)) >> 24);
+}
+
 struct TNameList {
     std::vector<uint32_t> Start, Inside;
 };
@@ -171,6 +192,7 @@ struct TSuggestIndex::TData {
     TCodeMap NameKey; // unit or initial letter -> name list
     std::vector<TSlotSet> IngredientSets;
     std::vector<uint32_t> IngredientStamp; // last slot added, per set
+    std::vector<TPairBits> IngredientPairs; // per slot
     TCodeMap IngredientKey;
     qsizetype Alive = 0;
     bool Bulk = false;
@@ -260,10 +282,17 @@ struct TSuggestIndex::TData {
 
     void PostIngredients(uint32_t slot, QStringView ingredients) {
         const auto& bmp = BmpUnits();
+        if (IngredientPairs.size() <= slot)
+            IngredientPairs.resize(slot + 1);
+        TPairBits& pairs = IngredientPairs[slot];
+        pairs = {};
         TCodePoints points(ingredients);
-        char32_t c = 0;
+        char32_t c = 0, before = 0;
         while (points.Next(c)) {
             const char32_t u = c < 65536 ? bmp[c] : SuggestUnit(c);
+            const int bit = PairBit(before, u);
+            pairs[size_t(bit) / 64] |= Bit(bit % 64);
+            before = u;
             if (u <= u' ' || IsLetter(u))
                 continue; // never looked for in ingredients
             uint32_t& index = IngredientKey.Slot(u);
@@ -297,13 +326,25 @@ struct TSuggestIndex::TData {
         return r;
     }
 
-    bool MatchAt(const TSlot& s, int pos, const TTyped& q) const {
+    // memo: Next per character and query position, bit 0 while not yet known (no
+    // result has it); empty when the book has too many distinct characters for it.
+    bool MatchAt(const TSlot& s, int pos, const TTyped& q, std::vector<uint64_t>& memo) const {
         uint64_t states = 1;
         for (int i = pos; i < s.UnitLen; ++i) {
-            const TCharInfo& c = Chars[Units[s.UnitOff + size_t(i)]];
+            const uint32_t ci = Units[s.UnitOff + size_t(i)];
+            const TCharInfo& c = Chars[ci];
             uint64_t next = 0;
-            for (uint64_t b = states; b; b &= b - 1)
-                next |= Next(c, std::countr_zero(b), q);
+            for (uint64_t b = states; b; b &= b - 1) {
+                const int p = std::countr_zero(b);
+                if (memo.empty()) {
+                    next |= Next(c, p, q);
+                    continue;
+                }
+                uint64_t& m = memo[size_t(ci) * size_t(q.L) + size_t(p)];
+                if (m & 1)
+                    m = Next(c, p, q);
+                next |= m;
+            }
             if (next & Bit(q.L))
                 return true;
             if (!next)
@@ -388,6 +429,7 @@ void TSuggestIndex::BeginBulk(qsizetype expected) {
     D->Slots.reserve(D->Slots.size() + D->Expected);
     D->Units.reserve(D->Units.size() + D->Expected * 8);
     D->Names.reserve(D->Names.size() + D->Expected * 8);
+    D->IngredientPairs.reserve(D->IngredientPairs.size() + D->Expected);
 }
 
 void TSuggestIndex::EndBulk() {
@@ -410,6 +452,7 @@ void TSuggestIndex::EndBulk() {
         set.Bits.shrink_to_fit();
     }
     D->Slots.shrink_to_fit();
+    D->IngredientPairs.shrink_to_fit();
     D->Units.shrink_to_fit();
     D->Names.shrink_to_fit();
     D->Expected = 0;
@@ -424,7 +467,7 @@ size_t TSuggestIndex::MemoryBytes() const {
                D->ById.capacity() * sizeof(D->ById[0]) + D->Names.capacity() * 2 +
                D->Units.capacity() * 4 + D->Chars.capacity() * sizeof(TCharInfo) +
                D->CharOf.Bytes() + D->NameKey.Bytes() + D->IngredientKey.Bytes() +
-               D->IngredientStamp.capacity() * 4;
+               D->IngredientStamp.capacity() * 4 + D->IngredientPairs.capacity() * sizeof(TPairBits);
     for (const TNameList& l : D->NameLists)
         n += sizeof(l) + (l.Start.capacity() + l.Inside.capacity()) * 4;
     for (const TSlotSet& s : D->IngredientSets)
@@ -448,6 +491,9 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     if (q.L == 0 || q.L > MaxTypedUnits || limit <= 0)
         return out;
     std::vector<uint32_t> found;
+    std::vector<uint64_t> memo;
+    if (D->Chars.size() * size_t(q.L) <= (size_t(1) << 21))
+        memo.assign(D->Chars.size() * size_t(q.L), 1);
     auto take = [&](uint32_t slot, bool byIngredient) {
         const TSlot& s = D->Slots[slot];
         found.push_back(slot);
@@ -463,7 +509,7 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
         for (const auto* list : {&lists.Start, &lists.Inside}) {
             for (uint32_t entry : *list) {
                 const uint32_t slot = entry >> 8;
-                if (listed(slot) || !D->MatchAt(D->Slots[slot], int(entry & 0xFF), q))
+                if (listed(slot) || !D->MatchAt(D->Slots[slot], int(entry & 0xFF), q, memo))
                     continue;
                 if (!take(slot, false))
                     return out;
@@ -485,23 +531,39 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     sets.erase(std::unique(sets.begin(), sets.end()), sets.end());
     std::sort(sets.begin(), sets.end(),
               [](const TSlotSet* a, const TSlotSet* b) { return a->Size < b->Size; });
-    const auto& bmp = BmpUnits();
-    std::vector<char32_t> text;
+    TPairBits wanted = {};
+    for (size_t i = 1; i < q.Units.size(); ++i) {
+        const int bit = PairBit(q.Units[i - 1], q.Units[i]);
+        wanted[size_t(bit) / 64] |= Bit(bit % 64);
+    }
     QString scratch;
-    sets.front()->ForEach([&](uint32_t slot) {
+    auto check = [&](uint32_t slot) {
         if (slot >= D->Slots.size() || !D->Slots[slot].Alive || listed(slot))
             return true;
+        const TPairBits& has = D->IngredientPairs[slot];
+        for (size_t w = 0; w < 4; ++w)
+            if ((has[w] & wanted[w]) != wanted[w])
+                return true;
         for (size_t i = 1; i < sets.size(); ++i)
             if (!sets[i]->Contains(slot))
                 return true;
-        text.clear();
-        TCodePoints chars(ingredients(D->Slots[slot].RowId, scratch));
-        char32_t ch = 0;
-        while (chars.Next(ch))
-            text.push_back(ch < 65536 ? bmp[ch] : SuggestUnit(ch));
-        if (std::search(text.begin(), text.end(), q.Units.begin(), q.Units.end()) == text.end())
+        if (!ContainsUnits(ingredients(D->Slots[slot].RowId, scratch), q.Units))
             return true;
         return take(slot, true);
-    });
+    };
+    // All dense: their words are and-ed before any slot is looked at.
+    if (std::all_of(sets.begin(), sets.end(), [](const TSlotSet* t) { return t->Dense; })) {
+        const size_t words = sets.front()->Bits.size();
+        for (size_t w = 0; w < words; ++w) {
+            uint64_t bits = sets.front()->Bits[w];
+            for (size_t i = 1; i < sets.size() && bits; ++i)
+                bits &= w < sets[i]->Bits.size() ? sets[i]->Bits[w] : 0;
+            for (; bits; bits &= bits - 1)
+                if (!check(uint32_t(w * 64 + size_t(std::countr_zero(bits)))))
+                    return out;
+        }
+        return out;
+    }
+    sets.front()->ForEach(check);
     return out;
 }
