@@ -116,10 +116,14 @@ struct TSlotSet {
             Bits[slot / 64] |= Bit(slot % 64);
             return;
         }
-        const auto at = std::lower_bound(Sparse.begin(), Sparse.end(), slot);
-        if (at != Sparse.end() && *at == slot)
-            return;
-        Sparse.insert(at, slot);
+        if (Sparse.empty() || Sparse.back() < slot) {
+            Sparse.push_back(slot); // the common case: a new recipe
+        } else {
+            const auto at = std::lower_bound(Sparse.begin(), Sparse.end(), slot);
+            if (at != Sparse.end() && *at == slot)
+                return;
+            Sparse.insert(at, slot);
+        }
         ++Size;
         if (Sparse.size() >= denseAt) {
             Bits.assign(Sparse.back() / 64 + 1, 0);
@@ -436,12 +440,26 @@ void TSuggestIndex::EndBulk() {
     if (!D->Bulk)
         return;
     D->Bulk = false;
-    // Entries were appended in slot order: a stable sort by name length settles them.
-    std::vector<uint32_t> scratch;
+    // Entries were appended in slot order: a counting sort by name length settles them.
+    std::vector<uint32_t> sorted;
+    std::vector<size_t> starts;
     auto settle = [&](std::vector<uint32_t>& list) {
-        std::stable_sort(list.begin(), list.end(),
-                         [this](uint32_t a, uint32_t b) { return D->Before(a, b); });
-        list.shrink_to_fit();
+        if (list.empty())
+            return;
+        uint16_t shortest = 0xFFFF, longest = 0;
+        for (uint32_t e : list) {
+            shortest = std::min(shortest, D->Slots[e >> 8].NameLen);
+            longest = std::max(longest, D->Slots[e >> 8].NameLen);
+        }
+        starts.assign(size_t(longest - shortest) + 2, 0);
+        for (uint32_t e : list)
+            ++starts[size_t(D->Slots[e >> 8].NameLen - shortest) + 1];
+        for (size_t i = 1; i < starts.size(); ++i)
+            starts[i] += starts[i - 1];
+        sorted.resize(list.size());
+        for (uint32_t e : list)
+            sorted[starts[size_t(D->Slots[e >> 8].NameLen - shortest)]++] = e;
+        list = std::vector<uint32_t>(sorted.begin(), sorted.end()); // exact size
     };
     for (TNameList& l : D->NameLists) {
         settle(l.Start);

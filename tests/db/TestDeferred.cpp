@@ -85,6 +85,7 @@ TEST_F(TDeferredTest, WritesWaitAndAreNotLost) {
     FConnection.CommitTrans();
     EXPECT_EQ(FQuery.RecordCount(), 301);
     OpenBook();
+
     FQuery.StartLoading();
     FQuery.SQL = QStringList{QStringLiteral("delete from mycook where 菜名='菜0'")};
     FQuery.ExecSQL();
