@@ -3,6 +3,7 @@
 // following saves, overwrites and deletes.
 #include "AppTestSupport.h"
 #include "SearchSuggest.h"
+#include "WinSubClass.h"
 
 #include <QInputMethodEvent>
 #include <QListWidget>
@@ -140,6 +141,20 @@ TEST_F(SuggestTest, KeysAndClicks) {
     Type(QStringLiteral("hsr"));
     QTest::mouseClick(Ui().ListBox1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(Suggest().Shown());
+}
+
+// A control of the window: skinned with the others when the window is.
+TEST_F(SuggestTest, TheSkinDrawsTheDropDownAsAControlOfTheWindow) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    Form->activateWindow();
+    QApplication::setActiveWindow(Form.get());
+    QTest::qWait(50);
+    auto skinOf = [](QWidget* w) {
+        return w->findChild<TSkinControl*>(QString(), Qt::FindDirectChildrenOnly) != nullptr;
+    };
+    ASSERT_TRUE(skinOf(Ui().ListBox1));
+    EXPECT_TRUE(skinOf(&Suggest().List()));
+    EXPECT_EQ(Suggest().List().window(), Form.get());
 }
 
 TEST_F(SuggestTest, InputMethodTextIsLeftToTheBox) {
