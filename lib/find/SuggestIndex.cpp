@@ -195,7 +195,7 @@ struct TSuggestIndex::TData {
     std::vector<TNameList> NameLists;
     TCodeMap NameKey; // unit or initial letter -> name list
     std::vector<TSlotSet> IngredientSets;
-    std::vector<uint32_t> IngredientStamp; // last slot added, per set
+    std::vector<uint32_t> IngredientStamp;  // last slot added, per set
     std::vector<TPairBits> IngredientPairs; // per slot
     TCodeMap IngredientKey;
     qsizetype Alive = 0;
@@ -485,7 +485,8 @@ size_t TSuggestIndex::MemoryBytes() const {
                D->ById.capacity() * sizeof(D->ById[0]) + D->Names.capacity() * 2 +
                D->Units.capacity() * 4 + D->Chars.capacity() * sizeof(TCharInfo) +
                D->CharOf.Bytes() + D->NameKey.Bytes() + D->IngredientKey.Bytes() +
-               D->IngredientStamp.capacity() * 4 + D->IngredientPairs.capacity() * sizeof(TPairBits);
+               D->IngredientStamp.capacity() * 4 +
+               D->IngredientPairs.capacity() * sizeof(TPairBits);
     for (const TNameList& l : D->NameLists)
         n += sizeof(l) + (l.Start.capacity() + l.Inside.capacity()) * 4;
     for (const TSlotSet& s : D->IngredientSets)
@@ -510,7 +511,7 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
         return out;
     std::vector<uint32_t> found;
     std::vector<uint64_t> memo;
-    if (D->Chars.size() * size_t(q.L) <= (size_t(1) << 21))
+    if (D->Chars.size() * size_t(q.L) <= (size_t(1) << 18))
         memo.assign(D->Chars.size() * size_t(q.L), 1);
     auto take = [&](uint32_t slot, bool byIngredient) {
         const TSlot& s = D->Slots[slot];
