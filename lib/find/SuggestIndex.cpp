@@ -526,7 +526,17 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     if (const uint32_t key = D->NameKey.Find(q.Units[0]); key != None) {
         const TNameList& lists = D->NameLists[key];
         for (const auto* list : {&lists.Start, &lists.Inside}) {
-            for (uint32_t entry : *list) {
+            const size_t n = list->size();
+            for (size_t i = 0; i < n; ++i) {
+                // A long list is walked by name length, so its names lie scattered:
+                // fetch what the next ones need while this one is matched.
+                if (i + 16 < n)
+                    __builtin_prefetch(&D->Slots[(*list)[i + 16] >> 8]);
+                if (i + 8 < n) {
+                    const uint32_t ahead = (*list)[i + 8];
+                    __builtin_prefetch(&D->Units[D->Slots[ahead >> 8].UnitOff + (ahead & 0xFF)]);
+                }
+                const uint32_t entry = (*list)[i];
                 const uint32_t slot = entry >> 8;
                 if (listed(slot) || !D->MatchAt(D->Slots[slot], int(entry & 0xFF), q, memo))
                     continue;
