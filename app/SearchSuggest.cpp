@@ -157,9 +157,8 @@ void TSearchSuggest::Place() {
     const int rows = FList->count();
     const int rowHeight = std::max(FList->sizeHintForRow(0), 1);
     const int frame = FList->frameWidth() * 2;
-    int width = FEdit.width();
-    for (int i = 0; i < rows; ++i)
-        width = std::max(width, FList->sizeHintForColumn(0) + frame + 8);
+    // As wide as the box, or as the longest name when that is wider.
+    int width = std::max(FEdit.width(), FList->sizeHintForColumn(0) + frame + 8);
     const QPoint at = FEdit.mapTo(&FWindow, QPoint(0, FEdit.height()));
     width = std::min(width, FWindow.width() - at.x());
     FList->setGeometry(at.x(), at.y(), width, rows * rowHeight + frame);
