@@ -13,7 +13,7 @@ PACKAGES := build-essential cmake ninja-build pkg-config \
     libsqlite3-dev libjpeg62-turbo-dev libtiff-dev \
     libgumbo-dev libarchive-dev zlib1g-dev libicu-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
-    fonts-arphic-uming dpkg-dev file qt6-translations-l10n
+    fonts-arphic-uming dpkg-dev file qt6-translations-l10n unicode-data bzip2
 TEST_PACKAGES := libreoffice-writer-nogui poppler-utils desktop-file-utils appstream \
     xvfb xdotool openbox fonts-noto-cjk
 

@@ -9,6 +9,7 @@
 #include "RecipeLookup.h"
 #include "RichEx.h"
 #include "RtfWriter.h"
+#include "SearchSuggest.h"
 #include "SkinResource.h"
 #include "TransactionGuard.h"
 #include "WinSkinData.h"

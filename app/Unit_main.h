@@ -12,6 +12,7 @@ class TForm_main;
 }
 class TSkinData;
 class TBackgroundBackup;
+class TSearchSuggest;
 class QMenu;
 class QMimeData;
 
@@ -59,6 +60,10 @@ public:
     void StartDailyBackup();
     void DailyBackupDone();
     TBackgroundBackup* DailyBackup() const { return FBackup.get(); }
+    // Suggestions under the keyword box (app/SearchSuggest); whatever changes the
+    // book beside the designed handlers emits BookChanged, which they follow.
+    TSearchSuggest& SearchSuggest() { return *FSuggest; }
+    void RecipeChanged(qint64 rowId);
 
 Q_SIGNALS:
     // Recipes came in beside the designed save (an import); the list and the
@@ -81,4 +86,5 @@ private:
     bool FBookExisted = false;
     qint64 FShownRowId = -1; // the recipe the view shows
     std::unique_ptr<TBackgroundBackup> FBackup;
+    std::unique_ptr<TSearchSuggest> FSuggest;
 };

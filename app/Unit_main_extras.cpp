@@ -15,6 +15,7 @@
 #include "RecipeDelete.h"
 #include "RecipeImportUi.h"
 #include "RecipePrint.h"
+#include "SearchSuggest.h"
 #include "ui_Unit_main.h"
 
 #include <QDir>
@@ -115,9 +116,12 @@ protected:
             return Image2Event(event);
         if (watched == &FForm && event->type() == QEvent::Show && !FShown) {
             FShown = true;
-            // After the first paint, so the copy never delays the window.
-            QTimer::singleShot(0, &FForm,
-                               [this] { RunGuarded([this] { FForm.StartDailyBackup(); }); });
+            // After the first paint, so neither the book's rows nor the copy delay
+            // the window.
+            QTimer::singleShot(0, &FForm, [this] {
+                RunGuarded([this] { FForm.ADOQuery1.StartLoading(); });
+                RunGuarded([this] { FForm.StartDailyBackup(); });
+            });
         }
         return false;
     }
@@ -165,6 +169,20 @@ void TForm_main::ConnectExtraHandlers() {
     ui->Image2->installEventFilter(events);
     ui->Image2->setAcceptDrops(true);
     AcceptRecipePageDrops(*this);
+
+    // The count shows at once; the rows are read after the first paint.
+    ADOQuery1.SetDeferredLoading(true);
+    FSuggest = std::make_unique<TSearchSuggest>(*this, *ui->Edit2, ADOQuery1,
+                                                [this] { ui->BitBtn6->click(); });
+    connect(this, &TForm_main::BookChanged, this,
+            [this] { RunGuarded([this] { FSuggest->BookChanged(); }); });
+    // Runs after BitBtn5Click: the saved (or overwritten) recipe is the current one.
+    connect(ui->BitBtn5, &QPushButton::clicked, this, [this] {
+        RunGuarded([this] {
+            if (ADOQuery1.Active())
+                RecipeChanged(ADOQuery1.RowId());
+        });
+    });
 
     // Runs after ListBox1Click: remembers which recipe the view now shows.
     connect(ui->ListBox1, &TListBox::Click, this, [this] {
@@ -216,6 +234,7 @@ void TForm_main::ListBox1Delete(int index) {
         return;
     listed.removeAt(index);
     ui->ListBox1->SetItems(listed);
+    RecipeChanged(removed);
     if (removed == FShownRowId) {
         ui->RichEdit1->clear();
         ui->StatusBar1->SetPanelText(1, QString());
@@ -223,6 +242,10 @@ void TForm_main::ListBox1Delete(int index) {
         FShownRowId = -1;
     }
     ShowCount();
+}
+
+void TForm_main::RecipeChanged(qint64 rowId) {
+    FSuggest->RecipeChanged(rowId);
 }
 
 void TForm_main::PrintRecipe() {

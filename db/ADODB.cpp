@@ -12,6 +12,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 #include <map>
 
 namespace {
@@ -364,6 +366,7 @@ void TADOConnection::Connect(bool on) {
 
 void TADOConnection::Execute(const QString& sql) {
     CheckConnected();
+    FinishLoads();
     RunStatements(*this, sql);
 }
 
@@ -541,9 +544,83 @@ void ParseDeclType(const QString& declared, TColumn& c) {
 
 } // namespace
 
+// The rows held in memory: identities in row order and the short leading text
+// columns, stored in large UTF-16 chunks (no allocation per value). Read on any
+// connection, so a thread of its own can fill one while the window starts.
+struct TRowCache {
+    int Stride = 0; // cached columns per row
+    std::vector<qint64> RowIds;
+    // Spans are kept in the order the rows were read (the texts' memory order), so a
+    // filter pass runs through memory sequentially.
+    std::vector<TSpan> Cells;       // load slot * Stride + column slot
+    std::vector<int32_t> PoolOrder; // load slot -> row
+    std::vector<int32_t> LoadOfRow; // row -> load slot
+    std::vector<std::unique_ptr<char16_t[]>> Chunks;
+    size_t ChunkUsed = ChunkChars;
+
+    QStringView SpanText(const TSpan& s) const {
+        if (s.Len == 0) {
+            return QStringView(u"", 0); // may come before any chunk exists
+        }
+        return QStringView(Chunks[s.Chunk].get() + s.Off, qsizetype(s.Len));
+    }
+
+    TSpan AddText(const char16_t* text, size_t len) {
+        TSpan s;
+        if (len > MaxCachedChars) {
+            s.Len = UncachedLen;
+            return s;
+        }
+        if (len == 0) {
+            s.Len = 0;
+            return s;
+        }
+        if (ChunkUsed + len > ChunkChars) {
+            Chunks.push_back(std::make_unique_for_overwrite<char16_t[]>(ChunkChars));
+            ChunkUsed = 0;
+        }
+        std::copy(text, text + len, Chunks.back().get() + ChunkUsed);
+        s.Chunk = quint32(Chunks.size() - 1);
+        s.Off = quint32(ChunkUsed);
+        s.Len = quint32(len);
+        ChunkUsed += len;
+        return s;
+    }
+
+    // One cached cell from column `i` of a stepped statement.
+    TSpan ReadCell(sqlite3_stmt* s, int i) {
+        switch (sqlite3_column_type(s, i)) {
+        case SQLITE_NULL:
+            return TSpan{};
+        case SQLITE_BLOB: { // text kept as bytes so it would not turn into a number
+            if (sqlite3_column_bytes(s, i) > int(MaxCachedChars) * 4) {
+                return TSpan{0, 0, UncachedLen};
+            }
+            const QString t = QString::fromUtf8(static_cast<const char*>(sqlite3_column_blob(s, i)),
+                                                sqlite3_column_bytes(s, i));
+            return AddText(reinterpret_cast<const char16_t*>(t.utf16()), size_t(t.size()));
+        }
+        default: {
+            const auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
+            if (!p) {
+                if (sqlite3_errcode(sqlite3_db_handle(s)) == SQLITE_NOMEM) {
+                    Raise(QStringLiteral("内存不足，无法读取菜谱库。"));
+                }
+                return AddText(u"", 0);
+            }
+            return AddText(p, size_t(sqlite3_column_bytes16(s, i)) / 2);
+        }
+        }
+    }
+
+    // Steps `s` (row id, then the cached columns) to its end; false when cancelled.
+    // Raises nothing itself but the engine's error code comes back in `rc`.
+    bool ReadRows(sqlite3_stmt* s, int stride, int& rc, const std::atomic<bool>* cancel);
+};
+
 class TFieldImpl;
 
-struct TADOQuery::Impl {
+struct TADOQuery::Impl : TRowCache {
     explicit Impl(TADOQuery& owner) : Q(owner) {}
 
     TADOQuery& Q;
@@ -555,16 +632,13 @@ struct TADOQuery::Impl {
     QStringList ColumnNames;
     int SlotCount = 0;
 
-    // The cache: row identities in row order and the short leading text columns,
-    // stored in large UTF-16 chunks (no allocation per value).
-    std::vector<qint64> RowIds;
-    // Spans are kept in the order the rows were read (the texts' memory order), so a
-    // filter pass runs through memory sequentially.
-    std::vector<TSpan> Cells;       // load slot * SlotCount + column slot
-    std::vector<int32_t> PoolOrder; // load slot -> row
-    std::vector<int32_t> LoadOfRow; // row -> load slot
-    std::vector<std::unique_ptr<char16_t[]>> Chunks;
-    size_t ChunkUsed = ChunkChars;
+    // Rows still to be read after a deferred opening, and the count meanwhile.
+    bool RowsPending = false;
+    int PendingCount = 0;
+    QString LoadSql;
+    std::future<std::unique_ptr<TRowCache>> Loader;
+    std::shared_ptr<std::atomic<bool>> CancelLoad;
+    std::unique_ptr<TRowReader> Reader;
 
     bool FilterOn = false;
     std::vector<int32_t> View;    // row indices shown while filtered
@@ -638,61 +712,6 @@ struct TADOQuery::Impl {
         return Cells[size_t(load) * SlotCount + slot];
     }
     const TSpan& Cell(int32_t row, int slot) const { return CellAt(LoadOfRow[size_t(row)], slot); }
-    QStringView SpanText(const TSpan& s) const {
-        if (s.Len == 0) {
-            return QStringView(u"", 0); // may come before any chunk exists
-        }
-        return QStringView(Chunks[s.Chunk].get() + s.Off, qsizetype(s.Len));
-    }
-
-    TSpan AddText(const char16_t* text, size_t len) {
-        TSpan s;
-        if (len > MaxCachedChars) {
-            s.Len = UncachedLen;
-            return s;
-        }
-        if (len == 0) {
-            s.Len = 0;
-            return s;
-        }
-        if (ChunkUsed + len > ChunkChars) {
-            Chunks.push_back(std::make_unique_for_overwrite<char16_t[]>(ChunkChars));
-            ChunkUsed = 0;
-        }
-        std::copy(text, text + len, Chunks.back().get() + ChunkUsed);
-        s.Chunk = quint32(Chunks.size() - 1);
-        s.Off = quint32(ChunkUsed);
-        s.Len = quint32(len);
-        ChunkUsed += len;
-        return s;
-    }
-
-    // One cached cell from column `i` of a stepped statement.
-    TSpan ReadCell(sqlite3_stmt* s, int i) {
-        switch (sqlite3_column_type(s, i)) {
-        case SQLITE_NULL:
-            return TSpan{};
-        case SQLITE_BLOB: { // text kept as bytes so it would not turn into a number
-            if (sqlite3_column_bytes(s, i) > int(MaxCachedChars) * 4) {
-                return TSpan{0, 0, UncachedLen};
-            }
-            const QString t = QString::fromUtf8(static_cast<const char*>(sqlite3_column_blob(s, i)),
-                                                sqlite3_column_bytes(s, i));
-            return AddText(reinterpret_cast<const char16_t*>(t.utf16()), size_t(t.size()));
-        }
-        default: {
-            const auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
-            if (!p) {
-                if (sqlite3_errcode(sqlite3_db_handle(s)) == SQLITE_NOMEM) {
-                    Raise(QStringLiteral("内存不足，无法读取菜谱库。"));
-                }
-                return AddText(u"", 0);
-            }
-            return AddText(p, size_t(sqlite3_column_bytes16(s, i)) / 2);
-        }
-        }
-    }
-
     sqlite3_stmt* Prepare(const QString& sql, TStmt& holder) {
         sqlite3_stmt* raw = nullptr;
         const QByteArray utf8 = sql.toUtf8();
@@ -715,8 +734,11 @@ struct TADOQuery::Impl {
     }
 
     void Clear();
-    void Open(const QString& sql);
+    void Open(const QString& sql, bool mayDefer = false);
     void LoadRows();
+    void StartLoading();
+    void Ready();
+    void TakeRows(TRowCache&& rows);
     QString EnsureCacheIndex();
     void ApplyFilter(const QString& text);
     void RebuildViewPos();
@@ -839,6 +861,18 @@ private:
 };
 
 void TADOQuery::Impl::Clear() {
+    if (CancelLoad) {
+        *CancelLoad = true;
+    }
+    if (Loader.valid()) {
+        Loader.wait();
+    }
+    Loader = {};
+    CancelLoad.reset();
+    RowsPending = false;
+    PendingCount = 0;
+    LoadSql.clear();
+    Stride = 0;
     Active = false;
     Table.clear();
     TableName.clear();
@@ -865,7 +899,7 @@ void TADOQuery::Impl::Clear() {
     Hashes.clear();
 }
 
-void TADOQuery::Impl::Open(const QString& sql) {
+void TADOQuery::Impl::Open(const QString& sql, bool mayDefer) {
     static const QRegularExpression selectAll(
         QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+(\"(?:[^\"]|\"\")+\"|\\[[^\\]]+\\]|`[^`]+`|"
                        "[^\\s;\"\\[`]+)\\s*;?\\s*$"),
@@ -911,15 +945,31 @@ void TADOQuery::Impl::Open(const QString& sql) {
     SizeStmts.resize(Columns.size());
     FetchStmts.resize(Columns.size());
     Hashes.resize(size_t(SlotCount));
-    LoadRows();
+    const QString index = SlotCount > 0 ? EnsureCacheIndex() : QString();
+    LoadSql = index.isEmpty() ? QString()
+                              : QStringLiteral("select rowid%1 from %2 indexed by %3")
+                                    .arg(CachedColumnList(), Table, index);
     for (int i = 0; i < n; ++i) {
         if (size_t(i) >= Fields.size()) {
             Fields.push_back(std::make_unique<TFieldImpl>(*this, i));
         }
     }
-    if (SlotCount > 0) {
-        BuildHash(0); // the dish name: the program's look-ups go by it
+    if (mayDefer && !Q.FFiltered) {
+        // Only the count now; the rows follow (StartLoading) or come on first use.
+        // Their reading starts later than this: a change made meanwhile is read again.
+        Q.FConnection->NoteSeen(Q.FConnection->DataVersion());
+        TStmt holder;
+        sqlite3_stmt* c = Prepare(QStringLiteral("select count(*) from %1").arg(Table), holder);
+        if (sqlite3_step(c) != SQLITE_ROW) {
+            EngineError();
+        }
+        PendingCount = int(std::min<qint64>(sqlite3_column_int64(c, 0), INT32_MAX));
+        RowsPending = true;
+        Active = true;
+        Cur = 0;
+        return;
     }
+    LoadRows();
     Active = true;
     if (Q.FFiltered) {
         ApplyFilter(Q.FFilter);
@@ -949,6 +999,18 @@ QString TADOQuery::Impl::EnsureCacheIndex() {
     }
     QString literal = TableName;
     literal.replace(u'\'', QStringLiteral("''"));
+    // Counting the rows reads the smallest index; this one holds nothing but them,
+    // so a deferred opening counts a large book without reading its texts.
+    const qint64 counter = single(QStringLiteral("select count(*) from sqlite_master where "
+                                                 "type='index' and name='mycook_count_%1'")
+                                      .arg(literal));
+    if (counter == 0 && sqlite3_get_autocommit(db)) {
+        const QByteArray sql =
+            QStringLiteral("create index if not exists %1 on %2(0)")
+                .arg(QuoteIdent(QStringLiteral("mycook_count_") + TableName), Table)
+                .toUtf8();
+        sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr); // without it: slower
+    }
     const qint64 present = single(QStringLiteral("select count(*) from sqlite_master where "
                                                  "type='index' and name='mycook_cache_%1'")
                                       .arg(literal));
@@ -977,41 +1039,71 @@ QString TADOQuery::Impl::EnsureCacheIndex() {
     return index;
 }
 
-void TADOQuery::Impl::LoadRows() {
-    TStmt holder;
-    sqlite3_stmt* s = nullptr;
-    const QString index = SlotCount > 0 ? EnsureCacheIndex() : QString();
-    if (!index.isEmpty()) {
-        const QByteArray sql = QStringLiteral("select rowid%1 from %2 indexed by %3")
-                                   .arg(CachedColumnList(), Table, index)
-                                   .toUtf8();
-        if (sqlite3_prepare_v2(Db(), sql.constData(), int(sql.size()), &s, nullptr) == SQLITE_OK) {
+namespace {
+
+// The statement that reads the cache: through the covering index when there is one.
+sqlite3_stmt* PrepareLoad(sqlite3* db, const QString& viaIndex, const QString& plain,
+                          TStmt& holder) {
+    for (const QString& sql : {viaIndex, plain}) {
+        if (sql.isEmpty()) {
+            continue;
+        }
+        const QByteArray utf8 = sql.toUtf8();
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &s, nullptr) == SQLITE_OK) {
             holder.reset(s);
-        } else {
-            s = nullptr;
+            return s;
         }
     }
-    if (!s) {
-        s = Prepare(
-            QStringLiteral("select rowid%1 from %2 order by rowid").arg(CachedColumnList(), Table),
-            holder);
+    return nullptr;
+}
+
+// Rows as read, for the query's loaded-rows hook and for look-ups by identity.
+class TCacheReader final : public TRowReader {
+public:
+    TCacheReader(const TRowCache& cache, std::vector<TColumn> columns,
+                 TADOQuery::Impl* fetcher = nullptr)
+        : C(cache), Cols(std::move(columns)), Fetcher(fetcher) {}
+    qsizetype Count() const override { return qsizetype(C.RowIds.size()); }
+    qint64 RowId(qsizetype row) const override { return C.RowIds[size_t(row)]; }
+    qsizetype Find(qint64 rowId) const override {
+        const auto it = std::lower_bound(C.RowIds.begin(), C.RowIds.end(), rowId);
+        return it != C.RowIds.end() && *it == rowId ? qsizetype(it - C.RowIds.begin()) : -1;
     }
-    int rc = sqlite3_step(s);
-    // Read inside the rows' own read transaction, so it matches them exactly.
-    if (rc == SQLITE_ROW || rc == SQLITE_DONE) {
-        SeenVersion = Q.FConnection->DataVersion();
+    QStringView Text(qsizetype row, int col, QString& scratch) const override;
+    int Column(const QString& name) const override {
+        for (size_t i = 0; i < Cols.size(); ++i) {
+            if (Cols[i].Name.compare(name, Qt::CaseInsensitive) == 0) {
+                return int(i);
+            }
+        }
+        return -1;
     }
-    for (; rc == SQLITE_ROW; rc = sqlite3_step(s)) {
+
+private:
+    const TRowCache& C;
+    std::vector<TColumn> Cols;
+    TADOQuery::Impl* Fetcher;
+};
+
+} // namespace
+
+bool TRowCache::ReadRows(sqlite3_stmt* s, int stride, int& rc, const std::atomic<bool>* cancel) {
+    Stride = stride;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            return false;
+        }
         if (RowIds.size() >= size_t(INT32_MAX) - 1) {
             Raise(QStringLiteral("表中的记录太多。"));
         }
         RowIds.push_back(sqlite3_column_int64(s, 0));
-        for (int k = 0; k < SlotCount; ++k) {
+        for (int k = 0; k < stride; ++k) {
             Cells.push_back(ReadCell(s, k + 1));
         }
     }
     if (rc != SQLITE_DONE) {
-        EngineError();
+        return false;
     }
     // Rows may come in index order; they are numbered in row order.
     std::vector<int32_t> order(RowIds.size());
@@ -1031,6 +1123,123 @@ void TADOQuery::Impl::LoadRows() {
     PoolOrder.assign(order.size(), 0);
     for (size_t i = 0; i < order.size(); ++i) {
         PoolOrder[size_t(order[i])] = int32_t(i);
+    }
+    return true;
+}
+
+void TADOQuery::Impl::LoadRows() {
+    TStmt holder;
+    sqlite3_stmt* s = PrepareLoad(
+        Db(), LoadSql,
+        QStringLiteral("select rowid%1 from %2 order by rowid").arg(CachedColumnList(), Table),
+        holder);
+    if (!s) {
+        EngineError();
+    }
+    TRowCache rows;
+    int rc = SQLITE_OK;
+    // Taken before the rows: a change made meanwhile is read again later, never missed.
+    SeenVersion = Q.FConnection->DataVersion();
+    if (!rows.ReadRows(s, SlotCount, rc, nullptr)) {
+        EngineError();
+    }
+    holder.reset();
+    TakeRows(std::move(rows));
+    if (Q.FOnRowsLoaded) {
+        const TCacheReader reader(*this, Columns, this);
+        try {
+            Q.FOnRowsLoaded(reader);
+        } catch (...) {
+            // What others build from the rows never costs the book its opening.
+        }
+    }
+}
+
+void TADOQuery::Impl::TakeRows(TRowCache&& rows) {
+    static_cast<TRowCache&>(*this) = std::move(rows);
+    FetchedRow = -1;
+    Fetched.clear();
+    for (THash& h : Hashes) {
+        h.Valid = false;
+    }
+    if (SlotCount > 0) {
+        BuildHash(0); // the dish name: the program's look-ups go by it
+    }
+}
+
+void TADOQuery::Impl::StartLoading() {
+    // Another connection would not see rows of our own open transaction.
+    if (!RowsPending || Loader.valid() || !sqlite3_get_autocommit(Db())) {
+        return;
+    }
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    const QByteArray path = Q.FConnection->DatabasePath().toUtf8();
+    const QString viaIndex = LoadSql;
+    const QString plain =
+        QStringLiteral("select rowid%1 from %2 order by rowid").arg(CachedColumnList(), Table);
+    const int stride = SlotCount;
+    const std::vector<TColumn> columns = Columns;
+    const TRowsLoaded hook = Q.FOnRowsLoaded;
+    try {
+        Loader = std::async(std::launch::async, [=]() -> std::unique_ptr<TRowCache> {
+            // Any failure here leaves the reading to the query's own connection,
+            // which reports it as it always has.
+            try {
+                auto rows = std::make_unique<TRowCache>();
+                {
+                    sqlite3* raw = nullptr;
+                    const int opened =
+                        sqlite3_open_v2(path.constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
+                    TDbPtr db(raw);
+                    if (opened != SQLITE_OK) {
+                        return nullptr;
+                    }
+                    sqlite3_busy_timeout(raw, BusyTimeoutMs);
+                    TStmt holder;
+                    sqlite3_stmt* s = PrepareLoad(raw, viaIndex, plain, holder);
+                    int rc = SQLITE_OK;
+                    if (!s || !rows->ReadRows(s, stride, rc, cancel.get())) {
+                        return nullptr;
+                    }
+                }
+                if (hook && !*cancel) {
+                    const TCacheReader reader(*rows, columns);
+                    try {
+                        hook(reader);
+                    } catch (...) {
+                    }
+                }
+                return rows;
+            } catch (...) {
+                return nullptr;
+            }
+        });
+        CancelLoad = std::move(cancel);
+    } catch (const std::system_error&) {
+        // No thread to be had: the rows are read on first use.
+    }
+}
+
+void TADOQuery::Impl::Ready() {
+    if (!RowsPending) {
+        return;
+    }
+    RowsPending = false;
+    std::unique_ptr<TRowCache> rows;
+    if (Loader.valid()) {
+        rows = Loader.get();
+        Loader = {};
+        CancelLoad.reset();
+    }
+    if (rows) {
+        TakeRows(std::move(*rows));
+        return;
+    }
+    try {
+        LoadRows();
+    } catch (...) {
+        Clear();
+        throw;
     }
 }
 
@@ -1108,6 +1317,31 @@ private:
 };
 
 } // namespace
+
+void TADOConnection::FinishLoads() {
+    for (TADOQuery* q : std::vector<TADOQuery*>(FQueries)) {
+        q->FImpl->Ready();
+    }
+}
+
+QStringView TCacheReader::Text(qsizetype row, int col, QString& scratch) const {
+    const TColumn& c = Cols[size_t(col)];
+    if (c.Slot >= 0) {
+        const TSpan& s =
+            C.Cells[size_t(C.LoadOfRow[size_t(row)]) * size_t(C.Stride) + size_t(c.Slot)];
+        if (s.Len == NullLen) {
+            return QStringView(u"", 0);
+        }
+        if (s.Len != UncachedLen) {
+            return C.SpanText(s);
+        }
+    }
+    if (!Fetcher) {
+        return QStringView(u"", 0);
+    }
+    scratch = ValueText(Fetcher->FetchValue(C.RowIds[size_t(row)], col));
+    return scratch;
+}
 
 void TADOQuery::Impl::ApplyFilter(const QString& text) {
     const auto expr = TFilterExpr::Parse(text, ColumnNames);
@@ -1269,6 +1503,7 @@ QVariant TADOQuery::Impl::StoredValue(int col) {
 
 QVariant TADOQuery::Impl::Value(int col) {
     CheckActive();
+    Ready();
     if (size_t(col) >= Columns.size()) {
         Raise(QStringLiteral("这个字段已不属于查询的记录集。"));
     }
@@ -1657,7 +1892,7 @@ void TADOQuery::Reload() {
         current = FImpl->RowIds[size_t(FImpl->RowAt(FImpl->Cur))];
     }
     const QString sql = FImpl->OpenedSql;
-    FImpl->Clear();
+    FImpl->Clear(); // a reading under way is given up: this one reads afresh
     try {
         FImpl->Open(sql);
     } catch (const Exception&) {
@@ -1681,6 +1916,7 @@ void TADOQuery::ExecSQL() {
     if (text.trimmed().isEmpty()) {
         Raise(QStringLiteral("查询没有语句。"));
     }
+    FConnection->FinishLoads();
     if (RunStatements(*FConnection, text)) {
         FConnection->RefreshQueries(); // open record sets show the statement's effect
     }
@@ -1693,7 +1929,7 @@ void TADOQuery::Open() {
     FReopenSql = SQL.join(u'\n');
     FImpl->CheckConnection();
     try {
-        FImpl->Open(SQL.join(u'\n'));
+        FImpl->Open(SQL.join(u'\n'), FDeferred);
     } catch (...) {
         FImpl->Clear();
         throw;
@@ -1711,11 +1947,41 @@ bool TADOQuery::Active() const {
 
 int TADOQuery::RecordCount() const {
     FImpl->CheckActive();
+    if (FImpl->RowsPending && !FImpl->Loader.valid()) {
+        return FImpl->PendingCount;
+    }
+    FImpl->Ready(); // a reading under way may have met another copy's writes
     return int(FImpl->ViewSize());
+}
+
+void TADOQuery::StartLoading() {
+    if (FImpl->Active) {
+        FImpl->StartLoading();
+    }
+}
+
+bool TADOQuery::RowsPending() const {
+    return FImpl->RowsPending;
+}
+
+void TADOQuery::WaitForRows() {
+    FImpl->Ready();
+}
+
+int TADOQuery::FieldIndex(const QString& name) const {
+    return FImpl->ColumnIndex(name);
+}
+
+const TRowReader& TADOQuery::Rows() {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    FImpl->Reader = std::make_unique<TCacheReader>(*FImpl, FImpl->Columns, FImpl.get());
+    return *FImpl->Reader;
 }
 
 bool TADOQuery::Locate(const QString& field, const QVariant& value) {
     FImpl->CheckActive();
+    FImpl->Ready();
     const int col = FImpl->ColumnIndex(field);
     if (col < 0) {
         Raise(QStringLiteral("找不到字段“%1”。").arg(field));
@@ -1730,12 +1996,14 @@ bool TADOQuery::Locate(const QString& field, const QVariant& value) {
 
 void TADOQuery::AppendRecord(const QList<QVariant>& values) {
     FImpl->CheckActive();
+    FImpl->Ready();
     FImpl->CheckBrowse();
     FImpl->Append(values);
 }
 
 void TADOQuery::Edit() {
     FImpl->CheckActive();
+    FImpl->Ready();
     if (FImpl->Editing) {
         return;
     }
@@ -1746,6 +2014,7 @@ void TADOQuery::Edit() {
 
 void TADOQuery::Post() {
     FImpl->CheckActive();
+    FImpl->Ready();
     FImpl->Post();
 }
 
@@ -1756,6 +2025,7 @@ void TADOQuery::Cancel() {
 
 void TADOQuery::Delete() {
     FImpl->CheckActive();
+    FImpl->Ready();
     FImpl->Editing = false;
     FImpl->Pending.clear();
     const int32_t row = FImpl->CurrentRow();
@@ -1772,6 +2042,7 @@ void TADOQuery::Delete() {
 }
 
 qint64 TADOQuery::RowId() const {
+    FImpl->Ready();
     if (!FImpl->Active || FImpl->Cur >= FImpl->ViewSize()) {
         return -1;
     }
@@ -1789,6 +2060,7 @@ TField& TADOQuery::FieldByName(const QString& name) {
 
 void TADOQuery::First() {
     FImpl->CheckActive();
+    FImpl->Ready();
     FImpl->CheckBrowse();
     FConnection->SyncWithBook();
     FImpl->CheckActive();
@@ -1797,6 +2069,7 @@ void TADOQuery::First() {
 
 void TADOQuery::Next() {
     FImpl->CheckActive();
+    FImpl->Ready();
     FImpl->CheckBrowse();
     if (FImpl->Cur < FImpl->ViewSize()) {
         ++FImpl->Cur;
@@ -1804,10 +2077,12 @@ void TADOQuery::Next() {
 }
 
 bool TADOQuery::Eof() const {
+    FImpl->Ready();
     return !FImpl->Active || FImpl->Cur >= FImpl->ViewSize();
 }
 
 int TADOQuery::RecNo() const {
+    FImpl->Ready();
     if (!FImpl->Active || FImpl->Cur >= FImpl->ViewSize()) {
         return -1;
     }
@@ -1816,6 +2091,7 @@ int TADOQuery::RecNo() const {
 
 void TADOQuery::SetFilter(const QString& text) {
     if (FImpl->Active && FFiltered) {
+        FImpl->Ready();
         FImpl->CheckBrowse();
         FImpl->ApplyFilter(text); // raises and keeps the previous view
     }
@@ -1827,6 +2103,7 @@ void TADOQuery::SetFiltered(bool on) {
         return;
     }
     if (FImpl->Active) {
+        FImpl->Ready();
         FImpl->CheckBrowse();
         if (on) {
             FImpl->ApplyFilter(FFilter);

@@ -75,6 +75,7 @@ public:
 private:
     friend class TADOQuery;
     void RefreshQueries(); // after a rollback the open queries re-read the book
+    void FinishLoads();    // before a write: rows being read would miss it
     void CheckConnected();
     void Connect(bool on);
     static int BusyHandler(void* self, int count);
@@ -116,6 +117,21 @@ public:
     virtual QByteArray AsBytes() const = 0;
 };
 
+// The rows a query holds in memory, in row order, read without moving it.
+class TRowReader {
+public:
+    virtual ~TRowReader() = default;
+    virtual qsizetype Count() const = 0;
+    virtual qint64 RowId(qsizetype row) const = 0;
+    virtual qsizetype Find(qint64 rowId) const = 0;    // -1 when there is no such row
+    virtual int Column(const QString& name) const = 0; // -1 when there is none
+    // The column's text, empty when null; `scratch` may hold what the view shows.
+    virtual QStringView Text(qsizetype row, int col, QString& scratch) const = 0;
+};
+// Sees every fresh reading of the rows before the query uses them, on the thread
+// that read them.
+using TRowsLoaded = std::function<void(const TRowReader&)>;
+
 class TADOQuery {
 public:
     explicit TADOQuery(TADOConnection* connection);
@@ -153,6 +169,18 @@ public:
 
     TADOConnection* Connection() const { return FConnection; }
 
+    // Deferred: opening counts the rows and leaves reading them for later, so a
+    // window can show the count of a large book at once. StartLoading reads them on
+    // a thread of its own with its own connection; whatever needs them first waits
+    // for that reading, or reads them itself when none was started.
+    void SetDeferredLoading(bool on) { FDeferred = on; }
+    void StartLoading();
+    bool RowsPending() const;
+    void WaitForRows();
+    void SetOnRowsLoaded(TRowsLoaded hook) { FOnRowsLoaded = std::move(hook); }
+    int FieldIndex(const QString& name) const; // -1 when there is none
+    const TRowReader& Rows();                  // waits for the rows
+
     struct Impl; // opaque; named by the layer's own helpers
 
 private:
@@ -164,5 +192,7 @@ private:
     QString FReopenSql; // what Open was asked for and a later action opens again
     QString FFilter;
     bool FFiltered = false;
+    bool FDeferred = false;
+    TRowsLoaded FOnRowsLoaded;
     std::unique_ptr<Impl> FImpl;
 };

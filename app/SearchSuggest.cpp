@@ -1,0 +1,255 @@
+#include "SearchSuggest.h"
+
+#include "ADODB.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QScrollBar>
+#include <mutex>
+
+namespace {
+const QString NameField = QStringLiteral("菜名");
+const QString IngredientsField = QStringLiteral("原料");
+const QString IngredientMark = QStringLiteral("（配料）");
+constexpr int NameRole = Qt::UserRole;
+
+TSuggestIndex BuildIndex(const TRowReader& rows, int nameCol, int ingredientsCol) {
+    TSuggestIndex index;
+    if (nameCol < 0)
+        return index;
+    index.BeginBulk(rows.Count());
+    QString a, b;
+    for (qsizetype r = 0; r < rows.Count(); ++r)
+        index.Put(rows.RowId(r), rows.Text(r, nameCol, a),
+                  ingredientsCol >= 0 ? rows.Text(r, ingredientsCol, b) : QStringView());
+    index.EndBulk();
+    return index;
+}
+} // namespace
+
+// The index made wherever the book's rows are read, handed to the window's thread.
+struct TSearchSuggest::TShared {
+    std::mutex Lock;
+    std::unique_ptr<TSuggestIndex> Fresh;
+};
+
+TSearchSuggest::TSearchSuggest(QWidget& window, QLineEdit& edit, TADOQuery& query,
+                               std::function<void()> runSearch)
+    : FWindow(window), FEdit(edit), FQuery(query), FRunSearch(std::move(runSearch)),
+      FShared(std::make_shared<TShared>()), FIndex(std::make_unique<TSuggestIndex>()),
+      FList(new QListWidget(&window)) {
+    FList->setObjectName(QStringLiteral("SuggestList1"));
+    FList->setAccessibleName(QStringLiteral("查找提示"));
+    FList->setFocusPolicy(Qt::NoFocus);
+    FList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FList->setSelectionMode(QAbstractItemView::SingleSelection);
+    FList->hide();
+    connect(FList, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { Take(FList->row(item)); });
+    connect(&edit, &QLineEdit::textEdited, this, [this](const QString& text) { Update(text); });
+    edit.installEventFilter(this);
+
+    // Every reading of the rows (at start-up on its own thread) gives a fresh index.
+    std::weak_ptr<TShared> shared = FShared;
+    FQuery.SetOnRowsLoaded([shared](const TRowReader& rows) {
+        auto index = std::make_unique<TSuggestIndex>(
+            BuildIndex(rows, rows.Column(NameField), rows.Column(IngredientsField)));
+        if (const auto s = shared.lock()) {
+            const std::lock_guard<std::mutex> hold(s->Lock);
+            s->Fresh = std::move(index);
+        }
+    });
+}
+
+TSearchSuggest::~TSearchSuggest() {
+    FQuery.SetOnRowsLoaded({});
+    delete FList.data();
+}
+
+const TSuggestIndex& TSearchSuggest::Index() {
+    if (FQuery.Active())
+        FQuery.WaitForRows();
+    const std::lock_guard<std::mutex> hold(FShared->Lock);
+    if (FShared->Fresh)
+        FIndex = std::move(FShared->Fresh);
+    return *FIndex;
+}
+
+std::vector<TSuggestion> TSearchSuggest::Suggest(const QString& typed) {
+    const TSuggestIndex& index = Index();
+    if (!FQuery.Active())
+        return {};
+    const TRowReader& rows = FQuery.Rows();
+    const int col = FQuery.FieldIndex(IngredientsField);
+    return index.Suggest(typed, [&rows, col](qint64 rowId, QString& scratch) {
+        const qsizetype row = rows.Find(rowId);
+        return row < 0 || col < 0 ? QStringView() : rows.Text(row, col, scratch);
+    });
+}
+
+void TSearchSuggest::RecipeChanged(qint64 rowId) {
+    Index();
+    if (!FQuery.Active())
+        return;
+    const TRowReader& rows = FQuery.Rows();
+    const qsizetype row = rows.Find(rowId);
+    if (row < 0) {
+        FIndex->Remove(rowId);
+        return;
+    }
+    QString a, b;
+    const int ingredients = FQuery.FieldIndex(IngredientsField);
+    FIndex->Put(rowId, rows.Text(row, FQuery.FieldIndex(NameField), a),
+                ingredients >= 0 ? rows.Text(row, ingredients, b) : QStringView());
+}
+
+void TSearchSuggest::BookChanged() {
+    Index();
+    if (!FQuery.Active()) {
+        *FIndex = TSuggestIndex();
+        return;
+    }
+    *FIndex = BuildIndex(FQuery.Rows(), FQuery.FieldIndex(NameField),
+                         FQuery.FieldIndex(IngredientsField));
+}
+
+bool TSearchSuggest::Shown() const {
+    return FList && FList->isVisible();
+}
+
+void TSearchSuggest::Update(const QString& typed) {
+    if (typed.isEmpty()) {
+        Hide();
+        return;
+    }
+    std::vector<TSuggestion> found;
+    try {
+        found = Suggest(typed);
+    } catch (const Exception&) {
+        // The book cannot be read; the designed search will say why.
+    }
+    FList->clear();
+    for (const TSuggestion& s : found) {
+        auto* item =
+            new QListWidgetItem(s.ByIngredient ? s.Name + IngredientMark : s.Name, FList.data());
+        item->setData(NameRole, s.Name);
+        if (s.ByIngredient)
+            item->setForeground(FList->palette().color(QPalette::Disabled, QPalette::Text));
+    }
+    if (found.empty()) {
+        Hide();
+        return;
+    }
+    FList->setCurrentRow(-1);
+    Place();
+    if (!FList->isVisible()) {
+        FList->show();
+        qApp->installEventFilter(this);
+    }
+    FList->raise();
+}
+
+void TSearchSuggest::Place() {
+    const int rows = FList->count();
+    const int rowHeight = std::max(FList->sizeHintForRow(0), 1);
+    const int frame = FList->frameWidth() * 2;
+    // As wide as the box, or as the longest name when that is wider.
+    int width = std::max(FEdit.width(), FList->sizeHintForColumn(0) + frame + 8);
+    const QPoint at = FEdit.mapTo(&FWindow, QPoint(0, FEdit.height()));
+    width = std::min(width, FWindow.width() - at.x());
+    FList->setGeometry(at.x(), at.y(), width, rows * rowHeight + frame);
+}
+
+void TSearchSuggest::Hide() {
+    if (!FList || !FList->isVisible())
+        return;
+    FList->hide();
+    FList->clearSelection();
+    qApp->removeEventFilter(this);
+}
+
+void TSearchSuggest::Move(int step) {
+    int row = FList->currentRow() + step;
+    if (row < -1)
+        row = FList->count() - 1;
+    if (row >= FList->count())
+        row = -1;
+    FList->setCurrentRow(row);
+    if (row < 0)
+        FList->clearSelection();
+}
+
+void TSearchSuggest::Take(int row) {
+    if (row < 0 || row >= FList->count())
+        return;
+    const QString name = FList->item(row)->data(NameRole).toString();
+    Hide();
+    FEdit.setText(name);
+    FRunSearch();
+}
+
+QString TSearchSuggest::Typed(const QString& preedit) const {
+    QString text = FEdit.text();
+    return text.insert(FEdit.cursorPosition(), preedit);
+}
+
+bool TSearchSuggest::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &FEdit) {
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            if (!Shown())
+                return false;
+            switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Down:
+                Move(1);
+                return true;
+            case Qt::Key_Up:
+                Move(-1);
+                return true;
+            case Qt::Key_Escape:
+                Hide();
+                return true;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                if (FList->currentRow() >= 0 && FList->currentItem()->isSelected()) {
+                    Take(FList->currentRow());
+                    return true;
+                }
+                Hide();
+                return false; // the box's own Enter: the designed search
+            default:
+                return false;
+            }
+        }
+        case QEvent::InputMethod: {
+            // What the input method is still composing counts as typed; the event
+            // goes on to the box untouched.
+            const auto* im = static_cast<QInputMethodEvent*>(event);
+            if (!im->preeditString().isEmpty())
+                Update(Typed(im->preeditString()));
+            else if (!im->commitString().isEmpty() || im->replacementLength() != 0)
+                QMetaObject::invokeMethod(
+                    this, [this] { Update(FEdit.text()); }, Qt::QueuedConnection);
+            return false;
+        }
+        case QEvent::FocusOut:
+        case QEvent::Hide:
+            Hide();
+            return false;
+        default:
+            return false;
+        }
+    }
+    if (event->type() == QEvent::MouseButtonPress && Shown()) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget && widget != FList && !FList->isAncestorOf(widget))
+            Hide();
+    }
+    if ((event->type() == QEvent::WindowDeactivate && watched == &FWindow))
+        Hide();
+    return false;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// The drop-down of suggestions under the keyword box: dish names found by what is
+// typed so far (characters, pinyin, initials, either script), kept up to date with
+// the book. It lies over the window as one of its controls, so the skin draws it,
+// and it never takes the focus or the input method's text from the box.
+
+#include "SuggestIndex.h"
+
+#include <QListWidget>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+class QLineEdit;
+class TADOQuery;
+
+class TSearchSuggest final : public QObject {
+public:
+    // runSearch: the designed search, run when a suggestion is taken.
+    TSearchSuggest(QWidget& window, QLineEdit& edit, TADOQuery& query,
+                   std::function<void()> runSearch);
+    ~TSearchSuggest() override;
+
+    // The recipe with this identity was saved, overwritten or removed.
+    void RecipeChanged(qint64 rowId);
+    // Anything may have changed (an import): the index is made again.
+    void BookChanged();
+
+    QListWidget& List() { return *FList; }
+    bool Shown() const;
+    // Waits for the book's rows when they are still being read.
+    const TSuggestIndex& Index();
+    std::vector<TSuggestion> Suggest(const QString& typed);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct TShared;
+    void Update(const QString& typed);
+    void Hide();
+    void Move(int step);
+    void Take(int row);
+    void Place();
+    QString Typed(const QString& preedit) const;
+
+    QWidget& FWindow;
+    QLineEdit& FEdit;
+    TADOQuery& FQuery;
+    std::function<void()> FRunSearch;
+    std::shared_ptr<TShared> FShared;
+    std::unique_ptr<TSuggestIndex> FIndex;
+    QPointer<QListWidget> FList;
+};

@@ -1,0 +1,133 @@
+// On the 100,000-recipe book, in one run:
+// - suggestions for one keystroke (characters, pinyin, initials, nothing found)
+//   next to the designed keyword search they must stay well under;
+// - the index's own memory;
+// - start-up to the first shown round with the large book next to an empty book,
+//   and the time until the rows and the index are ready after it.
+#include "BenchBook.h"
+#include "BookBackup.h"
+#include "MsgShell.h"
+#include "SearchSuggest.h"
+#include "Unit_main.h"
+#include "ui_Unit_main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+// Today's copy exists, so no copy runs beside the start-up being measured.
+void EnsureTodaysCopy(const QString& path) {
+    const QString copy = QDir(BackupFolder(path)).filePath(BackupFileName(QDate::currentDate()));
+    if (!QFile::exists(copy))
+        MakeDailyBackup(path, QDate::currentDate());
+}
+
+TForm_main& Form() {
+    static TForm_main* form = [] {
+        auto* f = new TForm_main(Book().Folder());
+        f->SearchSuggest().Index();
+        return f;
+    }();
+    return *form;
+}
+
+void BM_DesignedSearch(benchmark::State& state) {
+    TForm_main& form = Form();
+    form.Controls().Edit2->setText(BenchKeyword);
+    for (auto _ : state)
+        form.BitBtn6Click();
+    state.counters["listed"] = form.Controls().ListBox1->Count();
+}
+
+// Found at once, found after a search of the whole index, and nothing found.
+const char* const Typed[] = {"松茸", "红烧",         "songrong", "hongshao", "hs",
+                             "srp",  "紅燒",         "松茸鱼",   "茸松",     "红烧鱼丸",
+                             "qqqq", "hongshaorouq", "zzz"};
+
+void BM_Suggest(benchmark::State& state) {
+    TForm_main& form = Form();
+    const QString typed = QString::fromUtf8(Typed[state.range(0)]);
+    size_t found = 0;
+    for (auto _ : state)
+        found = form.SearchSuggest().Suggest(typed).size();
+    state.SetLabel(Typed[state.range(0)]);
+    state.counters["found"] = double(found);
+}
+
+void BM_IndexMemory(benchmark::State& state) {
+    TForm_main& form = Form();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(form.SearchSuggest().Index().Count());
+    state.counters["index_MiB"] = form.SearchSuggest().Index().MemoryBytes() / 1048576.0;
+    state.counters["recipes"] = double(form.SearchSuggest().Index().Count());
+}
+
+// arg 0: an empty book; 1: the large book.
+void BM_StartUp(benchmark::State& state) {
+    QTemporaryDir empty;
+    const QString folder = state.range(0) ? Book().Folder() : empty.path();
+    if (state.range(0))
+        EnsureTodaysCopy(Book().Path);
+    double readyMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        TForm_main form(folder);
+        form.show();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        const qint64 shown = t.nsecsElapsed();
+        form.SearchSuggest().Index(); // the rows and the index, however far they are
+        readyMs = std::max(readyMs, (t.nsecsElapsed() - shown) / 1e6);
+        state.ResumeTiming();
+    }
+    state.counters["ready_after_ms"] = readyMs;
+}
+
+// The work the loading thread does after the first paint (reading the rows and
+// building the index), here on the calling thread so its CPU time is its own.
+void BM_RowsAndIndex(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        TForm_main form(Book().Folder());
+        state.ResumeTiming();
+        form.SearchSuggest().Index();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_RowsAndIndex)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StartUp)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Repetitions(7)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DesignedSearch)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Suggest)
+    ->DenseRange(0, int(std::size(Typed)) - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_IndexMemory)->Iterations(1);
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("mycook"));
+    SetMessageHook([](const TMessageRequest&) { return QMessageBox::Yes; });
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    SetMessageHook(nullptr);
+    return 0;
+}

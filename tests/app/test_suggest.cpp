@@ -1,0 +1,256 @@
+// Suggestions under the keyword box, driven with real key presses: each kind of
+// match, their order, the keys, the designed search left as it was, and the index
+// following saves, overwrites and deletes.
+#include "AppTestSupport.h"
+#include "SearchSuggest.h"
+#include "WinSubClass.h"
+
+#include <QInputMethodEvent>
+#include <QListWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+class SuggestTest : public testing::Test, public TAppFixture {
+protected:
+    void SetUp() override {
+        Open();
+        for (const auto& [name, ingredients] :
+             std::initializer_list<std::pair<const char*, const char*>>{
+                 {"红烧肉", "五花肉 冰糖"},
+                 {"紅燒排骨", "排骨"},
+                 {"重庆小面", "面条 辣椒"},
+                 {"长寿面", "面条"},
+                 {"西安凉皮", "面筋"},
+                 {"糖醋排骨", "排骨 冰糖"},
+                 {"排骨汤", "排骨 萝卜"},
+                 {"清蒸鱼", "鲈鱼 排骨"},
+             })
+            Form->ADOQuery1.AppendRecord(
+                {QString::fromUtf8(name), QString::fromUtf8(ingredients), QString(), QString()});
+        Form->BookChanged(); // rows added beside the window's own handlers
+        Form->show();
+        QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
+        Ui().Edit2->setFocus();
+    }
+    TSearchSuggest& Suggest() { return Form->SearchSuggest(); }
+    QStringList Shown() {
+        QStringList out;
+        if (!Suggest().Shown())
+            return out;
+        for (int i = 0; i < Suggest().List().count(); ++i)
+            out << Suggest().List().item(i)->text();
+        return out;
+    }
+    // Key by key; a Chinese character comes as a key press carrying its text.
+    void Type(const QString& text) {
+        Ui().Edit2->clear();
+        for (QChar c : text) {
+            if (c.unicode() < 128)
+                QTest::keyClick(Ui().Edit2, char(c.unicode()));
+            else
+                QTest::sendKeyEvent(QTest::Click, Ui().Edit2, Qt::Key_unknown, QString(c),
+                                    Qt::NoModifier);
+        }
+    }
+    QStringList Listed() {
+        QStringList out;
+        for (int i = 0; i < Ui().ListBox1->Count(); ++i)
+            out << Ui().ListBox1->Item(i);
+        return out;
+    }
+};
+
+TEST_F(SuggestTest, EachKindOfMatchAsTyped) {
+    const struct {
+        const char* Typed;
+        QStringList Shown;
+    } cases[] = {
+        {"红烧", {"红烧肉", "紅燒排骨"}},
+        {"紅燒肉", {"红烧肉"}},
+        {"hongshaorou", {"红烧肉"}},
+        {"hong shao", {"红烧肉", "紅燒排骨"}},
+        {"shaorou", {"红烧肉"}},
+        {"hsr", {"红烧肉"}},
+        {"hongsr", {"红烧肉"}},
+        {"chongqing", {"重庆小面"}},
+        {"zhongqing", {"重庆小面"}},
+        {"changshou", {"长寿面"}},
+        {"zhangshou", {"长寿面"}},
+        {"xi'an", {"西安凉皮"}},
+        {"冰糖", {"红烧肉（配料）", "糖醋排骨（配料）"}},
+        {"qqq", {}},
+    };
+    for (const auto& c : cases) {
+        Type(QString::fromUtf8(c.Typed));
+        EXPECT_EQ(Shown(), c.Shown) << c.Typed;
+    }
+    Type(QString());
+    EXPECT_FALSE(Suggest().Shown());
+}
+
+TEST_F(SuggestTest, StartThenInsideThenShorterThenIngredients) {
+    Type(QStringLiteral("排骨"));
+    EXPECT_EQ(Shown(), QStringList({"排骨汤", "紅燒排骨", "糖醋排骨", "清蒸鱼（配料）"}));
+    Type(QStringLiteral("pg"));
+    EXPECT_EQ(Shown(), QStringList({"排骨汤", "紅燒排骨", "糖醋排骨"}));
+}
+
+TEST_F(SuggestTest, KeysAndClicks) {
+    Type(QStringLiteral("pg"));
+    ASSERT_TRUE(Suggest().Shown());
+    EXPECT_FALSE(Suggest().List().hasFocus());
+    EXPECT_EQ(Suggest().List().focusPolicy(), Qt::NoFocus);
+    QTest::keyClick(Ui().Edit2, Qt::Key_Down);
+    QTest::keyClick(Ui().Edit2, Qt::Key_Down);
+    QTest::keyClick(Ui().Edit2, Qt::Key_Up);
+    EXPECT_EQ(Suggest().List().currentRow(), 0);
+    EXPECT_EQ(Ui().Edit2->text(), QStringLiteral("pg")) << "moving does not change the box";
+    QTest::keyClick(Ui().Edit2, Qt::Key_Return);
+    EXPECT_FALSE(Suggest().Shown());
+    EXPECT_EQ(Ui().Edit2->text(), QStringLiteral("排骨汤"));
+    EXPECT_EQ(Listed(), QStringList({"排骨汤"})) << "the designed search ran";
+    EXPECT_EQ(Panel(0), QStringLiteral("共1种菜"));
+
+    // Up from nothing chosen wraps to the last; Up again and again back to none.
+    Type(QStringLiteral("pg"));
+    QTest::keyClick(Ui().Edit2, Qt::Key_Up);
+    EXPECT_EQ(Suggest().List().currentRow(), 2);
+    // Esc closes, and the next Enter is the box's own.
+    QTest::keyClick(Ui().Edit2, Qt::Key_Escape);
+    EXPECT_FALSE(Suggest().Shown());
+    QTest::keyClick(Ui().Edit2, Qt::Key_Return);
+    EXPECT_EQ(Listed(), QStringList()) << "the designed search for \"pg\" finds nothing";
+    EXPECT_EQ(Panel(0), QStringLiteral("共0种菜"));
+
+    // Enter with the list open and nothing chosen: exactly the designed search.
+    Type(QStringLiteral("排骨"));
+    ASSERT_TRUE(Suggest().Shown());
+    QTest::keyClick(Ui().Edit2, Qt::Key_Enter);
+    EXPECT_FALSE(Suggest().Shown());
+    EXPECT_EQ(Ui().Edit2->text(), QStringLiteral("排骨"));
+    EXPECT_EQ(Listed(), QStringList({"紅燒排骨", "糖醋排骨", "排骨汤", "清蒸鱼"}));
+
+    // A click on a suggestion takes it; a click elsewhere closes.
+    Type(QStringLiteral("hsr"));
+    QListWidget& list = Suggest().List();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {},
+                      list.visualItemRect(list.item(0)).center());
+    EXPECT_EQ(Ui().Edit2->text(), QStringLiteral("红烧肉"));
+    EXPECT_EQ(Listed(), QStringList({"红烧肉"}));
+    Type(QStringLiteral("hsr"));
+    QTest::mouseClick(Ui().ListBox1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(Suggest().Shown());
+}
+
+// A control of the window: skinned with the others when the window is.
+TEST_F(SuggestTest, TheSkinDrawsTheDropDownAsAControlOfTheWindow) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
+    Form->activateWindow();
+    QApplication::setActiveWindow(Form.get());
+    QTest::qWait(50);
+    auto skinOf = [](QWidget* w) {
+        return w->findChild<TSkinControl*>(QString(), Qt::FindDirectChildrenOnly) != nullptr;
+    };
+    ASSERT_TRUE(skinOf(Ui().ListBox1));
+    EXPECT_TRUE(skinOf(&Suggest().List()));
+    EXPECT_EQ(Suggest().List().window(), Form.get());
+}
+
+TEST_F(SuggestTest, InputMethodTextIsLeftToTheBox) {
+    Ui().Edit2->clear();
+    QInputMethodEvent composing(QStringLiteral("hsr"), {});
+    QCoreApplication::sendEvent(Ui().Edit2, &composing);
+    EXPECT_EQ(Shown(), QStringList({"红烧肉"}));
+    QInputMethodEvent commit;
+    commit.setCommitString(QStringLiteral("红烧肉"));
+    QCoreApplication::sendEvent(Ui().Edit2, &commit);
+    EXPECT_EQ(Ui().Edit2->text(), QStringLiteral("红烧肉"));
+}
+
+// The designed search through the button and through Enter lists what it listed
+// before suggestions came, whatever the drop-down shows meanwhile.
+TEST_F(SuggestTest, DesignedSearchUnchanged) {
+    const struct {
+        const char* Keyword;
+        QStringList Listed;
+    } cases[] = {
+        {"",
+         {"红烧肉", "紅燒排骨", "重庆小面", "长寿面", "西安凉皮", "糖醋排骨", "排骨汤", "清蒸鱼"}},
+        {"排骨", {"紅燒排骨", "糖醋排骨", "排骨汤", "清蒸鱼"}},
+        {"红烧", {"红烧肉"}},
+        {"紅燒", {"紅燒排骨"}},
+        {"hsr", {}},
+        {"hongshaorou", {}},
+        {"面条", {"重庆小面", "长寿面"}},
+        {"冰糖", {"红烧肉", "糖醋排骨"}},
+        {" ", {"红烧肉", "重庆小面", "糖醋排骨", "排骨汤", "清蒸鱼"}},
+    };
+    for (const auto& c : cases) {
+        const QString keyword = QString::fromUtf8(c.Keyword);
+        Type(keyword);
+        QTest::keyClick(Ui().Edit2, Qt::Key_Return);
+        EXPECT_EQ(Listed(), c.Listed) << c.Keyword << " (Enter)";
+        EXPECT_EQ(Panel(0), QStringLiteral("共%1种菜").arg(c.Listed.size()));
+        Ui().ListBox1->Clear();
+        QTest::mouseClick(Ui().BitBtn6, Qt::LeftButton);
+        EXPECT_EQ(Listed(), c.Listed) << c.Keyword << " (查找)";
+    }
+}
+
+TEST_F(SuggestTest, FollowsSaveOverwriteAndDelete) {
+    auto save = [&](const QString& name, const QString& ingredients) {
+        QTest::mouseClick(Ui().BitBtn1, Qt::LeftButton);
+        Ui().Edit1->setText(name);
+        Ui().Memo1->setPlainText(ingredients);
+        QTest::mouseClick(Ui().BitBtn5, Qt::LeftButton);
+        QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
+        Ui().Edit2->setFocus();
+    };
+    save(QStringLiteral("麻婆豆腐"), QStringLiteral("豆腐 花椒"));
+    Type(QStringLiteral("mpdf"));
+    EXPECT_EQ(Shown(), QStringList({"麻婆豆腐"}));
+    Type(QStringLiteral("花椒"));
+    EXPECT_EQ(Shown(), QStringList({"麻婆豆腐（配料）"}));
+
+    Answers.push_back(QMessageBox::Yes);
+    save(QStringLiteral("麻婆豆腐"), QStringLiteral("豆腐 牛肉末"));
+    Type(QStringLiteral("花椒"));
+    EXPECT_EQ(Shown(), QStringList());
+    Type(QStringLiteral("牛肉"));
+    EXPECT_EQ(Shown(), QStringList({"麻婆豆腐（配料）"}));
+
+    Type(QStringLiteral("麻婆"));
+    QTest::keyClick(Ui().Edit2, Qt::Key_Escape);
+    QTest::keyClick(Ui().Edit2, Qt::Key_Return);
+    ASSERT_EQ(Listed(), QStringList({"麻婆豆腐"}));
+    Answers.push_back(QMessageBox::Yes);
+    Form->ListBox1Delete(0);
+    Type(QStringLiteral("mpdf"));
+    EXPECT_EQ(Shown(), QStringList());
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(SuggestTest, StartsWithTheCountAndReadsTheRowsLater) {
+    Form.reset();
+    Open();
+    EXPECT_EQ(Panel(0), QStringLiteral("共8种菜"));
+    EXPECT_TRUE(Form->ADOQuery1.RowsPending());
+    Form->show();
+    QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
+    Ui().Edit2->setFocus();
+    Type(QStringLiteral("cq")); // waits for the rows if they are still being read
+    EXPECT_EQ(Shown(), QStringList({"重庆小面"}));
+    EXPECT_FALSE(Form->ADOQuery1.RowsPending());
+    QTest::keyClick(Ui().Edit2, Qt::Key_Down);
+    QTest::keyClick(Ui().Edit2, Qt::Key_Return);
+    EXPECT_EQ(Listed(), QStringList({"重庆小面"}));
+
+    // A designed search as the first use after start-up lists the whole book.
+    Form.reset();
+    Open();
+    Ui().Edit2->setText(QStringLiteral("排骨"));
+    QTest::keyClick(Ui().Edit2, Qt::Key_Return);
+    EXPECT_EQ(Listed(), QStringList({"紅燒排骨", "糖醋排骨", "排骨汤", "清蒸鱼"}));
+}
+} // namespace

@@ -1,0 +1,185 @@
+// The suggestion index on its own: readings and folding from the compiled table,
+// each kind of match, the order, and the index following changes.
+#include "PinyinTable.h"
+#include "SuggestIndex.h"
+
+#include <QHash>
+#include <QSet>
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList Names(const std::vector<TSuggestion>& list) {
+    QStringList out;
+    for (const TSuggestion& s : list)
+        out << (s.ByIngredient ? QStringLiteral("*") : QString()) + s.Name;
+    return out;
+}
+
+bool HasReading(char32_t c, const char* syllable) {
+    for (unsigned short id : TPinyinTable::Readings(c))
+        if (TPinyinTable::Syllable(id) == QLatin1StringView(syllable))
+            return true;
+    return false;
+}
+
+TEST(PinyinTable, ReadingsOfPolyphonicCharactersAndTheUmlaut) {
+    const struct {
+        char32_t C;
+        const char* Syllable;
+    } cases[] = {
+        {U'重', "zhong"}, {U'重', "chong"}, {U'长', "chang"}, {U'长', "zhang"},
+        {U'红', "hong"},  {U'紅', "hong"},  {U'绿', "lv"},    {U'绿', "lu"},
+        {U'女', "nv"},    {U'女', "nu"},    {U'略', "lve"},   {U'𠀀', "he"},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(HasReading(c.C, c.Syllable)) << c.Syllable;
+    EXPECT_FALSE(HasReading(U'红', "hóng"));
+    EXPECT_TRUE(TPinyinTable::Readings(U'a').empty());
+    for (int id = 0; id < TPinyinTable::SyllableCount(); ++id) {
+        const QLatin1StringView s = TPinyinTable::Syllable(id);
+        ASSERT_FALSE(s.isEmpty());
+        for (QChar ch : QString(s))
+            ASSERT_TRUE(ch >= u'a' && ch <= u'z') << id;
+    }
+}
+
+TEST(PinyinTable, FoldsTraditionalToSimplified) {
+    const struct {
+        char32_t From, To;
+    } cases[] = {{U'紅', U'红'}, {U'燒', U'烧'}, {U'長', U'长'}, {U'後', U'后'},
+                 {U'红', U'红'}, {U'台', U'台'}, {U'臺', U'台'}, {U'a', U'a'}};
+    for (const auto& c : cases)
+        EXPECT_EQ(TPinyinTable::Fold(c.From), c.To) << uint(c.From);
+}
+
+class SuggestIndexTest : public ::testing::Test {
+protected:
+    void Add(qint64 id, const QString& name, const QString& ingredients = QString()) {
+        Ingredients[id] = ingredients;
+        Index.Put(id, name, ingredients);
+    }
+    QStringList Find(const QString& typed, int limit = TSuggestIndex::MaxSuggestions) {
+        return Names(Index.Suggest(
+            typed, [this](qint64 id, QString&) { return QStringView(Ingredients[id]); }, limit));
+    }
+    TSuggestIndex Index;
+    QHash<qint64, QString> Ingredients;
+};
+
+TEST_F(SuggestIndexTest, EachKindOfMatch) {
+    Add(1, QStringLiteral("红烧肉"), QStringLiteral("五花肉，冰糖"));
+    Add(2, QStringLiteral("重庆小面"));
+    Add(3, QStringLiteral("長壽麵"));
+    Add(4, QStringLiteral("西安凉皮"));
+    Add(5, QStringLiteral("XO酱炒饭"));
+    Add(6, QStringLiteral("绿豆汤"));
+    const struct {
+        const char* Typed;
+        QStringList Expected;
+    } cases[] = {
+        {"红烧", {"红烧肉"}},
+        {"烧肉", {"红烧肉"}},
+        {"hongshaorou", {"红烧肉"}},
+        {"hong shao", {"红烧肉"}},
+        {"shaorou", {"红烧肉"}},
+        {"HongShaoRou", {"红烧肉"}},
+        {"hsr", {"红烧肉"}},
+        {"hongsr", {"红烧肉"}},
+        {"hshaor", {"红烧肉"}},
+        {"紅燒肉", {"红烧肉"}},
+        {"红烧 肉", {"红烧肉"}},
+        {"chongqing", {"重庆小面"}},
+        {"zhongqing", {"重庆小面"}},
+        {"cq", {"重庆小面"}},
+        {"长寿面", {"長壽麵"}},
+        {"changshou", {"長壽麵"}},
+        {"zhangshou", {"長壽麵"}},
+        {"xi'an", {"西安凉皮"}},
+        {"xian", {"西安凉皮"}},
+        {"liangpi", {"西安凉皮"}},
+        {"xo", {"XO酱炒饭"}},
+        {"xojiang", {"XO酱炒饭"}},
+        {"lvdou", {"绿豆汤"}},
+        {"ludou", {"绿豆汤"}},
+        {"冰糖", {"*红烧肉"}},
+        {"hongshaorout", {}},
+        {"hsrx", {}},
+        {"shr", {"红烧肉"}},
+        {"roushao", {}},
+        {"", {}},
+        {"   ", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Find(QString::fromUtf8(c.Typed)), c.Expected) << c.Typed;
+}
+
+TEST_F(SuggestIndexTest, StartBeforeInsideThenShorterThenIngredients) {
+    Add(1, QStringLiteral("糖醋排骨"), QStringLiteral("排骨"));
+    Add(2, QStringLiteral("排骨汤"));
+    Add(3, QStringLiteral("红烧排骨"));
+    Add(4, QStringLiteral("排骨炖土豆"));
+    Add(5, QStringLiteral("清蒸鱼"), QStringLiteral("排骨，鱼"));
+    Add(6, QStringLiteral("排骨"));
+    Add(7, QStringLiteral("蒸排骨"));
+    EXPECT_EQ(Find(QStringLiteral("排骨")), QStringList({"排骨", "排骨汤", "排骨炖土豆", "蒸排骨",
+                                                         "糖醋排骨", "红烧排骨", "*清蒸鱼"}));
+    EXPECT_EQ(Find(QStringLiteral("pg"), 3), QStringList({"排骨", "排骨汤", "排骨炖土豆"}));
+    EXPECT_EQ(Find(QStringLiteral("排骨"), 0), QStringList());
+}
+
+TEST_F(SuggestIndexTest, AtMostTheLimitAndEachNameOnce) {
+    for (int i = 0; i < 30; ++i)
+        Add(i, QStringLiteral("鱼香鱼%1").arg(i), QStringLiteral("鱼"));
+    const QStringList found = Find(QStringLiteral("yu"));
+    EXPECT_EQ(found.size(), TSuggestIndex::MaxSuggestions);
+    EXPECT_EQ(QSet<QString>(found.begin(), found.end()).size(), found.size());
+}
+
+TEST_F(SuggestIndexTest, FollowsPutOverwriteAndRemove) {
+    Add(1, QStringLiteral("麻婆豆腐"), QStringLiteral("豆腐"));
+    Add(2, QStringLiteral("家常豆腐"));
+    EXPECT_EQ(Find(QStringLiteral("mpdf")), QStringList({"麻婆豆腐"}));
+    Add(1, QStringLiteral("宫保鸡丁"), QStringLiteral("鸡肉"));
+    EXPECT_EQ(Find(QStringLiteral("mpdf")), QStringList());
+    EXPECT_EQ(Find(QStringLiteral("gbjd")), QStringList({"宫保鸡丁"}));
+    EXPECT_EQ(Find(QStringLiteral("豆腐")), QStringList({"家常豆腐"}));
+    Index.Remove(2);
+    EXPECT_EQ(Find(QStringLiteral("豆腐")), QStringList());
+    EXPECT_EQ(Index.Count(), 1);
+    Index.Remove(2); // twice is harmless
+    Add(2, QStringLiteral("豆腐脑"));
+    EXPECT_EQ(Find(QStringLiteral("doufu")), QStringList({"豆腐脑"}));
+}
+
+TEST_F(SuggestIndexTest, BulkGivesTheSameAsOneByOne) {
+    TSuggestIndex bulk;
+    const QStringList names = {"鱼香肉丝", "肉丝面",   "青椒肉丝", "肉",     "回锅肉", "肉末茄子",
+                               "水煮肉片", "京酱肉丝", "肉夹馍",   "红烧肉", "粉蒸肉", "肉丸汤"};
+    bulk.BeginBulk(names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        bulk.Put(i, names[i], QStringLiteral("肉"));
+        Add(i, names[i], QStringLiteral("肉"));
+    }
+    bulk.EndBulk();
+    for (const char* typed : {"rou", "r", "肉", "rs", "肉丝"}) {
+        const auto byOne = Index.Suggest(QString::fromUtf8(typed), {});
+        EXPECT_EQ(bulk.Suggest(QString::fromUtf8(typed), {}), byOne) << typed;
+        EXPECT_FALSE(byOne.empty()) << typed;
+    }
+}
+
+TEST_F(SuggestIndexTest, HostileInput) {
+    Add(1, QString(300, u'鱼'));
+    Add(2, QString(QChar(0xD800)) + QStringLiteral("鱼"));
+    Add(3, QString());
+    EXPECT_EQ(Find(QString(TSuggestIndex::MaxTypedUnits, u'y')),
+              QStringList({QString(300, u'鱼')}));
+    EXPECT_EQ(Find(QString(TSuggestIndex::MaxTypedUnits + 1, u'y')), QStringList());
+    EXPECT_EQ(Find(QString(TSuggestIndex::MaxTypedUnits + 1, u'鱼')), QStringList());
+    EXPECT_EQ(Find(QString(QChar(0xDC00))), QStringList());
+    EXPECT_EQ(Find(QStringLiteral("鱼")).size(), 2);
+    EXPECT_EQ(Find(QString(40, u'鱼')), QStringList({QString(300, u'鱼')}));
+}
+
+} // namespace
