@@ -157,7 +157,8 @@ void ImportRecipes(TForm_main& form) {
     }
     RefreshAfterImport(form);
     ShowMessage({QStringLiteral("提示"), QStringLiteral("导入完毕\n") + summary.CountsText(),
-                 QMessageBox::Information, QMessageBox::Ok, summary.Details.join(u'\n')});
+                 QMessageBox::Information, QMessageBox::Ok, QMessageBox::NoButton,
+                 summary.Details.join(u'\n')});
 }
 
 void ExportAllRecipes(TForm_main& form) {
