@@ -48,7 +48,7 @@ asan: test-deps
 
 test: test-deps build asan
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
-	cd $(ASAN) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+	cd $(ASAN) && QT_QPA_PLATFORM=offscreen \
 	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS) -LE slow
 
 # A desktop install (DESTDIR is honoured for staging) and a Debian package.

@@ -25,6 +25,18 @@ function(mycook_add_test)
     set_tests_properties(${T_NAME} PROPERTIES
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MYCOOK_TESTDATA=${PROJECT_SOURCE_DIR}/../shared/testdata;MYCOOK_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
         TIMEOUT 600)
+    mycook_leak_check(${T_NAME})
+endfunction()
+
+# Under the sanitizers every test runs with leak checking; only the caches that Qt
+# and the font libraries keep for the process are suppressed (tests/lsan.supp), by
+# function: allocation stacks are unwound fully, through the font libraries too.
+function(mycook_leak_check NAME)
+    if(MYCOOK_SANITIZE)
+        set_property(TEST ${NAME} APPEND PROPERTY ENVIRONMENT
+            "ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0"
+            "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
+    endif()
 endfunction()
 
 # Adds every immediate subfolder that has a CMakeLists.txt, so areas can grow independently.
@@ -57,5 +69,6 @@ function(mycook_add_fuzzer)
         add_test(NAME ${F_NAME}_replay COMMAND ${F_NAME} ${F_CORPUS})
         set_tests_properties(${F_NAME}_replay PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                              TIMEOUT 600)
+        mycook_leak_check(${F_NAME}_replay)
     endif()
 endfunction()
