@@ -151,3 +151,12 @@ void BindValue(sqlite3_stmt* s, int index, const TColumn& c, const QVariant& v) 
     }
     sqlite3_bind_text16(s, index, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
 }
+
+int ColumnIndexOf(const std::vector<TColumn>& columns, const QString& name) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].Name.compare(name, Qt::CaseInsensitive) == 0) {
+            return int(i);
+        }
+    }
+    return -1;
+}

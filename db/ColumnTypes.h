@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <vector>
 
 struct sqlite3_stmt;
 
@@ -27,3 +28,5 @@ bool LooksNumeric(QStringView s);
 // The value as the column stores it; raises when it does not fit.
 QVariant CheckedValue(const TColumn& c, const QVariant& v);
 void BindValue(sqlite3_stmt* s, int index, const TColumn& c, const QVariant& v);
+// The column named so, without regard to case; -1 when there is none.
+int ColumnIndexOf(const std::vector<TColumn>& columns, const QString& name);

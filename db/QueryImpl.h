@@ -8,6 +8,7 @@
 #include "SqliteSupport.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <future>
 #include <map>
 
@@ -152,14 +153,7 @@ struct TADOQuery::Impl : TRowCache {
             Raise(QStringLiteral("记录不在编辑状态。"));
         }
     }
-    int ColumnIndex(const QString& name) const {
-        for (size_t i = 0; i < Columns.size(); ++i) {
-            if (Columns[i].Name.compare(name, Qt::CaseInsensitive) == 0) {
-                return int(i);
-            }
-        }
-        return -1;
-    }
+    int ColumnIndex(const QString& name) const { return ColumnIndexOf(Columns, name); }
 };
 
 // Rows as read, for the query's loaded-rows hook and for look-ups by identity.
@@ -175,14 +169,7 @@ public:
         return it != C.RowIds.end() && *it == rowId ? qsizetype(it - C.RowIds.begin()) : -1;
     }
     QStringView Text(qsizetype row, int col, QString& scratch) const override;
-    int Column(const QString& name) const override {
-        for (size_t i = 0; i < Cols.size(); ++i) {
-            if (Cols[i].Name.compare(name, Qt::CaseInsensitive) == 0) {
-                return int(i);
-            }
-        }
-        return -1;
-    }
+    int Column(const QString& name) const override { return ColumnIndexOf(Cols, name); }
 
 private:
     const TRowCache& C;
