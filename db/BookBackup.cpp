@@ -1,6 +1,7 @@
 #include "BookBackup.h"
 
 #include "EngineErrors.h"
+#include "SqliteSupport.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -23,10 +24,7 @@ constexpr auto PauseWhenBusy = std::chrono::milliseconds(20);
 // never waits behind a backlog of the copy's (the file system writes them in order).
 constexpr int StepsBetweenFlushes = 8;
 
-struct TDbCloser {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-using TDb = std::unique_ptr<sqlite3, TDbCloser>;
+using TDb = TDbPtr;
 
 struct TBackupFinisher {
     void operator()(sqlite3_backup* b) const { sqlite3_backup_finish(b); }
@@ -121,7 +119,7 @@ int QuickCheck(sqlite3* db, const std::stop_token& stop) {
         const_cast<std::stop_token*>(&stop));
     sqlite3_stmt* raw = nullptr;
     int rc = sqlite3_prepare_v2(db, "pragma quick_check", -1, &raw, nullptr);
-    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+    TStmt stmt(raw);
     if (rc != SQLITE_OK)
         return sqlite3_extended_errcode(db);
     rc = sqlite3_step(raw);

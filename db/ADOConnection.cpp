@@ -1,0 +1,233 @@
+#include "ADODB.h"
+
+#include "BookFile.h"
+#include "EngineErrors.h"
+#include "SqliteSupport.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+QString ConnectionStringItem(const QString& text, const QString& key) {
+    QString value;
+    const QString wanted = key.trimmed();
+    for (const QString& item : text.split(u';')) {
+        const qsizetype eq = item.indexOf(u'=');
+        if (eq < 0) {
+            continue;
+        }
+        if (item.left(eq).trimmed().compare(wanted, Qt::CaseInsensitive) == 0) {
+            value = item.mid(eq + 1); // a repeated item overrides the earlier one
+        }
+    }
+    return value;
+}
+
+TADOConnection::TADOConnection() = default;
+
+TADOConnection::~TADOConnection() {
+    for (TADOQuery* q : std::vector<TADOQuery*>(FQueries)) {
+        q->Detach();
+    }
+    FQueries.clear();
+    SetConnected(false);
+}
+
+void TADOConnection::SetConnectionString(const QString& text) {
+    if (Connected()) {
+        Raise(QStringLiteral("菜谱库已经打开，不能再改它的连接字符串。"));
+    }
+    FConnectionString = text;
+}
+
+void TADOConnection::CheckConnected() {
+    if (!FDb && FWantConnected) {
+        SetConnected(true); // a lock or a missing disk may have gone since
+    }
+    if (!FDb) {
+        Raise(QStringLiteral("菜谱库没有打开。"));
+    }
+}
+
+void TADOConnection::CheckWritable() const {
+    if (FDamaged) {
+        Raise(DamagedBookText(
+            FPath.isEmpty() ? ConnectionStringItem(FConnectionString, QStringLiteral("Data Source"))
+                            : FPath));
+    }
+}
+
+qint64 TADOConnection::DataVersion() const {
+    return FDb ? ReadNumberOr(FDb, "pragma data_version", -1) : -1;
+}
+
+bool TADOConnection::SyncWithBook() {
+    const qint64 version = DataVersion();
+    if (version < 0 || version == FDataVersion) {
+        return false;
+    }
+    const bool first = FDataVersion < 0;
+    FDataVersion = version;
+    if (first) {
+        return false;
+    }
+    RefreshQueries();
+    return true;
+}
+
+// SQLite's own waits, told to the program once per wait. Another thread stepping the
+// daily copy through this connection never waits here: it would hold the connection
+// (and so the window) meanwhile; it pauses on its own instead.
+int TADOConnection::BusyHandler(void* self, int count) {
+    auto* c = static_cast<TADOConnection*>(self);
+    if (std::this_thread::get_id() != c->FOwnerThread) {
+        return 0;
+    }
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (count == 0) {
+        c->FWaitStartMs = now;
+        if (c->FWaitHandler) {
+            c->FWaitHandler();
+        }
+    }
+    if (now - c->FWaitStartMs >= BusyTimeoutMs) {
+        return 0;
+    }
+    static constexpr int Delays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50};
+    sqlite3_sleep(count < int(std::size(Delays)) ? Delays[count] : 100);
+    return 1;
+}
+
+void TADOConnection::SetConnected(bool on) {
+    FWantConnected = on;
+    try {
+        Connect(on);
+        FLastOpenError.clear();
+    } catch (const EDatabaseError& e) {
+        if (on)
+            FLastOpenError = e.Message();
+        throw;
+    }
+}
+
+void TADOConnection::Connect(bool on) {
+    if (on == Connected()) {
+        return;
+    }
+    if (!on) {
+        for (TADOQuery* q : FQueries) {
+            q->Close();
+        }
+        if (FTransLevel > 0) {
+            sqlite3_exec(FDb, "rollback", nullptr, nullptr, nullptr);
+        }
+        sqlite3_close_v2(FDb);
+        FDb = nullptr;
+        FTransLevel = 0;
+        return;
+    }
+    const QString path = ConnectionStringItem(FConnectionString, QStringLiteral("Data Source"));
+    if (path.isEmpty()) {
+        Raise(QStringLiteral("连接字符串没有指明菜谱库文件（Data Source）。"));
+    }
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        Raise(QStringLiteral("找不到菜谱库文件“%1”。").arg(QDir::toNativeSeparators(path)));
+    }
+    if (!info.isFile()) {
+        Raise(NotOursText(path));
+    }
+    CheckOurBook(path);
+    sqlite3* raw = nullptr;
+    // No SQLITE_OPEN_CREATE: connecting never makes a file.
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    TDbPtr db(raw);
+    if (rc != SQLITE_OK) {
+        RaiseOpenError(path, raw, rc);
+    }
+    sqlite3_busy_handler(raw, &TADOConnection::BusyHandler, this);
+    FOwnerThread = std::this_thread::get_id();
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    // Rollback journal with synchronous=FULL (SQLite's defaults, stated here so they
+    // stay): it needs no shared-memory file, so it is safe on any file system and with
+    // two program copies; a write interrupted by a crash is rolled back on next open.
+    if (sqlite3_exec(raw, "pragma synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        RaiseOpenError(path, raw, SQLITE_ERROR);
+    }
+    FDb = db.release();
+    FPath = path;
+    FTransLevel = 0;
+    FDataVersion = -1;
+}
+
+void TADOConnection::Execute(const QString& sql) {
+    CheckConnected();
+    FinishLoads();
+    RunStatements(*this, sql);
+}
+
+void TADOConnection::RaiseEngineError(const QString& context) {
+    if (!FDb) {
+        Raise(QStringLiteral("菜谱库没有打开。"));
+    }
+    const int code = sqlite3_extended_errcode(FDb);
+    QString message;
+    if (IsDamageCode(code)) {
+        // Told once by the caller's error display; from now on nothing more is
+        // written into the book, so what it still holds stays as it is.
+        FDamaged = true;
+        message = DamagedBookText(FPath);
+    } else {
+        message = EngineErrorText(code, BookSubject(FPath));
+    }
+    if (FTransLevel > 0 && sqlite3_get_autocommit(FDb)) {
+        // The engine gave up the whole transaction (disk full, I/O error): say so,
+        // and let the queries show what the book now holds.
+        FTransLevel = 0;
+        message += QStringLiteral("本次修改没有保存。");
+        RefreshQueries();
+    }
+    Raise(context.isEmpty() ? message : context + QStringLiteral("：") + message);
+}
+
+void TADOConnection::RefreshQueries() {
+    for (TADOQuery* q : FQueries) {
+        q->Reload();
+    }
+}
+
+void TADOConnection::BeginTrans() {
+    CheckConnected();
+    CheckWritable();
+    // "immediate" takes the write lock now, so two copies queue up via the busy
+    // timeout instead of failing on a read-to-write upgrade.
+    Execute(FTransLevel == 0 ? QStringLiteral("begin immediate")
+                             : QStringLiteral("savepoint mycook_%1").arg(FTransLevel));
+    ++FTransLevel;
+}
+
+void TADOConnection::CommitTrans() {
+    CheckConnected();
+    if (FTransLevel == 0) {
+        Raise(QStringLiteral("没有进行中的事务。"));
+    }
+    Execute(FTransLevel == 1 ? QStringLiteral("commit")
+                             : QStringLiteral("release mycook_%1").arg(FTransLevel - 1));
+    --FTransLevel;
+}
+
+void TADOConnection::RollbackTrans() {
+    CheckConnected();
+    if (FTransLevel == 0) {
+        Raise(QStringLiteral("没有进行中的事务。"));
+    }
+    if (FTransLevel == 1) {
+        Execute(QStringLiteral("rollback"));
+    } else {
+        const QString name = QStringLiteral("mycook_%1").arg(FTransLevel - 1);
+        Execute(QStringLiteral("rollback to %1; release %1").arg(name));
+    }
+    --FTransLevel;
+    RefreshQueries();
+}

@@ -1,0 +1,266 @@
+#include "ADODB.h"
+
+#include "ADOField.h"
+#include "QueryImpl.h"
+
+#include <algorithm>
+
+TADOQuery::Impl::Impl(TADOQuery& owner) : Q(owner) {}
+
+TADOQuery::Impl::~Impl() = default;
+
+// ---------------------------------------------------------------------------------------
+
+TADOQuery::TADOQuery(TADOConnection* connection)
+    : FConnection(connection), FImpl(std::make_unique<Impl>(*this)) {
+    if (FConnection) {
+        FConnection->FQueries.push_back(this);
+    }
+}
+
+TADOQuery::~TADOQuery() {
+    FImpl->Clear();
+    if (FConnection) {
+        auto& list = FConnection->FQueries;
+        list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+}
+
+void TADOQuery::Detach() {
+    FImpl->Clear();
+    FConnection = nullptr;
+}
+
+void TADOQuery::Reload() {
+    if (!FImpl->Active) {
+        return;
+    }
+    qint64 current = -1;
+    if (FImpl->Cur < FImpl->ViewSize()) {
+        current = FImpl->RowIds[size_t(FImpl->RowAt(FImpl->Cur))];
+    }
+    const QString sql = FImpl->OpenedSql;
+    FImpl->Clear(); // a reading under way is given up: this one reads afresh
+    try {
+        FImpl->Open(sql);
+    } catch (const Exception&) {
+        FImpl->Clear(); // e.g. the table went away with the rollback
+        return;
+    }
+    const auto& ids = FImpl->RowIds;
+    const auto it = std::lower_bound(ids.begin(), ids.end(), current);
+    if (it != ids.end() && *it == current) {
+        const int32_t row = int32_t(it - ids.begin());
+        const int32_t pos = FImpl->FilterOn ? FImpl->ViewPos[size_t(row)] : row;
+        if (pos >= 0) {
+            FImpl->Cur = size_t(pos);
+        }
+    }
+}
+
+void TADOQuery::ExecSQL() {
+    FImpl->CheckConnection();
+    const QString text = SQL.join(u'\n');
+    if (text.trimmed().isEmpty()) {
+        Raise(QStringLiteral("查询没有语句。"));
+    }
+    FConnection->FinishLoads();
+    if (RunStatements(*FConnection, text)) {
+        FConnection->RefreshQueries(); // open record sets show the statement's effect
+    }
+}
+
+void TADOQuery::Open() {
+    if (FImpl->Active) {
+        return;
+    }
+    FReopenSql = SQL.join(u'\n');
+    FImpl->CheckConnection();
+    try {
+        FImpl->Open(SQL.join(u'\n'), FDeferred);
+    } catch (...) {
+        FImpl->Clear();
+        throw;
+    }
+}
+
+void TADOQuery::Close() {
+    FReopenSql.clear();
+    FImpl->Clear();
+}
+
+bool TADOQuery::Active() const {
+    return FImpl->Active;
+}
+
+int TADOQuery::RecordCount() const {
+    FImpl->CheckActive();
+    if (FImpl->RowsPending && !FImpl->Loader.valid()) {
+        return FImpl->PendingCount;
+    }
+    FImpl->Ready(); // a reading under way may have met another copy's writes
+    return int(FImpl->ViewSize());
+}
+
+void TADOQuery::StartLoading() {
+    if (FImpl->Active) {
+        FImpl->StartLoading();
+    }
+}
+
+bool TADOQuery::RowsPending() const {
+    return FImpl->RowsPending;
+}
+
+void TADOQuery::WaitForRows() {
+    FImpl->Ready();
+}
+
+int TADOQuery::FieldIndex(const QString& name) const {
+    return FImpl->ColumnIndex(name);
+}
+
+const TRowReader& TADOQuery::Rows() {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    FImpl->Reader = std::make_unique<TCacheReader>(*FImpl, FImpl->Columns, FImpl.get());
+    return *FImpl->Reader;
+}
+
+bool TADOQuery::Locate(const QString& field, const QVariant& value) {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    const int col = FImpl->ColumnIndex(field);
+    if (col < 0) {
+        Raise(QStringLiteral("找不到字段“%1”。").arg(field));
+    }
+    FImpl->CheckBrowse();
+    // A look-up decides between adding and overwriting, and finds what a view shows:
+    // it sees what another copy of the program saved meanwhile.
+    FConnection->SyncWithBook();
+    FImpl->CheckActive();
+    return FImpl->Locate(col, value);
+}
+
+void TADOQuery::AppendRecord(const QList<QVariant>& values) {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    FImpl->CheckBrowse();
+    FImpl->Append(values);
+}
+
+void TADOQuery::Edit() {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    if (FImpl->Editing) {
+        return;
+    }
+    FImpl->CurrentRow();
+    FImpl->Editing = true;
+    FImpl->Pending.clear();
+}
+
+void TADOQuery::Post() {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    FImpl->Post();
+}
+
+void TADOQuery::Cancel() {
+    FImpl->Editing = false;
+    FImpl->Pending.clear();
+}
+
+void TADOQuery::Delete() {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    FImpl->Editing = false;
+    FImpl->Pending.clear();
+    const int32_t row = FImpl->CurrentRow();
+    FConnection->CheckWritable();
+    TStmt holder;
+    sqlite3_stmt* s =
+        FImpl->Prepare(QStringLiteral("delete from %1 where rowid=?").arg(FImpl->Table), holder);
+    sqlite3_bind_int64(s, 1, FImpl->RowIds[size_t(row)]);
+    if (sqlite3_step(s) != SQLITE_DONE) {
+        FImpl->EngineError();
+    }
+    holder.reset();
+    FImpl->RemoveRow(row);
+}
+
+qint64 TADOQuery::RowId() const {
+    FImpl->Ready();
+    if (!FImpl->Active || FImpl->Cur >= FImpl->ViewSize()) {
+        return -1;
+    }
+    return FImpl->RowIds[size_t(FImpl->RowAt(FImpl->Cur))];
+}
+
+TField& TADOQuery::FieldByName(const QString& name) {
+    FImpl->CheckActive();
+    const int col = FImpl->ColumnIndex(name);
+    if (col < 0) {
+        Raise(QStringLiteral("找不到字段“%1”。").arg(name));
+    }
+    return *FImpl->Fields[size_t(col)];
+}
+
+void TADOQuery::First() {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    FImpl->CheckBrowse();
+    FConnection->SyncWithBook();
+    FImpl->CheckActive();
+    FImpl->Cur = 0;
+}
+
+void TADOQuery::Next() {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    FImpl->CheckBrowse();
+    if (FImpl->Cur < FImpl->ViewSize()) {
+        ++FImpl->Cur;
+    }
+}
+
+bool TADOQuery::Eof() const {
+    FImpl->Ready();
+    return !FImpl->Active || FImpl->Cur >= FImpl->ViewSize();
+}
+
+int TADOQuery::RecNo() const {
+    FImpl->Ready();
+    if (!FImpl->Active || FImpl->Cur >= FImpl->ViewSize()) {
+        return -1;
+    }
+    return int(FImpl->Cur) + 1;
+}
+
+void TADOQuery::SetFilter(const QString& text) {
+    if (FImpl->Active && FFiltered) {
+        FImpl->Ready();
+        FImpl->CheckBrowse();
+        FImpl->ApplyFilter(text); // raises and keeps the previous view
+    }
+    FFilter = text;
+}
+
+void TADOQuery::SetFiltered(bool on) {
+    if (on == FFiltered) {
+        return;
+    }
+    if (FImpl->Active) {
+        FImpl->Ready();
+        FImpl->CheckBrowse();
+        if (on) {
+            FImpl->ApplyFilter(FFilter);
+        } else {
+            FImpl->FilterOn = false;
+            FImpl->View = {};
+            FImpl->ViewPos = {};
+            FImpl->Cur = 0;
+        }
+    }
+    FFiltered = on;
+}

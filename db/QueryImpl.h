@@ -1,0 +1,178 @@
+#pragma once
+// The state behind TADOQuery (private to db/): the rows it holds, its view and
+// position, pending edits, and the deferred reading of its rows.
+
+#include "ADODB.h"
+#include "ColumnTypes.h"
+#include "RecordCache.h"
+#include "SqliteSupport.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <future>
+#include <map>
+
+class TFieldImpl;
+
+struct TADOQuery::Impl : TRowCache {
+    // Out of line: the fields' type is complete only where the query is made.
+    explicit Impl(TADOQuery& owner);
+    ~Impl();
+
+    TADOQuery& Q;
+    bool Active = false;
+    QString Table; // quoted
+    QString TableName;
+    QString OpenedSql; // what a re-read runs, whatever SQL holds meanwhile
+    std::vector<TColumn> Columns;
+    QStringList ColumnNames;
+    int SlotCount = 0;
+
+    // Rows still to be read after a deferred opening, and the count meanwhile.
+    bool RowsPending = false;
+    int PendingCount = 0;
+    QString LoadSql;
+    std::future<std::unique_ptr<TRowCache>> Loader;
+    std::shared_ptr<std::atomic<bool>> CancelLoad;
+    std::unique_ptr<TRowReader> Reader;
+
+    bool FilterOn = false;
+    std::vector<int32_t> View;    // row indices shown while filtered
+    std::vector<int32_t> ViewPos; // row index -> view position, -1 when hidden
+    size_t Cur = 0;
+
+    bool Editing = false;
+    std::map<int, QVariant> Pending;
+
+    qint64 FetchedRow = -1;
+    std::map<int, QVariant> Fetched;
+    std::vector<TStmt> SizeStmts, FetchStmts;
+
+    // Kept for the query's life: a field reference stays valid across re-reads.
+    std::vector<std::unique_ptr<TFieldImpl>> Fields;
+    bool Reopening = false;
+    qint64 SeenVersion = -1; // the book's change count the cache was read at
+
+    sqlite3* Db() const { return Q.FConnection->Handle(); }
+    [[noreturn]] void EngineError() { Q.FConnection->RaiseEngineError(); }
+
+    // A query whose opening failed (the book locked or missing at start-up) opens
+    // again when next needed; if that fails too, its error says why.
+    void CheckActive() {
+        if (Active) {
+            return;
+        }
+        if (!Q.FReopenSql.isEmpty() && Q.FConnection && !Reopening) {
+            Reopening = true;
+            struct TReset {
+                bool& Flag;
+                ~TReset() { Flag = false; }
+            } reset{Reopening};
+            Q.FConnection->CheckConnected();
+            try {
+                Open(Q.FReopenSql);
+            } catch (...) {
+                Clear();
+                throw;
+            }
+            return;
+        }
+        const QString why = Q.FConnection ? Q.FConnection->LastOpenError() : QString();
+        Raise(why.isEmpty() ? QStringLiteral("菜谱库没有打开。") : why);
+    }
+    void CheckConnection() const {
+        if (!Q.FConnection) {
+            Raise(QStringLiteral("菜谱库没有打开。"));
+        }
+        Q.FConnection->CheckConnected();
+    }
+
+    size_t ViewSize() const { return FilterOn ? View.size() : RowIds.size(); }
+    int32_t RowAt(size_t pos) const { return FilterOn ? View[pos] : int32_t(pos); }
+    int32_t CurrentRow() {
+        CheckActive();
+        if (Cur >= ViewSize()) {
+            Raise(QStringLiteral("没有当前的菜谱记录（已到开头或末尾，或者它已被删除）。"));
+        }
+        return RowAt(Cur);
+    }
+
+    sqlite3_stmt* Prepare(const QString& sql, TStmt& holder) {
+        sqlite3_stmt* raw = nullptr;
+        const QByteArray utf8 = sql.toUtf8();
+        if (sqlite3_prepare_v2(Db(), utf8.constData(), int(utf8.size()), &raw, nullptr) !=
+            SQLITE_OK) {
+            EngineError();
+        }
+        holder.reset(raw);
+        return raw;
+    }
+
+    QString CachedColumnList() const {
+        QString list;
+        for (const TColumn& c : Columns) {
+            if (c.Slot >= 0) {
+                list += QStringLiteral(", ") + c.Quoted;
+            }
+        }
+        return list;
+    }
+
+    void Clear();
+    void Open(const QString& sql, bool mayDefer = false);
+    void LoadRows();
+    void StartLoading();
+    void Ready();
+    void TakeRows(TRowCache&& rows);
+    void ApplyFilter(const QString& text);
+    void RebuildViewPos();
+    QVariant StoredValue(int col);
+    QVariant FetchValue(qint64 rowId, int col);
+    QVariant Value(int col);
+    void BindValue(sqlite3_stmt* s, int index, int col, const QVariant& v) {
+        ::BindValue(s, index, Columns[size_t(col)], v);
+    }
+    QVariant CheckedValue(int col, const QVariant& v) const {
+        return ::CheckedValue(Columns[size_t(col)], v);
+    }
+    // newRow: the row is not in the look-up hashes yet, so nothing there goes stale.
+    void RefreshRowCells(int32_t row, bool newRow = false);
+    void InsertRow(qint64 rowId);
+    bool Locate(int col, const QVariant& value);
+    void Post();
+    void Append(const QList<QVariant>& values);
+    void RemoveRow(int32_t row);
+    void CheckBrowse() {
+        if (Editing) {
+            Post();
+        }
+    }
+    void RequireEdit() {
+        CheckActive();
+        if (!Editing) {
+            Raise(QStringLiteral("记录不在编辑状态。"));
+        }
+    }
+    int ColumnIndex(const QString& name) const { return ColumnIndexOf(Columns, name); }
+};
+
+// Rows as read, for the query's loaded-rows hook and for look-ups by identity.
+class TCacheReader final : public TRowReader {
+public:
+    TCacheReader(const TRowCache& cache, std::vector<TColumn> columns,
+                 TADOQuery::Impl* fetcher = nullptr)
+        : C(cache), Cols(std::move(columns)), Fetcher(fetcher) {}
+    qsizetype Count() const override { return qsizetype(C.RowIds.size()); }
+    qint64 RowId(qsizetype row) const override { return C.RowIds[size_t(row)]; }
+    qsizetype Find(qint64 rowId) const override {
+        const auto it = std::lower_bound(C.RowIds.begin(), C.RowIds.end(), rowId);
+        return it != C.RowIds.end() && *it == rowId ? qsizetype(it - C.RowIds.begin()) : -1;
+    }
+    QStringView Text(qsizetype row, int col, QString& scratch) const override;
+    int Column(const QString& name) const override { return ColumnIndexOf(Cols, name); }
+
+private:
+    const TRowCache& C;
+    std::vector<TColumn> Cols;
+    TADOQuery::Impl* Fetcher;
+};

@@ -1,0 +1,80 @@
+#include "RecordCache.h"
+
+#include <QHash>
+#include <algorithm>
+
+bool TRowCache::ReadRows(sqlite3_stmt* s, int stride, int& rc, const std::atomic<bool>* cancel) {
+    Stride = stride;
+    Hashes.assign(size_t(stride), THash{});
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+            return false;
+        }
+        if (RowIds.size() >= size_t(INT32_MAX) - 1) {
+            Raise(QStringLiteral("表中的记录太多。"));
+        }
+        RowIds.push_back(sqlite3_column_int64(s, 0));
+        for (int k = 0; k < stride; ++k) {
+            Cells.push_back(ReadCell(s, k + 1));
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        return false;
+    }
+    // Rows may come in index order; they are numbered in row order.
+    std::vector<int32_t> order(RowIds.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        order[i] = int32_t(i);
+    }
+    if (!std::is_sorted(RowIds.begin(), RowIds.end())) {
+        std::sort(order.begin(), order.end(),
+                  [&](int32_t a, int32_t b) { return RowIds[size_t(a)] < RowIds[size_t(b)]; });
+        std::vector<qint64> ids(RowIds.size());
+        for (size_t i = 0; i < order.size(); ++i) {
+            ids[i] = RowIds[size_t(order[i])];
+        }
+        RowIds = std::move(ids);
+    }
+    LoadOfRow = order;
+    PoolOrder.assign(order.size(), 0);
+    for (size_t i = 0; i < order.size(); ++i) {
+        PoolOrder[size_t(order[i])] = int32_t(i);
+    }
+    return true;
+}
+
+void TRowCache::BuildHash(int slot) {
+    THash& h = Hashes[size_t(slot)];
+    size_t size = 64;
+    while (size < RowIds.size() * 2 + 16) {
+        size *= 2;
+    }
+    h.Slots.assign(size, -1);
+    h.Count = 0;
+    h.Valid = true;
+    for (int32_t r = 0; r < int32_t(RowIds.size()); ++r) {
+        HashInsert(slot, r);
+    }
+}
+
+void TRowCache::HashInsert(int slot, int32_t row) {
+    THash& h = Hashes[size_t(slot)];
+    if (!h.Valid) {
+        return;
+    }
+    const TSpan& s = Cell(row, slot);
+    if (s.Len >= UncachedLen) {
+        return;
+    }
+    if ((h.Count + 1) * 2 > h.Slots.size()) {
+        h.Valid = false; // rebuilt larger at the next look-up
+        return;
+    }
+    const size_t mask = h.Slots.size() - 1;
+    size_t i = qHash(SpanText(s)) & mask;
+    while (h.Slots[i] >= 0) {
+        i = (i + 1) & mask;
+    }
+    h.Slots[i] = row;
+    ++h.Count;
+}

@@ -1,0 +1,60 @@
+#include "SqliteSupport.h"
+
+#include "ADODB.h"
+
+QString QuoteIdent(const QString& name) {
+    QString s = name;
+    s.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + s + u'"';
+}
+
+int ReadNumber(sqlite3* db, QByteArrayView sql, qint64& value) {
+    value = 0;
+    sqlite3_stmt* raw = nullptr;
+    const int prepared = sqlite3_prepare_v2(db, sql.data(), int(sql.size()), &raw, nullptr);
+    if (prepared != SQLITE_OK) {
+        return prepared;
+    }
+    TStmt g(raw);
+    const int step = sqlite3_step(raw);
+    if (step == SQLITE_ROW) {
+        value = sqlite3_column_int64(raw, 0);
+    }
+    return step;
+}
+
+qint64 ReadNumberOr(sqlite3* db, QByteArrayView sql, qint64 otherwise) {
+    qint64 value = 0;
+    return ReadNumber(db, sql, value) == SQLITE_ROW ? value : otherwise;
+}
+
+bool RunStatements(TADOConnection& connection, const QString& sql) {
+    sqlite3* db = connection.Handle();
+    const QByteArray utf8 = sql.toUtf8();
+    const char* tail = utf8.constData();
+    const char* end = tail + utf8.size();
+    bool changed = false;
+    while (tail < end) {
+        sqlite3_stmt* raw = nullptr;
+        const char* next = nullptr;
+        if (sqlite3_prepare_v2(db, tail, int(end - tail), &raw, &next) != SQLITE_OK) {
+            connection.RaiseEngineError();
+        }
+        tail = next;
+        if (!raw) {
+            continue; // blanks or a comment
+        }
+        TStmt stmt(raw);
+        if (!sqlite3_stmt_readonly(raw)) {
+            connection.CheckWritable();
+            changed = true;
+        }
+        int rc;
+        while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        }
+        if (rc != SQLITE_DONE) {
+            connection.RaiseEngineError();
+        }
+    }
+    return changed;
+}
