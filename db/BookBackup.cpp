@@ -30,11 +30,6 @@ struct TBackupFinisher {
     void operator()(sqlite3_backup* b) const { sqlite3_backup_finish(b); }
 };
 
-const QRegularExpression& CopyName() {
-    static const QRegularExpression name(QStringLiteral("^cook-\\d{4}-\\d{2}-\\d{2}\\.mdb$"));
-    return name;
-}
-
 // The unfinished copy goes away unless it was kept. Its name is this process's own,
 // so a second copy of the program never writes into it or removes it.
 class TPartFile {
@@ -152,23 +147,6 @@ void RemoveOldCopies(QDir folder, int kept, const QString& justMade) {
     }
 }
 } // namespace
-
-QString BackupFolder(const QString& bookPath) {
-    return QFileInfo(bookPath).absoluteDir().filePath(QStringLiteral("cook-backups"));
-}
-
-QString BackupFileName(const QDate& day) {
-    return QStringLiteral("cook-%1.mdb").arg(day.toString(QStringLiteral("yyyy-MM-dd")));
-}
-
-QString NewestBackup(const QString& bookPath) {
-    const QDir folder(BackupFolder(bookPath));
-    for (const QString& file : folder.entryList(QDir::Files, QDir::Name | QDir::Reversed)) {
-        if (CopyName().match(file).hasMatch())
-            return folder.filePath(file);
-    }
-    return {};
-}
 
 TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std::stop_token stop,
                                int kept, sqlite3* source) {

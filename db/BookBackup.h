@@ -4,6 +4,8 @@
 // connection to read from, the copy follows the program's saves instead of starting
 // again after each one.
 
+#include "BackupFiles.h"
+
 #include <QDate>
 #include <QString>
 #include <atomic>
@@ -26,11 +28,6 @@ struct TBackupOutcome {
 };
 
 inline constexpr int KeptBackups = 14;
-
-QString BackupFolder(const QString& bookPath);
-QString BackupFileName(const QDate& day);
-// The newest copy of the book, empty when there is none.
-QString NewestBackup(const QString& bookPath);
 
 // Copies the book unless today's copy exists. Runs for as long as the copy takes;
 // each step holds the book's read lock only briefly. source: a connection to the

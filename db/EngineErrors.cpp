@@ -1,6 +1,6 @@
 #include "EngineErrors.h"
 
-#include "BookBackup.h"
+#include "BackupFiles.h"
 
 #include <QDir>
 #include <QFileInfo>

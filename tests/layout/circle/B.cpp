@@ -1,0 +1,2 @@
+#include "B.h"
+#include "A.h"
