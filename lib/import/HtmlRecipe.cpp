@@ -2,6 +2,7 @@
 
 #include "ColumnMapping.h"
 #include "HtmlDom.h"
+#include "ImportFile.h"
 #include "SchemaRecipe.h"
 #include "TextDecode.h"
 
@@ -342,12 +343,7 @@ std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
 }
 
 std::vector<TImportedRecipe> RecipesFromPageFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EImportError(QStringLiteral("无法打开：%1").arg(file.errorString()));
-    if (file.size() > MaxImportFileBytes)
-        throw EImportError(QStringLiteral("文件太大"));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = ReadImportFile(path);
     TPageResources resources;
     resources.PagePath = QFileInfo(path).absoluteFilePath();
     const QString suffix = QFileInfo(path).suffix().toLower();

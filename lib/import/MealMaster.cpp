@@ -1,9 +1,9 @@
 #include "MealMaster.h"
 
 #include "ColumnMapping.h"
+#include "ImportFile.h"
 #include "TextDecode.h"
 
-#include <QFile>
 
 namespace {
 bool IsHeader(QStringView line) {
@@ -251,10 +251,5 @@ void ReadMealMasterText(const QString& text, const TRecipeSink& sink) {
 }
 
 void ReadMealMasterFile(const QString& path, const TRecipeSink& sink) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EImportError(QStringLiteral("无法打开：%1").arg(file.errorString()));
-    if (file.size() > MaxImportFileBytes)
-        throw EImportError(QStringLiteral("文件太大"));
-    ReadMealMasterText(DecodeText(file.readAll()), sink);
+    ReadMealMasterText(DecodeText(ReadImportFile(path)), sink);
 }

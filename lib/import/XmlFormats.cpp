@@ -2,8 +2,8 @@
 
 #include "ColumnMapping.h"
 #include "HtmlDom.h"
+#include "ImportFile.h"
 
-#include <QFile>
 #include <QXmlStreamReader>
 
 namespace {
@@ -243,12 +243,7 @@ void ReadRecipeMlXml(const QByteArray& bytes, const TRecipeSink& sink) {
 }
 
 void ReadXmlRecipeFile(const QString& path, const TRecipeSink& sink) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EImportError(QStringLiteral("无法打开：%1").arg(file.errorString()));
-    if (file.size() > MaxImportFileBytes)
-        throw EImportError(QStringLiteral("文件太大"));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = ReadImportFile(path);
     const QString root = XmlRootName(bytes);
     if (root == u"gourmetDoc")
         ReadGourmetXml(bytes, sink);
