@@ -3,6 +3,7 @@
 #include "SkinMgrFixture.h"
 
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,6 +16,7 @@
 #include "MsgShell.h"
 #include "Unit_main.h"
 
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -169,9 +171,19 @@ TEST_F(MainWindowSkinTest, FileDialogsAreWidgetDialogsSkinnedAsSystemDialogs) {
     // The dialogs run modally; look at them while they are open, then cancel.
     for (int kind = 0; kind < 2; ++kind) {
         bool seen = false;
-        QTimer::singleShot(200, [&] {
+        // The skin takes the dialog on its activation: wait for that (a loaded machine
+        // may take longer than the first look), then check and close it.
+        QTimer poll;
+        QElapsedTimer waited;
+        waited.start();
+        poll.setInterval(50);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (auto* dialog = qobject_cast<QFileDialog*>(w); dialog && dialog->isVisible()) {
+                    if (!Manager().FindForm(dialog) && waited.elapsed() < 5000) {
+                        return;
+                    }
+                    poll.stop();
                     seen = true;
                     EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
                     TWinSkinForm* form = Manager().FindForm(dialog);
@@ -184,6 +196,7 @@ TEST_F(MainWindowSkinTest, FileDialogsAreWidgetDialogsSkinnedAsSystemDialogs) {
                 }
             }
         });
+        poll.start();
         if (kind == 0) {
             EXPECT_FALSE(Main->OpenPictureDialog1.Execute());
         } else {
