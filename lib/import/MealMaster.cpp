@@ -4,7 +4,6 @@
 #include "ImportFile.h"
 #include "TextDecode.h"
 
-
 namespace {
 bool IsHeader(QStringView line) {
     return (line.startsWith(u"MMMMM-") || line.startsWith(u"-----")) &&
