@@ -8,6 +8,7 @@
 #include "BookBackup.h"
 #include "MsgShell.h"
 #include "Unit_main.h"
+#include "WindowBenchMain.h"
 #include "ui_Unit_main.h"
 
 #include <QApplication>
@@ -109,13 +110,5 @@ BENCHMARK(BM_StartUp)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Iterations(3)->Unit(bench
 } // namespace
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("mycook"));
-    // Saves answer their question without a user.
-    SetMessageHook([](const TMessageRequest&) { return QMessageBox::Yes; });
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    SetMessageHook(nullptr);
-    return 0;
+    return RunWindowBenchmarks(argc, argv);
 }

@@ -9,6 +9,7 @@
 #include "MsgShell.h"
 #include "SearchSuggest.h"
 #include "Unit_main.h"
+#include "WindowBenchMain.h"
 #include "ui_Unit_main.h"
 
 #include <QApplication>
@@ -122,12 +123,5 @@ BENCHMARK(BM_Suggest)
 BENCHMARK(BM_IndexMemory)->Iterations(1);
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("mycook"));
-    SetMessageHook([](const TMessageRequest&) { return QMessageBox::Yes; });
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    SetMessageHook(nullptr);
-    return 0;
+    return RunWindowBenchmarks(argc, argv);
 }
