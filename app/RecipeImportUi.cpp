@@ -69,6 +69,10 @@ public:
         QCoreApplication::processEvents();
         return !FDialog.wasCanceled();
     }
+    void Flush() {
+        FTimer.restart();
+        QCoreApplication::processEvents();
+    }
 
 private:
     QProgressDialog FDialog;
@@ -145,17 +149,25 @@ void ImportRecipes(TForm_main& form) {
     if (!dialog.Execute())
         return;
     TImportSummary summary;
-    try {
+    bool cancelled = false;
+    {
         TProgress progress(&form, QStringLiteral("正在导入菜谱…"));
-        summary =
-            ImportRecipeFiles(form.ADOConnection1, dialog.Files(), AskDuplicate,
-                              [&](int file, int files, int) { return progress.Step(file, files); });
-    } catch (const EImportCancelled&) {
+        try {
+            summary = ImportRecipeFiles(
+                form.ADOConnection1, dialog.Files(), AskDuplicate,
+                [&](int file, int files, int) { return progress.Step(file, files); });
+        } catch (const EImportCancelled&) {
+            cancelled = true;
+        }
+        // The commit and the refresh each take a while after a large import;
+        // the window repaints between them.
+        progress.Flush();
         RefreshAfterImport(form);
+    }
+    if (cancelled) {
         ShowInfo(QStringLiteral("导入已取消，菜谱本没有改变"));
         return;
     }
-    RefreshAfterImport(form);
     ShowMessage({QStringLiteral("提示"), QStringLiteral("导入完毕\n") + summary.CountsText(),
                  QMessageBox::Information, QMessageBox::Ok, QMessageBox::NoButton,
                  summary.Details.join(u'\n')});

@@ -4,6 +4,9 @@
 #include "ImportFile.h"
 #include "TextDecode.h"
 
+#include <deque>
+#include <utility>
+
 namespace {
 bool IsHeader(QStringView line) {
     return (line.startsWith(u"MMMMM-") || line.startsWith(u"-----")) &&
@@ -91,13 +94,64 @@ TIngredient ParseIngredient(QStringView cell) {
     return result;
 }
 
+// The file's lines, decoded as the parser reaches them; lines behind the
+// recipe being read are let go.
+class TLines {
+public:
+    explicit TLines(std::function<bool(QString&)> more) : FMore(std::move(more)) {}
+
+    // Whether line i exists, decoding more of the file as needed.
+    bool Has(qsizetype i) {
+        while (i - FFirst >= qsizetype(FLines.size()) && !FEnded)
+            Decode();
+        return i - FFirst < qsizetype(FLines.size());
+    }
+    const QString& operator[](qsizetype i) const { return FLines[size_t(i - FFirst)]; }
+    void Forget(qsizetype before) {
+        while (FFirst < before && !FLines.empty()) {
+            FLines.pop_front();
+            ++FFirst;
+        }
+    }
+
+private:
+    void Decode() {
+        QString text;
+        if (!FMore(text)) {
+            // As splitting the whole text would: the last line, empty or not.
+            Add(std::move(FPartial));
+            FEnded = true;
+            return;
+        }
+        qsizetype from = 0;
+        for (qsizetype nl; (nl = text.indexOf(u'\n', from)) >= 0; from = nl + 1) {
+            FPartial += QStringView(text).sliced(from, nl - from);
+            Add(std::exchange(FPartial, QString()));
+        }
+        FPartial += QStringView(text).sliced(from);
+    }
+    void Add(QString line) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        line.replace(u'\t', QStringLiteral("        "));
+        FLines.push_back(std::move(line));
+    }
+
+    std::function<bool(QString&)> FMore;
+    std::deque<QString> FLines;
+    qsizetype FFirst = 0;
+    QString FPartial;
+    bool FEnded = false;
+};
+
 class TParser {
 public:
-    TParser(const QStringList& lines, const TRecipeSink& sink) : FLines(lines), FSink(sink) {}
+    TParser(TLines& lines, const TRecipeSink& sink) : FLines(lines), FSink(sink) {}
 
     void Run() {
         int found = 0;
-        for (FAt = 0; FAt < FLines.size(); ++FAt) {
+        for (FAt = 0; FLines.Has(FAt); ++FAt) {
+            FLines.Forget(FAt);
             if (!IsHeader(FLines[FAt]))
                 continue;
             if (++found > MaxRecipesPerFile)
@@ -114,9 +168,9 @@ private:
     void Recipe() {
         TImportedRecipe r;
         // Header fields, up to the first blank line after them.
-        while (FAt < FLines.size() && FLines[FAt].trimmed().isEmpty())
+        while (FLines.Has(FAt) && FLines[FAt].trimmed().isEmpty())
             ++FAt;
-        while (FAt < FLines.size() && !FLines[FAt].trimmed().isEmpty() && !Stop()) {
+        while (FLines.Has(FAt) && !FLines[FAt].trimmed().isEmpty() && !Stop()) {
             const QString line = FLines[FAt].trimmed();
             const qsizetype colon = line.indexOf(u':');
             const QString key = colon > 0 ? line.left(colon).trimmed().toLower() : QString();
@@ -140,13 +194,11 @@ private:
         Directions(r);
         FSink(std::move(r));
         // FAt is at the end line or the next header; the outer loop steps past it.
-        if (FAt < FLines.size() && IsHeader(FLines[FAt]))
+        if (FLines.Has(FAt) && IsHeader(FLines[FAt]))
             --FAt;
     }
 
-    bool Stop() const {
-        return FAt >= FLines.size() || IsEnd(FLines[FAt]) || IsHeader(FLines[FAt]);
-    }
+    bool Stop() { return !FLines.Has(FAt) || IsEnd(FLines[FAt]) || IsHeader(FLines[FAt]); }
 
     void Ingredients(TImportedRecipe& r) {
         std::vector<TRecipeLine> left, right;
@@ -168,9 +220,9 @@ private:
             if (line.trimmed().isEmpty()) {
                 // A blank line ends the ingredients unless more of them follow.
                 qsizetype next = FAt + 1;
-                while (next < FLines.size() && FLines[next].trimmed().isEmpty())
+                while (FLines.Has(next) && FLines[next].trimmed().isEmpty())
                     ++next;
-                if (next >= FLines.size() || !LooksLikeIngredientLine(FLines[next]))
+                if (!FLines.Has(next) || !LooksLikeIngredientLine(FLines[next]))
                     break;
                 FAt = next;
                 continue;
@@ -233,22 +285,36 @@ private:
         flush();
     }
 
-    const QStringList& FLines;
+    TLines& FLines;
     const TRecipeSink& FSink;
     qsizetype FAt = 0;
 };
 } // namespace
 
 void ReadMealMasterText(const QString& text, const TRecipeSink& sink) {
-    QStringList lines = text.split(u'\n');
-    for (QString& line : lines) {
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        line.replace(u'\t', QStringLiteral("        "));
-    }
+    bool given = false;
+    TLines lines([&](QString& piece) {
+        if (std::exchange(given, true))
+            return false;
+        piece = text;
+        return true;
+    });
+    TParser(lines, sink).Run();
+}
+
+void ReadMealMasterBytes(QByteArrayView bytes, const TRecipeSink& sink, qsizetype pieceBytes) {
+    if (bytes.size() > MaxImportFileBytes)
+        throw EImportError(QStringLiteral("文件太大"));
+    TTextPieces pieces(bytes, DetectEncoding(bytes));
+    TLines lines([&](QString& piece) {
+        if (pieces.AtEnd())
+            return false;
+        piece = pieces.Next(pieceBytes);
+        return true;
+    });
     TParser(lines, sink).Run();
 }
 
 void ReadMealMasterFile(const QString& path, const TRecipeSink& sink) {
-    ReadMealMasterText(DecodeText(ReadImportFile(path)), sink);
+    ReadMealMasterBytes(ReadImportFile(path), sink);
 }

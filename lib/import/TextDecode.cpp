@@ -195,30 +195,64 @@ QByteArray DetectEncoding(QByteArrayView bytes, TTextKind kind) {
     return SingleByteEncoding(bytes);
 }
 
-QString DecodeBytes(QByteArrayView bytes, const QByteArray& encoding) {
-    if (encoding.compare("UTF-8", Qt::CaseInsensitive) == 0) {
-        QString text = QString::fromUtf8(bytes);
-        if (text.startsWith(QChar(0xFEFF)))
-            text.remove(0, 1);
-        return text;
-    }
+// ICU's converters give the same text whatever the pieces, even around bytes
+// that are not text in the set.
+struct TTextPieces::TConverter {
+    std::unique_ptr<UConverter, TConverterClose> Icu;
+    QByteArray Name;
+    bool First = true;
+};
+
+TTextPieces::TTextPieces(QByteArrayView bytes, const QByteArray& encoding)
+    : FBytes(bytes), FConverter(std::make_unique<TConverter>()) {
+    FConverter->Name = encoding;
     UErrorCode status = U_ZERO_ERROR;
-    std::unique_ptr<UConverter, TConverterClose> converter(
-        ucnv_open(encoding.constData(), &status));
+    FConverter->Icu.reset(ucnv_open(encoding.constData(), &status));
     if (U_FAILURE(status))
         throw EImportError(
             QStringLiteral("不认识的文字编码：%1").arg(QString::fromLatin1(encoding)));
-    // Each byte gives at most two UTF-16 units.
-    QString text(bytes.size() * 2 + 2, Qt::Uninitialized);
-    const int32_t length =
-        ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(text.data()), int32_t(text.size()),
-                      bytes.data(), int32_t(bytes.size()), &status);
-    if (U_FAILURE(status))
-        throw EImportError(QStringLiteral("文字无法按 %1 解码").arg(QString::fromLatin1(encoding)));
-    text.truncate(length);
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
+}
+
+TTextPieces::~TTextPieces() = default;
+
+QString TTextPieces::Next(qsizetype bytes) {
+    const QByteArrayView piece =
+        FBytes.sliced(FAt, std::min(std::max<qsizetype>(bytes, 1), FBytes.size() - FAt));
+    FAt += piece.size();
+    QString text;
+    // Each byte gives at most two UTF-16 units in the sets we meet; a
+    // character held back from the piece before adds a few more, and an
+    // odd set that gives more gets a larger buffer.
+    const char* source = piece.data();
+    const char* const sourceEnd = source + piece.size();
+    qsizetype written = 0;
+    for (qsizetype room = piece.size() * 2 + 8;; room *= 2) {
+        text.resize(room);
+        UChar* const start = reinterpret_cast<UChar*>(text.data());
+        UChar* target = start + written;
+        UErrorCode status = U_ZERO_ERROR;
+        ucnv_toUnicode(FConverter->Icu.get(), &target, start + room, &source, sourceEnd, nullptr,
+                       AtEnd(), &status);
+        written = target - start;
+        if (status == U_BUFFER_OVERFLOW_ERROR)
+            continue;
+        if (U_FAILURE(status))
+            throw EImportError(
+                QStringLiteral("文字无法按 %1 解码").arg(QString::fromLatin1(FConverter->Name)));
+        break;
+    }
+    text.truncate(written);
+    if (FConverter->First && !text.isEmpty()) {
+        FConverter->First = false;
+        if (text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+    }
     return text;
+}
+
+QString DecodeBytes(QByteArrayView bytes, const QByteArray& encoding) {
+    TTextPieces pieces(bytes, encoding);
+    return pieces.AtEnd() ? QString() : pieces.Next(bytes.size());
 }
 
 QString DecodeText(QByteArrayView bytes, TTextKind kind, QByteArray* encoding) {

@@ -55,6 +55,35 @@ TEST(TextDecode, DecodedFixturesReadAsWritten) {
     EXPECT_TRUE(DecodeText(FixtureBytes("tomato-utf16.mmf")).startsWith(QStringLiteral("MMMMM")));
 }
 
+// A character cut between two pieces must come out whole, once, and a
+// byte-order mark only at the very start is dropped.
+TEST(TextDecode, PiecesDecodeAsTheWhole) {
+    const QString mixed = QStringLiteral("\uFEFF红烧肉 Crème 🍜 三杯雞\r\n第二行\uFEFF");
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"UTF-8", "\xEF\xBB\xBF" + mixed.toUtf8()},
+        {"UTF-8", QByteArray("\xE4\xB8 broken \xF0\x9F\x8D")},
+        {"UTF-16LE",
+         QByteArray("\xFF\xFE", 2) +
+             QByteArray(reinterpret_cast<const char*>(mixed.utf16()), mixed.size() * 2)},
+        {"GB18030", FixtureBytes("chinese-gb18030.mmf")},
+        {"Big5", FixtureBytes("sanbeiji-big5.txt")},
+        {"ibm-437", FixtureBytes("desserts-cp437.mmf")},
+        {"UTF-16LE", FixtureBytes("tomato-utf16.mmf")},
+    };
+    for (const auto& [encoding, bytes] : cases) {
+        const QString whole = DecodeBytes(bytes, encoding);
+        for (const qsizetype piece : {1, 2, 3, 5, 64}) {
+            TTextPieces pieces(bytes, encoding);
+            QString joined;
+            while (!pieces.AtEnd())
+                joined += pieces.Next(piece);
+            EXPECT_EQ(joined, whole) << encoding << " in pieces of " << piece;
+        }
+    }
+    // Only the first mark goes.
+    EXPECT_EQ(DecodeBytes("\xEF\xBB\xBF" + mixed.toUtf8(), "UTF-8"), mixed);
+}
+
 TEST(TextDecode, HtmlMetaCharsetAndUtf8Validation) {
     EXPECT_EQ(DetectEncoding(FixtureBytes("mapo-gb2312.html"), TTextKind::Html),
               QByteArray("GB18030"));

@@ -1,10 +1,12 @@
 // Each format's reader on fixture files written from the formats' descriptions.
 #include "Archive.h"
 #include "ArchiveFormats.h"
+#include "ColumnMapping.h"
 #include "HtmlRecipe.h"
 #include "ImportPicture.h"
 #include "ImportTestUtil.h"
 #include "MealMaster.h"
+#include "TextDecode.h"
 #include "XmlFormats.h"
 
 #include <QBuffer>
@@ -194,6 +196,38 @@ TEST(MealMaster, LenientAndBounded) {
         }
         EXPECT_EQ(got, count) << text;
     }
+}
+
+// Read a few bytes at a time, a file gives the recipes it gives when decoded
+// whole: lines cut between pieces, a look ahead past a blank line at a piece's
+// end, a recipe without its end line at the end of the file.
+TEST(MealMaster, ReadInPiecesAsWhole) {
+    const QByteArray twoWithoutEnd =
+        "MMMMM----- Recipe via Meal-Master (tm) v8.05\r\n      Title: A\r\n\r\n"
+        "      1 c  flour\r\n\r\n\r\n      2    eggs\r\n\r\n  Mix.\r\n"
+        "MMMMM----- Recipe via Meal-Master (tm) v8.05\r\n      Title: B\r\n\r\n  Stir";
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"gb18030", FixtureBytes("chinese-gb18030.mmf")},
+        {"cp437 two columns", FixtureBytes("desserts-cp437.mmf")},
+        {"utf-16", FixtureBytes("tomato-utf16.mmf")},
+        {"big5", FixtureBytes("sanbeiji-big5.txt")},
+        {"no end lines", twoWithoutEnd},
+    };
+    auto read = [](const QByteArray& bytes, qsizetype piece) {
+        std::vector<TRecipeColumns> out;
+        ReadMealMasterBytes(
+            bytes, [&](TImportedRecipe&& r) { out.push_back(MapToColumns(r)); }, piece);
+        return out;
+    };
+    for (const auto& [name, bytes] : cases) {
+        std::vector<TRecipeColumns> whole;
+        ReadMealMasterText(DecodeText(bytes),
+                           [&](TImportedRecipe&& r) { whole.push_back(MapToColumns(r)); });
+        ASSERT_FALSE(whole.empty()) << name;
+        for (const qsizetype piece : {1, 3, 7, 1 << 16})
+            EXPECT_EQ(read(bytes, piece), whole) << name << " in pieces of " << piece;
+    }
+    EXPECT_EQ(read(twoWithoutEnd, 5).size(), 2u);
 }
 
 TEST(ArchiveFormats, NextcloudZip) {

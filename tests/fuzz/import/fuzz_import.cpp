@@ -10,6 +10,7 @@
 #include "XmlFormats.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace {
 void Check(TImportedRecipe&& recipe) {
@@ -41,7 +42,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 Check(std::move(r));
         }
 #elif defined(MYCOOK_FUZZ_MEALMASTER)
-        ReadMealMasterText(DecodeText(bytes), Check);
+        // Decoded in small pieces, the file must read as it does decoded whole.
+        std::vector<TRecipeColumns> whole, pieces;
+        bool wholeFailed = false;
+        try {
+            ReadMealMasterText(DecodeText(bytes),
+                               [&](TImportedRecipe&& r) { whole.push_back(MapToColumns(r)); });
+        } catch (const EImportError&) {
+            wholeFailed = true;
+        }
+        try {
+            ReadMealMasterBytes(
+                bytes,
+                [&](TImportedRecipe&& r) {
+                    pieces.push_back(MapToColumns(r));
+                    Check(std::move(r));
+                },
+                1 + bytes.size() % 64);
+        } catch (const EImportError&) {
+            if (!wholeFailed)
+                __builtin_trap();
+            return 0;
+        }
+        if (wholeFailed || whole != pieces)
+            __builtin_trap();
 #elif defined(MYCOOK_FUZZ_PAPRIKA)
         ReadPaprikaBytes(bytes, Check);
 #elif defined(MYCOOK_FUZZ_NEXTCLOUD)
