@@ -70,7 +70,9 @@ QByteArray PictureAsJpeg(const QByteArray& bytes) {
             throw EInvalidGraphic(QStringLiteral("图片数据不完整"));
         const QImage image = reader.read();
         if (image.isNull())
-            throw EInvalidGraphic(QStringLiteral("图片无法读取：%1").arg(reader.errorString()));
+            throw EInvalidGraphic(reader.error() == QImageReader::UnsupportedFormatError
+                                      ? QStringLiteral("不认识的图片格式")
+                                      : QStringLiteral("图片数据不完整或已损坏"));
         auto bitmap = std::make_unique<TBitmap>();
         bitmap->SetImage(image);
         graphic = std::move(bitmap);

@@ -204,14 +204,52 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
     return result;
 }
 
+namespace {
+// Qt words its parse errors in English only.
+QString JsonErrorText(QJsonParseError::ParseError error) {
+    switch (error) {
+    case QJsonParseError::UnterminatedObject:
+        return QStringLiteral("对象没有结束");
+    case QJsonParseError::MissingNameSeparator:
+        return QStringLiteral("名字后缺少冒号");
+    case QJsonParseError::UnterminatedArray:
+        return QStringLiteral("数组没有结束");
+    case QJsonParseError::MissingValueSeparator:
+        return QStringLiteral("值之间缺少逗号");
+    case QJsonParseError::IllegalValue:
+    case QJsonParseError::MissingObject:
+        return QStringLiteral("不认识的值");
+    case QJsonParseError::TerminationByNumber:
+    case QJsonParseError::UnterminatedString:
+        return QStringLiteral("文件在中途结束");
+    case QJsonParseError::IllegalNumber:
+        return QStringLiteral("数字写法不对");
+    case QJsonParseError::IllegalEscapeSequence:
+        return QStringLiteral("转义字符不对");
+    case QJsonParseError::IllegalUTF8String:
+        return QStringLiteral("文字不是 UTF-8");
+    case QJsonParseError::DeepNesting:
+        return QStringLiteral("嵌套太深");
+    case QJsonParseError::DocumentTooLarge:
+        return QStringLiteral("文件太大");
+    case QJsonParseError::GarbageAtEnd:
+        return QStringLiteral("结尾有多余的内容");
+    case QJsonParseError::NoError:
+        break;
+    }
+    return QStringLiteral("无法解析");
+}
+} // namespace
+
 QJsonValue ParseJson(const QByteArray& bytes) {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError) {
         const qsizetype offset = std::clamp<qsizetype>(error.offset, 0, bytes.size());
         const qsizetype line = bytes.first(offset).count('\n') + 1;
-        throw EImportError(
-            QStringLiteral("JSON 格式错误（第 %1 行）：%2").arg(line).arg(error.errorString()));
+        throw EImportError(QStringLiteral("JSON 格式错误（第 %1 行）：%2")
+                               .arg(line)
+                               .arg(JsonErrorText(error.error)));
     }
     if (document.isArray())
         return document.array();

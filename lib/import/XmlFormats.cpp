@@ -19,10 +19,26 @@ QStringList CleanLines(const QString& text) {
     return lines;
 }
 
+// Our own errors keep their text; Qt words its own in English only.
+QString XmlErrorText(const QXmlStreamReader& xml) {
+    switch (xml.error()) {
+    case QXmlStreamReader::CustomError:
+        return xml.errorString();
+    case QXmlStreamReader::PrematureEndOfDocumentError:
+        return QStringLiteral("文件在中途结束");
+    case QXmlStreamReader::UnexpectedElementError:
+        return QStringLiteral("不该出现的元素");
+    case QXmlStreamReader::NotWellFormedError:
+    case QXmlStreamReader::NoError:
+        break;
+    }
+    return QStringLiteral("标记不完整或不配对");
+}
+
 [[noreturn]] void Fail(const QXmlStreamReader& xml) {
     throw EImportError(QStringLiteral("XML 格式错误（第 %1 行）：%2")
                            .arg(xml.lineNumber())
-                           .arg(xml.errorString()));
+                           .arg(XmlErrorText(xml)));
 }
 
 QString Text(QXmlStreamReader& xml) {

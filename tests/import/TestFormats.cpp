@@ -6,6 +6,7 @@
 #include "ImportPicture.h"
 #include "ImportTestUtil.h"
 #include "MealMaster.h"
+#include "SchemaRecipe.h"
 #include "TextDecode.h"
 #include "XmlFormats.h"
 
@@ -366,3 +367,62 @@ TEST(ImportPicture, KeepsJpegConvertsOthersRefusesForgeries) {
     }
 }
 } // namespace
+
+namespace {
+// Latin words in a message, other than the format's name: Qt's English detail.
+bool HasEnglishWords(const QString& text) {
+    QString rest = text;
+    for (const char* name : {"JSON", "XML", "UTF-8"})
+        rest.remove(QLatin1String(name));
+    int run = 0;
+    for (const QChar c : rest) {
+        run = (c.isLetter() && c.unicode() < 0x80) ? run + 1 : 0;
+        if (run >= 3)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+// Broken files are explained in Chinese, not in the parsers' English.
+TEST(ImportErrors, BrokenFilesAreToldInChinese) {
+    const QByteArray png = FixtureBytes("green.png");
+    const TRecipeSink Ignore = [](TImportedRecipe&&) {
+    };
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"json cut",
+         [] {
+             ParseJson("{\"name\": \"汤\", ");
+         }},
+        {"json garbage",
+         [] {
+             ParseJson("{} trailing");
+         }},
+        {"json bad value",
+         [] {
+             ParseJson("{\"a\": tru}");
+         }},
+        {"xml unclosed",
+         [&] {
+             ReadGourmetXml("<gourmetDoc><recipe><title>汤</recipe>", Ignore);
+         }},
+        {"xml cut",
+         [&] {
+             ReadRecipeMlXml("<recipeml><recipe><head>", Ignore);
+         }},
+        {"picture cut",
+         [&] {
+             PictureAsJpeg(png.left(png.size() - 20));
+         }},
+    };
+    for (const auto& [name, run] : cases) {
+        QString message;
+        try {
+            run();
+        } catch (const Exception& e) {
+            message = e.Message();
+        }
+        EXPECT_FALSE(message.isEmpty()) << name;
+        EXPECT_FALSE(HasEnglishWords(message)) << name << ": " << message.toStdString();
+    }
+}
