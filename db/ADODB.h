@@ -176,6 +176,8 @@ public:
     void SetDeferredLoading(bool on) { FDeferred = on; }
     void StartLoading();
     bool RowsPending() const;
+    // Whether rows that StartLoading began are still being read on their thread.
+    bool RowsLoading() const;
     void WaitForRows();
     void SetOnRowsLoaded(TRowsLoaded hook) { FOnRowsLoaded = std::move(hook); }
     int FieldIndex(const QString& name) const; // -1 when there is none

@@ -112,6 +112,11 @@ bool TADOQuery::RowsPending() const {
     return FImpl->RowsPending;
 }
 
+bool TADOQuery::RowsLoading() const {
+    return FImpl->Loader.valid() &&
+           FImpl->Loader.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
 void TADOQuery::WaitForRows() {
     FImpl->Ready();
 }

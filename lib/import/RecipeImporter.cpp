@@ -14,6 +14,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <chrono>
+#include <thread>
+
 namespace {
 const QString NameColumn = QStringLiteral("菜名");
 
@@ -51,14 +54,23 @@ public:
                const TImportProgress& progress)
         : FConnection(connection), FQuery(&connection), FAsk(ask), FProgress(progress) {
         FQuery.SQL = QStringList{QStringLiteral("select * from mycook")};
+        // A large book's rows take a second to read: they are read on a thread
+        // of their own while the window keeps answering.
+        FQuery.SetDeferredLoading(true);
         FQuery.Open();
+        FQuery.StartLoading();
     }
 
     TImportSummary Run(const QStringList& files) {
+        FFileCount = int(files.size());
+        while (FQuery.RowsLoading()) {
+            CheckCancel();
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        FQuery.WaitForRows();
         TTransactionGuard transaction(FConnection);
         for (int i = 0; i < files.size(); ++i) {
             FFileIndex = i;
-            FFileCount = int(files.size());
             CheckCancel();
             File(files[i]);
         }

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     pieces.push_back(MapToColumns(r));
                     Check(std::move(r));
                 },
-                1 + bytes.size() % 64);
+                16 + bytes.size() % 241);
         } catch (const EImportError&) {
             if (!wholeFailed)
                 __builtin_trap();
