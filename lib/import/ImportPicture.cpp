@@ -2,6 +2,7 @@
 
 #include "Graphics.h"
 #include "ImportTypes.h"
+#include "PngChunks.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -55,6 +56,8 @@ QByteArray PictureAsJpeg(const QByteArray& bytes) {
         graphic->LoadFromStream(buffer);
     } else {
         // PNG, GIF, WebP and the like: Qt's readers, sized before decoding.
+        if (IsPng(bytes) && !PngChunksFit(bytes))
+            throw EInvalidGraphic(QStringLiteral("图片数据不完整"));
         QImageReader reader(&buffer);
         reader.setAllocationLimit(int(MaxPicturePixels * 4 / (1024 * 1024)) + 1);
         const QSize size = reader.size();

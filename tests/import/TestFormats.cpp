@@ -341,6 +341,18 @@ QByteArray PngClaiming(int width, int height) {
     return png;
 }
 
+// A small good PNG whose text chunk before IEND claims `length` bytes.
+QByteArray PngWithTextClaiming(quint32 length) {
+    QByteArray png = PngClaiming(4, 4);
+    const qsizetype end = png.size() - 12; // IEND: length, type, CRC
+    QByteArray chunk;
+    for (int shift = 24; shift >= 0; shift -= 8)
+        chunk.append(char((length >> shift) & 0xFF));
+    chunk.append("tEXtdate:create", 15);
+    png.insert(end, chunk);
+    return png;
+}
+
 TEST(ImportPicture, KeepsJpegConvertsOthersRefusesForgeries) {
     const QByteArray jpeg = FixtureBytes("dish.jpg");
     EXPECT_EQ(PictureAsJpeg(jpeg), jpeg);
@@ -358,6 +370,7 @@ TEST(ImportPicture, KeepsJpegConvertsOthersRefusesForgeries) {
                                   huge,
                                   PngClaiming(9000, 9000),
                                   PngClaiming(20000, 20000),
+                                  PngWithTextClaiming(1u << 30),
                                   jpeg.left(3)};
     for (const QByteArray& bytes : refused) {
         QElapsedTimer timer;

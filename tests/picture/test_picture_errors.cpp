@@ -1,6 +1,7 @@
 // Broken, oversized and unreadable pictures fail with their kind's text, and
 // a failed load leaves the held picture alone.
 #include "PictureTestUtil.h"
+#include "PngChunks.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -234,3 +235,40 @@ TEST(PictureLoad, OversizedSequentialStreamRefused) {
 }
 
 } // namespace
+
+namespace {
+// A PNG of chunks: signature, then length, type, data and a CRC each (the CRC
+// is not checked here).
+QByteArray PngOf(std::initializer_list<std::pair<const char*, quint32>> chunks, int cut = 0) {
+    QByteArray png("\x89PNG\r\n\x1A\n", 8);
+    for (const auto& [type, length] : chunks) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            png.append(char((length >> shift) & 0xFF));
+        png.append(type, 4);
+        if (length < 4096)
+            png.append(QByteArray(int(length), 'x'));
+        png.append("CRC!", 4);
+    }
+    png.chop(cut);
+    return png;
+}
+} // namespace
+
+// A chunk claiming more bytes than follow makes libpng allocate and clear what
+// it claims; such streams are refused before decoding.
+TEST(PngChunks, ChunksRunningPastTheEndAreRefused) {
+    const std::tuple<const char*, QByteArray, bool> cases[] = {
+        {"whole", PngOf({{"IHDR", 13}, {"IDAT", 20}, {"IEND", 0}}), true},
+        {"garbage after IEND", PngOf({{"IHDR", 13}, {"IEND", 0}}) + "junk", true},
+        {"no IEND, ends on a chunk", PngOf({{"IHDR", 13}, {"IDAT", 2}}), true},
+        {"chunk claims a gigabyte", PngOf({{"IHDR", 13}, {"tEXt", 1u << 30}}), false},
+        {"length over 2^31", PngOf({{"IHDR", 13}, {"tEXt", 0xFFFFFFF0u}}), false},
+        {"last chunk cut by one byte", PngOf({{"IHDR", 13}, {"IDAT", 20}}, 1), false},
+        {"cut inside a length", PngOf({{"IHDR", 13}}) + QByteArray("\0\0", 2), false},
+        {"only the signature", PngOf({}), true},
+        {"not a PNG", QByteArray("GIF89a....."), false},
+        {"empty", QByteArray(), false},
+    };
+    for (const auto& [name, bytes, fits] : cases)
+        EXPECT_EQ(PngChunksFit(bytes), fits) << name;
+}

@@ -1,5 +1,7 @@
 #include "Dib.h"
 
+#include "PngChunks.h"
+
 #include <QBuffer>
 #include <QImageReader>
 #include <array>
@@ -173,7 +175,7 @@ QImage DecodeEmbedded(const THeader& h, TByteReader bits) {
         QByteArray::fromRawData(reinterpret_cast<const char*>(bits.Data()), bits.Size());
     // Qt's readers complain aloud about junk; look at the signature first.
     const bool jpeg = h.Compression == BiJpeg;
-    if (!bytes.startsWith(jpeg ? QByteArray("\xFF\xD8", 2) : QByteArray("\x89PNG", 4)))
+    if (jpeg ? !bytes.startsWith(QByteArray("\xFF\xD8", 2)) : !PngChunksFit(bytes))
         return {};
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
