@@ -120,7 +120,6 @@ bool TSkinControl::BeforeProc(QWidget& widget, QEvent& event, bool& result) {
         if (&widget != PaintWidget()) {
             break;
         }
-        // Painting must never unwind through Qt's paint delivery.
         if (DrawsWholeControl()) {
             PaintGuarded(widget, [this](QPainter& painter) { DrawControl(painter); });
             result = true;
