@@ -4,6 +4,7 @@
 // whether and with which skin component each is skinned, and runs the skin's
 // numbered actions from one coalescing timer.
 
+#include "SkinManageBase.h"
 #include "WinSkinData.h"
 
 #include <QList>
@@ -23,7 +24,7 @@ struct TSkinThread {
     quintptr ThreadID = 0;
 };
 
-class TSkinManage : public QObject {
+class TSkinManage : public TSkinManageBase {
     Q_OBJECT
 public:
     // amode 0: the main manager, owning the lists; otherwise a subordinate one.
@@ -63,20 +64,18 @@ public:
     // The skinned window of `window`, or null.
     TWinSkinForm* FindForm(const QWidget* window) const;
     // The component that AddForm step 7 would choose for this window and class.
-    TSkinData* ChooseSkinData(const QWidget* window, const QString& className) const;
+    TSkinData* ChooseSkinData(const QWidget* window, const QString& className) const override;
 
-    // --- fields in the order of the design
+    // --- fields in the order of the design (active, menutype and menuactive:
+    // TSkinManageBase)
     QTimer Timer;
     QList<QPointer<TWinSkinForm>> Flist;
     QList<QPointer<TWinSkinPopMenu>> Mlist;
     QList<TSkinData*> Dlist;
     std::vector<TSkinThread> Threadlist;
     QList<TSkinManage*> sublist;
-    bool active = false;
     bool skinchildform = false;
-    int state = 0;    // 0 created, 1 running, 4 shutting down
-    int menutype = 0; // 0 pop-up, 1 menu bar, 2 system menu
-    bool menuactive = false;
+    int state = 0; // 0 created, 1 running, 4 shutting down
     bool MDIMax = false;
     bool WMSetDraw = false;
     QPointer<QWidget> clienthwnd;
@@ -116,8 +115,6 @@ TSkinManage* SkinManager();
 TSkinManage& CreateSkinManager();
 // True after FinalizeSkinUnits until the next InitializeSkinUnits: the hook passes all on.
 bool SkinUnitsFinalized();
-// Connects the skin component's data side to the manager.
-void ConnectSkinRunHooks();
 
 // The window class the skin decides by: "#32770" for the program's system
 // dialogs (message boxes, file dialogs, the picture preview), "#32768" for a

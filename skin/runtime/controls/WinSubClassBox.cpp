@@ -1,8 +1,8 @@
 #include "WinSubClassBox.h"
 
+#include "SkinFormHost.h"
 #include "SkinMessages.h"
 #include "SkinPaint.h"
-#include "WinSkinForm.h"
 #include "WinSubClassDraw.h"
 
 #include <QAbstractScrollArea>

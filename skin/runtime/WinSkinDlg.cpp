@@ -780,7 +780,6 @@ bool SkinUnitsFinalized() {
 
 void InitializeSkinUnits() {
     GHooksDisabled = false;
-    ConnectSkinRunHooks();
 }
 
 void FinalizeSkinUnits() {

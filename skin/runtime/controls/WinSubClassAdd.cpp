@@ -1,7 +1,7 @@
 #include "WinSubClassAdd.h"
 
+#include "SkinFormHost.h"
 #include "SkinMessages.h"
-#include "WinSkinForm.h"
 #include "WinSubClass.h"
 #include "WinSubClassBox.h"
 #include "WinSubClassButton.h"
@@ -41,16 +41,17 @@
 namespace {
 
 // The one place the component's OnSkinControl is asked.
-QObject* CallOnSkinControl(TWinSkinForm& form, TSkinData& skin, QWidget& control,
+QObject* CallOnSkinControl(TSkinFormHost& form, TSkinData& skin, QWidget& control,
                            const QString& controlClass) {
     QObject* skinned = nullptr;
     if (skin.OnSkinControl) {
-        skin.OnSkinControl(&form, &skin, form.FForm.data(), &control, controlClass, skinned);
+        skin.OnSkinControl(TSkinFormSender(&form), &skin, form.FForm.data(), &control, controlClass,
+                           skinned);
     }
     return skinned;
 }
 
-bool InControllist(const TWinSkinForm& form, const QWidget& control) {
+bool InControllist(const TSkinFormHost& form, const QWidget& control) {
     for (const QPointer<TSkinControl>& c : form.Controllist) {
         if (c && c->hwnd.data() == &control) {
             return true;
@@ -89,7 +90,7 @@ bool IsInsideCompound(const QWidget& w, const QWidget& top) {
 }
 
 template <typename T>
-T* Make(TWinSkinForm& form, QWidget& control, int kind = 0, bool newColor = false,
+T* Make(TSkinFormHost& form, QWidget& control, int kind = 0, bool newColor = false,
         bool foreign = false) {
     auto* skin = new T(control, &form, *form.fsd); // owned by the control
     skin->kind = kind;
@@ -102,14 +103,14 @@ T* Make(TWinSkinForm& form, QWidget& control, int kind = 0, bool newColor = fals
     return skin;
 }
 
-void WalkFramework(TWinSkinForm& form, QWidget& parent);
+void WalkFramework(TSkinFormHost& form, QWidget& parent);
 
 // "Its children handled as a panel's": every child control through the rules.
-void HandleChildren(TWinSkinForm& form, QWidget& parent) {
+void HandleChildren(TSkinFormHost& form, QWidget& parent) {
     WalkFramework(form, parent);
 }
 
-void WalkFramework(TWinSkinForm& form, QWidget& parent) {
+void WalkFramework(TSkinFormHost& form, QWidget& parent) {
     const auto children = parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* child : children) {
         // A window of its own is skinned as a window; a control a container's rule
@@ -162,7 +163,7 @@ bool OneOf(const QString& upper, std::initializer_list<const char*> names) {
 }
 
 // Step 4: a Skin3rd kind. True when the control got a skin object.
-bool ApplySkin3rd(TWinSkinForm& form, QWidget& control, const QString& kind,
+bool ApplySkin3rd(TSkinFormHost& form, QWidget& control, const QString& kind,
                   const QString& className) {
     const TSkinData& sd = *form.fsd;
     auto on = [&sd](TSkinControlType t) {
@@ -295,7 +296,7 @@ bool ApplySkin3rd(TWinSkinForm& form, QWidget& control, const QString& kind,
 
 // Step 5: the built-in rules, first match wins (a matching row ends the
 // search even when its condition is off).
-bool ApplyBuiltIn(TWinSkinForm& form, QWidget& control, const QString& upper) {
+bool ApplyBuiltIn(TSkinFormHost& form, QWidget& control, const QString& upper) {
     TSkinData& sd = *form.fsd;
     auto on = [&sd](TSkinControlType t) {
         return sd.SkinControls.Contains(t);
@@ -484,7 +485,7 @@ bool ApplyBuiltIn(TWinSkinForm& form, QWidget& control, const QString& upper) {
     return false;
 }
 
-void WalkForeign(TWinSkinForm& form, QWidget& parent) {
+void WalkForeign(TSkinFormHost& form, QWidget& parent) {
     const auto children = parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* child : children) {
         if (child->isWindow()) {
@@ -597,7 +598,7 @@ quint32 SkinControlStyle(const QWidget& control) {
     return style;
 }
 
-bool AddComp(TWinSkinForm& form, QWidget& control) {
+bool AddComp(TSkinFormHost& form, QWidget& control) {
     if (!form.fsd) {
         return false;
     }
@@ -644,7 +645,7 @@ bool AddComp(TWinSkinForm& form, QWidget& control) {
     }
 }
 
-bool AddControlh(TWinSkinForm& form, QWidget& control) {
+bool AddControlh(TSkinFormHost& form, QWidget& control) {
     if (!form.fsd || InControllist(form, control) || IsSkinnedObject(&control)) {
         return false;
     }
@@ -710,7 +711,7 @@ bool AddControlh(TWinSkinForm& form, QWidget& control) {
     return false; // "systreeview32" and everything else
 }
 
-void SkinFormControls(TWinSkinForm& form) {
+void SkinFormControls(TSkinFormHost& form) {
     if (!form.fsd || !form.Hwnd) {
         return;
     }
@@ -722,7 +723,7 @@ void SkinFormControls(TWinSkinForm& form) {
     QWidget& window = *form.FForm;
     // Each control once per pass; the set only compares addresses.
     struct TWalk {
-        TWinSkinForm& Form;
+        TSkinFormHost& Form;
         ~TWalk() { Form.Walked.clear(); }
     } walk{form};
     form.Walked.clear();
@@ -740,7 +741,7 @@ void SkinFormControls(TWinSkinForm& form) {
     }
 }
 
-void UnskinFormControls(TWinSkinForm& form, bool destroyed) {
+void UnskinFormControls(TSkinFormHost& form, bool destroyed) {
     const auto controls = form.Controllist;
     form.Controllist.clear();
     // Last skinned first, so nested objects give back in the reverse order.
@@ -754,7 +755,7 @@ void UnskinFormControls(TWinSkinForm& form, bool destroyed) {
     }
 }
 
-void RefreshFormControls(TWinSkinForm& form) {
+void RefreshFormControls(TSkinFormHost& form) {
     for (const QPointer<TSkinControl>& c : form.Controllist) {
         if (c) {
             c->SkinChange();

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "SkinFormHost.h"
+#include "SkinManageBase.h"
 #include "SkinMessages.h"
 #include "SkinPaint.h"
-#include "WinSkinDlg.h"
-#include "WinSkinForm.h"
 
 #include <QCoreApplication>
 #include <QMenu>
@@ -160,7 +160,8 @@ private:
 
 // --- menu bar
 
-TWinSkinMenu::TWinSkinMenu(TWinSkinForm& form, QMenuBar& bar) : Bar(&bar), Form(form) {
+TWinSkinMenu::TWinSkinMenu(TSkinFormHost& form, TSkinManageBase* manager, QMenuBar& bar)
+    : Bar(&bar), Form(form), Manager(manager) {
     FHook = std::make_unique<TSkinHook>(bar, *this);
     WatchMenus();
     bar.update();
@@ -185,13 +186,13 @@ void TWinSkinMenu::WatchMenus() {
         }
         // The pop-up rule hooks a menu bar's menus as such while they open.
         FConnections.append(connect(sub, &QMenu::aboutToShow, this, [this] {
-            if (Form.Manager) {
-                Form.Manager->menutype = 1;
+            if (Manager) {
+                Manager->menutype = 1;
             }
         }));
         FConnections.append(connect(sub, &QMenu::aboutToHide, this, [this] {
-            if (Form.Manager && Form.Manager->menutype == 1) {
-                Form.Manager->menutype = 0;
+            if (Manager && Manager->menutype == 1) {
+                Manager->menutype = 0;
             }
         }));
     }
@@ -225,11 +226,7 @@ bool TWinSkinMenu::BeforeProc(QWidget& widget, QEvent& event, bool& result) {
         return false;
     }
     if (event.type() == QEvent::Paint) {
-        try {
-            QPainter painter(&widget);
-            PaintBar(painter);
-        } catch (...) {
-        }
+        PaintGuarded(widget, [this](QPainter& painter) { PaintBar(painter); });
         result = true;
         return true;
     }
@@ -279,7 +276,7 @@ void TWinSkinMenu::PaintBar(QPainter& painter) {
 
 // --- pop-up menus
 
-TWinSkinPopMenu::TWinSkinPopMenu(QMenu& menu, TSkinData& skin, TSkinManage& manager)
+TWinSkinPopMenu::TWinSkinPopMenu(QMenu& menu, TSkinData& skin, TSkinManageBase& manager)
     : hwnd(&menu), fsd(&skin), Manager(&manager) {
     ownerdraw = manager.menuactive;
     FHadOwnStyle = menu.testAttribute(Qt::WA_SetStyle);

@@ -451,23 +451,13 @@ private:
         FRSon[r] = FLSon[r] = Nil;
         FMatchLength = 0;
         for (;;) {
-            if (cmp >= 0) {
-                if (FRSon[p] != Nil) {
-                    p = FRSon[p];
-                } else {
-                    FRSon[p] = r;
-                    FDad[r] = p;
-                    return;
-                }
-            } else {
-                if (FLSon[p] != Nil) {
-                    p = FLSon[p];
-                } else {
-                    FLSon[p] = r;
-                    FDad[r] = p;
-                    return;
-                }
+            int* const son = cmp >= 0 ? FRSon : FLSon;
+            if (son[p] == Nil) {
+                son[p] = r;
+                FDad[r] = p;
+                return;
             }
+            p = son[p];
             const int i = CommonLength(key, &FText[p], cmp);
             if (i > Threshold) {
                 const int distance = ((r - p) & (N - 1)) - 1;

@@ -13,7 +13,7 @@
 #include <memory>
 
 class QPainter;
-class TWinSkinForm;
+class TSkinFormHost;
 
 class TSkinControl : public QObject, public TSkinHookTarget {
     Q_OBJECT
@@ -23,7 +23,7 @@ public:
 
     // Owned by `control`: it goes with the control. `form` may be null for a
     // control skinned outside a window's finish (tests, UpdateSkinControl).
-    TSkinControl(QWidget& control, TWinSkinForm* form, TSkinData& skin);
+    TSkinControl(QWidget& control, TSkinFormHost* form, TSkinData& skin);
     ~TSkinControl() override;
 
     // A control of our own windows; joins the form's Controllist.
@@ -62,7 +62,7 @@ public:
     bool oldAutoFill = false;
     bool Inited = false;
     int skinstate = 0; // 1 skinned, 6 window being destroyed
-    QPointer<TWinSkinForm> skinform;
+    QPointer<TSkinFormHost> skinform;
     int kind = 0;
     bool sizing = false;
     bool parentbk = false;
@@ -97,8 +97,8 @@ void SetControlTag(QObject& control, int tag);
 
 // The hand-over from a skinned window's finish: classify every control of the
 // window and give each its skin object.
-void SkinFormControls(TWinSkinForm& form);
+void SkinFormControls(TSkinFormHost& form);
 // Undo of every control skin of the window (`destroyed`: the window is going).
-void UnskinFormControls(TWinSkinForm& form, bool destroyed);
+void UnskinFormControls(TSkinFormHost& form, bool destroyed);
 // A new skin: every control skin of the window reads it and repaints.
-void RefreshFormControls(TWinSkinForm& form);
+void RefreshFormControls(TSkinFormHost& form);

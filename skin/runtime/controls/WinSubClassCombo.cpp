@@ -2,7 +2,6 @@
 
 #include "SkinPaint.h"
 #include "WinSkinData.h"
-#include "WinSubClassScroll.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -60,7 +59,7 @@ void TArrowButton::Paint(QPainter& painter, const TSkinData& skin, int state) co
     DrawSkinElement(painter, rect, *arrow, state);
 }
 
-TSkinComBox::TSkinComBox(QWidget& control_, TWinSkinForm* form, TSkinData& skin)
+TSkinComBox::TSkinComBox(QWidget& control_, TSkinFormHost* form, TSkinData& skin)
     : TSkinStyledControl(control_, form, skin), FArrow(false) {}
 
 bool TSkinComBox::BeforeProc(QWidget& widget, QEvent& event, bool& result) {

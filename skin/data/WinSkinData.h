@@ -106,8 +106,8 @@ using TWinContainers = TSet<TWinContainer>;
 enum TBorderSide { bsLeft, bsRight, bsTop, bsBottom };
 
 class QWidget;
-class TWinSkinForm;
 class TSkinData;
+class TSkinRunTime;
 
 // What the platform tells about one scroll bar (window rectangle, arrow size,
 // thumb extent along the bar, state bits: 1 hidden, 2 disabled).
@@ -121,14 +121,17 @@ struct TScrollBarInfo {
 // Object ids of GetScrollBarInfo: a window's own bars, or a scroll-bar control.
 enum TScrollBarObject { ObjidHScroll = -6, ObjidVScroll = -5, ObjidClient = -4 };
 
-// The run time (skin manager, windows) lives in the widget library; the data
-// side reaches it only through these, set while a manager exists.
-struct TSkinRunHooks {
-    std::function<void(TSkinData&)> ActiveChanged;
-    std::function<void(TSkinData&)> Destroyed;
-    std::function<void(TSkinData&)> ApplySkinChange;
+// The skinned window that asks OnSkinControl. The data side does not know the
+// run time's window class; a handler that names it as its parameter's type gets
+// the window as that class (null were it another).
+class TSkinFormSender {
+public:
+    explicit TSkinFormSender(QObject* form) : FForm(form) {}
+    template <typename T> operator T*() const { return qobject_cast<T*>(FForm); }
+
+private:
+    QObject* FForm;
 };
-TSkinRunHooks& SkinRunHooks();
 
 class TSkinData {
 public:
@@ -162,7 +165,7 @@ public:
     // Asked for every window before it is skinned; replaces the built-in exemptions.
     std::function<void(QObject* sender, const QString& aName, bool& DoSkin)> OnFormSkin;
     // Lets the host give one control its skin object (any other object: unskinned).
-    std::function<void(TWinSkinForm* sender, TSkinData* skinData, QWidget* form, QWidget* control,
+    std::function<void(TSkinFormSender sender, TSkinData* skinData, QWidget* form, QWidget* control,
                        const QString& controlClass, QObject*& skinnedControl)>
         OnSkinControl;
     std::function<void(QObject* sender, QWidget* ahwnd, const QString& aName)> OnBeforeSkinForm;
@@ -173,7 +176,7 @@ public:
     // True from creation until Loaded: property setters only store.
     bool Reading() const { return FReading; }
 
-    // --- run time (defined with the skin manager)
+    // --- run time: carried out by the run time plugged in (SkinRunTime.h), if any
     void Loaded();
     void Install();
     void Uninstall();
@@ -215,7 +218,7 @@ public:
     // Names of elements missing from the built skin (empty when all are there).
     QStringList MissingElements() const;
 
-    // Runs after a load replaces the skin; the skin manager hooks in here.
+    // Runs after a load replaces the skin, instead of the run time's re-skinning.
     std::function<void(TSkinData* sender)> OnApplySkinChange;
     bool Designing = false;
     // The program's 118-line class map made at creation.
@@ -256,6 +259,8 @@ public:
     TWinContainers FContainers = TWinContainers::FromBits((1u << 10) - 1);
 
 private:
+    friend class TSkinRunTime;
+
     // Unpacks `data` and builds every element; the skin stays empty on failure.
     bool BuildSkin();
     void ResetSkin();

@@ -3,6 +3,7 @@
 // caption, caption buttons and menu bar from the skin, hands its controls to
 // the control skins, and gives everything back when it is undone.
 
+#include "SkinFormHost.h"
 #include "SkinHook.h"
 #include "WinSkinData.h"
 
@@ -19,8 +20,7 @@
 #include <memory>
 #include <vector>
 
-class TSkinControl;
-class TSkinManage;
+class TSkinManageBase;
 class TWinSkinMenu;
 class TFinishFirst;
 class QMenu;
@@ -78,7 +78,7 @@ QRegion SkinWindowRegion(const TSkinData& skin, const QSize& size);
 // The hint a caption button of `action` shows (empty for none).
 QString CaptionButtonHint(int action);
 
-class TWinSkinForm : public QObject, public TSkinHookTarget {
+class TWinSkinForm : public TSkinFormHost, public TSkinHookTarget {
     Q_OBJECT
 public:
     // Skinstate values.
@@ -90,7 +90,7 @@ public:
 
     // Lives as a child of `window`, so it goes with the window (deleted without
     // UnSubclass, it counts the window as being destroyed).
-    TWinSkinForm(QWidget& window, TSkinManage& manager);
+    TWinSkinForm(QWidget& window, TSkinManageBase& manager);
     ~TWinSkinForm() override;
 
     // Our own windows (FForm set) and foreign ones (message boxes, file dialogs).
@@ -127,23 +127,17 @@ public:
     // Runs a caption button's action (close, minimise, maximise, restore).
     void RunCaptionAction(int action);
 
-    // --- fields in the order of the design
-    QPointer<QWidget> Hwnd;
-    QPointer<QWidget> FForm; // our own window; null for a foreign one
-    TSkinData* fsd = nullptr;
+    // --- fields in the order of the design (Hwnd, FForm, fsd, Controllist and
+    // Walked are the control skins' view, TSkinFormHost)
     QString formclass;
     QString classname;
     quintptr mode = 0;
     int Skinstate = ssNone;
-    QPointer<TSkinManage> Manager;
+    QPointer<TSkinManageBase> Manager;
     QTimer timer; // 250 ms
     bool sMainMenu = false;
     std::unique_ptr<TWinSkinMenu> menu;
     QPointer<QMenu> sysmenu;
-    // The control skins of this window; entries go null when a control dies.
-    QList<QPointer<TSkinControl>> Controllist;
-    // The controls classified so far in the current hand-over (addresses only).
-    QSet<const QWidget*> Walked;
     TFormStyleKind FormStyle = fsNormal;
     TFormBorder FormBorder = fbSingle;
     bool FormIconsSystemMenu = true, FormIconsMinimize = true, FormIconsMaximize = true,

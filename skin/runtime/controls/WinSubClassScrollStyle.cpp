@@ -102,26 +102,19 @@ QRect TSkinElementStyle::ComboArrowRect(const QRect& rect) {
 
 const TDataSkinObject* TSkinElementStyle::TrackThumb(Qt::Orientation orientation,
                                                      int tickPosition) const {
+    // Qt gives ticks on the left the value of ticks above, on the right that of below.
+    static_assert(QSlider::TicksLeft == QSlider::TicksAbove &&
+                  QSlider::TicksRight == QSlider::TicksBelow);
     const TSkinData& s = FSkin;
+    const bool horizontal = orientation == Qt::Horizontal;
     const TDataSkinObject* chosen = nullptr;
-    if (orientation == Qt::Horizontal) {
-        if (tickPosition == QSlider::TicksAbove) {
-            chosen = s.Tracktop.get();
-        } else if (tickPosition == QSlider::TicksBelow) {
-            chosen = s.Trackbottom.get();
-        }
-        if (!chosen || chosen->Map.isNull()) {
-            chosen = s.TrackHorz.get();
-        }
-    } else {
-        if (tickPosition == QSlider::TicksLeft) {
-            chosen = s.TrackLeft.get();
-        } else if (tickPosition == QSlider::TicksRight) {
-            chosen = s.Trackright.get();
-        }
-        if (!chosen || chosen->Map.isNull()) {
-            chosen = s.TrackVert.get();
-        }
+    if (tickPosition == QSlider::TicksAbove) {
+        chosen = horizontal ? s.Tracktop.get() : s.TrackLeft.get();
+    } else if (tickPosition == QSlider::TicksBelow) {
+        chosen = horizontal ? s.Trackbottom.get() : s.Trackright.get();
+    }
+    if (!chosen || chosen->Map.isNull()) {
+        chosen = horizontal ? s.TrackHorz.get() : s.TrackVert.get();
     }
     return chosen && !chosen->Map.isNull() ? chosen : nullptr;
 }

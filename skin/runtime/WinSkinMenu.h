@@ -14,15 +14,16 @@
 class QMenu;
 class QMenuBar;
 class QStyle;
-class TSkinManage;
-class TWinSkinForm;
+class TSkinFormHost;
+class TSkinManageBase;
 class TSkinMenuStyle;
 class QPainter;
 
 class TWinSkinMenu : public QObject, public TSkinHookTarget {
     Q_OBJECT
 public:
-    TWinSkinMenu(TWinSkinForm& form, QMenuBar& bar);
+    // `form`: the window the bar belongs to; `manager`: the one that skinned it.
+    TWinSkinMenu(TSkinFormHost& form, TSkinManageBase* manager, QMenuBar& bar);
     ~TWinSkinMenu() override;
     void Unsubclass();
 
@@ -31,7 +32,8 @@ public:
     bool WantsAfter(QEvent::Type type) const override;
 
     QPointer<QMenuBar> Bar;
-    TWinSkinForm& Form;
+    TSkinFormHost& Form;
+    QPointer<TSkinManageBase> Manager;
 
     // Draws the bar: background from Menubar, the highlighted item from MenuItem.
     void PaintBar(QPainter& painter);
@@ -46,7 +48,7 @@ private:
 class TWinSkinPopMenu : public QObject, public TSkinHookTarget {
     Q_OBJECT
 public:
-    TWinSkinPopMenu(QMenu& menu, TSkinData& skin, TSkinManage& manager);
+    TWinSkinPopMenu(QMenu& menu, TSkinData& skin, TSkinManageBase& manager);
     ~TWinSkinPopMenu() override;
     // Gives the menu back its own look and behaviour.
     // The menu is being destroyed: release without touching it.
@@ -63,7 +65,7 @@ public:
     TSkinData* fsd = nullptr;
     int SelIndex = -1;
     bool ownerdraw = false;
-    QPointer<TSkinManage> Manager;
+    QPointer<TSkinManageBase> Manager;
     // True while the skin paints (the manager is active and the menu not released).
     bool Painting() const;
 

@@ -1,7 +1,8 @@
 #pragma once
-// Control skins for the parts Qt draws inside a widget: scroll bars, combo
-// boxes, track bars, up-down buttons, headers, list views, date-time editors.
-// Each puts TSkinElementStyle on the widgets named below and undoes it exactly.
+// Control skins for the parts Qt draws inside a widget: scroll bars, track
+// bars, up-down buttons, headers, list views (combo boxes and date-time editors
+// in WinSubClassCombo.h). Each puts TSkinElementStyle on the widgets named
+// below and undoes it exactly.
 
 #include "WinSubClassCombo.h"
 #include "WinSubClassScrollStyle.h"
@@ -36,26 +37,6 @@ public:
 
 protected:
     bool DrawsWholeControl() const override { return true; }
-};
-
-// A QComboBox: face from the combo strip, the arrow zone a TArrowButton, and
-// its pop-up list's frame and scroll bars. kind 1: the arrow zone is a
-// separate drop-down button with its own hover.
-class TSkinComBox : public TSkinStyledControl {
-    Q_OBJECT
-public:
-    TSkinComBox(QWidget& control, TWinSkinForm* form, TSkinData& skin);
-    bool BeforeProc(QWidget& widget, QEvent& event, bool& result) override;
-    void PaintControl(QPainter& painter) override;
-    const TArrowButton& Arrow() const { return FArrow; }
-
-protected:
-    void CollectTargets(std::vector<QWidget*>& targets) const override;
-    bool PaintsOver() const override { return true; }
-    virtual bool HasArrow() const { return true; }
-    virtual bool PopupOpen() const;
-
-    TArrowButton FArrow;
 };
 
 // A QSlider.
@@ -97,17 +78,4 @@ public:
 
 protected:
     void CollectTargets(std::vector<QWidget*>& targets) const override;
-};
-
-// A QDateTimeEdit: with a calendar pop-up a combo face and arrow, otherwise
-// up-down buttons.
-class TSkinDateTime : public TSkinComBox {
-    Q_OBJECT
-public:
-    using TSkinComBox::TSkinComBox;
-
-protected:
-    void CollectTargets(std::vector<QWidget*>& targets) const override;
-    bool HasArrow() const override;
-    bool PopupOpen() const override;
 };

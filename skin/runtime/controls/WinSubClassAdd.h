@@ -9,7 +9,7 @@
 
 class QObject;
 class QWidget;
-class TWinSkinForm;
+class TSkinFormHost;
 
 // The kind `Skin3rd` gives a class name: the lower-cased text after the "="
 // of the first line that begins with the class name and "=" (case ignored),
@@ -28,6 +28,6 @@ constexpr quint32 SkinStyleTabStop = 0x10000;
 
 // One control of our own window through the five steps (step 3 asks the
 // component's OnSkinControl); true when it got a skin object.
-bool AddComp(TWinSkinForm& form, QWidget& control);
+bool AddComp(TSkinFormHost& form, QWidget& control);
 // One control of a foreign window.
-bool AddControlh(TWinSkinForm& form, QWidget& control);
+bool AddControlh(TSkinFormHost& form, QWidget& control);

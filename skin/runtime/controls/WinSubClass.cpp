@@ -1,12 +1,13 @@
 #include "WinSubClass.h"
 
+#include "SkinFormHost.h"
 #include "SkinMessages.h"
-#include "WinSkinForm.h"
+#include "SkinPaint.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 
-TSkinControl::TSkinControl(QWidget& control_, TWinSkinForm* form, TSkinData& skin)
+TSkinControl::TSkinControl(QWidget& control_, TSkinFormHost* form, TSkinData& skin)
     : QObject(&control_), fsd(&skin), hwnd(&control_), control(&control_), skinform(form) {}
 
 TSkinControl::~TSkinControl() {
@@ -119,22 +120,13 @@ bool TSkinControl::BeforeProc(QWidget& widget, QEvent& event, bool& result) {
         if (&widget != PaintWidget()) {
             break;
         }
-        // Painting must never unwind through Qt's paint delivery.
         if (DrawsWholeControl()) {
-            try {
-                QPainter painter(&widget);
-                DrawControl(painter);
-            } catch (...) {
-            }
+            PaintGuarded(widget, [this](QPainter& painter) { DrawControl(painter); });
             result = true;
             return true;
         }
         if (DrawsBackground()) {
-            try {
-                QPainter painter(&widget);
-                DrawBackground(painter);
-            } catch (...) {
-            }
+            PaintGuarded(widget, [this](QPainter& painter) { DrawBackground(painter); });
         }
         break;
     case QEvent::Enter:
@@ -188,11 +180,7 @@ void TSkinControl::AfterProc(QWidget& widget, QEvent& event) {
     case QEvent::Paint:
         // Both hooks see paints; the skin goes on the widget that carries it.
         if (skinned && &widget == PaintWidget()) {
-            try {
-                QPainter painter(&widget);
-                PaintControl(painter);
-            } catch (...) {
-            }
+            PaintGuarded(widget, [this](QPainter& painter) { PaintControl(painter); });
         }
         break;
     default:

@@ -5,10 +5,9 @@
 
 #include "WinSkinElements.h"
 
+#include <QPainter>
 #include <QPixmap>
 #include <QRect>
-
-class QPainter;
 
 // How the frames of a strip lie: side by side (most elements) or stacked
 // (the top and bottom window borders).
@@ -59,3 +58,13 @@ void DrawSkinGlyph(QPainter& painter, const QRect& target, const QImage& strip, 
 // The image with every pixel of colour `key` made transparent (menu glyphs:
 // white; icons: magenta), prepared once and cached.
 QPixmap SkinColorKeyPixmap(const QImage& image, QRgb key);
+
+// Paints on `widget` with `paint(painter)`. An error is dropped here: it must
+// never unwind through Qt's paint delivery.
+template <typename F> void PaintGuarded(QWidget& widget, F&& paint) {
+    try {
+        QPainter painter(&widget);
+        paint(painter);
+    } catch (...) {
+    }
+}
