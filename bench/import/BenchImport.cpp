@@ -9,6 +9,7 @@
 #include "Dialogs.h"
 #include "MealMaster.h"
 #include "MsgShell.h"
+#include "RecipeExtras.h"
 #include "RecipeImportUi.h"
 #include "RecipeImporter.h"
 #include "Unit_main.h"
@@ -143,7 +144,7 @@ void BM_WindowImportLargestPause(benchmark::State& state) {
         state.ResumeTiming();
         tick.start();
         sinceTick.start();
-        ImportRecipes(*form);
+        ImportRecipes(form->Extras().Site());
         gap = std::max(gap, sinceTick.nsecsElapsed() / 1e6);
         tick.stop();
         state.PauseTiming();
