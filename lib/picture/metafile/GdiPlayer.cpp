@@ -1,7 +1,6 @@
 #include "GdiPlayer.h"
 #include "GdiSupport.h"
 
-#include <QGuiApplication>
 #include <QPaintEngine>
 #include <QPainter>
 #include <algorithm>
