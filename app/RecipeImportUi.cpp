@@ -1,16 +1,20 @@
 #include "RecipeImportUi.h"
 
+#include "ADODB.h"
 #include "BookExport.h"
 #include "ColumnMapping.h"
+#include "Controls.h"
+#include "Dialogs.h"
 #include "ErrorDisplay.h"
 #include "HtmlRecipe.h"
+#include "ImageControl.h"
 #include "ImportPicture.h"
+#include "KindControls.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
 #include "TextDecode.h"
-#include "Unit_main.h"
 #include "WindowPlacement.h"
-#include "ui_Unit_main.h"
+#include "WindowSite.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -81,8 +85,8 @@ private:
 
 // Shows the book as it now is: the query sees the new rows, the list is filled
 // again from the current view and panel 0 counts, as after a save.
-void RefreshAfterImport(TForm_main& form) {
-    TADOQuery& query = form.ADOQuery1;
+void RefreshAfterImport(const TWindowSite& site) {
+    TADOQuery& query = site.Query;
     const QString filter = query.Filter();
     const bool filtered = query.Filtered();
     query.Close();
@@ -91,17 +95,16 @@ void RefreshAfterImport(TForm_main& form) {
         query.SetFilter(filter);
         query.SetFiltered(true);
     }
-    Ui::TForm_main& ui = form.Controls();
     // A list on show, or a search that found nothing yet, is listed again.
-    if (ui.ListBox1->Count() > 0 || filtered) {
+    if (site.ListBox1.Count() > 0 || filtered) {
         QStringList names;
         TField& name = query.FieldByName(QStringLiteral("菜名"));
         for (query.First(); !query.Eof(); query.Next())
             names.append(TrimText(name.AsString()));
-        ui.ListBox1->SetItems(names);
+        site.ListBox1.SetItems(names);
     }
-    ui.StatusBar1->SetPanelText(0, QString::asprintf("共%d种菜", query.RecordCount()));
-    Q_EMIT form.BookChanged();
+    site.ShowCount();
+    site.BookChanged();
 }
 } // namespace
 
@@ -135,26 +138,26 @@ TDuplicateChoice AskDuplicate(const QString& name) {
     return choice;
 }
 
-void AddImportExportItems(TForm_main& form, QMenu& menu) {
+void AddImportExportItems(const TWindowSite& site, QMenu& menu) {
     menu.addSeparator();
-    QObject::connect(menu.addAction(QStringLiteral("导入菜谱…")), &QAction::triggered, &form,
-                     [&form] { RunGuarded([&form] { ImportRecipes(form); }); });
-    QObject::connect(menu.addAction(QStringLiteral("导出全部菜谱…")), &QAction::triggered, &form,
-                     [&form] { RunGuarded([&form] { ExportAllRecipes(form); }); });
+    QObject::connect(menu.addAction(QStringLiteral("导入菜谱…")), &QAction::triggered, &site.Window,
+                     [site] { RunGuarded([&site] { ImportRecipes(site); }); });
+    QObject::connect(menu.addAction(QStringLiteral("导出全部菜谱…")), &QAction::triggered,
+                     &site.Window, [site] { RunGuarded([&site] { ExportAllRecipes(site); }); });
 }
 
-void ImportRecipes(TForm_main& form) {
-    TOpenFilesDialog dialog(&form);
+void ImportRecipes(const TWindowSite& site) {
+    TOpenFilesDialog dialog(&site.Window);
     dialog.SetFilter(ImportFilter);
     if (!dialog.Execute())
         return;
     TImportSummary summary;
     bool cancelled = false;
     {
-        TProgress progress(&form, QStringLiteral("正在导入菜谱…"));
+        TProgress progress(&site.Window, QStringLiteral("正在导入菜谱…"));
         try {
             summary = ImportRecipeFiles(
-                form.ADOConnection1, dialog.Files(), AskDuplicate,
+                site.Connection, dialog.Files(), AskDuplicate,
                 [&](int file, int files, int) { return progress.Step(file, files); });
         } catch (const EImportCancelled&) {
             cancelled = true;
@@ -162,7 +165,7 @@ void ImportRecipes(TForm_main& form) {
         // The commit and the refresh each take a while after a large import;
         // the window repaints between them.
         progress.Flush();
-        RefreshAfterImport(form);
+        RefreshAfterImport(site);
     }
     if (cancelled) {
         ShowInfo(QStringLiteral("导入已取消，菜谱本没有改变"));
@@ -173,8 +176,8 @@ void ImportRecipes(TForm_main& form) {
                  summary.Details.join(u'\n')});
 }
 
-void ExportAllRecipes(TForm_main& form) {
-    TSaveDialog dialog(&form);
+void ExportAllRecipes(const TWindowSite& site) {
+    TSaveDialog dialog(&site.Window);
     dialog.SetFilter(QStringLiteral("菜谱包|*.zip"));
     if (!dialog.Execute())
         return;
@@ -182,8 +185,8 @@ void ExportAllRecipes(TForm_main& form) {
     if (!target.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
         target += QStringLiteral(".zip");
     try {
-        TProgress progress(&form, QStringLiteral("正在导出菜谱…"));
-        ExportBook(form.ADOConnection1, target,
+        TProgress progress(&site.Window, QStringLiteral("正在导出菜谱…"));
+        ExportBook(site.Connection, target,
                    [&](int done, int total) { return progress.Step(done, total); });
     } catch (const EImportCancelled&) {
         return;
@@ -197,7 +200,7 @@ bool IsRecipePageDrop(const QMimeData& data) {
     return data.hasHtml();
 }
 
-void DropRecipePage(TForm_main& form, const QMimeData& data) {
+void DropRecipePage(const TWindowSite& site, const QMimeData& data) {
     std::vector<TImportedRecipe> recipes;
     const QString file = DroppedPageFile(data);
     if (!file.isEmpty()) {
@@ -211,17 +214,16 @@ void DropRecipePage(TForm_main& form, const QMimeData& data) {
     if (!recipe.Picture.isEmpty())
         jpeg = PictureAsJpeg(recipe.Picture);
     const TRecipeColumns columns = MapToColumns(recipe);
-    Ui::TForm_main& ui = form.Controls();
-    ui.Edit1->setText(columns.Name);
-    ui.Memo1->setPlainText(columns.Ingredients);
-    ui.Memo2->setPlainText(columns.Method);
-    ui.Memo3->setPlainText(columns.Note);
+    site.Edit1.setText(columns.Name);
+    site.Memo1.setPlainText(columns.Ingredients);
+    site.Memo2.setPlainText(columns.Method);
+    site.Memo3.setPlainText(columns.Note);
     if (!jpeg.isEmpty()) {
         auto graphic = std::make_unique<TJPEGImage>();
         graphic->SetData(jpeg);
-        ui.Image2->Picture().SetGraphic(std::move(graphic));
-        ui.Image2->PictureChanged();
-        FitImageToBox(*ui.Image2, 300, 200);
+        site.Image2.Picture().SetGraphic(std::move(graphic));
+        site.Image2.PictureChanged();
+        FitImageToBox(site.Image2, 300, 200);
     }
 }
 
@@ -230,7 +232,7 @@ namespace {
 // HTML as text; the picture box keeps its own drop.
 class TPageDrops final : public QObject {
 public:
-    explicit TPageDrops(TForm_main& form) : QObject(&form), FForm(form) {}
+    explicit TPageDrops(const TWindowSite& site) : QObject(&site.Window), FSite(site) {}
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -248,7 +250,7 @@ protected:
             if (!IsRecipePageDrop(*drop->mimeData()))
                 return false;
             drop->acceptProposedAction();
-            RunGuarded([&] { DropRecipePage(FForm, *drop->mimeData()); });
+            RunGuarded([&] { DropRecipePage(FSite, *drop->mimeData()); });
             return true;
         }
         default:
@@ -257,17 +259,16 @@ protected:
     }
 
 private:
-    TForm_main& FForm;
+    TWindowSite FSite;
 };
 } // namespace
 
-void AcceptRecipePageDrops(TForm_main& form) {
-    Ui::TForm_main& ui = form.Controls();
-    auto* drops = new TPageDrops(form);
-    QList<QWidget*> targets{ui.TabSheet2, ui.Edit1, ui.Memo1->viewport(), ui.Memo2->viewport(),
-                            ui.Memo3->viewport()};
-    for (QWidget* w : ui.TabSheet2->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (w != ui.Image2 && !targets.contains(w))
+void AcceptRecipePageDrops(const TWindowSite& site) {
+    auto* drops = new TPageDrops(site);
+    QList<QWidget*> targets{&site.TabSheet2, &site.Edit1, site.Memo1.viewport(),
+                            site.Memo2.viewport(), site.Memo3.viewport()};
+    for (QWidget* w : site.TabSheet2.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w != &site.Image2 && !targets.contains(w))
             targets.append(w);
     for (QWidget* w : targets) {
         w->setAcceptDrops(true);

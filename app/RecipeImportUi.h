@@ -7,16 +7,16 @@
 
 #include <functional>
 
-class TForm_main;
+struct TWindowSite;
 class QMenu;
 class QMimeData;
 class QWidget;
 
 // Adds the two items to the browse list's context menu.
-void AddImportExportItems(TForm_main& form, QMenu& menu);
+void AddImportExportItems(const TWindowSite& site, QMenu& menu);
 
-void ImportRecipes(TForm_main& form);
-void ExportAllRecipes(TForm_main& form);
+void ImportRecipes(const TWindowSite& site);
+void ExportAllRecipes(const TWindowSite& site);
 
 // Asks 覆盖 / 跳过 / 都保留 with "以后都这样". A test answers in advance through
 // the hook (nullptr restores the real box).
@@ -27,6 +27,6 @@ void SetDuplicateHook(TDuplicateHook hook);
 // Whether a drop carries a recipe page: one saved page file or HTML from a browser.
 bool IsRecipePageDrop(const QMimeData& data);
 // Fills the entry page from the page's recipe; nothing is stored until "保存".
-void DropRecipePage(TForm_main& form, const QMimeData& data);
+void DropRecipePage(const TWindowSite& site, const QMimeData& data);
 // Lets the entry page (all but its picture box) take recipe page drops.
-void AcceptRecipePageDrops(TForm_main& form);
+void AcceptRecipePageDrops(const TWindowSite& site);

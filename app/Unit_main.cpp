@@ -4,8 +4,10 @@
 #include "AccessDb.h"
 #include "BookBackup.h"
 #include "ErrorDisplay.h"
+#include "FileNames.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
+#include "RecipeExtras.h"
 #include "RecipeLookup.h"
 #include "RichEx.h"
 #include "RtfWriter.h"
@@ -49,36 +51,12 @@ private:
     QTextEdit& FEdit;
 };
 
-// Text from the last "." on, empty when there is none after the last separator.
-QString ExtractFileExt(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const qsizetype slash = name.lastIndexOf(u'/');
-    return dot > slash ? name.mid(dot) : QString();
-}
-
 // The class map stored with the window: the default one without its
 // "TPngSpeedbutton" line.
 QStringList StoredSkin3rd() {
     QStringList list = TSkinData::DefaultSkin3rd();
     list.removeAll(QStringLiteral("TPngSpeedbutton=pngspeedbutton"));
     return list;
-}
-
-// Compares ignoring the case of ASCII letters only.
-bool SameTextAscii(const QString& a, const QString& b) {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        char16_t x = a.at(i).unicode();
-        char16_t y = b.at(i).unicode();
-        if (x >= u'A' && x <= u'Z')
-            x += 32;
-        if (y >= u'A' && y <= u'Z')
-            y += 32;
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 } // namespace
 
@@ -136,13 +114,7 @@ TForm_main::TForm_main(const QString& bookFolder, QWidget* parent)
     RunGuarded([this] { FormCreate(); });
 }
 
-const char* const TForm_main::ExtraEventsName = "mycook-extra-events";
-
-TForm_main::~TForm_main() {
-    // The extra events read the controls through `ui`, which goes before the
-    // controls do; the filter must not outlive it.
-    delete findChild<QObject*>(QString::fromLatin1(ExtraEventsName), Qt::FindDirectChildrenOnly);
-}
+TForm_main::~TForm_main() = default;
 
 void TForm_main::NameControls() {
     // A text box is read by the label beside it.
@@ -174,7 +146,34 @@ void TForm_main::ConnectHandlers() {
     connect(ui->BitBtn7, &QPushButton::clicked, this, guard(&TForm_main::BitBtn7Click));
     connect(ui->ListBox1, &TListBox::Click, this, guard(&TForm_main::ListBox1Click));
     ui->Edit2->installEventFilter(this);
-    ConnectExtraHandlers();
+    // After the designed handlers, so what the extras do on a click follows them.
+    FExtras = std::make_unique<TRecipeExtras>(Site());
+    connect(this, &TForm_main::BookChanged, FExtras.get(),
+            [this] { RunGuarded([this] { FExtras->BookChanged(); }); });
+}
+
+TWindowSite TForm_main::Site() {
+    return TWindowSite{
+        .Window = *this,
+        .Connection = ADOConnection1,
+        .Query = ADOQuery1,
+        .BookPath = QDir(FBookFolder).filePath(BookFileName),
+        .TabSheet2 = *ui->TabSheet2,
+        .Edit1 = *ui->Edit1,
+        .Memo1 = *ui->Memo1,
+        .Memo2 = *ui->Memo2,
+        .Memo3 = *ui->Memo3,
+        .Image2 = *ui->Image2,
+        .BitBtn5 = *ui->BitBtn5,
+        .Edit2 = *ui->Edit2,
+        .BitBtn6 = *ui->BitBtn6,
+        .ListBox1 = *ui->ListBox1,
+        .RichEdit1 = *ui->RichEdit1,
+        .StatusBar1 = *ui->StatusBar1,
+        .PastePicture = [this] { BitBtn4Click(); },
+        .ShowCount = [this] { ShowCount(); },
+        .BookChanged = [this] { Q_EMIT BookChanged(); },
+    };
 }
 
 bool TForm_main::eventFilter(QObject* watched, QEvent* event) {
@@ -343,9 +342,7 @@ void TForm_main::ListBox1Click() {
 void TForm_main::BitBtn7Click() {
     if (!SaveDialog1.Execute())
         return;
-    QString fileName = SaveDialog1.FileName();
-    if (!SameTextAscii(ExtractFileExt(fileName), QStringLiteral(".rtf")))
-        fileName += QStringLiteral(".rtf");
+    const QString fileName = WithFileExt(SaveDialog1.FileName(), QStringLiteral(".rtf"));
     SaveRtfFileAtomically(*ui->RichEdit1->document(), fileName);
     ShowInfo(QStringLiteral("保存完毕"));
 }

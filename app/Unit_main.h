@@ -11,10 +11,8 @@ namespace Ui {
 class TForm_main;
 }
 class TSkinData;
-class TBackgroundBackup;
-class TSearchSuggest;
-class QMenu;
-class QMimeData;
+class TRecipeExtras;
+struct TWindowSite;
 
 class TForm_main : public QWidget {
     Q_OBJECT
@@ -22,7 +20,6 @@ public:
     // bookFolder: where "cook.mdb" lives (with or without a trailing separator).
     explicit TForm_main(const QString& bookFolder, QWidget* parent = nullptr);
     ~TForm_main() override;
-    static const char* const ExtraEventsName;
 
     Ui::TForm_main& Controls() { return *ui; }
     TADOConnection ADOConnection1;
@@ -47,23 +44,9 @@ public:
     void ListBox1Click();
     void BitBtn7Click();
 
-    // Beside the specified window (Unit_main_extras.cpp): deleting a listed recipe,
-    // printing and PDF of the view, picture drops, the daily backup.
-    TSaveDialog SavePdfDialog{this};
-    std::unique_ptr<QMenu> ListBox1Menu(const QPoint& pos);
-    std::unique_ptr<QMenu> RichEdit1Menu();
-    void ListBox1Delete(int index);
-    void PrintRecipe();
-    void ExportPdf();
-    bool Image2Accepts(const QMimeData& data) const;
-    void Image2Drop(const QMimeData& data);
-    void StartDailyBackup();
-    void DailyBackupDone();
-    TBackgroundBackup* DailyBackup() const { return FBackup.get(); }
-    // Suggestions under the keyword box (app/SearchSuggest); whatever changes the
-    // book beside the designed handlers emits BookChanged, which they follow.
-    TSearchSuggest& SearchSuggest() { return *FSuggest; }
-    void RecipeChanged(qint64 rowId);
+    // What the window offers beside its designed controls (app/RecipeExtras):
+    // delete, print and PDF, drops, the daily copy, import, suggestions.
+    TRecipeExtras& Extras() { return *FExtras; }
 
 Q_SIGNALS:
     // Recipes came in beside the designed save (an import); the list and the
@@ -78,13 +61,11 @@ private:
     void NameControls();
     void ClearEntryPage();
     void ShowCount();
-    void ConnectExtraHandlers();
+    TWindowSite Site();
 
     std::unique_ptr<Ui::TForm_main> ui;
     std::unique_ptr<TSkinData> FSkinData1;
     QString FBookFolder;
-    bool FBookExisted = false;
-    qint64 FShownRowId = -1; // the recipe the view shows
-    std::unique_ptr<TBackgroundBackup> FBackup;
-    std::unique_ptr<TSearchSuggest> FSuggest;
+    // Goes first: it reads the controls and the book.
+    std::unique_ptr<TRecipeExtras> FExtras;
 };

@@ -338,31 +338,26 @@ private:
     }
 
     std::unique_ptr<TNode> ParseOr(int depth) {
-        auto first = ParseAnd(depth);
-        if (!IsKeyword(Peek(), "or")) {
-            return first;
-        }
-        auto node = std::make_unique<TNode>();
-        node->Kind = TNode::TKind::Or;
-        node->Children.push_back(std::move(first));
-        while (IsKeyword(Peek(), "or")) {
-            Take();
-            node->Children.push_back(ParseAnd(depth));
-        }
-        return node;
+        return ParseChain(depth, "or", TNode::TKind::Or, &TParser::ParseAnd);
     }
 
     std::unique_ptr<TNode> ParseAnd(int depth) {
-        auto first = ParsePrimary(depth);
-        if (!IsKeyword(Peek(), "and")) {
+        return ParseChain(depth, "and", TNode::TKind::And, &TParser::ParsePrimary);
+    }
+
+    // operand (keyword operand)...: the operand alone, or one node of them all.
+    std::unique_ptr<TNode> ParseChain(int depth, const char* keyword, TNode::TKind kind,
+                                      std::unique_ptr<TNode> (TParser::*operand)(int)) {
+        auto first = (this->*operand)(depth);
+        if (!IsKeyword(Peek(), keyword)) {
             return first;
         }
         auto node = std::make_unique<TNode>();
-        node->Kind = TNode::TKind::And;
+        node->Kind = kind;
         node->Children.push_back(std::move(first));
-        while (IsKeyword(Peek(), "and")) {
+        while (IsKeyword(Peek(), keyword)) {
             Take();
-            node->Children.push_back(ParsePrimary(depth));
+            node->Children.push_back((this->*operand)(depth));
         }
         return node;
     }

@@ -97,6 +97,10 @@ struct TADOQuery::Impl : TRowCache {
         return RowAt(Cur);
     }
 
+    // Steps the guarded statement over the record of this row id (its one
+    // parameter) onto its row; raises when the record is gone or the engine fails.
+    void StepRecord(TResetGuard& g, qint64 rowId);
+
     sqlite3_stmt* Prepare(const QString& sql, TStmt& holder) {
         sqlite3_stmt* raw = nullptr;
         const QByteArray utf8 = sql.toUtf8();

@@ -3,6 +3,18 @@
 
 #include <algorithm>
 
+void TADOQuery::Impl::StepRecord(TResetGuard& g, qint64 rowId) {
+    sqlite3_bind_int64(g.S, 1, rowId);
+    const int rc = sqlite3_step(g.S);
+    if (rc == SQLITE_DONE) {
+        Raise(QStringLiteral("找不到这道菜的记录，它可能已被另一个程序删除。"));
+    }
+    if (rc != SQLITE_ROW) {
+        g.Release();
+        EngineError();
+    }
+}
+
 QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
     const TColumn& c = Columns[size_t(col)];
     sqlite3_stmt* sizeStmt = SizeStmts[size_t(col)].get();
@@ -15,15 +27,7 @@ QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
     }
     {
         TResetGuard g{sizeStmt};
-        sqlite3_bind_int64(sizeStmt, 1, rowId);
-        const int rc = sqlite3_step(sizeStmt);
-        if (rc == SQLITE_DONE) {
-            Raise(QStringLiteral("找不到这道菜的记录，它可能已被另一个程序删除。"));
-        }
-        if (rc != SQLITE_ROW) {
-            g.Release();
-            EngineError();
-        }
+        StepRecord(g, rowId);
         if (sqlite3_column_int64(sizeStmt, 1) > MaxFieldBytes) {
             Raise(QStringLiteral("字段“%1”的内容超过 %2 MiB，无法读取。")
                       .arg(c.Name)
@@ -36,15 +40,7 @@ QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
                     FetchStmts[size_t(col)]);
     }
     TResetGuard g{s};
-    sqlite3_bind_int64(s, 1, rowId);
-    const int rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) {
-        Raise(QStringLiteral("找不到这道菜的记录，它可能已被另一个程序删除。"));
-    }
-    if (rc != SQLITE_ROW) {
-        g.Release();
-        EngineError();
-    }
+    StepRecord(g, rowId);
     switch (sqlite3_column_type(s, 0)) {
     case SQLITE_NULL:
         return QVariant();

@@ -41,11 +41,18 @@ bool ConnectAccessDatabase(TADOConnection& connection, const QString& fileName,
     }
 }
 
+namespace {
+// The query closed and holding this one statement.
+void SetSql(TADOQuery& query, const QString& sql) {
+    query.Close();
+    query.SQL.clear();
+    query.SQL.append(sql);
+}
+} // namespace
+
 bool ExecSql(TADOQuery& query, const QString& sql) {
     try {
-        query.Close();
-        query.SQL.clear();
-        query.SQL.append(sql);
+        SetSql(query, sql);
         query.ExecSQL();
         query.SQL.clear();
         return true;
@@ -56,9 +63,7 @@ bool ExecSql(TADOQuery& query, const QString& sql) {
 
 bool OpenTable(TADOQuery& query, const QString& tableName) {
     try {
-        query.Close();
-        query.SQL.clear();
-        query.SQL.append(QStringLiteral("select * from ") + tableName);
+        SetSql(query, QStringLiteral("select * from ") + tableName);
         query.Open();
     } catch (...) {
     }

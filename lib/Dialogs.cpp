@@ -105,6 +105,16 @@ std::unique_ptr<TGraphic> TryLoad(const QString& path) {
         return nullptr;
     }
 }
+// "name|pattern|name|pattern..." as Qt's "name (pattern)" filters; the patterns of
+// one entry, separated by ";" in ours, by blanks in Qt's.
+QStringList NameFilters(const QString& filter) {
+    QStringList filters;
+    const QStringList parts = filter.split(u'|');
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters.append(parts.at(i) + QStringLiteral(" (") +
+                       QString(parts.at(i + 1)).replace(u';', u' ') + u')');
+    return filters;
+}
 } // namespace
 
 void SetFileDialogHook(TFileDialogHook hook) {
@@ -189,11 +199,7 @@ bool TOpenPictureDialog::Execute() {
 }
 
 bool TSaveDialog::Execute() {
-    // "name|pattern" pairs become Qt's "name (pattern)" filters.
-    QStringList filters;
-    const QStringList parts = FFilter.split(u'|');
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters.append(parts.at(i) + QStringLiteral(" (") + parts.at(i + 1) + u')');
+    const QStringList filters = NameFilters(FFilter);
     const TFileDialogRequest request{TFileDialogRequest::Save, filters, FFileName};
     if (bool accepted = false; AnsweredByHook(request, FFileName, accepted))
         return accepted;
@@ -209,11 +215,7 @@ bool TSaveDialog::Execute() {
 }
 
 bool TOpenFilesDialog::Execute() {
-    QStringList filters;
-    const QStringList parts = FFilter.split(u'|');
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters.append(parts.at(i) + QStringLiteral(" (") +
-                       QString(parts.at(i + 1)).replace(u';', u' ') + u')');
+    const QStringList filters = NameFilters(FFilter);
     const TFileDialogRequest request{TFileDialogRequest::OpenFiles, filters};
     QString answer;
     if (bool accepted = false; AnsweredByHook(request, answer, accepted)) {

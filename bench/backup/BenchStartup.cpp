@@ -7,6 +7,7 @@
 #include "BenchBook.h"
 #include "BookBackup.h"
 #include "MsgShell.h"
+#include "RecipeExtras.h"
 #include "Unit_main.h"
 #include "WindowBenchMain.h"
 #include "ui_Unit_main.h"
@@ -60,7 +61,8 @@ TUiWatch WatchWhileCopying(TForm_main& form, bool saving, qint64 atLeastMs = 0) 
         }
     });
     tick.start();
-    while ((form.DailyBackup() && !form.DailyBackup()->Finished()) || total.elapsed() < atLeastMs)
+    while ((form.Extras().DailyBackup() && !form.Extras().DailyBackup()->Finished()) ||
+           total.elapsed() < atLeastMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     watch.CopySeconds = total.nsecsElapsed() / 1e9;
     return watch;
@@ -93,8 +95,8 @@ void BM_StartUp(benchmark::State& state) {
             worst.MaxGapMs = std::max(worst.MaxGapMs, watch.MaxGapMs);
             worst.MaxSaveMs = std::max(worst.MaxSaveMs, watch.MaxSaveMs);
             worst.CopySeconds = std::max(worst.CopySeconds, watch.CopySeconds);
-            if (pending && form.DailyBackup() &&
-                form.DailyBackup()->Wait().Kind != TBackupOutcome::Made)
+            if (pending && form.Extras().DailyBackup() &&
+                form.Extras().DailyBackup()->Wait().Kind != TBackupOutcome::Made)
                 state.SkipWithError("the copy was not made");
         }
         state.ResumeTiming();

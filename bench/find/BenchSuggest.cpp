@@ -30,7 +30,7 @@ void EnsureTodaysCopy(const QString& path) {
 TForm_main& Form() {
     static TForm_main* form = [] {
         auto* f = new TForm_main(Book().Folder());
-        f->SearchSuggest().Index();
+        f->Extras().SearchSuggest().Index();
         return f;
     }();
     return *form;
@@ -54,7 +54,7 @@ void BM_Suggest(benchmark::State& state) {
     const QString typed = QString::fromUtf8(Typed[state.range(0)]);
     size_t found = 0;
     for (auto _ : state)
-        found = form.SearchSuggest().Suggest(typed).size();
+        found = form.Extras().SearchSuggest().Suggest(typed).size();
     state.SetLabel(Typed[state.range(0)]);
     state.counters["found"] = double(found);
 }
@@ -62,9 +62,9 @@ void BM_Suggest(benchmark::State& state) {
 void BM_IndexMemory(benchmark::State& state) {
     TForm_main& form = Form();
     for (auto _ : state)
-        benchmark::DoNotOptimize(form.SearchSuggest().Index().Count());
-    state.counters["index_MiB"] = form.SearchSuggest().Index().MemoryBytes() / 1048576.0;
-    state.counters["recipes"] = double(form.SearchSuggest().Index().Count());
+        benchmark::DoNotOptimize(form.Extras().SearchSuggest().Index().Count());
+    state.counters["index_MiB"] = form.Extras().SearchSuggest().Index().MemoryBytes() / 1048576.0;
+    state.counters["recipes"] = double(form.Extras().SearchSuggest().Index().Count());
 }
 
 // arg 0: an empty book; 1: the large book.
@@ -83,7 +83,7 @@ void BM_StartUp(benchmark::State& state) {
         QCoreApplication::processEvents();
         state.PauseTiming();
         const qint64 shown = t.nsecsElapsed();
-        form.SearchSuggest().Index(); // the rows and the index, however far they are
+        form.Extras().SearchSuggest().Index(); // the rows and the index, however far they are
         readyMs = std::max(readyMs, (t.nsecsElapsed() - shown) / 1e6);
         state.ResumeTiming();
     }
@@ -97,7 +97,7 @@ void BM_RowsAndIndex(benchmark::State& state) {
         state.PauseTiming();
         TForm_main form(Book().Folder());
         state.ResumeTiming();
-        form.SearchSuggest().Index();
+        form.Extras().SearchSuggest().Index();
     }
 }
 

@@ -10,6 +10,7 @@
 #include "Dialogs.h"
 #include "MealMaster.h"
 #include "MsgShell.h"
+#include "RecipeExtras.h"
 #include "RecipeImportUi.h"
 #include "RecipeImporter.h"
 #include "Unit_main.h"
@@ -144,7 +145,7 @@ void BM_WindowImportLargestPause(benchmark::State& state) {
         state.ResumeTiming();
         tick.start();
         sinceTick.start();
-        ImportRecipes(*form);
+        ImportRecipes(form->Extras().Site());
         gap = std::max(gap, sinceTick.nsecsElapsed() / 1e6);
         tick.stop();
         state.PauseTiming();

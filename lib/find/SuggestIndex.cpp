@@ -240,48 +240,49 @@ struct TSuggestIndex::TData {
         }
     }
 
-    void PostName(uint32_t slot) {
+    // Each posting of a name: its entry (slot and position) under every key of each
+    // of its first MaxPostedPos characters.
+    template <class F> void ForEachPosting(uint32_t slot, F f) {
         const TSlot& s = Slots[slot];
         const int n = std::min<int>(s.UnitLen, MaxPostedPos);
         for (int pos = 0; pos < n; ++pos) {
             const uint32_t entry = slot << 8 | uint32_t(pos);
-            KeysOf(Chars[Units[s.UnitOff + size_t(pos)]], [&](char32_t key) {
-                uint32_t& index = NameKey.Slot(key);
-                if (index == None) {
-                    index = uint32_t(NameLists.size());
-                    NameLists.emplace_back();
-                }
-                auto& list = pos == 0 ? NameLists[index].Start : NameLists[index].Inside;
-                if (Bulk)
-                    list.push_back(entry);
-                else
-                    list.insert(
-                        std::upper_bound(list.begin(), list.end(), entry,
-                                         [this](uint32_t a, uint32_t b) { return Before(a, b); }),
-                        entry);
-            });
+            KeysOf(Chars[Units[s.UnitOff + size_t(pos)]],
+                   [&](char32_t key) { f(key, pos, entry); });
         }
     }
 
+    void PostName(uint32_t slot) {
+        ForEachPosting(slot, [&](char32_t key, int pos, uint32_t entry) {
+            uint32_t& index = NameKey.Slot(key);
+            if (index == None) {
+                index = uint32_t(NameLists.size());
+                NameLists.emplace_back();
+            }
+            auto& list = pos == 0 ? NameLists[index].Start : NameLists[index].Inside;
+            if (Bulk)
+                list.push_back(entry);
+            else
+                list.insert(
+                    std::upper_bound(list.begin(), list.end(), entry,
+                                     [this](uint32_t a, uint32_t b) { return Before(a, b); }),
+                    entry);
+        });
+    }
+
     void UnpostName(uint32_t slot) {
-        const TSlot& s = Slots[slot];
-        const int n = std::min<int>(s.UnitLen, MaxPostedPos);
-        for (int pos = 0; pos < n; ++pos) {
-            const uint32_t entry = slot << 8 | uint32_t(pos);
-            KeysOf(Chars[Units[s.UnitOff + size_t(pos)]], [&](char32_t key) {
-                const uint32_t index = NameKey.Find(key);
-                if (index == None)
-                    return;
-                auto& list = pos == 0 ? NameLists[index].Start : NameLists[index].Inside;
-                auto it =
-                    Bulk
-                        ? std::find(list.begin(), list.end(), entry)
-                        : std::lower_bound(list.begin(), list.end(), entry,
-                                           [this](uint32_t a, uint32_t b) { return Before(a, b); });
-                if (it != list.end() && *it == entry)
-                    list.erase(it);
-            });
-        }
+        ForEachPosting(slot, [&](char32_t key, int pos, uint32_t entry) {
+            const uint32_t index = NameKey.Find(key);
+            if (index == None)
+                return;
+            auto& list = pos == 0 ? NameLists[index].Start : NameLists[index].Inside;
+            auto it =
+                Bulk ? std::find(list.begin(), list.end(), entry)
+                     : std::lower_bound(list.begin(), list.end(), entry,
+                                        [this](uint32_t a, uint32_t b) { return Before(a, b); });
+            if (it != list.end() && *it == entry)
+                list.erase(it);
+        });
     }
 
     void PostIngredients(uint32_t slot, QStringView ingredients) {

@@ -75,6 +75,14 @@ void TGraphic::LoadFromFile(const QString& path) {
     LoadFromStream(file);
 }
 
+void TDecodedGraphic::SaveToStream(QIODevice& dest) const {
+    PictureUtils::WriteAll(dest, FData);
+}
+
+void TDecodedGraphic::Draw(QPainter& painter, const QRectF& rect) const {
+    PictureUtils::DrawScaled(painter, rect, FImage);
+}
+
 namespace {
 
 struct TKind {
@@ -101,11 +109,22 @@ constexpr TKind Kinds[] = {
 
 } // namespace
 
-std::unique_ptr<TGraphic> GraphicForExtension(const QString& extension) {
+namespace {
+const TKind* KindForExtension(const QString& extension) {
     for (const TKind& kind : Kinds)
         if (extension.compare(QLatin1String(kind.Extension), Qt::CaseInsensitive) == 0)
-            return kind.Make();
+            return &kind;
     return nullptr;
+}
+} // namespace
+
+std::unique_ptr<TGraphic> GraphicForExtension(const QString& extension) {
+    const TKind* kind = KindForExtension(extension);
+    return kind ? kind->Make() : nullptr;
+}
+
+bool IsPictureFileName(const QString& path) {
+    return KindForExtension(QFileInfo(path).suffix()) != nullptr;
 }
 
 QList<TPictureFileType> PictureFileTypes() {

@@ -2,6 +2,7 @@
 // Graphic kinds a picture holder can keep, each with its own pixel size.
 // Reading from a device treats the bytes as hostile: bounded, never crashing.
 
+#include "PictureLimits.h"
 #include "SysUtils.h"
 
 #include <QByteArray>
@@ -14,11 +15,6 @@
 #include <memory>
 
 class QPainter;
-
-// Largest picture any reader accepts, in pixels.
-inline constexpr qint64 MaxPicturePixels = 100'000'000;
-// Largest picture file or stream any reader takes in, in bytes.
-inline constexpr qint64 MaxPictureBytes = 256LL * 1024 * 1024;
 
 class TGraphic {
 public:
@@ -90,21 +86,28 @@ private:
     mutable QImage FDecoded;
 };
 
-class TIcon : public TGraphic {
+// A kind that keeps the file's bytes, written back unchanged, and the image it
+// decoded from them when loading.
+class TDecodedGraphic : public TGraphic {
 public:
     const QByteArray& Data() const { return FData; }
-    const char* ClassName() const override { return "TIcon"; }
     int Width() const override { return FImage.width(); }
     int Height() const override { return FImage.height(); }
-    void LoadFromStream(QIODevice& source) override; // "Icon image is not valid"
     void SaveToStream(QIODevice& dest) const override;
     void Draw(QPainter& painter, const QRectF& rect) const override;
-    QImage ToImage() const override;
-    std::unique_ptr<TGraphic> Clone() const override;
+    QImage ToImage() const override { return FImage; }
 
-private:
+protected:
     QByteArray FData;
-    QImage FImage; // the largest image of the icon
+    QImage FImage;
+};
+
+class TIcon : public TDecodedGraphic {
+public:
+    const char* ClassName() const override { return "TIcon"; }
+    // Keeps the largest image of the icon.
+    void LoadFromStream(QIODevice& source) override; // "Icon image is not valid"
+    std::unique_ptr<TGraphic> Clone() const override;
 };
 
 class TMetafile : public TGraphic {
@@ -126,21 +129,11 @@ private:
     std::unique_ptr<Impl> FImpl;
 };
 
-class TWICImage : public TGraphic {
+class TWICImage : public TDecodedGraphic {
 public:
-    const QByteArray& Data() const { return FData; }
     const char* ClassName() const override { return "TWICImage"; }
-    int Width() const override { return FImage.width(); }
-    int Height() const override { return FImage.height(); }
     void LoadFromStream(QIODevice& source) override; // "TIFF 图像无效"
-    void SaveToStream(QIODevice& dest) const override;
-    void Draw(QPainter& painter, const QRectF& rect) const override;
-    QImage ToImage() const override;
     std::unique_ptr<TGraphic> Clone() const override;
-
-private:
-    QByteArray FData;
-    QImage FImage;
 };
 
 // Holds at most one graphic of one kind.
@@ -161,6 +154,8 @@ private:
 
 // New empty graphic for a file extension without the dot, any case; null when unknown.
 std::unique_ptr<TGraphic> GraphicForExtension(const QString& extension);
+// Whether TPicture::LoadFromFile knows the kind of this file by its extension.
+bool IsPictureFileName(const QString& path);
 // One entry of the open-picture dialog's list of file types.
 struct TPictureFileType {
     QString Label;        // e.g. "Bitmaps (*.bmp)"

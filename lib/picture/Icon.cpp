@@ -93,18 +93,6 @@ void TIcon::LoadFromStream(QIODevice& source) {
     FImage = std::move(largest);
 }
 
-void TIcon::SaveToStream(QIODevice& dest) const {
-    PictureUtils::WriteAll(dest, FData);
-}
-
-void TIcon::Draw(QPainter& painter, const QRectF& rect) const {
-    PictureUtils::DrawScaled(painter, rect, FImage);
-}
-
-QImage TIcon::ToImage() const {
-    return FImage;
-}
-
 std::unique_ptr<TGraphic> TIcon::Clone() const {
     return std::make_unique<TIcon>(*this);
 }

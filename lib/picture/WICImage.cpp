@@ -148,18 +148,6 @@ void TWICImage::LoadFromStream(QIODevice& source) {
     FImage = std::move(image);
 }
 
-void TWICImage::SaveToStream(QIODevice& dest) const {
-    PictureUtils::WriteAll(dest, FData);
-}
-
-void TWICImage::Draw(QPainter& painter, const QRectF& rect) const {
-    PictureUtils::DrawScaled(painter, rect, FImage);
-}
-
-QImage TWICImage::ToImage() const {
-    return FImage;
-}
-
 std::unique_ptr<TGraphic> TWICImage::Clone() const {
     return std::make_unique<TWICImage>(*this);
 }

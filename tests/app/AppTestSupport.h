@@ -4,6 +4,7 @@
 
 #include "Dialogs.h"
 #include "MsgShell.h"
+#include "RecipeExtras.h"
 #include "Unit_main.h"
 #include "ui_Unit_main.h"
 

@@ -1,6 +1,8 @@
 // The book under what real desktops do to it, through the window's handlers: a lock
 // held by another program, damage, an empty file, a second copy of the program, a
 // copy of the book that cannot be made.
+#include "../common/RawBook.h"
+#include "../common/TestFiles.h"
 #include "BookBackup.h"
 #include "ExtrasSupport.h"
 
@@ -13,26 +15,6 @@
 #include <sqlite3.h>
 
 namespace {
-// Another program holding the book: its own SQLite connection.
-class TOtherProgram {
-public:
-    explicit TOtherProgram(const QString& path) {
-        sqlite3_open_v2(path.toUtf8().constData(), &FDb, SQLITE_OPEN_READWRITE, nullptr);
-    }
-    ~TOtherProgram() { sqlite3_close_v2(FDb); }
-    int Run(const char* sql) { return sqlite3_exec(FDb, sql, nullptr, nullptr, nullptr); }
-
-private:
-    sqlite3* FDb = nullptr;
-};
-
-QByteArray FileDigest(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
-}
-
 class BookFaultTest : public TExtrasFixture {
 protected:
     void SetUp() override { QStandardPaths::setTestModeEnabled(true); }
@@ -42,10 +24,10 @@ protected:
     }
     void ShowAndFinishBackup() {
         Form->show();
-        for (int i = 0; i < 5 && !Form->DailyBackup(); ++i)
+        for (int i = 0; i < 5 && !Form->Extras().DailyBackup(); ++i)
             QTest::qWait(10);
-        ASSERT_NE(Form->DailyBackup(), nullptr);
-        Form->DailyBackup()->Wait();
+        ASSERT_NE(Form->Extras().DailyBackup(), nullptr);
+        Form->Extras().DailyBackup()->Wait();
         QTest::qWait(20); // the window hears of the outcome through its loop
     }
     void Save(const QString& name, const QString& ingredients = QStringLiteral("料")) {
@@ -89,7 +71,7 @@ TEST_F(BookFaultTest, BookLockedAtStartUpWorksOnceTheLockIsGone) {
     Add(QStringLiteral("锁前菜"), QStringLiteral("料"));
     Form.reset();
     {
-        TOtherProgram other(BookPath());
+        TRawBook other(BookPath(), SQLITE_OPEN_READWRITE); // another program holding the book
         ASSERT_EQ(other.Run("begin exclusive"), SQLITE_OK);
         Open();
         EXPECT_TRUE(Messages.empty()) << "start-up says nothing";
@@ -114,7 +96,7 @@ TEST_F(BookFaultTest, SaveWaitingForALockShowsTheBusyCursor) {
         const QCursor* cursor = QGuiApplication::overrideCursor();
         busy.push_back(cursor && cursor->shape() == Qt::WaitCursor);
     });
-    TOtherProgram other(BookPath());
+    TRawBook other(BookPath(), SQLITE_OPEN_READWRITE); // another program holding the book
     ASSERT_EQ(other.Run("begin immediate"), SQLITE_OK);
     Save(QStringLiteral("等锁菜"));
     EXPECT_EQ(busy, std::vector<bool>{true});
@@ -200,7 +182,7 @@ TEST_F(DamagedBookTest, DamageIsToldOnceAndTheBookIsKeptUnchanged) {
     MakeDamagedBook();
     Open();
     ShowAndFinishBackup();
-    EXPECT_EQ(Form->DailyBackup()->Wait().Kind, TBackupOutcome::BookDamaged);
+    EXPECT_EQ(Form->Extras().DailyBackup()->Wait().Kind, TBackupOutcome::BookDamaged);
     ASSERT_EQ(Notes().size(), 1u);
     const QString told = Notes()[0].Text;
     EXPECT_EQ(Notes()[0].Caption, QStringLiteral("提示"));
@@ -246,12 +228,10 @@ TEST_F(BookFaultTest, CopyThatCannotBeMadeIsReportedOnceADay) {
     OpenExisting();
     Add(QStringLiteral("菜"), QStringLiteral("料"));
     Form.reset();
-    QFile blocker(Dir.filePath(QStringLiteral("cook-backups")));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    ASSERT_TRUE(WriteFile(Dir.filePath(QStringLiteral("cook-backups"))));
     Open();
     ShowAndFinishBackup();
-    EXPECT_EQ(Form->DailyBackup()->Wait().Kind, TBackupOutcome::Failed);
+    EXPECT_EQ(Form->Extras().DailyBackup()->Wait().Kind, TBackupOutcome::Failed);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Caption, QStringLiteral("提示"));
     EXPECT_EQ(Messages[0].Icon, QMessageBox::Information);
@@ -265,7 +245,7 @@ TEST_F(BookFaultTest, CopyThatCannotBeMadeIsReportedOnceADay) {
     Form.reset();
     Open();
     ShowAndFinishBackup();
-    EXPECT_EQ(Form->DailyBackup()->Wait().Kind, TBackupOutcome::Failed);
+    EXPECT_EQ(Form->Extras().DailyBackup()->Wait().Kind, TBackupOutcome::Failed);
     EXPECT_TRUE(Messages.empty()) << "told already today";
 }
 } // namespace

@@ -1,4 +1,5 @@
 // The browse page: search, the recipe view and export.
+#include "../common/TestFiles.h"
 #include "AppTestSupport.h"
 
 #include <QBuffer>
@@ -286,11 +287,6 @@ private:
     bool FLocked = false;
 };
 
-QByteArray FileBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // The folder takes no new file: a file we may write is replaced in place, one we
 // may not is kept and the export fails.
 TEST_F(BrowseTest, ExportIntoAFolderThatTakesNoNewFile) {
@@ -314,7 +310,7 @@ TEST_F(BrowseTest, ExportIntoAFolderThatTakesNoNewFile) {
         EXPECT_TRUE(Errors().empty()) << Errors().front().toStdString();
         ASSERT_EQ(Messages.size(), 1u);
         EXPECT_EQ(Messages[0].Text, QStringLiteral("保存完毕"));
-        const QByteArray rtf = FileBytes(writable);
+        const QByteArray rtf = ReadFile(writable);
         EXPECT_TRUE(rtf.startsWith("{\\rtf1"));
         EXPECT_TRUE(rtf.trimmed().endsWith('}'));
         EXPECT_FALSE(rtf.contains("xxxx"));
@@ -329,7 +325,7 @@ TEST_F(BrowseTest, ExportIntoAFolderThatTakesNoNewFile) {
         for (const TMessageRequest& m : Messages)
             EXPECT_NE(m.Text, QStringLiteral("保存完毕"));
     }
-    EXPECT_EQ(FileBytes(readOnly), QByteArray(100000, 'x'));
+    EXPECT_EQ(ReadFile(readOnly), QByteArray(100000, 'x'));
 }
 
 class ListedEntryTest : public BrowseTest {

@@ -1,5 +1,6 @@
 // A process saving recipes is killed at random moments; afterwards the book is
 // sound and every save that had returned is there, whole.
+#include "../common/RawBook.h"
 #include "Graphics.h"
 
 #include <QBuffer>
@@ -19,28 +20,6 @@
 #endif
 
 namespace {
-struct TBook {
-    sqlite3* Db = nullptr;
-    // Read-write, so a journal left by the killed process is rolled back as the program would.
-    explicit TBook(const QString& path) {
-        if (sqlite3_open_v2(path.toUtf8().constData(), &Db, SQLITE_OPEN_READWRITE, nullptr) !=
-            SQLITE_OK) {
-            sqlite3_close(Db);
-            Db = nullptr;
-        }
-    }
-    ~TBook() { sqlite3_close(Db); }
-    QString Text(const char* sql) {
-        sqlite3_stmt* st = nullptr;
-        QString out;
-        if (sqlite3_prepare_v2(Db, sql, -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            out = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-        sqlite3_finalize(st);
-        return out;
-    }
-};
-
 TEST(CrashTest, KilledSavesLeaveASoundBookWithEveryReturnedSave) {
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("cook.mdb"));
@@ -71,13 +50,16 @@ TEST(CrashTest, KilledSavesLeaveASoundBookWithEveryReturnedSave) {
 
         if (confirmed.isEmpty() && !QFile::exists(book))
             continue; // killed before the book was made
-        TBook check(book);
-        ASSERT_NE(check.Db, nullptr);
+        // Read-write, so a journal left by the killed process is rolled back as the
+        // program would.
+        TRawBook check(book, SQLITE_OPEN_READWRITE);
+        ASSERT_NE(check.Db(), nullptr);
         EXPECT_EQ(check.Text("pragma integrity_check"), QStringLiteral("ok")) << "round " << round;
         for (const QString& name : confirmed) {
             sqlite3_stmt* st = nullptr;
-            sqlite3_prepare_v2(check.Db, "select 原料, 做法, 说明, img from mycook where 菜名 = ?",
-                               -1, &st, nullptr);
+            sqlite3_prepare_v2(check.Db(),
+                               "select 原料, 做法, 说明, img from mycook where 菜名 = ?", -1, &st,
+                               nullptr);
             const QByteArray utf8 = name.toUtf8();
             sqlite3_bind_text(st, 1, utf8.constData(), utf8.size(), SQLITE_TRANSIENT);
             ASSERT_EQ(sqlite3_step(st), SQLITE_ROW) << name.toStdString() << " is missing";

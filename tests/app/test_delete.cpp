@@ -1,4 +1,6 @@
 // Deleting a listed recipe: context menu, Delete key, the question, and failures.
+#include "../common/OnExit.h"
+#include "../common/RawBook.h"
 #include "ExtrasSupport.h"
 
 #include <QAction>
@@ -21,18 +23,11 @@ protected:
         Search(QString());
     }
     int Stored(const QString& ingredients = {}) {
-        sqlite3* db = nullptr;
-        sqlite3_open_v2(BookPath().toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
         const QString sql =
             ingredients.isEmpty()
                 ? QStringLiteral("select count(*) from mycook")
                 : QStringLiteral("select count(*) from mycook where 原料='%1'").arg(ingredients);
-        sqlite3_stmt* s = nullptr;
-        sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &s, nullptr);
-        const int n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int(s, 0) : -1;
-        sqlite3_finalize(s);
-        sqlite3_close(db);
-        return n;
+        return TRawBook(BookPath(), SQLITE_OPEN_READONLY).Text(sql, QStringLiteral("-1")).toInt();
     }
     QRect ItemRect(int index) {
         return Ui().ListBox1->visualRect(Ui().ListBox1->model()->index(index, 0));
@@ -51,7 +46,7 @@ TEST_F(DeleteRecipeTest, MenuOffersDeleteOnlyOnAName) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Where);
-        const std::unique_ptr<QMenu> menu = Form->ListBox1Menu(c.At);
+        const std::unique_ptr<QMenu> menu = Form->Extras().ListBox1Menu(c.At);
         // Deleting, then import and export of the whole book after a separator.
         ASSERT_EQ(menu->actions().size(), 4);
         EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("删除菜谱"));
@@ -111,13 +106,10 @@ TEST_F(DeleteRecipeTest, EnterInTheQuestionKeepsTheRecipe) {
     QTimer::singleShot(0, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
         ASSERT_NE(box, nullptr);
-        struct TCloser {
-            QMessageBox* Box;
-            ~TCloser() {
-                if (Box->isVisible())
-                    Box->done(QMessageBox::No);
-            }
-        } closer{box};
+        const TOnExit closer([box] {
+            if (box->isVisible())
+                box->done(QMessageBox::No);
+        });
         defaultButton = box->standardButton(box->defaultButton());
         QTest::keyClick(box, Qt::Key_Return);
     });
@@ -133,7 +125,7 @@ TEST_F(DeleteRecipeTest, RemovesWhatTheViewOfThatNameShowsUnderTheFilter) {
     View(0);
     ASSERT_TRUE(ViewText().contains(QStringLiteral("鸡")));
     Answers = {QMessageBox::Yes};
-    Form->ListBox1Delete(0);
+    Form->Extras().ListBox1Delete(0);
     EXPECT_EQ(Stored(QStringLiteral("鸡")), 0) << "the shown duplicate goes";
     EXPECT_EQ(Stored(QStringLiteral("水")), 1) << "the other of the same name stays";
     EXPECT_TRUE(Listed().isEmpty());
@@ -148,7 +140,7 @@ TEST_F(DeleteRecipeTest, ViewOfAnotherRecipeStays) {
     const QString shown = ViewText();
     const QString panel1 = Panel(1);
     Answers = {QMessageBox::Yes};
-    Form->ListBox1Delete(0);
+    Form->Extras().ListBox1Delete(0);
     EXPECT_EQ(ViewText(), shown);
     EXPECT_EQ(Panel(1), panel1);
     EXPECT_EQ(Panel(2), QStringLiteral("清蒸鱼"));
@@ -195,7 +187,7 @@ TEST_F(DeleteRecipeTest, FailedDeleteLeavesBookListAndViewAsTheyWere) {
     }
     // And the book still takes a delete afterwards.
     Answers = {QMessageBox::Yes};
-    Form->ListBox1Delete(1);
+    Form->Extras().ListBox1Delete(1);
     EXPECT_EQ(Stored(), 3);
 }
 } // namespace

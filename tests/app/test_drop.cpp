@@ -1,4 +1,5 @@
 // Dropping onto the entry page's picture box: files as "打开图片", bitmaps as "粘贴图片".
+#include "../common/TestFiles.h"
 #include "ExtrasSupport.h"
 
 #include <QDragEnterEvent>
@@ -70,9 +71,8 @@ TEST_F(DropTest, PictureFileLoadsAndFitsAsTheOpenButtonDoes) {
 
 TEST_F(DropTest, OtherDropsAreRefused) {
     const QString jpg = Picture(QStringLiteral("a.jpg"), {40, 40});
-    QFile text(Dir.filePath(QStringLiteral("notes.txt")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.close();
+    const QString textPath = Dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(WriteFile(textPath));
     auto plain = std::make_unique<QMimeData>();
     plain->setText(QStringLiteral("红烧肉"));
     auto web = std::make_unique<QMimeData>();
@@ -81,7 +81,7 @@ TEST_F(DropTest, OtherDropsAreRefused) {
         const char* What;
         std::unique_ptr<QMimeData> Data;
     } cases[] = {
-        {"a text file", Files({text.fileName()})},
+        {"a text file", Files({textPath})},
         {"two pictures", Files({jpg, jpg})},
         {"plain text", std::move(plain)},
         {"a web address only", std::move(web)},
@@ -98,15 +98,13 @@ TEST_F(DropTest, OtherDropsAreRefused) {
 
 TEST_F(DropTest, BrokenOrMissingFileShowsTheOpenErrorAndKeepsThePicture) {
     EXPECT_TRUE(Drop(*Files({Picture(QStringLiteral("good.jpg"), {600, 400})})));
-    QFile broken(Dir.filePath(QStringLiteral("broken.bmp")));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a bitmap at all");
-    broken.close();
+    const QString brokenPath = Dir.filePath(QStringLiteral("broken.bmp"));
+    ASSERT_TRUE(WriteFile(brokenPath, "not a bitmap at all"));
     const struct {
         QString File;
         QString Error;
     } cases[] = {
-        {broken.fileName(), QStringLiteral("Bitmap image is not valid")},
+        {brokenPath, QStringLiteral("Bitmap image is not valid")},
         {Dir.filePath(QStringLiteral("gone.jpg")), QStringLiteral("gone.jpg")},
     };
     for (const auto& c : cases) {

@@ -1,4 +1,5 @@
 // The entry page: taking pictures and saving recipes.
+#include "../common/TestFiles.h"
 #include "AppTestSupport.h"
 #include "Clipboard.h"
 
@@ -76,27 +77,21 @@ TEST_F(EntryTest, BadFilesReportTheirErrorAndKeepTheEarlierPicture) {
     PickFile(WriteBitmapFile(QStringLiteral("ok.bmp"), 24, 1));
     ASSERT_EQ(Ui().Image2->size(), QSize(300, 12));
 
-    QFile junk(Dir.filePath(QStringLiteral("junk.bmp")));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("BM this is not a bitmap at all");
-    junk.close();
-    QFile text(Dir.filePath(QStringLiteral("notes.txt")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.close();
+    const QString junkPath = Dir.filePath(QStringLiteral("junk.bmp"));
+    ASSERT_TRUE(WriteFile(junkPath, "BM this is not a bitmap at all"));
+    const QString textPath = Dir.filePath(QStringLiteral("notes.txt"));
+    ASSERT_TRUE(WriteFile(textPath));
 
-    QFile badJpeg(Dir.filePath(QStringLiteral("bad.JPG")));
-    ASSERT_TRUE(badJpeg.open(QIODevice::WriteOnly));
-    badJpeg.write("\xFF\xD8\xFF\xE0 not really");
-    badJpeg.close();
-    QFile emptyJpeg(Dir.filePath(QStringLiteral("empty.jpeg")));
-    ASSERT_TRUE(emptyJpeg.open(QIODevice::WriteOnly));
-    emptyJpeg.close();
+    const QString badJpegPath = Dir.filePath(QStringLiteral("bad.JPG"));
+    ASSERT_TRUE(WriteFile(badJpegPath, "\xFF\xD8\xFF\xE0 not really"));
+    const QString emptyJpegPath = Dir.filePath(QStringLiteral("empty.jpeg"));
+    ASSERT_TRUE(WriteFile(emptyJpegPath));
 
-    PickFile(junk.fileName());
-    PickFile(text.fileName());
+    PickFile(junkPath);
+    PickFile(textPath);
     PickFile(Dir.filePath(QStringLiteral("missing.jpg")));
-    PickFile(badJpeg.fileName());
-    PickFile(emptyJpeg.fileName());
+    PickFile(badJpegPath);
+    PickFile(emptyJpegPath);
     const std::vector<QString> errors = Errors();
     ASSERT_EQ(errors.size(), 5u);
     EXPECT_TRUE(errors[3].startsWith(QStringLiteral("JPEG error #"))) << errors[3].toStdString();
@@ -266,15 +261,13 @@ TEST_F(EntryTest, TruncatedJpegShowsWhatItHoldsAndIsStoredAsIs) {
     TJPEGImage jpeg;
     jpeg.Assign(bitmap);
     const QByteArray cut = jpeg.Data().left(jpeg.Data().size() / 2);
-    QFile file(Dir.filePath(QStringLiteral("cut.jpg")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(cut);
-    file.close();
+    const QString filePath = Dir.filePath(QStringLiteral("cut.jpg"));
+    ASSERT_TRUE(WriteFile(filePath, cut));
 
     Form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     QTest::mouseClick(Ui().BitBtn1, Qt::LeftButton);
-    PickFile(file.fileName());
+    PickFile(filePath);
     ASSERT_TRUE(Errors().empty()) << Errors().front().toStdString();
     EXPECT_EQ(Ui().Image2->size(), QSize(267, 200));
     const QImage shown = Ui().Image2->grab().toImage();

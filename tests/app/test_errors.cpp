@@ -1,5 +1,6 @@
 // Every error text a user can reach from the entry and browse pages, each
 // shown once by the default error display, after which the program goes on.
+#include "../common/TestFiles.h"
 #include "AppTestSupport.h"
 #include "FaultVfs.h"
 
@@ -83,10 +84,9 @@ TEST_F(ErrorTextTest, EveryReachableErrorIsShownWithItsText) {
     const TCase cases[] = {
         {"unknown extension",
          [](ErrorTextTest& t) {
-             QFile png(t.Dir.filePath(QStringLiteral("照片.png")));
-             ASSERT_TRUE(png.open(QIODevice::WriteOnly));
-             png.close();
-             t.Pick(png.fileName());
+             const QString pngPath = t.Dir.filePath(QStringLiteral("照片.png"));
+             ASSERT_TRUE(WriteFile(pngPath));
+             t.Pick(pngPath);
          },
          [](ErrorTextTest&) { return QStringLiteral("Unknown picture file extension (.png)"); },
          false, keepsEarlier},
@@ -207,10 +207,7 @@ TEST_F(ErrorTextTest, EveryReachableErrorIsShownWithItsText) {
 TEST_F(ErrorTextTest, SearchThatCannotBeEvaluatedSaysWhy) {
     Form.reset();
     QFile::remove(BookPath());
-    QFile foreign(BookPath());
-    ASSERT_TRUE(foreign.open(QIODevice::WriteOnly));
-    foreign.write("not a recipe book");
-    foreign.close();
+    ASSERT_TRUE(WriteFile(BookPath(), "not a recipe book"));
     Open();
     Ui().ListBox1->SetItems({QStringLiteral("旧")});
     Ui().StatusBar1->SetPanelText(0, QStringLiteral("旧数"));
@@ -239,9 +236,7 @@ TEST_F(ErrorTextTest, BookFailuresAreToldWithTheBookAndWhatToDo) {
     const TCase cases[] = {
         {"not a recipe book",
          [](ErrorTextTest& t) {
-             QFile f(t.BookPath());
-             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-             f.write("some other program's data");
+             ASSERT_TRUE(WriteFile(t.BookPath(), "some other program's data"));
          },
          nullptr,
          QStringLiteral("菜谱库没有打开：“%1”不是本程序的菜谱库，程序没有改动它。"

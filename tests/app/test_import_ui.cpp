@@ -24,7 +24,7 @@ protected:
     }
     void TearDown() override { SetDuplicateHook(nullptr); }
     void Trigger(const char* text) {
-        const std::unique_ptr<QMenu> menu = Form->ListBox1Menu(QPoint(1, 1));
+        const std::unique_ptr<QMenu> menu = Form->Extras().ListBox1Menu(QPoint(1, 1));
         for (QAction* a : menu->actions())
             if (a->text() == QString::fromUtf8(text))
                 a->trigger();

@@ -1,4 +1,5 @@
 // The program's icon, where an installed program keeps its book, and the daily backup at start.
+#include "../common/TestFiles.h"
 #include "AboutPage.h"
 #include "AppIcon.h"
 #include "BookBackup.h"
@@ -80,34 +81,31 @@ TEST_F(StartupBackupTest, ExistingBookIsCopiedOnceAfterTheWindowShows) {
     Add(QStringLiteral("红烧肉"), QStringLiteral("五花肉"));
     Form.reset();
     Open();
-    EXPECT_EQ(Form->DailyBackup(), nullptr) << "nothing before the window shows";
+    EXPECT_EQ(Form->Extras().DailyBackup(), nullptr) << "nothing before the window shows";
     ShowAndSettle();
-    ASSERT_NE(Form->DailyBackup(), nullptr);
-    EXPECT_EQ(Form->DailyBackup()->Wait().Kind, TBackupOutcome::Made);
+    ASSERT_NE(Form->Extras().DailyBackup(), nullptr);
+    EXPECT_EQ(Form->Extras().DailyBackup()->Wait().Kind, TBackupOutcome::Made);
     EXPECT_EQ(Backups(), QStringList{BackupFileName(QDate::currentDate())});
 
     Form.reset();
     Open();
     ShowAndSettle();
-    ASSERT_NE(Form->DailyBackup(), nullptr);
-    EXPECT_EQ(Form->DailyBackup()->Wait().Kind, TBackupOutcome::AlreadyToday);
+    ASSERT_NE(Form->Extras().DailyBackup(), nullptr);
+    EXPECT_EQ(Form->Extras().DailyBackup()->Wait().Kind, TBackupOutcome::AlreadyToday);
     EXPECT_TRUE(Messages.empty()) << "the backup tells the user nothing";
 }
 
 TEST_F(StartupBackupTest, NewOrUnopenableBookIsNotCopied) {
     Open(); // first run: the book is made now
     ShowAndSettle();
-    EXPECT_EQ(Form->DailyBackup(), nullptr);
+    EXPECT_EQ(Form->Extras().DailyBackup(), nullptr);
     Form.reset();
 
     QFile::remove(BookPath());
-    QFile junk(BookPath());
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("not a recipe book");
-    junk.close();
+    ASSERT_TRUE(WriteFile(BookPath(), "not a recipe book"));
     Open();
     ShowAndSettle();
-    EXPECT_EQ(Form->DailyBackup(), nullptr);
+    EXPECT_EQ(Form->Extras().DailyBackup(), nullptr);
     EXPECT_TRUE(Backups().isEmpty());
 }
 } // namespace

@@ -1,4 +1,5 @@
 // Printing the view and saving it as PDF: text kept as text, the picture at its own pixels.
+#include "../common/TestFiles.h"
 #include "ExtrasSupport.h"
 
 #include <QAction>
@@ -54,7 +55,7 @@ protected:
 };
 
 TEST_F(PrintTest, ViewMenuOffersPrintAndPdf) {
-    const std::unique_ptr<QMenu> menu = Form->RichEdit1Menu();
+    const std::unique_ptr<QMenu> menu = Form->Extras().RichEdit1Menu();
     ASSERT_EQ(menu->actions().size(), 2);
     EXPECT_EQ(menu->actions()[0]->text(), QStringLiteral("打印菜谱…"));
     EXPECT_EQ(menu->actions()[1]->text(), QStringLiteral("导出PDF…"));
@@ -79,7 +80,7 @@ TEST_F(PrintTest, PdfHoldsTheSevenLinesAndThePictureAtItsPixels) {
         const QString pdf = PdfPath(QStringLiteral("recipe%1.pdf").arg(c.Index));
         FileAnswers = {pdf};
         Messages.clear();
-        Form->RichEdit1Menu()->actions()[1]->trigger();
+        Form->Extras().RichEdit1Menu()->actions()[1]->trigger();
         ASSERT_TRUE(Errors().empty()) << Errors().front().toStdString();
         ASSERT_EQ(Messages.size(), 1u);
         EXPECT_EQ(Messages[0].Text, QStringLiteral("保存完毕"));
@@ -124,7 +125,7 @@ TEST_F(PrintTest, PdfDialogFilterAndNameRule) {
         SCOPED_TRACE(c.Chosen);
         DialogRequests.clear();
         FileAnswers = {PdfPath(QString::fromUtf8(c.Chosen))};
-        Form->ExportPdf();
+        Form->Extras().ExportPdf();
         ASSERT_EQ(DialogRequests.size(), 1u);
         EXPECT_EQ(DialogRequests[0].Kind, TFileDialogRequest::Save);
         EXPECT_EQ(DialogRequests[0].Filters, QStringList{QStringLiteral("PDF (*.pdf)")});
@@ -145,7 +146,7 @@ TEST_F(PrintTest, PdfDialogSuggestsTheDishName) {
         View(c.Index);
         DialogRequests.clear();
         FileAnswers = {std::nullopt};
-        Form->ExportPdf();
+        Form->Extras().ExportPdf();
         ASSERT_EQ(DialogRequests.size(), 1u);
         EXPECT_EQ(DialogRequests[0].FileName, QString::fromUtf8(c.Suggested));
     }
@@ -154,13 +155,13 @@ TEST_F(PrintTest, PdfDialogSuggestsTheDishName) {
 TEST_F(PrintTest, CancelWritesNothingAndFailureSaysSo) {
     View(0);
     FileAnswers = {std::nullopt};
-    Form->ExportPdf();
+    Form->Extras().ExportPdf();
     EXPECT_TRUE(Messages.empty());
 
     // A folder that does not exist: the error shows, "保存完毕" does not, nothing is left.
     const QString target = PdfPath(QStringLiteral("missing/x.pdf"));
     FileAnswers = {target};
-    Form->RichEdit1Menu()->actions()[1]->trigger();
+    Form->Extras().RichEdit1Menu()->actions()[1]->trigger();
     ASSERT_EQ(Errors().size(), 1u);
     EXPECT_TRUE(Errors()[0].contains(QStringLiteral("x.pdf")));
     EXPECT_EQ(Messages.size(), 1u);
@@ -168,12 +169,9 @@ TEST_F(PrintTest, CancelWritesNothingAndFailureSaysSo) {
 
     // An existing file is replaced whole.
     const QString existing = PdfPath(QStringLiteral("old.pdf"));
-    QFile old(existing);
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write(QByteArray(100000, 'z'));
-    old.close();
+    ASSERT_TRUE(WriteFile(existing, QByteArray(100000, 'z')));
     FileAnswers = {existing};
-    Form->ExportPdf();
+    Form->Extras().ExportPdf();
     QFile written(existing);
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_TRUE(written.read(5) == "%PDF-");
@@ -192,12 +190,12 @@ TEST_F(PrintTest, PrintGoesThroughTheDialogToThePrinter) {
         printer.setOutputFileName(out);
         return accept;
     });
-    Form->RichEdit1Menu()->actions()[0]->trigger();
+    Form->Extras().RichEdit1Menu()->actions()[0]->trigger();
     EXPECT_EQ(asked, 1);
     EXPECT_FALSE(QFile::exists(out)) << "cancelled: nothing printed";
 
     accept = true;
-    Form->RichEdit1Menu()->actions()[0]->trigger();
+    Form->Extras().RichEdit1Menu()->actions()[0]->trigger();
     EXPECT_TRUE(Errors().empty());
     EXPECT_EQ(TextLines(out), Seven(QStringLiteral("宫保鸡丁"), QStringLiteral("鸡胸肉 花生")));
     ASSERT_EQ(Images(out).size(), 1u);

@@ -1,3 +1,4 @@
+#include "../common/RawBook.h"
 #include "AppTestSupport.h"
 #include "WinSkinData.h"
 
@@ -12,18 +13,8 @@ class StartupTest : public testing::Test, public TAppFixture {};
 
 // Column names of mycook as the file holds them.
 QStringList Columns(const QString& path) {
-    sqlite3* db = nullptr;
-    QStringList names;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
-        SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        sqlite3_prepare_v2(db, "pragma table_info(mycook)", -1, &st, nullptr);
-        while (st && sqlite3_step(st) == SQLITE_ROW)
-            names << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return names;
+    return TRawBook(path, SQLITE_OPEN_READONLY)
+        .Texts(QStringLiteral("pragma table_info(mycook)"), 1);
 }
 
 TEST_F(StartupTest, FirstRunCreatesTheBookAndLeavesPanelZeroEmpty) {

@@ -33,7 +33,7 @@ protected:
         QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
         Ui().Edit2->setFocus();
     }
-    TSearchSuggest& Suggest() { return Form->SearchSuggest(); }
+    TSearchSuggest& Suggest() { return Form->Extras().SearchSuggest(); }
     QStringList Shown() {
         QStringList out;
         if (!Suggest().Shown())
@@ -225,7 +225,7 @@ TEST_F(SuggestTest, FollowsSaveOverwriteAndDelete) {
     QTest::keyClick(Ui().Edit2, Qt::Key_Return);
     ASSERT_EQ(Listed(), QStringList({"麻婆豆腐"}));
     Answers.push_back(QMessageBox::Yes);
-    Form->ListBox1Delete(0);
+    Form->Extras().ListBox1Delete(0);
     Type(QStringLiteral("mpdf"));
     EXPECT_EQ(Shown(), QStringList());
     EXPECT_TRUE(Errors().empty());

@@ -1,6 +1,7 @@
 // The window as a whole: where it and its boxes appear, keyboard order, the
 // status bar, the start-page picture, Qt's own texts and what assistive
 // technology reads.
+#include "../common/OnExit.h"
 #include "AppTestSupport.h"
 #include "ErrorDisplay.h"
 
@@ -237,10 +238,7 @@ TEST_F(WindowTest, FileDialogNamesTypesAndDatesInChinese) {
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
-        struct TCloser {
-            QFileDialog* Dialog;
-            ~TCloser() { Dialog->reject(); }
-        } closer{dialog};
+        const TOnExit closer([dialog] { dialog->reject(); });
         auto* model = dialog->findChild<QFileSystemModel*>();
         ASSERT_NE(model, nullptr);
         dialog->setDirectory(dir.path());

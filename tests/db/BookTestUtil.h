@@ -1,6 +1,7 @@
 #pragma once
 // Shared set-up of the database tests: a fresh recipe book in a temporary folder.
 
+#include "../common/TestFiles.h"
 #include "ADODB.h"
 
 #include <QCryptographicHash>
@@ -30,14 +31,6 @@ inline QString ConnectString(const QString& path) {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = False;Mode = "
                           "ReadWrite;Data Source=%1;Jet OLEDB:Database Password=%2")
         .arg(path, QString());
-}
-
-inline QByteArray FileDigest(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        return QByteArray();
-    }
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
 }
 
 // Creates the book with the program's table, connects and opens the query on it.

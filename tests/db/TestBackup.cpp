@@ -1,4 +1,5 @@
 // The daily copy of the book: once a day, the newest kept, a damaged book copies nothing.
+#include "../common/TestFiles.h"
 #include "BookBackup.h"
 #include "BookTestUtil.h"
 #include "FaultVfs.h"
@@ -11,6 +12,18 @@
 
 namespace {
 const QDate Today(2026, 12, 9);
+
+// A copy opened as a book, its query over every recipe.
+struct TOpenedCopy {
+    explicit TOpenedCopy(const QString& file) {
+        Connection.SetConnectionString(ConnectString(file));
+        Connection.SetConnected(true);
+        Query.SQL = QStringList{QStringLiteral("select * from mycook")};
+        Query.Open();
+    }
+    TADOConnection Connection;
+    TADOQuery Query{&Connection};
+};
 
 class BackupTest : public TBookTest {
 protected:
@@ -30,9 +43,7 @@ protected:
     QStringList Files() const { return Folder().entryList(QDir::Files, QDir::Name); }
     void Touch(const QString& name) {
         QDir().mkpath(Folder().path());
-        QFile f(Folder().filePath(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("older copy");
+        ASSERT_TRUE(WriteFile(Folder().filePath(name), "older copy"));
     }
 };
 
@@ -43,12 +54,8 @@ TEST_F(BackupTest, CopyIsAValidBookWithEveryRecipe) {
     EXPECT_EQ(QFileInfo(outcome.File).absolutePath(),
               QFileInfo(FPath).absoluteDir().filePath(QStringLiteral("cook-backups")));
 
-    TADOConnection copy;
-    copy.SetConnectionString(ConnectString(outcome.File));
-    copy.SetConnected(true); // refuses files that are not our books
-    TADOQuery q(&copy);
-    q.SQL = QStringList{QStringLiteral("select * from mycook")};
-    q.Open();
+    TOpenedCopy copy(outcome.File); // the connection refuses files that are not our books
+    TADOQuery& q = copy.Query;
     ASSERT_EQ(q.RecordCount(), 300);
     for (int i : {0, 7, 299}) {
         ASSERT_TRUE(q.Locate(Name, QStringLiteral("菜%1").arg(i)));
@@ -122,12 +129,8 @@ TEST_F(BackupTest, CopiesTheCommittedBookWhileTheProgramWrites) {
     const TBackupOutcome outcome = MakeDailyBackup(FPath, Today);
     FConnection.CommitTrans();
     ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
-    TADOConnection copy;
-    copy.SetConnectionString(ConnectString(outcome.File));
-    copy.SetConnected(true);
-    TADOQuery q(&copy);
-    q.SQL = QStringList{QStringLiteral("select * from mycook")};
-    q.Open();
+    TOpenedCopy copy(outcome.File);
+    TADOQuery& q = copy.Query;
     EXPECT_EQ(q.RecordCount(), 300);
 }
 
@@ -191,12 +194,8 @@ TEST_F(BackupTest, CopyFinishesWhileTheProgramKeepsSaving) {
     ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
     EXPECT_LT(clock.elapsed(), 20000);
     EXPECT_GT(saves, 0);
-    TADOConnection copy;
-    copy.SetConnectionString(ConnectString(outcome.File));
-    copy.SetConnected(true);
-    TADOQuery q(&copy);
-    q.SQL = QStringList{QStringLiteral("select * from mycook")};
-    q.Open();
+    TOpenedCopy copy(outcome.File);
+    TADOQuery& q = copy.Query;
     EXPECT_GE(q.RecordCount(), 3300);
     EXPECT_TRUE(q.Locate(Name, QStringLiteral("大2999")));
 }
@@ -211,10 +210,7 @@ TEST_F(BackupTest, CopyThatCannotBeMadeSaysWhyAndWhatToDo) {
     };
     const TCase cases[] = {
         {"a file where the folder goes",
-         [&](BackupTest&) {
-             QFile f(Folder().path());
-             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-         },
+         [&](BackupTest&) { ASSERT_TRUE(WriteFile(Folder().path())); },
          QStringLiteral("“%1”是一个文件，不是文件夹。请把这个文件改名或移走，").arg(folder)},
         {"a folder that takes no file",
          [](BackupTest&) { TFaultVfs::Faults().ReadOnlyMain = true; },

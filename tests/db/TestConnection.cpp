@@ -1,5 +1,7 @@
 // Connection strings, creating books and refusing files that are not ours.
 
+#include "../common/RawBook.h"
+#include "../common/TestFiles.h"
 #include "BookTestUtil.h"
 
 #include <QDir>
@@ -86,11 +88,7 @@ TEST_F(TCreateConnectTest, CreatesEmptyBookAndTheProgramsTable) {
 
 TEST_F(TCreateConnectTest, CreateRefusesExistingFileAndLeavesIt) {
     const QString path = PathOf("cook.mdb");
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("precious");
-    }
+    { ASSERT_TRUE(WriteFile(path, "precious")); }
     const QByteArray before = FileDigest(path);
     EXPECT_THROW(CreateDatabaseFile(CreationString(path)), EDatabaseError);
     EXPECT_EQ(FileDigest(path), before);
@@ -134,29 +132,20 @@ QString MakeForeignFile(const QString& dir, const char* label) {
         QFile f(path);
         f.open(QIODevice::WriteOnly);
     } else if (what == u"foreign sqlite") {
-        sqlite3* db = nullptr;
-        sqlite3_open(path.toUtf8().constData(), &db);
-        sqlite3_exec(db,
-                     "create table accounts(id integer, owner text); insert into accounts "
-                     "values(1,'x');",
-                     nullptr, nullptr, nullptr);
-        sqlite3_close(db);
+        TRawBook(path).Run("create table accounts(id integer, owner text); insert into accounts "
+                           "values(1,'x');");
     } else if (what == u"foreign sqlite with hot journal") {
         // A foreign database caught mid-write (its journal is hot): even its recovery
         // is not ours to do. Pages are forced out to the file before the copy is taken.
         const QString live = dir + QStringLiteral("/live/db");
         QDir(dir).mkdir(QStringLiteral("live"));
-        sqlite3* db = nullptr;
-        sqlite3_open(live.toUtf8().constData(), &db);
-        sqlite3_exec(db,
-                     "create table t(a); insert into t values(1); pragma cache_size=2; begin; "
-                     "with recursive n(i) as (select 1 union all select i+1 from n where i<200) "
-                     "insert into t select randomblob(3000) from n;",
-                     nullptr, nullptr, nullptr);
+        TRawBook db(live);
+        db.Run("create table t(a); insert into t values(1); pragma cache_size=2; begin; "
+               "with recursive n(i) as (select 1 union all select i+1 from n where i<200) "
+               "insert into t select randomblob(3000) from n;");
         QFile::copy(live, path);
         QFile::copy(live + QStringLiteral("-journal"), path + QStringLiteral("-journal"));
-        sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
+        db.Run("rollback");
     }
     return path;
 }
@@ -212,11 +201,11 @@ TEST_F(TCreateConnectTest, DirectoryIsRefused) {
 
 TEST_F(TCreateConnectTest, SqliteBookMadeElsewhereWithTheTableIsAccepted) {
     const QString path = PathOf("cook.mdb");
-    sqlite3* db = nullptr;
-    sqlite3_open(path.toUtf8().constData(), &db);
-    sqlite3_exec(db, CreateTableSql.toUtf8().constData(), nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "insert into mycook(菜名) values('红烧肉')", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    {
+        TRawBook db(path);
+        db.Run(CreateTableSql.toUtf8().constData());
+        db.Run("insert into mycook(菜名) values('红烧肉')");
+    }
     Connect(path);
     TADOQuery q(&FConnection);
     q.SQL = QStringList{QStringLiteral("select * from mycook")};

@@ -1,5 +1,6 @@
 // Transactions, failed writes and two program copies writing to one book.
 
+#include "../common/RawBook.h"
 #include "BookTestUtil.h"
 #include "FaultVfs.h"
 
@@ -12,17 +13,9 @@
 namespace {
 
 QString IntegrityCheck(const QString& path) {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "pragma integrity_check", -1, &s, nullptr);
-    QString result =
-        sqlite3_step(s) == SQLITE_ROW
-            ? QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)))
-            : QString::fromUtf8(sqlite3_errmsg(db));
-    sqlite3_finalize(s);
-    sqlite3_close(db);
-    return result;
+    TRawBook book(path, SQLITE_OPEN_READONLY);
+    const QStringList rows = book.Texts(QStringLiteral("pragma integrity_check"));
+    return rows.isEmpty() ? QString::fromUtf8(sqlite3_errmsg(book.Db())) : rows.first();
 }
 
 class TTransactionTest : public TBookTest {};

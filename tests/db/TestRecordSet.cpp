@@ -1,6 +1,7 @@
 // The record set over the recipe table: opening, look-ups, appends, edits, walking,
 // column widths and the picture column.
 
+#include "../common/RawBook.h"
 #include "BookTestUtil.h"
 
 #include <QBuffer>
@@ -420,10 +421,9 @@ namespace {
 class TStaleCacheTest : public TBookTest {
 protected:
     void DeleteElsewhere(const char* sql) {
-        sqlite3* other = nullptr;
-        ASSERT_EQ(sqlite3_open(FPath.toUtf8().constData(), &other), SQLITE_OK);
-        EXPECT_EQ(sqlite3_exec(other, sql, nullptr, nullptr, nullptr), SQLITE_OK);
-        sqlite3_close(other);
+        TRawBook other(FPath);
+        ASSERT_NE(other.Db(), nullptr);
+        EXPECT_EQ(other.Run(sql), SQLITE_OK);
     }
 };
 

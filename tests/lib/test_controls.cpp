@@ -1,3 +1,5 @@
+#include "../common/OnExit.h"
+#include "../common/TestFiles.h"
 #include "Controls.h"
 #include "Dialogs.h"
 
@@ -89,10 +91,7 @@ TEST(Dialogs, OpenPictureDialogPreviewsTheSelectedFile) {
     const QString picture = dir.filePath(QStringLiteral("wide.bmp"));
     ASSERT_TRUE(image.save(picture, "BMP"));
     const QString broken = dir.filePath(QStringLiteral("broken.bmp"));
-    QFile file(broken);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("BM junk");
-    file.close();
+    ASSERT_TRUE(WriteFile(broken, "BM junk"));
 
     QStringList filters, labels;
     bool buttonForPicture = false, buttonForBroken = true, typedSelected = false;
@@ -100,10 +99,7 @@ TEST(Dialogs, OpenPictureDialogPreviewsTheSelectedFile) {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         // Closed on every path, so a failed check cannot leave the test waiting.
-        struct TCloser {
-            QFileDialog* Dialog;
-            ~TCloser() { Dialog->reject(); }
-        } closer{dialog};
+        const TOnExit closer([dialog] { dialog->reject(); });
         filters = dialog->nameFilters();
         labels << dialog->selectedNameFilter();
         QLabel* label = nullptr;

@@ -3,6 +3,7 @@
 #include "Graphics.h"
 #include "MetafileWriter.h"
 #include "metafile/GdiPlayer.h"
+#include "metafile/MetafileFormat.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -733,4 +734,140 @@ INSTANTIATE_TEST_SUITE_P(
         TBrokenCase{"text_offsets_outside.emf", true}, TBrokenCase{"deep_savedc.wmf", true}),
     TCaseName<TBrokenCase>());
 
+} // namespace
+
+namespace {
+// The device context after playing a file onto a player that only gathers bounds,
+// or that paints (only then does it clip).
+struct TPlayed {
+    Metafile::TDcState Dc;
+    QRectF Bounds;
+};
+TPlayed Play(const QByteArray& bytes, bool paint = false) {
+    const Metafile::TMetafileInfo info = Metafile::Inspect(bytes);
+    QImage target(100, 100, QImage::Format_ARGB32_Premultiplied);
+    QPainter painter(&target);
+    Metafile::TGdiPlayer player(paint ? &painter : nullptr, QTransform(), QRectF(0, 0, 100, 100),
+                                QSizeF(96, 96));
+    (info.Enhanced ? Metafile::PlayEmf : Metafile::PlayWmf)(bytes, info, player);
+    return {player.Dc(), player.Bounds()};
+}
+
+// Records of one number, colour, point or rectangle: each lands in its own place of
+// the device context, in both formats (WMF: 16-bit words, y first; EMF: 32-bit).
+TEST(OneFieldRecords, SetWhatTheirCallSets) {
+    const qint64 red = ColorRef(Qt::red);
+    const QPointF p(10, 20);
+    const QSizeF s(10, 20);
+    const QRect frame(0, 0, 100, 100);
+    struct TCase {
+        const char* Name;
+        QByteArray Wmf;
+        QByteArray Emf;
+        std::function<bool(const TPlayed&)> Check;
+    };
+    const TCase cases[] = {
+        {"BkMode", TWmf().Rec(0x0102, {1}).Bytes(true, frame), TEmf().Rec(18, {1}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.BkMode == 1;
+         }},
+        {"MapMode", TWmf().Rec(0x0103, {2}).Bytes(true, frame), TEmf().Rec(17, {2}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.MapMode == 2;
+         }},
+        {"Rop2", TWmf().Rec(0x0104, {5}).Bytes(true, frame), TEmf().Rec(20, {5}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.Rop2 == 5;
+         }},
+        {"PolyFillMode", TWmf().Rec(0x0106, {2}).Bytes(true, frame),
+         TEmf().Rec(19, {2}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.PolyFillMode == 2;
+         }},
+        {"StretchMode", TWmf().Rec(0x0107, {3}).Bytes(true, frame),
+         TEmf().Rec(21, {3}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.StretchMode == 3;
+         }},
+        {"TextAlign", TWmf().Rec(0x012E, {24}).Bytes(true, frame),
+         TEmf().Rec(22, {24}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.TextAlign == 24;
+         }},
+        {"BkColor", TWmf().Rec(0x0201, {red & 0xFFFF, red >> 16}).Bytes(true, frame),
+         TEmf().Rec(25, {red}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.BkColor == Qt::red && r.Dc.TextColor == Qt::black;
+         }},
+        {"TextColor", TWmf().Rec(0x0209, {red & 0xFFFF, red >> 16}).Bytes(true, frame),
+         TEmf().Rec(24, {red}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.TextColor == Qt::red && r.Dc.BkColor == Qt::white;
+         }},
+        {"WindowOrg", TWmf().Rec(0x020B, {20, 10}).Bytes(true, frame),
+         TEmf().Rec(10, {10, 20}).Bytes(frame),
+         [p](const TPlayed& r) {
+             return r.Dc.WindowOrg == p;
+         }},
+        {"WindowExt", TWmf().Rec(0x020C, {20, 10}).Bytes(true, frame),
+         TEmf().Rec(9, {10, 20}).Bytes(frame),
+         [s](const TPlayed& r) {
+             return r.Dc.WindowExt == s;
+         }},
+        {"ViewportOrg", TWmf().Rec(0x020D, {20, 10}).Bytes(true, frame),
+         TEmf().Rec(12, {10, 20}).Bytes(frame),
+         [p](const TPlayed& r) {
+             return r.Dc.ViewportOrg == p;
+         }},
+        {"ViewportExt", TWmf().Rec(0x020E, {20, 10}).Bytes(true, frame),
+         TEmf().Rec(11, {10, 20}).Bytes(frame),
+         [s](const TPlayed& r) {
+             return r.Dc.ViewportExt == s;
+         }},
+        {"MoveTo", TWmf().Rec(0x0214, {20, 10}).Bytes(true, frame),
+         TEmf().Rec(27, {10, 20}).Bytes(frame),
+         [p](const TPlayed& r) {
+             return r.Dc.CurrentPos == p && r.Bounds.isEmpty();
+         }},
+        {"LineTo", TWmf().Rec(0x0213, {20, 10}).Bytes(true, frame),
+         TEmf().Rec(54, {10, 20}).Bytes(frame),
+         [p](const TPlayed& r) {
+             return r.Dc.CurrentPos == p && !r.Bounds.isEmpty();
+         }},
+        {"IntersectClipRect", TWmf().Rec(0x0416, {20, 20, 10, 10}).Bytes(true, frame),
+         TEmf().Rec(30, {10, 10, 20, 20}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.HasClip && r.Dc.Clip.boundingRect().width() <= 12;
+         }},
+        {"ExcludeClipRect", TWmf().Rec(0x0415, {20, 20, 10, 10}).Bytes(true, frame),
+         TEmf().Rec(29, {10, 10, 20, 20}).Bytes(frame),
+         [](const TPlayed& r) {
+             return r.Dc.HasClip && r.Dc.Clip.boundingRect().width() > 12;
+         }},
+        {"Rectangle", TWmf().Rec(0x041B, {20, 20, 10, 10}).Bytes(true, frame),
+         TEmf().Rec(43, {10, 10, 20, 20}).Bytes(frame),
+         [](const TPlayed& r) {
+             return !r.Bounds.isEmpty() && !r.Dc.HasClip;
+         }},
+    };
+    EnsureApp();
+    for (const TCase& c : cases) {
+        const bool clips = QByteArray(c.Name).contains("Clip");
+        EXPECT_TRUE(c.Check(Play(c.Wmf, clips))) << c.Name << " (WMF)";
+        EXPECT_TRUE(c.Check(Play(c.Emf, clips))) << c.Name << " (EMF)";
+    }
+    // The WMF offsets move from where the origins are.
+    const TPlayed moved = Play(TWmf()
+                                   .Rec(0x020B, {2, 1})
+                                   .Rec(0x020F, {20, 10})
+                                   .Rec(0x020D, {4, 3})
+                                   .Rec(0x0211, {20, 10})
+                                   .Bytes(true, frame));
+    EXPECT_EQ(moved.Dc.WindowOrg, QPointF(11, 22));
+    EXPECT_EQ(moved.Dc.ViewportOrg, QPointF(13, 24));
+    // A colour cut short is not taken; a number cut short is read as zero.
+    EXPECT_EQ(Play(TWmf().Rec(0x0209, {0x00FF}).Bytes(true, frame)).Dc.TextColor,
+              QColor(Qt::black));
+    EXPECT_EQ(Play(TWmf().Rec(0x0102, {}).Bytes(true, frame)).Dc.BkMode, 0);
+}
 } // namespace

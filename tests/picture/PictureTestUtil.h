@@ -1,6 +1,7 @@
 #pragma once
 // Shared bits of the picture tests: sample and fixture paths, file helpers.
 
+#include "../common/TestFiles.h"
 #include "Graphics.h"
 
 #include <QBuffer>
@@ -50,18 +51,6 @@ inline QString SamplesDir() {
 inline QString FixturesDir() {
     const QByteArray root = qgetenv("MYCOOK_SOURCE_DIR");
     return QString::fromLocal8Bit(root) + QStringLiteral("/tests/picture/fixtures");
-}
-
-inline QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-inline bool WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 // Feeds bytes to a graphic the way a blob or a file would.

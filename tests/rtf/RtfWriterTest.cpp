@@ -1,4 +1,5 @@
 #include "RtfWriter.h"
+#include "../common/TestFiles.h"
 #include "RtfProperties.h"
 #include "RtfReader.h"
 
@@ -348,9 +349,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(FDir.isValid());
         FPath = FDir.filePath(QStringLiteral("菜谱.rtf"));
-        QFile old(FPath);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("old content");
+        ASSERT_TRUE(WriteFile(FPath, "old content"));
     }
     QByteArray Contents() {
         QFile f(FPath);

@@ -4,6 +4,7 @@
 #include "Dib.h"
 #include "GdiPlayer.h"
 #include "MetafileFormat.h"
+#include "RecordCalls.h"
 
 #include <cmath>
 
@@ -13,12 +14,6 @@ namespace {
 
 // More rectangles than this in one clip region are taken as their bounds.
 constexpr qint64 MaxClipRects = 1000;
-
-QColor ReadColor(TByteReader& r) {
-    const quint8 red = r.U8(), green = r.U8(), blue = r.U8();
-    r.U8();
-    return QColor(red, green, blue);
-}
 
 QPointF ReadPoint(TByteReader& r) {
     const qint32 x = r.I32();
@@ -30,6 +25,26 @@ QRectF ReadRect(TByteReader& r) {
     const qint32 left = r.I32(), top = r.I32(), right = r.I32(), bottom = r.I32();
     return QRectF(QPointF(left, top), QPointF(right, bottom));
 }
+
+quint32 ReadU32(TByteReader& r) {
+    return r.U32();
+}
+
+const TFieldReaders EmfFields{ReadU32, ReadPoint, ReadRect};
+
+// The records of one field and one call.
+constexpr TRecordCall EmfCalls[] = {
+    {9, TCall::SetWindowExt},     {10, TCall::SetWindowOrg},
+    {11, TCall::SetViewportExt},  {12, TCall::SetViewportOrg},
+    {17, TCall::MapMode},         {18, TCall::BkMode},
+    {19, TCall::PolyFillMode},    {20, TCall::Rop2},
+    {21, TCall::StretchMode},     {22, TCall::TextAlign},
+    {24, TCall::TextColor},       {25, TCall::BkColor},
+    {26, TCall::OffsetClip},      {27, TCall::MoveTo},
+    {29, TCall::ExcludeClipRect}, {30, TCall::IntersectClipRect},
+    {42, TCall::Ellipse},         {43, TCall::Rectangle},
+    {54, TCall::LineTo},
+};
 
 QTransform ReadXform(TByteReader& r) {
     const double m11 = r.F32(), m12 = r.F32(), m21 = r.F32(), m22 = r.F32(), dx = r.F32(),
@@ -80,10 +95,6 @@ QImage ReadBitmap(const TByteReader& record, qint64 offBmi, qint64 cbBmi, qint64
     if (usage != 0 || cbBmi == 0)
         return {}; // palette-index colours need the playback palette, which we do not keep
     return DecodeDib(record.Sub(offBmi, cbBmi), record.Sub(offBits, cbBits), keepAlpha);
-}
-
-QRectF BottomUpSource(const QImage& image, double x, double y, double w, double h) {
-    return QRectF(x, image.height() - y - h, w, h);
 }
 
 QString ReadUtf16(const TByteReader& record, qint64 offset, qint64 chars) {
@@ -138,15 +149,7 @@ TGdiObject ReadPenObject(quint32 style, double width, const QColor& color) {
     object.Pen.Style = int(style & 0x0F);
     object.Pen.Width = width;
     object.Pen.Color = color;
-    const quint32 cap = style & 0x0F00, join = style & 0xF000;
-    if (cap == 0x0100)
-        object.Pen.Cap = Qt::SquareCap;
-    else if (cap == 0x0200)
-        object.Pen.Cap = Qt::FlatCap;
-    if (join == 0x1000)
-        object.Pen.Join = Qt::BevelJoin;
-    else if (join == 0x2000)
-        object.Pen.Join = Qt::MiterJoin;
+    SetPenEnds(object.Pen, style);
     if (object.Pen.Style > PsInsideFrame)
         object.Pen.Style = PsSolid; // user styles and alternates: drawn solid
     return object;
@@ -155,6 +158,10 @@ TGdiObject ReadPenObject(quint32 style, double width, const QColor& color) {
 void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
     TByteReader r = record;
     r.Skip(8);
+    if (const TRecordCall* call = FindCall(EmfCalls, type)) {
+        PlayCall(call->Call, r, EmfFields, p);
+        return;
+    }
     TDcState& dc = p.Dc();
     switch (type) {
     case 2:
@@ -205,87 +212,11 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
             p.PolyPolygon(list);
         break;
     }
-    case 9:
-    case 11: {
-        const qint32 cx = r.I32(), cy = r.I32();
-        if (!r.Ok())
-            break;
-        if (type == 9)
-            p.SetWindowExt(QSizeF(cx, cy));
-        else
-            p.SetViewportExt(QSizeF(cx, cy));
-        break;
-    }
-    case 10:
-    case 12: {
-        const QPointF o = ReadPoint(r);
-        if (!r.Ok())
-            break;
-        if (type == 10)
-            p.SetWindowOrg(o);
-        else
-            p.SetViewportOrg(o);
-        break;
-    }
     case 15: {
         const QPointF pt = ReadPoint(r);
         const QColor c = ReadColor(r);
         if (r.Ok())
             p.SetPixel(pt, c);
-        break;
-    }
-    case 17:
-        p.SetMapMode(int(r.U32()));
-        break;
-    case 18:
-        dc.BkMode = int(r.U32());
-        break;
-    case 19:
-        dc.PolyFillMode = int(r.U32());
-        break;
-    case 20:
-        dc.Rop2 = int(r.U32());
-        break;
-    case 21:
-        dc.StretchMode = int(r.U32());
-        break;
-    case 22:
-        dc.TextAlign = r.U32();
-        break;
-    case 24:
-    case 25: {
-        const QColor c = ReadColor(r);
-        if (!r.Ok())
-            break;
-        (type == 24 ? dc.TextColor : dc.BkColor) = c;
-        break;
-    }
-    case 26: {
-        const QPointF d = ReadPoint(r);
-        if (r.Ok())
-            p.OffsetClip(d);
-        break;
-    }
-    case 27:
-    case 54: {
-        const QPointF pt = ReadPoint(r);
-        if (!r.Ok())
-            break;
-        if (type == 27)
-            p.MoveTo(pt);
-        else
-            p.LineTo(pt);
-        break;
-    }
-    case 29:
-    case 30: {
-        const QRectF rect = ReadRect(r);
-        if (!r.Ok())
-            break;
-        if (type == 29)
-            p.ExcludeClipRect(rect);
-        else
-            p.IntersectClipRect(rect);
         break;
     }
     case 31:
@@ -358,17 +289,6 @@ void PlayRecord(quint32 type, const TByteReader& record, TGdiPlayer& p) {
         const double start = r.F32(), sweep = r.F32();
         if (r.Ok())
             p.AngleArc(c, radius, start, sweep);
-        break;
-    }
-    case 42:
-    case 43: {
-        const QRectF rect = ReadRect(r);
-        if (!r.Ok())
-            break;
-        if (type == 42)
-            p.Ellipse(rect);
-        else
-            p.Rectangle(rect);
         break;
     }
     case 44: {

@@ -1,7 +1,8 @@
 #include "MetafileFormat.h"
 
 #include "GdiPlayer.h"
-#include "Graphics.h"
+#include "PictureLimits.h"
+#include "SysUtils.h"
 
 #include <cmath>
 

@@ -4,16 +4,11 @@
 #include "Dib.h"
 #include "GdiPlayer.h"
 #include "MetafileFormat.h"
+#include "RecordCalls.h"
 
 namespace Metafile {
 
 namespace {
-
-QColor ReadColor(TByteReader& r) {
-    const quint8 red = r.U8(), green = r.U8(), blue = r.U8();
-    r.U8();
-    return QColor(red, green, blue);
-}
 
 QPointF ReadPointYX(TByteReader& r) {
     const qint16 y = r.I16();
@@ -64,12 +59,42 @@ TGdiObject ReadFont(TByteReader& r) {
     return object;
 }
 
-// Source rectangle in the top-down image of a DIB whose origin is its lower-left corner.
-QRectF BottomUpSource(const QImage& image, double x, double y, double w, double h) {
-    return QRectF(x, image.height() - y - h, w, h);
+quint32 ReadU16(TByteReader& r) {
+    return r.U16();
 }
 
+const TFieldReaders WmfFields{ReadU16, ReadPointYX, ReadRectBRTL};
+
+// The records of one field and one call.
+constexpr TRecordCall WmfCalls[] = {
+    {0x0102, TCall::BkMode},
+    {0x0103, TCall::MapMode},
+    {0x0104, TCall::Rop2},
+    {0x0106, TCall::PolyFillMode},
+    {0x0107, TCall::StretchMode},
+    {0x012E, TCall::TextAlign},
+    {0x0201, TCall::BkColor},
+    {0x0209, TCall::TextColor},
+    {0x020B, TCall::SetWindowOrg},
+    {0x020C, TCall::SetWindowExt},
+    {0x020D, TCall::SetViewportOrg},
+    {0x020E, TCall::SetViewportExt},
+    {0x020F, TCall::OffsetWindowOrg},
+    {0x0211, TCall::OffsetViewportOrg},
+    {0x0213, TCall::LineTo},
+    {0x0214, TCall::MoveTo},
+    {0x0220, TCall::OffsetClip},
+    {0x0415, TCall::ExcludeClipRect},
+    {0x0416, TCall::IntersectClipRect},
+    {0x0418, TCall::Ellipse},
+    {0x041B, TCall::Rectangle},
+};
+
 void PlayRecord(quint16 function, qint64 words, TByteReader r, TGdiPlayer& p) {
+    if (const TRecordCall* call = FindCall(WmfCalls, function)) {
+        PlayCall(call->Call, r, WmfFields, p);
+        return;
+    }
     TDcState& dc = p.Dc();
     switch (function) {
     case 0x001E:
@@ -78,72 +103,6 @@ void PlayRecord(quint16 function, qint64 words, TByteReader r, TGdiPlayer& p) {
     case 0x0127:
         p.RestoreDc(r.I16());
         break;
-    case 0x0102:
-        dc.BkMode = r.U16();
-        break;
-    case 0x0103:
-        p.SetMapMode(r.U16());
-        break;
-    case 0x0104:
-        dc.Rop2 = r.U16();
-        break;
-    case 0x0106:
-        dc.PolyFillMode = r.U16();
-        break;
-    case 0x0107:
-        dc.StretchMode = r.U16();
-        break;
-    case 0x012E:
-        dc.TextAlign = r.U16();
-        break;
-    case 0x0201: {
-        const QColor c = ReadColor(r);
-        if (r.Ok())
-            dc.BkColor = c;
-        break;
-    }
-    case 0x0209: {
-        const QColor c = ReadColor(r);
-        if (r.Ok())
-            dc.TextColor = c;
-        break;
-    }
-    case 0x020B: {
-        const QPointF o = ReadPointYX(r);
-        if (r.Ok())
-            p.SetWindowOrg(o);
-        break;
-    }
-    case 0x020C: {
-        const QPointF e = ReadPointYX(r);
-        if (r.Ok())
-            p.SetWindowExt(QSizeF(e.x(), e.y()));
-        break;
-    }
-    case 0x020D: {
-        const QPointF o = ReadPointYX(r);
-        if (r.Ok())
-            p.SetViewportOrg(o);
-        break;
-    }
-    case 0x020E: {
-        const QPointF e = ReadPointYX(r);
-        if (r.Ok())
-            p.SetViewportExt(QSizeF(e.x(), e.y()));
-        break;
-    }
-    case 0x020F: {
-        const QPointF d = ReadPointYX(r);
-        if (r.Ok())
-            p.SetWindowOrg(dc.WindowOrg + d);
-        break;
-    }
-    case 0x0211: {
-        const QPointF d = ReadPointYX(r);
-        if (r.Ok())
-            p.SetViewportOrg(dc.ViewportOrg + d);
-        break;
-    }
     case 0x0410:
     case 0x0412: {
         const double yDenom = r.I16(), yNum = r.I16(), xDenom = r.I16(), xNum = r.I16();
@@ -153,46 +112,6 @@ void PlayRecord(quint16 function, qint64 words, TByteReader r, TGdiPlayer& p) {
             p.ScaleWindowExt(xNum, xDenom, yNum, yDenom);
         else
             p.ScaleViewportExt(xNum, xDenom, yNum, yDenom);
-        break;
-    }
-    case 0x0213: {
-        const QPointF pt = ReadPointYX(r);
-        if (r.Ok())
-            p.LineTo(pt);
-        break;
-    }
-    case 0x0214: {
-        const QPointF pt = ReadPointYX(r);
-        if (r.Ok())
-            p.MoveTo(pt);
-        break;
-    }
-    case 0x0415:
-    case 0x0416: {
-        const QRectF rect = ReadRectBRTL(r);
-        if (!r.Ok())
-            break;
-        if (function == 0x0415)
-            p.ExcludeClipRect(rect);
-        else
-            p.IntersectClipRect(rect);
-        break;
-    }
-    case 0x0220: {
-        const QPointF d = ReadPointYX(r);
-        if (r.Ok())
-            p.OffsetClip(d);
-        break;
-    }
-    case 0x0418:
-    case 0x041B: {
-        const QRectF rect = ReadRectBRTL(r);
-        if (!r.Ok())
-            break;
-        if (function == 0x0418)
-            p.Ellipse(rect);
-        else
-            p.Rectangle(rect);
         break;
     }
     case 0x061C: {
@@ -336,14 +255,7 @@ void PlayRecord(quint16 function, qint64 words, TByteReader r, TGdiPlayer& p) {
         object.Pen.Width = r.I16();
         r.I16();
         object.Pen.Color = ReadColor(r);
-        if ((style & 0x0F00) == 0x0100)
-            object.Pen.Cap = Qt::SquareCap;
-        else if ((style & 0x0F00) == 0x0200)
-            object.Pen.Cap = Qt::FlatCap;
-        if ((style & 0xF000) == 0x1000)
-            object.Pen.Join = Qt::BevelJoin;
-        else if ((style & 0xF000) == 0x2000)
-            object.Pen.Join = Qt::MiterJoin;
+        SetPenEnds(object.Pen, style);
         p.AddObject(object); // a short record still takes its slot
         break;
     }
@@ -413,32 +325,22 @@ void PlayRecord(quint16 function, qint64 words, TByteReader r, TGdiPlayer& p) {
         p.StretchImage(QRectF(dest, QSizeF(w, h)), image, QRectF(xSrc, ySrc, srcW, srcH), rop);
         break;
     }
-    case 0x0F43: {
-        const quint32 rop = r.U32();
+    case 0x0F43:   // STRETCHDIB
+    case 0x0D33: { // SETDIBITSTODEVICE: no raster operation, the source unscaled
+        const bool stretch = function == 0x0F43;
+        const quint32 rop = stretch ? r.U32() : 0x00CC0020; // SRCCOPY
         const quint16 usage = r.U16();
-        const double srcH = r.I16(), srcW = r.I16(), ySrc = r.I16(), xSrc = r.I16();
-        const double h = r.I16(), w = r.I16();
-        const QPointF dest = ReadPointYX(r);
-        if (!r.Ok() || usage != 0)
-            break;
-        const QImage image = DecodePackedDib(r.Sub(r.Pos(), r.Remaining()));
-        if (!image.isNull())
-            p.StretchImage(QRectF(dest, QSizeF(w, h)), image,
-                           BottomUpSource(image, xSrc, ySrc, srcW, srcH), rop);
-        break;
-    }
-    case 0x0D33: {
-        const quint16 usage = r.U16();
-        r.U16(); // scan count
-        r.U16(); // start scan
+        // SETDIBITSTODEVICE: the scan count and start scan, not needed.
+        const double srcH = r.I16(), srcW = r.I16();
         const double ySrc = r.I16(), xSrc = r.I16(), h = r.I16(), w = r.I16();
         const QPointF dest = ReadPointYX(r);
         if (!r.Ok() || usage != 0)
             break;
         const QImage image = DecodePackedDib(r.Sub(r.Pos(), r.Remaining()));
         if (!image.isNull())
-            p.StretchImage(QRectF(dest, QSizeF(w, h)), image,
-                           BottomUpSource(image, xSrc, ySrc, w, h), 0x00CC0020);
+            p.StretchImage(
+                QRectF(dest, QSizeF(w, h)), image,
+                BottomUpSource(image, xSrc, ySrc, stretch ? srcW : w, stretch ? srcH : h), rop);
         break;
     }
     default:

@@ -1,5 +1,5 @@
 #include "Graphics.h"
-#include "MetafileFormat.h"
+#include "metafile/MetafileFormat.h"
 
 #include <QPainter>
 #include <algorithm>

@@ -1,0 +1,285 @@
+#include "RecipeExtras.h"
+
+#include "ADODB.h"
+#include "AccessDb.h"
+#include "BackupNotice.h"
+#include "BookBackup.h"
+#include "BusyCursor.h"
+#include "Clipboard.h"
+#include "Controls.h"
+#include "ErrorDisplay.h"
+#include "FileNames.h"
+#include "ImageControl.h"
+#include "KindControls.h"
+#include "MsgShell.h"
+#include "PictureIo.h"
+#include "RecipeDelete.h"
+#include "RecipeImportUi.h"
+#include "RecipePrint.h"
+#include "SearchSuggest.h"
+
+#include <QDate>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPrinter>
+#include <QTextBlock>
+#include <QTimer>
+
+namespace {
+// A dropped bitmap offered to the paste as if it were on the clipboard.
+class TDroppedBitmap final : public TClipboard {
+public:
+    explicit TDroppedBitmap(QImage image) : FImage(std::move(image)) {}
+    bool HasBitmap() const override { return true; }
+    bool HasFormat(const QString&) const override { return false; }
+    QImage Bitmap() const override {
+        if (FImage.isNull())
+            throw EClipboardException(QStringLiteral("无法读取拖入的位图"));
+        return FImage;
+    }
+    QByteArray Data(const QString&) const override { return {}; }
+
+private:
+    QImage FImage;
+};
+
+class TClipboardSwap {
+public:
+    explicit TClipboardSwap(TClipboard& replacement) { SetClipboard(&replacement); }
+    ~TClipboardSwap() { SetClipboard(nullptr); }
+    TClipboardSwap(const TClipboardSwap&) = delete;
+    TClipboardSwap& operator=(const TClipboardSwap&) = delete;
+};
+
+// The one local file of a drop, empty when the drop carries none or several.
+QString DroppedFile(const QMimeData& data) {
+    const QList<QUrl> urls = data.urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    return urls.first().toLocalFile();
+}
+
+// The dish name as a file name: characters no file name may hold become "_".
+QString SuggestedPdfName(const QString& dishName) {
+    QString name = dishName.trimmed();
+    for (QChar& c : name)
+        if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control)
+            c = u'_';
+    return name.isEmpty() ? QString() : name + QStringLiteral(".pdf");
+}
+} // namespace
+
+TRecipeExtras::TRecipeExtras(TWindowSite site)
+    : SavePdfDialog(&site.Window), FSite(std::move(site)) {
+    Connect();
+}
+
+TRecipeExtras::~TRecipeExtras() {
+    // The suggestions and the copy go first; no event of the window reaches this
+    // object while they do.
+    FSite.Window.removeEventFilter(this);
+    FSite.ListBox1.removeEventFilter(this);
+    FSite.Image2.removeEventFilter(this);
+}
+
+void TRecipeExtras::Connect() {
+    FBookExisted = BookFileExists(FSite.BookPath);
+    FSite.Connection.SetWaitHandler(ShowBusyUntilIdle);
+    SavePdfDialog.SetFilter(QStringLiteral("PDF|*.pdf"));
+    FSite.Window.installEventFilter(this);
+    FSite.ListBox1.installEventFilter(this);
+    FSite.Image2.installEventFilter(this);
+    FSite.Image2.setAcceptDrops(true);
+    AcceptRecipePageDrops(FSite);
+
+    // The count shows at once; the rows are read after the first paint.
+    FSite.Query.SetDeferredLoading(true);
+    FSuggest = std::make_unique<TSearchSuggest>(FSite.Window, FSite.Edit2, FSite.Query,
+                                                [this] { FSite.BitBtn6.click(); });
+    // Runs after BitBtn5Click: the saved (or overwritten) recipe is the current one.
+    connect(&FSite.BitBtn5, &QPushButton::clicked, this, [this] {
+        RunGuarded([this] {
+            if (FSite.Query.Active())
+                RecipeChanged(FSite.Query.RowId());
+        });
+    });
+
+    // Runs after ListBox1Click: remembers which recipe the view now shows.
+    connect(&FSite.ListBox1, &TListBox::Click, this, [this] {
+        const bool shown = !FSite.RichEdit1.document()->isEmpty() && FSite.Query.Active();
+        FShownRowId = shown ? FSite.Query.RowId() : -1;
+    });
+    FSite.ListBox1.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&FSite.ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        RunGuarded([&] { ListBox1Menu(pos)->exec(FSite.ListBox1.viewport()->mapToGlobal(pos)); });
+    });
+    FSite.RichEdit1.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&FSite.RichEdit1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) {
+                RunGuarded(
+                    [&] { RichEdit1Menu()->exec(FSite.RichEdit1.viewport()->mapToGlobal(pos)); });
+            });
+}
+
+bool TRecipeExtras::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &FSite.ListBox1 && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        const int index = FSite.ListBox1.ItemIndex();
+        if (index < 0)
+            return false;
+        RunGuarded([&] { ListBox1Delete(index); });
+        return true;
+    }
+    if (watched == &FSite.Image2)
+        return Image2Event(event);
+    if (watched == &FSite.Window && event->type() == QEvent::Show && !FShown) {
+        FShown = true;
+        // After the first paint, so neither the book's rows nor the copy delay
+        // the window.
+        QTimer::singleShot(0, this, [this] {
+            RunGuarded([this] { FSite.Query.StartLoading(); });
+            RunGuarded([this] { StartDailyBackup(); });
+        });
+    }
+    return false;
+}
+
+bool TRecipeExtras::Image2Event(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (Image2Accepts(*drag->mimeData()))
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!Image2Accepts(*drop->mimeData())) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        RunGuarded([&] { Image2Drop(*drop->mimeData()); });
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+std::unique_ptr<QMenu> TRecipeExtras::ListBox1Menu(const QPoint& pos) {
+    auto menu = std::make_unique<QMenu>(&FSite.Window);
+    const QModelIndex at = FSite.ListBox1.indexAt(pos);
+    QAction* remove = menu->addAction(QStringLiteral("删除菜谱"));
+    remove->setEnabled(at.isValid());
+    const int index = at.row();
+    connect(remove, &QAction::triggered, this,
+            [this, index] { RunGuarded([&] { ListBox1Delete(index); }); });
+    AddImportExportItems(FSite, *menu);
+    return menu;
+}
+
+std::unique_ptr<QMenu> TRecipeExtras::RichEdit1Menu() {
+    auto menu = std::make_unique<QMenu>(&FSite.Window);
+    connect(menu->addAction(QStringLiteral("打印菜谱…")), &QAction::triggered, this,
+            [this] { RunGuarded([this] { PrintRecipe(); }); });
+    connect(menu->addAction(QStringLiteral("导出PDF…")), &QAction::triggered, this,
+            [this] { RunGuarded([this] { ExportPdf(); }); });
+    return menu;
+}
+
+void TRecipeExtras::ListBox1Delete(int index) {
+    TListBox& list = FSite.ListBox1;
+    if (index < 0 || index >= list.Count())
+        return;
+    const QString name = list.Item(index);
+    if (!AskYesNoDefaultNo(QStringLiteral("确定要删除菜谱“%1”吗？").arg(name)))
+        return;
+    QStringList listed;
+    for (int i = 0; i < list.Count(); ++i)
+        listed.append(list.Item(i));
+    const qint64 removed = DeleteListedRecipe(FSite.Query, listed, index);
+    if (removed < 0)
+        return;
+    listed.removeAt(index);
+    list.SetItems(listed);
+    RecipeChanged(removed);
+    if (removed == FShownRowId) {
+        FSite.RichEdit1.clear();
+        FSite.StatusBar1.SetPanelText(1, QString());
+        FSite.StatusBar1.SetPanelText(2, QString());
+        FShownRowId = -1;
+    }
+    FSite.ShowCount();
+}
+
+void TRecipeExtras::RecipeChanged(qint64 rowId) {
+    FSuggest->RecipeChanged(rowId);
+}
+
+void TRecipeExtras::BookChanged() {
+    FSuggest->BookChanged();
+}
+
+void TRecipeExtras::PrintRecipe() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(FSite.RichEdit1.document()->begin().text());
+    if (!ExecutePrintDialog(printer, &FSite.Window))
+        return;
+    TPdfCharFixes fixes;
+    PrintRecipeDocument(*FSite.RichEdit1.document(), printer, &fixes);
+    if (printer.printerState() == QPrinter::Error)
+        throw Exception(QStringLiteral("打印失败"));
+    MendPrintedPdf(printer, fixes);
+}
+
+void TRecipeExtras::ExportPdf() {
+    SavePdfDialog.SetFileName(SuggestedPdfName(FSite.RichEdit1.document()->begin().text()));
+    if (!SavePdfDialog.Execute())
+        return;
+    SaveRecipePdf(*FSite.RichEdit1.document(),
+                  WithFileExt(SavePdfDialog.FileName(), QStringLiteral(".pdf")));
+    ShowInfo(QStringLiteral("保存完毕"));
+}
+
+bool TRecipeExtras::Image2Accepts(const QMimeData& data) const {
+    if (data.hasUrls())
+        return IsPictureFileName(DroppedFile(data));
+    return data.hasImage();
+}
+
+void TRecipeExtras::Image2Drop(const QMimeData& data) {
+    if (data.hasUrls()) {
+        // As "打开图片" does with the chosen file.
+        FSite.Image2.Picture().LoadFromFile(DroppedFile(data));
+        FSite.Image2.PictureChanged();
+        FitImageToBox(FSite.Image2, 300, 200);
+        return;
+    }
+    // As "粘贴图片" does with a bitmap on the clipboard.
+    TDroppedBitmap dropped(qvariant_cast<QImage>(data.imageData()));
+    TClipboardSwap swap(dropped);
+    FSite.PastePicture();
+}
+
+void TRecipeExtras::StartDailyBackup() {
+    if (FBackup || !FBookExisted || !FSite.Query.Active())
+        return;
+    // The copy reads through the window's own connection, so saves made meanwhile
+    // go into it instead of starting it again.
+    FBackup = std::make_unique<TBackgroundBackup>(
+        FSite.Connection.DatabasePath(), QDate::currentDate(), FSite.Connection.Handle(), [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { RunGuarded([this] { DailyBackupDone(); }); }, Qt::QueuedConnection);
+        });
+}
+
+void TRecipeExtras::DailyBackupDone() {
+    if (FBackup)
+        TellBackupOutcome(FBackup->Wait(), FSite.Connection, QDate::currentDate());
+}

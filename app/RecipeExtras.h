@@ -1,0 +1,62 @@
+#pragma once
+// What the window offers beside its designed controls: deleting a listed recipe,
+// printing the view or saving it as PDF, dropping a picture onto the entry page,
+// reading the book and its daily copy after the first paint, the browse list's
+// import and export (app/RecipeImportUi) and the suggestions under the keyword box
+// (app/SearchSuggest). The window makes one while it connects its handlers and
+// reaches nothing of it but what is below; it reaches the window only through
+// its site. Every action runs through RunGuarded.
+
+#include "Dialogs.h"
+#include "WindowSite.h"
+
+#include <QObject>
+#include <memory>
+
+class QMenu;
+class QMimeData;
+class QPoint;
+class TBackgroundBackup;
+class TSearchSuggest;
+
+class TRecipeExtras final : public QObject {
+public:
+    explicit TRecipeExtras(TWindowSite site);
+    ~TRecipeExtras() override;
+    TRecipeExtras(const TRecipeExtras&) = delete;
+    TRecipeExtras& operator=(const TRecipeExtras&) = delete;
+
+    const TWindowSite& Site() const { return FSite; }
+
+    TSaveDialog SavePdfDialog;
+    std::unique_ptr<QMenu> ListBox1Menu(const QPoint& pos);
+    std::unique_ptr<QMenu> RichEdit1Menu();
+    void ListBox1Delete(int index);
+    void PrintRecipe();
+    void ExportPdf();
+    bool Image2Accepts(const QMimeData& data) const;
+    void Image2Drop(const QMimeData& data);
+    void StartDailyBackup();
+    void DailyBackupDone();
+    TBackgroundBackup* DailyBackup() const { return FBackup.get(); }
+
+    TSearchSuggest& SearchSuggest() { return *FSuggest; }
+    // The recipe with this identity was saved, overwritten or removed.
+    void RecipeChanged(qint64 rowId);
+    // Anything may have changed (an import).
+    void BookChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Connect();
+    bool Image2Event(QEvent* event);
+
+    TWindowSite FSite;
+    bool FBookExisted = false;
+    bool FShown = false;
+    qint64 FShownRowId = -1; // the recipe the view shows
+    std::unique_ptr<TBackgroundBackup> FBackup;
+    std::unique_ptr<TSearchSuggest> FSuggest;
+};
