@@ -7,6 +7,7 @@
 #include "BenchBook.h"
 #include "BookBackup.h"
 #include "MsgShell.h"
+#include "RecipeExtras.h"
 #include "SearchSuggest.h"
 #include "Unit_main.h"
 #include "WindowBenchMain.h"
