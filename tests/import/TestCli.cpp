@@ -1,35 +1,28 @@
 // mycook-book on the command line: import into a new book, export, import the export.
+#include "../common/RunTool.h"
 #include "ImportTestUtil.h"
 
 #include <QCryptographicHash>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
-struct TRun {
-    int Code;
-    QString Out;
-    QString Err;
-};
-
-TRun Tool(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(MYCOOK_BOOK_TOOL), args);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+TToolRun Tool(const QStringList& args) {
+    const TToolRun run = RunTool(QStringLiteral(MYCOOK_BOOK_TOOL), args, 120000);
+    EXPECT_TRUE(run.Finished);
+    return run;
 }
 
 TEST(BookTool, ImportExportAndImportAgain) {
     QTemporaryDir dir;
     const QString book = dir.filePath(QStringLiteral("cook.mdb"));
-    TRun r = Tool({QStringLiteral("import"), book, Fixture("chinese-gb18030.mmf"),
-                   Fixture("pancakes-microdata.html"), Fixture("no-recipe.html")});
-    EXPECT_EQ(r.Code, 0) << r.Err.toStdString();
-    EXPECT_TRUE(r.Out.startsWith(
+    TToolRun r = Tool({QStringLiteral("import"), book, Fixture("chinese-gb18030.mmf"),
+                       Fixture("pancakes-microdata.html"), Fixture("no-recipe.html")});
+    EXPECT_EQ(r.Code, 0) << r.ErrText().toStdString();
+    EXPECT_TRUE(r.OutText().startsWith(
         QStringLiteral("导入完毕\n导入 3 个，覆盖 0 个，跳过 0 个，无法读取的文件 1 个")))
-        << r.Out.toStdString();
-    EXPECT_TRUE(r.Out.contains(QStringLiteral("no-recipe.html：无法读取（网页里没有菜谱数据")));
+        << r.OutText().toStdString();
+    EXPECT_TRUE(
+        r.OutText().contains(QStringLiteral("no-recipe.html：无法读取（网页里没有菜谱数据")));
 
     // Again: the default skips every name already there; keep makes second copies.
     const std::pair<const char*, const char*> again[] = {
@@ -43,18 +36,18 @@ TEST(BookTool, ImportExportAndImportAgain) {
             args << QString::fromUtf8(option);
         r = Tool(args);
         EXPECT_EQ(r.Code, 0);
-        EXPECT_TRUE(r.Out.contains(QString::fromUtf8(counts))) << r.Out.toStdString();
+        EXPECT_TRUE(r.OutText().contains(QString::fromUtf8(counts))) << r.OutText().toStdString();
     }
 
     const QString zip = dir.filePath(QStringLiteral("out"));
     r = Tool({QStringLiteral("export"), book, zip});
-    EXPECT_EQ(r.Code, 0) << r.Err.toStdString();
-    EXPECT_EQ(r.Out, QStringLiteral("保存完毕：5 个菜谱，1 张图片\n"));
+    EXPECT_EQ(r.Code, 0) << r.ErrText().toStdString();
+    EXPECT_EQ(r.OutText(), QStringLiteral("保存完毕：5 个菜谱，1 张图片\n"));
     EXPECT_TRUE(QFile::exists(zip + QStringLiteral(".zip")));
 
     const QString second = dir.filePath(QStringLiteral("second.mdb"));
     r = Tool({QStringLiteral("import"), second, zip + QStringLiteral(".zip")});
-    EXPECT_TRUE(r.Out.contains(QStringLiteral("导入 5 个"))) << r.Out.toStdString();
+    EXPECT_TRUE(r.OutText().contains(QStringLiteral("导入 5 个"))) << r.OutText().toStdString();
     const QString zip2 = dir.filePath(QStringLiteral("again.zip"));
     EXPECT_EQ(Tool({QStringLiteral("export"), second, zip2}).Code, 0);
 }
@@ -77,10 +70,10 @@ TEST(BookTool, UsageAndFailures) {
          1},
     };
     for (const auto& [args, code] : cases) {
-        const TRun r = Tool(args);
+        const TToolRun r = Tool(args);
         EXPECT_EQ(r.Code, code) << args.join(u' ').toStdString();
         if (code != 0) {
-            EXPECT_FALSE(r.Err.isEmpty());
+            EXPECT_FALSE(r.ErrText().isEmpty());
         }
     }
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("o.zip"))));

@@ -1,5 +1,6 @@
 // The unpacked container and its directory, the store, the description parser
 // and the skinpack tool.
+#include "../common/RunTool.h"
 #include "SkinRead.h"
 #include "SkinTestUtil.h"
 #include "WinConvert.h"
@@ -9,7 +10,6 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -343,17 +343,10 @@ TEST(QuickIni, SavesAndLoadsPlainAndPacked) {
 // --- skinpack, the command-line packer
 
 #ifdef SKINPACK_PATH
-struct TRun {
-    int Code;
-    QByteArray Out;
-    QByteArray Err;
-};
+using TRun = TToolRun;
 
 TRun Skinpack(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral(SKINPACK_PATH), args);
-    p.waitForFinished(60000);
-    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+    return RunTool(QStringLiteral(SKINPACK_PATH), args, 60000);
 }
 
 TEST(Skinpack, PackListIniUnpackRoundTrip) {
