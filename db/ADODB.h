@@ -155,6 +155,8 @@ public:
     void Delete(); // removes the current row; the next row becomes current
     // Identity of the current row in the book, -1 when there is none.
     qint64 RowId() const;
+    // Makes the row of that identity current when the view shows it.
+    bool LocateRowId(qint64 rowId);
     TField& FieldByName(const QString& name);
 
     void First();

@@ -202,6 +202,26 @@ qint64 TADOQuery::RowId() const {
     return FImpl->RowIds[size_t(FImpl->RowAt(FImpl->Cur))];
 }
 
+bool TADOQuery::LocateRowId(qint64 rowId) {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    FImpl->CheckBrowse();
+    const auto at = std::lower_bound(FImpl->RowIds.begin(), FImpl->RowIds.end(), rowId);
+    if (at == FImpl->RowIds.end() || *at != rowId) {
+        return false;
+    }
+    const auto row = int32_t(at - FImpl->RowIds.begin());
+    if (!FImpl->FilterOn) {
+        FImpl->Cur = size_t(row);
+        return true;
+    }
+    if (size_t(row) >= FImpl->ViewPos.size() || FImpl->ViewPos[size_t(row)] < 0) {
+        return false;
+    }
+    FImpl->Cur = size_t(FImpl->ViewPos[size_t(row)]);
+    return true;
+}
+
 TField& TADOQuery::FieldByName(const QString& name) {
     FImpl->CheckActive();
     const int col = FImpl->ColumnIndex(name);

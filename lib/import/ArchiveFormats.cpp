@@ -7,6 +7,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QUrl>
 #include <map>
 
 namespace {
@@ -39,27 +40,75 @@ QString JsonText(const QJsonObject& o, const char* key) {
 namespace {
 using TZipWalk = std::function<void(const TArchiveVisit&)>;
 
+bool IsPictureName(const QString& name) {
+    for (const char* ext : {".jpg", ".jpeg", ".png", ".gif", ".webp", ".bmp"})
+        if (name.endsWith(QLatin1String(ext), Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+// The pictures recipe.json names (`image` beyond the first, HowToStep.image) that
+// lie in its folder, in the order it names them.
+void FolderPictures(TSchemaRecipe& s, const std::map<QString, QByteArray>& files,
+                    const QString& folder) {
+    QStringList taken{QStringLiteral("full.jpg")};
+    auto take = [&](const QString& url, int step) {
+        const QString name = FileName(QUrl::fromPercentEncoding(url.toUtf8()));
+        const auto it = files.find(name);
+        if (it == files.end() || taken.contains(name))
+            return;
+        taken.append(name);
+        s.Recipe.Pictures.push_back({it->second, step, s.ImageCaptions.value(url),
+                                     folder.isEmpty() ? name : folder + u'/' + name});
+    };
+    for (qsizetype i = 0; i < s.ImageUrls.size(); ++i) {
+        if (i == 0 && s.Recipe.Picture.isEmpty()) {
+            // No full.jpg: the first named picture is the cover.
+            const auto it = files.find(FileName(s.ImageUrls[0]));
+            if (it != files.end()) {
+                s.Recipe.Picture = it->second;
+                s.Recipe.PictureOrigin = it->first;
+                taken.append(it->first);
+            }
+            continue;
+        }
+        take(s.ImageUrls[i], 0);
+    }
+    for (const auto& [step, url] : s.StepImageUrls)
+        take(url, step);
+}
+
 void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink) {
     struct TFolder {
         int Order = 0;
         QByteArray Json;
         QByteArray Picture;
         QString PicturePath;
+        std::map<QString, QByteArray> Files; // the folder's other pictures, by name
+        qint64 FileBytes = 0;
     };
     std::map<QString, TFolder> folders;
     int order = 0;
     walk([&](const QString& entry, const QByteArray& bytes) {
         const QString name = FileName(entry);
-        if (name != u"recipe.json" && name != u"full.jpg")
+        const bool picture = IsPictureName(name);
+        if (name != u"recipe.json" && !picture)
             return true;
         auto [it, added] = folders.try_emplace(Folder(entry));
         if (added)
             it->second.Order = order++;
+        TFolder& folder = it->second;
         if (name == u"recipe.json") {
-            it->second.Json = bytes;
-        } else if (bytes.size() <= MaxImportPictureBytes) {
-            it->second.Picture = bytes;
-            it->second.PicturePath = entry;
+            folder.Json = bytes;
+        } else if (name == u"full.jpg" && bytes.size() <= MaxImportPictureBytes) {
+            folder.Picture = bytes;
+            folder.PicturePath = entry;
+        } else if (name != u"thumb.jpg" && name != u"thumb16.jpg" &&
+                   bytes.size() <= MaxImportPictureBytes &&
+                   folder.FileBytes + bytes.size() <= MaxArchiveEntryBytes) {
+            // Kept until recipe.json says which of them belong to the recipe.
+            folder.FileBytes += bytes.size();
+            folder.Files[name] = bytes;
         }
         return true;
     });
@@ -90,6 +139,7 @@ void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink) {
                 s.Recipe.Picture = f->second.Picture;
                 s.Recipe.PictureOrigin = f->second.PicturePath;
             }
+            FolderPictures(s, f->second.Files, f->first);
             sink(std::move(s.Recipe));
         }
     }
@@ -128,15 +178,33 @@ TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
     for (const QJsonValue& c : o.value(QLatin1String("categories")).toArray())
         if (const QString text = CollapseWhitespace(c.toString()); !text.isEmpty())
             r.Categories.append(text);
-    QByteArray photo = o.value(QLatin1String("photo_data")).toString().toLatin1();
-    if (photo.isEmpty()) {
-        const QJsonArray photos = o.value(QLatin1String("photos")).toArray();
-        if (!photos.isEmpty())
-            photo = photos.first().toObject().value(QLatin1String("data")).toString().toLatin1();
-    }
-    if (!photo.isEmpty() && photo.size() <= MaxImportPictureBytes * 4 / 3 + 4) {
-        r.Picture = QByteArray::fromBase64(photo);
-        r.PictureOrigin = QStringLiteral("photo_data");
+    // Paprika rates 0 to 5 stars; four or more is a favourite.
+    r.Favourite = o.value(QLatin1String("rating")).toDouble() >= 4;
+    const QString created = JsonText(o, "created");
+    r.Added = QDateTime::fromString(created, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    if (!r.Added.isValid())
+        r.Added = QDateTime::fromString(created, Qt::ISODate);
+    auto decode = [](const QJsonValue& value) {
+        const QByteArray text = value.toString().toLatin1();
+        return text.size() <= MaxImportPictureBytes * 4 / 3 + 4 ? QByteArray::fromBase64(text)
+                                                                : QByteArray();
+    };
+    const QJsonArray photos = o.value(QLatin1String("photos")).toArray();
+    r.Picture = decode(o.value(QLatin1String("photo_data")));
+    r.PictureOrigin = QStringLiteral("photo_data");
+    for (qsizetype i = 0; i < photos.size() && i < 500; ++i) {
+        const QJsonObject p = photos[i].toObject();
+        QByteArray bytes = decode(p.value(QLatin1String("data")));
+        if (bytes.isEmpty())
+            continue;
+        const QString name = JsonText(p, "name");
+        const QString file = JsonText(p, "filename");
+        if (r.Picture.isEmpty()) {
+            r.Picture = std::move(bytes);
+            r.PictureOrigin = file;
+        } else if (bytes != r.Picture) {
+            r.Pictures.push_back({std::move(bytes), 0, name, file});
+        }
     }
     return r;
 }

@@ -1,22 +1,12 @@
 #pragma once
-// Fits an imported recipe into the book's columns: 菜名 30 characters, 原料 and
-// 说明 255, 做法 unlimited. What does not fit is cut with "…" and kept whole in
-// 做法 under a heading of its own, so nothing is lost.
+// An imported recipe as a whole recipe of the book: the whole texts kept as they
+// came, the designed columns their cut forms (菜名 30 characters, 原料 and 说明
+// 255, 做法 the numbered steps), everything else in its own field.
 
 #include "ImportTypes.h"
+#include "RecipeText.h"
 
-inline constexpr int NameColumnChars = 30;
-inline constexpr int IngredientsColumnChars = 255;
-inline constexpr int NoteColumnChars = 255;
-
+// Pictures are left to the caller (they are checked and turned into JPEG there).
+TRecipe RecipeFromImport(const TImportedRecipe& recipe);
+// The designed columns alone (the window's page drop).
 TRecipeColumns MapToColumns(const TImportedRecipe& recipe);
-
-// At most maxChars UTF-16 units, cut between two characters (never inside a
-// surrogate pair or before a combining mark), ending in "…" when cut.
-QString CutToFit(const QString& text, int maxChars);
-// Runs of white space (line breaks included) as one blank, ends trimmed.
-QString CollapseWhitespace(const QString& text);
-// "PT1H30M" as "1小时30分钟"; anything else unchanged (trimmed).
-QString DurationText(const QString& iso);
-// A step without a number its source already gave it ("1.", "2、", "3)").
-QString WithoutStepNumber(const QString& step);

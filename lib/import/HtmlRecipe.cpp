@@ -188,6 +188,22 @@ void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
     }
 }
 
+// The steps' own pictures (a page's other `image` entries are mostly the cover
+// again in other sizes).
+void TakeStepPictures(TSchemaRecipe& s, const TPageResources& resources) {
+    QStringList seen = s.ImageUrls.mid(0, 1);
+    for (const auto& [step, url] : s.StepImageUrls) {
+        if (seen.contains(url) || s.Recipe.Pictures.size() >= 500)
+            continue;
+        seen.append(url);
+        TImportedRecipe one;
+        TakePicture(one, {url}, resources);
+        if (!one.Picture.isEmpty())
+            s.Recipe.Pictures.push_back(
+                {std::move(one.Picture), step, s.ImageCaptions.value(url), one.PictureOrigin});
+    }
+}
+
 QByteArray DecodeQuotedPrintable(const QByteArray& in) {
     QByteArray out;
     out.reserve(in.size());
@@ -335,6 +351,7 @@ std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
         if (s.Recipe.Name.isEmpty() && s.Recipe.Ingredients.empty() && s.Recipe.Steps.empty())
             continue;
         TakePicture(s.Recipe, s.ImageUrls, resources);
+        TakeStepPictures(s, resources);
         recipes.push_back(std::move(s.Recipe));
     }
     if (recipes.empty())

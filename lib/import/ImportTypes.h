@@ -2,6 +2,7 @@
 // A recipe as the importers read it from another program or a web page, before
 // it is fitted into the book's four columns.
 
+#include "Recipe.h"
 #include "SysUtils.h"
 
 #include <QByteArray>
@@ -24,18 +25,12 @@ inline constexpr int MaxRecipesPerFile = 200'000;
 inline constexpr int MaxJsonDepth = 64;
 inline constexpr qint64 MaxImportPictureBytes = 32LL * 1024 * 1024;
 
-// The four texts of one row of the book.
-struct TRecipeColumns {
-    QString Name;        // 菜名
-    QString Ingredients; // 原料
-    QString Method;      // 做法
-    QString Note;        // 说明
-    bool operator==(const TRecipeColumns&) const = default;
-};
-
-struct TRecipeLine {
-    QString Text;
-    bool Heading = false; // a section heading, not an ingredient or a step
+// A picture beside the first one, as found.
+struct TImportedPicture {
+    QByteArray Bytes;
+    int Step = 0; // the step (from 1, headings not counted) it belongs to; 0: the dish
+    QString Caption;
+    QString Origin;
 };
 
 struct TImportedRecipe {
@@ -48,11 +43,16 @@ struct TImportedRecipe {
     QString PrepTime;
     QString CookTime;
     QString TotalTime;
-    QString Source; // an address or a name
-    QStringList Categories;
-    QByteArray Picture;     // the picture file's bytes as found, any kind
+    QString Source;         // an address or a name
+    QStringList Categories; // categories and cuisines
+    QStringList Keywords;
+    bool Favourite = false;
+    QDateTime Added; // when the source says
+    QDateTime Changed;
+    QByteArray Picture;     // the picture file's bytes as found, any kind: the cover
     QString PictureOrigin;  // where they came from, for the report
     QString PictureProblem; // why a named picture could not be taken
+    std::vector<TImportedPicture> Pictures; // further pictures, in order
     // The book's own texts, when the file is this program's export.
     std::optional<TRecipeColumns> Exact;
 };

@@ -7,12 +7,14 @@
 #include "HtmlRecipe.h"
 #include "ImportPicture.h"
 #include "MealMaster.h"
+#include "RecipeStore.h"
 #include "TransactionGuard.h"
 #include "XmlFormats.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QMultiHash>
 
 #include <chrono>
 #include <thread>
@@ -117,25 +119,78 @@ private:
         FSummary.Details.append(QStringLiteral("%1：无法读取（%2）").arg(shown, reason));
     }
 
-    void Store(const QString& shown, const TImportedRecipe& recipe) {
-        ++FRecipes;
-        TRecipeColumns columns = MapToColumns(recipe);
-        QString pictureNote;
-        QByteArray jpeg;
-        if (!recipe.Picture.isEmpty()) {
-            try {
-                jpeg = PictureAsJpeg(recipe.Picture);
-            } catch (const Exception& e) {
-                pictureNote = QStringLiteral("，图片未导入（%1）").arg(e.Message());
-            }
-        } else if (!recipe.PictureProblem.isEmpty()) {
-            pictureNote = QStringLiteral("，图片未导入（%1）").arg(recipe.PictureProblem);
+    // A picture made ready for the book, or the reason it is left out.
+    static QByteArray Jpeg(const QByteArray& bytes, QString& problem) {
+        try {
+            return PictureAsJpeg(bytes);
+        } catch (const Exception& e) {
+            problem = e.Message();
         }
-        const QString line = QStringLiteral("%1：%2 — ").arg(shown, columns.Name);
-        if (FQuery.Locate(NameColumn, columns.Name)) {
+        return {};
+    }
+
+    // The book's rows by their 菜名 column, read once; kept as recipes come in.
+    void IndexRows() {
+        if (FIndexed)
+            return;
+        FIndexed = true;
+        const TRowReader& rows = FQuery.Rows();
+        const int col = rows.Column(NameColumn);
+        QString scratch;
+        for (qsizetype i = 0; i < rows.Count(); ++i)
+            FByColumn.insert(rows.Text(i, col, scratch).toString(), rows.RowId(i));
+    }
+
+    // The row whose whole name is this one; -1 when there is none. Rows whose
+    // column holds the same cut name are read whole only then.
+    qint64 Duplicate(const TRecipe& recipe) {
+        IndexRows();
+        for (auto it = FByColumn.constFind(recipe.Columns.Name);
+             it != FByColumn.cend() && it.key() == recipe.Columns.Name; ++it) {
+            if (recipe.Name == recipe.Columns.Name.trimmed())
+                return it.value(); // a name the column holds whole: nothing to read
+            if (FStore.Read(it.value()).Name == recipe.Name)
+                return it.value();
+        }
+        return -1;
+    }
+
+    bool ColumnTaken(const QString& name) {
+        IndexRows();
+        return FByColumn.contains(name);
+    }
+
+    void Store(const QString& shown, const TImportedRecipe& imported) {
+        ++FRecipes;
+        TRecipe recipe = RecipeFromImport(imported);
+        QStringList problems;
+        if (!imported.Picture.isEmpty()) {
+            QString problem;
+            recipe.Cover = Jpeg(imported.Picture, problem);
+            if (!problem.isEmpty())
+                problems.append(problem);
+        } else if (!imported.PictureProblem.isEmpty()) {
+            problems.append(imported.PictureProblem);
+        }
+        for (const TImportedPicture& p : imported.Pictures) {
+            QString problem;
+            QByteArray jpeg = Jpeg(p.Bytes, problem);
+            if (jpeg.isEmpty()) {
+                if (!problem.isEmpty() && !problems.contains(problem))
+                    problems.append(problem);
+                continue;
+            }
+            recipe.Pictures.push_back({std::move(jpeg), p.Step, p.Caption});
+        }
+        const QString pictureNote =
+            problems.isEmpty()
+                ? QString()
+                : QStringLiteral("，图片未导入（%1）").arg(problems.join(QStringLiteral("；")));
+        const QString line = QStringLiteral("%1：%2 — ").arg(shown, recipe.Name);
+        if (const qint64 existing = Duplicate(recipe); existing >= 0) {
             TDuplicateAnswer answer = FStanding ? *FStanding : TDuplicateAnswer::Skip;
             if (!FStanding) {
-                const TDuplicateChoice choice = FAsk ? FAsk(columns.Name) : TDuplicateChoice{};
+                const TDuplicateChoice choice = FAsk ? FAsk(recipe.Name) : TDuplicateChoice{};
                 answer = choice.Answer;
                 if (choice.ForAll)
                     FStanding = answer;
@@ -146,48 +201,44 @@ private:
                 return;
             }
             if (answer == TDuplicateAnswer::Overwrite) {
-                FQuery.Edit();
-                FQuery.FieldByName(NameColumn).SetAsString(columns.Name);
-                FQuery.FieldByName(QStringLiteral("原料")).SetAsString(columns.Ingredients);
-                FQuery.FieldByName(QStringLiteral("做法")).SetAsString(columns.Method);
-                FQuery.FieldByName(QStringLiteral("说明")).SetAsString(columns.Note);
-                FQuery.Post();
-                // As the save does: no new picture keeps the stored one.
-                StorePicture(jpeg);
+                if (!FQuery.LocateRowId(existing))
+                    throw EDatabaseError(QStringLiteral("菜谱库里找不到要覆盖的菜谱。"));
+                const QString before = FQuery.FieldByName(NameColumn).AsString();
+                FStore.Overwrite(FQuery, recipe);
+                if (before != recipe.Columns.Name) {
+                    FByColumn.remove(before, existing);
+                    FByColumn.insert(recipe.Columns.Name, existing);
+                }
                 ++FSummary.Overwritten;
                 FSummary.Details.append(line + QStringLiteral("已覆盖") + pictureNote);
                 return;
             }
-            const QString original = columns.Name;
-            columns.Name = KeepBothName(
-                original, [this](const QString& n) { return FQuery.Locate(NameColumn, n); });
-            FQuery.AppendRecord({columns.Name, columns.Ingredients, columns.Method, columns.Note});
-            StorePicture(jpeg);
+            // Each copy keeps its own extras; the whole name takes the column's number.
+            const QString column = KeepBothName(
+                recipe.Columns.Name, [this](const QString& n) { return ColumnTaken(n); });
+            recipe.Name += column.mid(column.lastIndexOf(u'（'));
+            recipe.Columns.Name = column;
+            Append(recipe);
             ++FSummary.Imported;
-            FSummary.Details.append(line + QStringLiteral("已导入为“%1”").arg(columns.Name) +
+            FSummary.Details.append(line + QStringLiteral("已导入为“%1”").arg(recipe.Name) +
                                     pictureNote);
             return;
         }
-        FQuery.AppendRecord({columns.Name, columns.Ingredients, columns.Method, columns.Note});
-        StorePicture(jpeg);
+        Append(recipe);
         ++FSummary.Imported;
         FSummary.Details.append(line + QStringLiteral("已导入") + pictureNote);
     }
 
-    // The current row takes the picture, as the designed save stores it.
-    void StorePicture(const QByteArray& jpeg) {
-        if (jpeg.isEmpty())
-            return;
-        QBuffer stream;
-        stream.setData(jpeg);
-        stream.open(QIODevice::ReadOnly);
-        FQuery.Edit();
-        FQuery.FieldByName(QStringLiteral("img")).LoadFromStream(stream);
-        FQuery.Post();
+    void Append(TRecipe& recipe) {
+        FStore.Append(FQuery, recipe);
+        FByColumn.insert(recipe.Columns.Name, recipe.RowId);
     }
 
     TADOConnection& FConnection;
     TADOQuery FQuery;
+    TRecipeStore FStore{FConnection};
+    QMultiHash<QString, qint64> FByColumn;
+    bool FIndexed = false;
     const TDuplicateQuestion& FAsk;
     const TImportProgress& FProgress;
     std::optional<TDuplicateAnswer> FStanding;

@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QRegularExpression>
+#include <QTimeZone>
 
 namespace {
 bool IsRecipeType(const QJsonValue& type) {
@@ -80,6 +82,10 @@ public:
         return {};
     }
 
+    // Step pictures found while reading the steps: the step's number and address.
+    mutable std::vector<std::pair<int, QString>> StepImages;
+    mutable QHash<QString, QString> Captions;
+
     void Steps(const QJsonValue& value, int depth, std::vector<TRecipeLine>& out) const {
         if (depth > MaxJsonDepth)
             return;
@@ -110,6 +116,15 @@ public:
         if (text.isString())
             for (const QString& line : Lines(text.toString()))
                 out.push_back({line, false});
+        QStringList images;
+        Images(object.value(QLatin1String("image")), depth + 1, images);
+        if (!images.isEmpty()) {
+            int number = 0;
+            for (const TRecipeLine& line : out)
+                number += line.Heading ? 0 : 1;
+            for (const QString& url : images)
+                StepImages.push_back({std::max(number, 1), url});
+        }
     }
 
     void Ingredients(const QJsonValue& value, int depth, std::vector<TRecipeLine>& out) const {
@@ -138,14 +153,80 @@ public:
                 Images(v, depth + 1, out);
         } else if (value.isObject()) {
             const QJsonObject object = value.toObject();
+            const qsizetype before = out.size();
             Images(object.value(QLatin1String("url")), depth + 1, out);
             Images(object.value(QLatin1String("contentUrl")), depth + 1, out);
+            const QString caption = Field(object.value(QLatin1String("caption")).toString());
+            for (qsizetype i = before; i < out.size() && !caption.isEmpty(); ++i)
+                Captions.insert(out[i], caption);
         }
     }
 
 private:
     bool FPlain;
 };
+
+// "川菜, 家常菜" or "川菜，家常菜" as two labels.
+QStringList Labels(const QString& text) {
+    static const QRegularExpression separators(QStringLiteral("\\s*[,，、;；]\\s*"));
+    QStringList out;
+    for (const QString& part : text.split(separators, Qt::SkipEmptyParts))
+        if (const QString t = part.trimmed(); !t.isEmpty() && !out.contains(t))
+            out.append(t);
+    return out;
+}
+
+QDateTime Date(const QJsonValue& value) {
+    const QString text = value.toString().trimmed();
+    QDateTime when = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!when.isValid())
+        when = QDateTime::fromString(text, Qt::ISODate);
+    if (!when.isValid())
+        when = QDate::fromString(text.left(10), Qt::ISODate).startOfDay(QTimeZone::utc());
+    return when.isValid() ? when.toUTC() : QDateTime();
+}
+
+// Our own export's exact fields; a value of the wrong kind is passed over.
+void ReadExactExtras(const QJsonObject& object, TImportedRecipe& r) {
+    const QJsonValue value = object.value(QLatin1String(ExactExtrasKey));
+    if (!value.isObject())
+        return;
+    const QJsonObject e = value.toObject();
+    auto text = [&](const char* key, QString& into) {
+        if (const QJsonValue v = e.value(QLatin1String(key)); v.isString())
+            into = v.toString();
+    };
+    auto list = [&](const char* key, QStringList& into) {
+        const QJsonValue v = e.value(QLatin1String(key));
+        if (!v.isArray())
+            return;
+        into.clear();
+        for (const QJsonValue& item : v.toArray())
+            if (item.isString() && !item.toString().isEmpty())
+                into.append(item.toString());
+    };
+    text("yield", r.Yield);
+    text("prepTime", r.PrepTime);
+    text("cookTime", r.CookTime);
+    text("totalTime", r.TotalTime);
+    text("source", r.Source);
+    list("categories", r.Categories);
+    list("keywords", r.Keywords);
+    if (const QJsonValue v = e.value(QLatin1String("favourite")); v.isBool())
+        r.Favourite = v.toBool();
+    if (const QJsonValue v = e.value(QLatin1String("steps")); v.isArray()) {
+        std::vector<TRecipeLine> steps;
+        for (const QJsonValue& item : v.toArray()) {
+            const QJsonObject o = item.toObject();
+            const QString t = o.value(QLatin1String("text")).toString();
+            if (!t.isEmpty())
+                steps.push_back({t, o.value(QLatin1String("heading")).toBool(),
+                                 o.value(QLatin1String("title")).toString()});
+        }
+        if (!steps.empty())
+            r.Steps = std::move(steps);
+    }
+}
 
 std::optional<TRecipeColumns> ExactColumns(const QJsonObject& object, const QString& name) {
     const QJsonValue value = object.value(QLatin1String(ExactColumnsKey));
@@ -160,8 +241,12 @@ std::optional<TRecipeColumns> ExactColumns(const QJsonObject& object, const QStr
             return std::nullopt;
     TRecipeColumns columns{fields[0].toString(), fields[1].toString(), fields[2].toString(),
                            fields[3].toString()};
-    // Only texts that still belong to this recipe and fit the book are taken as they are.
-    if (CollapseWhitespace(columns.Name) != name || columns.Name.size() > NameColumnChars ||
+    // Only texts that still belong to this recipe and fit the book are taken as they are:
+    // the name the export wrote beside them (the whole one) must still be the recipe's.
+    const QJsonValue exported = exact.value(QLatin1String("name"));
+    const bool same = exported.isString() ? CollapseWhitespace(exported.toString()) == name
+                                          : CollapseWhitespace(columns.Name) == name;
+    if (!same || columns.Name.size() > NameColumnChars ||
         columns.Ingredients.size() > IngredientsColumnChars ||
         columns.Note.size() > NoteColumnChars)
         return std::nullopt;
@@ -186,21 +271,36 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
     read.Ingredients(ingredients, 0, r.Ingredients);
     read.Steps(object.value(QLatin1String("recipeInstructions")), 0, r.Steps);
     r.Description = read.Text(object.value(QLatin1String("description")), QStringLiteral("\n"));
-    r.Yield = read.Text(object.value(QLatin1String("recipeYield")));
+    // Pages often give ["4", "4 人份"]: the one that says what is counted.
+    const QJsonValue yield = object.value(QLatin1String("recipeYield"));
+    r.Yield = read.Text(yield);
+    if (yield.isArray())
+        for (const QJsonValue& v : yield.toArray())
+            if (const QString t = read.Text(v);
+                t.contains(QRegularExpression(QStringLiteral("\\D")))) {
+                r.Yield = t;
+                break;
+            }
     r.PrepTime = read.Text(object.value(QLatin1String("prepTime")));
     r.CookTime = read.Text(object.value(QLatin1String("cookTime")));
     r.TotalTime = read.Text(object.value(QLatin1String("totalTime")));
     r.Source = read.Text(object.value(QLatin1String("url")));
     if (r.Source.isEmpty())
         r.Source = read.Text(object.value(QLatin1String("author")));
-    for (const char* key : {"recipeCategory", "recipeCuisine", "keywords"}) {
-        const QString text = read.Text(object.value(QLatin1String(key)));
-        if (!text.isEmpty() && !r.Categories.contains(text))
-            r.Categories.append(text);
-    }
+    for (const char* key : {"recipeCategory", "recipeCuisine", "keywords"})
+        for (const QString& label : Labels(read.Text(object.value(QLatin1String(key)))))
+            if (QStringList& list = key[0] == 'k' ? r.Keywords : r.Categories;
+                !list.contains(label))
+                list.append(label);
+    r.Added = Date(object.value(QLatin1String("dateCreated")));
+    r.Changed = Date(object.value(QLatin1String("dateModified")));
     read.Images(object.value(QLatin1String("image")), 0, result.ImageUrls);
+    result.StepImageUrls = std::move(read.StepImages);
+    result.ImageCaptions = std::move(read.Captions);
     r.Exact =
         ExactColumns(object, CollapseWhitespace(object.value(QLatin1String("name")).toString()));
+    if (r.Exact)
+        ReadExactExtras(object, r);
     return result;
 }
 

@@ -4,12 +4,16 @@
 
 #include "ImportTypes.h"
 
+#include <QHash>
 #include <QJsonObject>
 #include <QJsonValue>
 
 struct TSchemaRecipe {
     TImportedRecipe Recipe;
     QStringList ImageUrls; // as written; the caller knows where to look
+    // Pictures of single steps: the step (from 1, headings not counted) and its address.
+    std::vector<std::pair<int, QString>> StepImageUrls;
+    QHash<QString, QString> ImageCaptions; // by address, from ImageObject captions
 };
 
 // Every Recipe object in a JSON-LD value: an object, an array, an @graph.
@@ -18,5 +22,8 @@ std::vector<QJsonObject> FindRecipeObjects(const QJsonValue& value);
 TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText = false);
 // The key under which this program's export keeps the four texts exactly.
 inline constexpr char ExactColumnsKey[] = "mycookColumns";
+// ... and what schema.org cannot say exactly (favourite, times as written, steps'
+// titles, categories as a list).
+inline constexpr char ExactExtrasKey[] = "mycookExtras";
 // Parses JSON and raises EImportError naming the place of a syntax error.
 QJsonValue ParseJson(const QByteArray& bytes);

@@ -4,6 +4,7 @@
 #include "HtmlDom.h"
 #include "ImportFile.h"
 
+#include <QRegularExpression>
 #include <QXmlStreamReader>
 
 namespace {
@@ -88,6 +89,16 @@ void GourmetIngredients(QXmlStreamReader& xml, std::vector<TRecipeLine>& out, in
     }
 }
 
+// "4/5 stars", "8/10", or a bare number of five: four of five and more.
+bool GourmetFavourite(const QString& rating) {
+    static const QRegularExpression form(QStringLiteral("^(\\d+(?:\\.\\d+)?)(?:\\s*/\\s*(\\d+))?"));
+    const auto m = form.match(rating);
+    if (!m.hasMatch())
+        return false;
+    const double of = m.captured(2).isEmpty() ? 5 : m.captured(2).toDouble();
+    return of > 0 && m.captured(1).toDouble() / of >= 0.8;
+}
+
 void GourmetRecipe(QXmlStreamReader& xml, const TRecipeSink& sink) {
     TImportedRecipe r;
     QString link, source;
@@ -104,6 +115,8 @@ void GourmetRecipe(QXmlStreamReader& xml, const TRecipeSink& sink) {
             link = Clean(Text(xml));
         } else if (name == u"yields") {
             r.Yield = Clean(Text(xml));
+        } else if (name == u"rating") {
+            r.Favourite = GourmetFavourite(Clean(Text(xml)));
         } else if (name == u"preptime") {
             r.PrepTime = Clean(Text(xml));
         } else if (name == u"cooktime") {

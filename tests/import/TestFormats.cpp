@@ -27,10 +27,11 @@ TEST(HtmlRecipe, JsonLdInAGraphWithSectionsAndTheSavedPicture) {
               (QStringList{"#准备", "五花肉切块，冷水下锅焯水。", "捞出沥干。", "#烧制",
                            "1. 小火炒糖色…", "加水炖一个半小时，大火收汁。"}));
     EXPECT_EQ(r.Description, QStringLiteral("肥而不腻，入口即化。"));
-    EXPECT_EQ(r.Yield, QStringLiteral("4，4 人份"));
+    EXPECT_EQ(r.Yield, QStringLiteral("4 人份"));
     EXPECT_EQ(r.CookTime, QStringLiteral("PT1H30M"));
     EXPECT_EQ(r.Source, QStringLiteral("https://cook.example.cn/r/123"));
-    EXPECT_EQ(r.Categories, (QStringList{"家常菜", "猪肉, 红烧"}));
+    EXPECT_EQ(r.Categories, (QStringList{"家常菜"}));
+    EXPECT_EQ(r.Keywords, (QStringList{"猪肉", "红烧"}));
     EXPECT_EQ(r.Picture, FixtureBytes("dish.jpg"));
 }
 

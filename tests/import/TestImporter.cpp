@@ -4,6 +4,7 @@
 #include "ColumnMapping.h"
 #include "Graphics.h"
 #include "ImportTestUtil.h"
+#include "RecipeStore.h"
 #include "SchemaRecipe.h"
 #include "TransactionGuard.h"
 
@@ -54,10 +55,18 @@ TEST_F(TImportTest, EveryFormatIntoTheBook) {
     EXPECT_EQ(pork.Method,
               QStringLiteral("准备\n1. 五花肉切块，冷水下锅焯水。\n2. 捞出沥干。\n烧制\n3. "
                              "小火炒糖色…\n4. 加水炖一个半小时，大火收汁。"));
-    EXPECT_EQ(
-        pork.Note,
-        QStringLiteral("肥而不腻，入口即化。\n份量：4，4 人份\n准备：20分钟　烹饪：1小时30分钟\n"
-                       "来源：https://cook.example.cn/r/123\n分类：家常菜，猪肉, 红烧"));
+    EXPECT_EQ(pork.Note, QStringLiteral("肥而不腻，入口即化。"));
+    // The other fields are the recipe's own, beside the row.
+    TRecipeStore store(FConnection);
+    const TRecipe whole = store.Read(FQuery.RowId());
+    EXPECT_EQ(whole.Servings, 4);
+    EXPECT_EQ(whole.ServingsUnit, QStringLiteral("人份"));
+    EXPECT_EQ(whole.PrepTime, QStringLiteral("PT20M"));
+    EXPECT_EQ(whole.CookTime, QStringLiteral("PT1H30M"));
+    EXPECT_EQ(whole.Source, QStringLiteral("https://cook.example.cn/r/123"));
+    EXPECT_EQ(whole.Categories, QStringList{QStringLiteral("家常菜")});
+    EXPECT_EQ(whole.Keywords, (QStringList{QStringLiteral("猪肉"), QStringLiteral("红烧")}));
+    EXPECT_TRUE(whole.Added.isValid());
     // JPEG bytes go in unchanged; a PNG is converted by the program's own JPEG writer.
     EXPECT_EQ(Picture(QStringLiteral("红烧肉 & 卤蛋")), FixtureBytes("dish.jpg"));
     const QByteArray pancakes = Picture(QStringLiteral("Fluffy Pancakes"));
@@ -216,10 +225,15 @@ TEST_F(TImportTest, ExportAndImportGiveTheSameBook) {
 }
 
 TEST_F(TImportTest, ExportedJsonIsASchemaRecipe) {
-    const QByteArray json =
-        RecipeJson({QStringLiteral(" 鱼香肉丝 "), QStringLiteral("肉丝\n\n木耳"),
-                    QStringLiteral("切丝\n炒"), QStringLiteral("川菜")},
-                   true);
+    TRecipe recipe;
+    recipe.Columns = {QStringLiteral(" 鱼香肉丝 "), QStringLiteral("肉丝\n\n木耳"),
+                      QStringLiteral("切丝\n炒"), QStringLiteral("川菜")};
+    recipe.Name = recipe.Columns.Name;
+    recipe.Ingredients = recipe.Columns.Ingredients;
+    recipe.Steps = {{QStringLiteral("切丝")}, {QStringLiteral("炒")}};
+    recipe.Note = recipe.Columns.Note;
+    recipe.Cover = "not decoded";
+    const QByteArray json = RecipeJson(recipe);
     const QJsonValue value = ParseJson(json);
     const QJsonObject o = value.toObject();
     EXPECT_EQ(o.value(QStringLiteral("@context")).toString(), QStringLiteral("https://schema.org"));
@@ -235,6 +249,7 @@ TEST_F(TImportTest, ExportedJsonIsASchemaRecipe) {
     // Another program's reading, without our exact texts, numbers the steps.
     QJsonObject foreign = o;
     foreign.remove(QLatin1String(ExactColumnsKey));
+    foreign.remove(QLatin1String(ExactExtrasKey));
     const TRecipeColumns mapped = MapToColumns(RecipeFromSchema(foreign).Recipe);
     EXPECT_EQ(mapped.Method, QStringLiteral("1. 切丝\n2. 炒"));
     EXPECT_EQ(mapped.Ingredients, QStringLiteral("肉丝\n木耳"));

@@ -65,7 +65,7 @@ TEST(WithoutStepNumber, RemovesOnlyAStepsOwnNumber) {
         EXPECT_EQ(WithoutStepNumber(QString::fromUtf8(in)), QString::fromUtf8(out)) << in;
 }
 
-TEST(MapToColumns, NumbersStepsKeepsHeadingsAndFillsTheNote) {
+TEST(MapToColumns, NumbersStepsKeepsHeadingsAndKeepsTheOtherFieldsApart) {
     TImportedRecipe r;
     r.Name = QStringLiteral("  番茄\n炒蛋 ");
     r.Ingredients = {{QStringLiteral("酱汁"), true},
@@ -77,17 +77,29 @@ TEST(MapToColumns, NumbersStepsKeepsHeadingsAndFillsTheNote) {
                {QStringLiteral("炒"), false}};
     r.Description = QStringLiteral("快手菜");
     r.Yield = QStringLiteral("2人份");
-    r.CookTime = QStringLiteral("PT10M");
+    r.CookTime = QStringLiteral("10 mins");
+    r.TotalTime = QStringLiteral("PT1H5M");
+    r.PrepTime = QStringLiteral("a while");
     r.Source = QStringLiteral("https://example.cn/a");
-    const TRecipeColumns c = MapToColumns(r);
+    r.Categories = {QStringLiteral("家常菜"), QStringLiteral(" 家常菜 "), QString()};
+    const TRecipe whole = RecipeFromImport(r);
+    const TRecipeColumns& c = whole.Columns;
     EXPECT_EQ(c.Name, QStringLiteral("番茄 炒蛋"));
     EXPECT_EQ(c.Ingredients, QStringLiteral("酱汁\n番茄 2个\n盐 适量"));
     EXPECT_EQ(c.Method, QStringLiteral("准备\n1. 切块\n2. 炒"));
-    EXPECT_EQ(c.Note,
-              QStringLiteral("快手菜\n份量：2人份\n烹饪：10分钟\n来源：https://example.cn/a"));
+    // 说明 keeps the description alone: the other fields have their own places.
+    EXPECT_EQ(c.Note, QStringLiteral("快手菜"));
+    EXPECT_EQ(whole.Servings, 2);
+    EXPECT_EQ(whole.ServingsUnit, QStringLiteral("人份"));
+    EXPECT_EQ(whole.CookTime, QStringLiteral("PT10M"));
+    EXPECT_EQ(whole.TotalTime, QStringLiteral("PT1H5M"));
+    EXPECT_EQ(whole.PrepTime, QStringLiteral("a while")); // kept as written
+    EXPECT_EQ(whole.Source, QStringLiteral("https://example.cn/a"));
+    EXPECT_EQ(whole.Categories, QStringList{QStringLiteral("家常菜")});
+    EXPECT_EQ(MapToColumns(r), c);
 }
 
-TEST(MapToColumns, WhatDoesNotFitIsKeptWholeInTheMethod) {
+TEST(MapToColumns, WhatDoesNotFitIsCutInTheColumnsAndKeptWhole) {
     TImportedRecipe r;
     r.Name = QString(40, u'名');
     for (int i = 0; i < 40; ++i)
@@ -95,19 +107,18 @@ TEST(MapToColumns, WhatDoesNotFitIsKeptWholeInTheMethod) {
     r.Description = QString(300, u'说');
     r.Steps = {{QStringLiteral("做"), false}};
     r.Notes = QStringLiteral("趁热吃");
-    const TRecipeColumns c = MapToColumns(r);
+    const TRecipe whole = RecipeFromImport(r);
+    const TRecipeColumns& c = whole.Columns;
     EXPECT_EQ(c.Name.size(), NameColumnChars);
     EXPECT_TRUE(c.Name.endsWith(u'…'));
     EXPECT_LE(c.Ingredients.size(), IngredientsColumnChars);
     EXPECT_TRUE(c.Ingredients.endsWith(u'…'));
     EXPECT_EQ(c.Note.size(), NoteColumnChars);
-    const QStringList method = c.Method.split(u'\n');
-    EXPECT_EQ(method.first(), QStringLiteral("1. 做"));
-    for (const char* heading : {"【备注】", "【完整菜名】", "【完整配料】", "【完整说明】"})
-        EXPECT_TRUE(method.contains(QString::fromUtf8(heading))) << heading;
-    EXPECT_TRUE(method.contains(QString(40, u'名')));
-    EXPECT_TRUE(method.contains(QString(300, u'说')));
-    EXPECT_TRUE(method.contains(QStringLiteral("配料39 适量")));
+    // No overflow blocks in 做法 any more: the whole texts are the recipe's own.
+    EXPECT_EQ(c.Method, QStringLiteral("1. 做"));
+    EXPECT_EQ(whole.Name, QString(40, u'名'));
+    EXPECT_TRUE(whole.Ingredients.endsWith(QStringLiteral("配料39 适量")));
+    EXPECT_EQ(whole.Note, QString(300, u'说') + QStringLiteral("\n\n趁热吃"));
 }
 
 TEST(MapToColumns, EmptyNameAndExactTexts) {
@@ -116,5 +127,92 @@ TEST(MapToColumns, EmptyNameAndExactTexts) {
     r.Exact = TRecipeColumns{QStringLiteral(" a "), QStringLiteral("b\n\n"), QStringLiteral("c  d"),
                              QString()};
     EXPECT_EQ(MapToColumns(r), *r.Exact);
+}
+
+// Durations as schema.org writes them, from what programs and pages say.
+TEST(IsoDuration, FromIsoAndFromWords) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"PT1H30M", "PT1H30M"},
+        {"pt20m", "PT20M"},
+        {"P1DT2H", "P1DT2H"},
+        {"30 minutes", "PT30M"},
+        {"1 hour 30 mins", "PT1H30M"},
+        {"1 hr, 5 min", "PT1H5M"},
+        {"90 min", "PT1H30M"},
+        {"1.5 hours", "PT1H30M"},
+        {"1小时30分钟", "PT1H30M"},
+        {"45分钟", "PT45M"},
+        {"1:05", "PT1H5M"},
+        {"2 days", "PT48H"},
+        {"overnight", ""},
+        {"30", ""}, // no unit: not known to be minutes
+        {"0 minutes", ""},
+        {"P", ""},
+        {"", ""},
+        {"5 minutes or so", ""},
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(IsoDuration(QString::fromUtf8(in)), QString::fromUtf8(out)) << in;
+}
+
+TEST(ReadYield, NumberAndUnitOrTheWholeText) {
+    struct TCase {
+        const char* Text;
+        double Servings;
+        const char* Unit;
+    };
+    const TCase cases[] = {
+        {"4 servings", 4, "servings"}, {"4人份", 4, "人份"},
+        {"12 个", 12, "个"},           {"2.5", 2.5, ""},
+        {"4-6 人份", 0, "4-6 人份"},   {"1/2 pan", 0, "1/2 pan"},
+        {"一盘", 0, "一盘"},           {"", 0, ""},
+        {" 8  slices ", 8, "slices"},
+    };
+    for (const TCase& c : cases) {
+        double servings = -1;
+        QString unit;
+        ReadYield(QString::fromUtf8(c.Text), servings, unit);
+        EXPECT_EQ(servings, c.Servings) << c.Text;
+        EXPECT_EQ(unit, QString::fromUtf8(c.Unit)) << c.Text;
+        // Written back, a yield reads the same again.
+        double again = -1;
+        QString unitAgain;
+        ReadYield(YieldText(servings, unit), again, unitAgain);
+        EXPECT_EQ(again, servings) << c.Text;
+        EXPECT_EQ(unitAgain, unit) << c.Text;
+    }
+}
+
+// 做法 of earlier imports held the whole texts after the steps; they are read back.
+TEST(ReadMethod, StepsHeadingsAndEarlierOverflowBlocks) {
+    const TMethodParts old = ReadMethod(
+        QStringLiteral("准备\n1. 切块\n2. 炒\n\n【备注】\n趁热吃\n\n【完整菜名】\n很长的名字\n\n"
+                       "【完整配料】\n盐\n糖\n\n【完整说明】\n说明一\n说明二"));
+    ASSERT_EQ(old.Steps.size(), 3u);
+    EXPECT_TRUE(old.Steps[0].Heading);
+    EXPECT_EQ(old.Steps[1].Text, QStringLiteral("切块"));
+    EXPECT_EQ(old.Notes, QStringLiteral("趁热吃"));
+    EXPECT_EQ(old.WholeName, QStringLiteral("很长的名字"));
+    EXPECT_EQ(old.WholeIngredients, QStringLiteral("盐\n糖"));
+    EXPECT_EQ(old.WholeNote, QStringLiteral("说明一\n说明二"));
+    // A method typed by hand: every line a step, its own numbers taken off.
+    const TMethodParts typed = ReadMethod(QStringLiteral("1、洗菜\n\n  切【好】  \n炒"));
+    ASSERT_EQ(typed.Steps.size(), 3u);
+    EXPECT_EQ(typed.Steps[0].Text, QStringLiteral("洗菜"));
+    EXPECT_FALSE(typed.Steps[1].Heading);
+    EXPECT_EQ(typed.Steps[1].Text, QStringLiteral("切【好】"));
+    EXPECT_TRUE(typed.WholeName.isEmpty());
+    // A heading word in the middle of the steps is no overflow block.
+    const TMethodParts inner = ReadMethod(QStringLiteral("1. 做\n【备注】\n2. 吃"));
+    EXPECT_EQ(inner.Steps.size(), 3u);
+    EXPECT_TRUE(inner.Notes.isEmpty());
+    // MethodText and ReadMethod agree on what they write.
+    const std::vector<TRecipeLine> steps{
+        {QStringLiteral("酱汁"), true}, {QStringLiteral("3. 调匀")}, {QStringLiteral("淋上")}};
+    const TMethodParts back = ReadMethod(MethodText(steps));
+    ASSERT_EQ(back.Steps.size(), 3u);
+    EXPECT_TRUE(back.Steps[0].Heading);
+    EXPECT_EQ(back.Steps[1].Text, QStringLiteral("调匀"));
+    EXPECT_EQ(MethodText(back.Steps), MethodText(steps));
 }
 } // namespace

@@ -1,0 +1,427 @@
+#include "RecipeStore.h"
+
+#include "ADODB.h"
+#include "RecipeText.h"
+#include "TransactionGuard.h"
+
+#include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <sqlite3.h>
+
+namespace {
+const QString NameColumn = QStringLiteral("菜名");
+
+// Our tables. A recipe's extras are keyed by its row's rowid: the designed save
+// overwrites in place and the book is never vacuumed, so the rowid stays; the
+// triggers drop a deleted row's extras and any left under a reused rowid, and the
+// name column kept beside them must still equal 菜名 for them to count.
+const char* const CreateTables[] = {
+    "create table if not exists mycook_recipe("
+    "recipe integer primary key, name_column text not null, name text,"
+    " ingredients_column text, ingredients text, note_column text, note text, steps text,"
+    " servings real, servings_unit text, prep_time text, cook_time text, total_time text,"
+    " source text, favourite integer not null default 0, added text, changed text)",
+    // kind 0: a category, 1: a keyword
+    "create table if not exists mycook_label("
+    "recipe integer not null, kind integer not null, position integer not null,"
+    " text text not null, primary key(recipe, kind, position))",
+    "create index if not exists mycook_label_text on mycook_label(kind, text)",
+    "create table if not exists mycook_picture("
+    "recipe integer not null, position integer not null, step integer not null default 0,"
+    " caption text, jpeg blob not null)",
+    "create unique index if not exists mycook_picture_order on mycook_picture(recipe, position)",
+    "create trigger if not exists mycook_extras_gone after delete on mycook begin"
+    " delete from mycook_recipe where recipe = old.rowid;"
+    " delete from mycook_label where recipe = old.rowid;"
+    " delete from mycook_picture where recipe = old.rowid; end",
+    "create trigger if not exists mycook_extras_fresh after insert on mycook begin"
+    " delete from mycook_recipe where recipe = new.rowid;"
+    " delete from mycook_label where recipe = new.rowid;"
+    " delete from mycook_picture where recipe = new.rowid; end",
+};
+
+struct TFinalize {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using TStatement = std::unique_ptr<sqlite3_stmt, TFinalize>;
+
+struct TReset {
+    sqlite3_stmt* S;
+    ~TReset() {
+        sqlite3_reset(S);
+        sqlite3_clear_bindings(S);
+    }
+};
+
+qint64 Number(sqlite3* db, const char* sql) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &raw, nullptr) != SQLITE_OK)
+        return -1;
+    TStatement s(raw);
+    return sqlite3_step(raw) == SQLITE_ROW ? sqlite3_column_int64(raw, 0) : -1;
+}
+
+void BindText(sqlite3_stmt* s, int i, const QString& text) {
+    if (text.isNull()) {
+        sqlite3_bind_null(s, i);
+        return;
+    }
+    sqlite3_bind_text16(s, i, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+}
+
+QString ColumnText(sqlite3_stmt* s, int i) {
+    if (sqlite3_column_type(s, i) == SQLITE_NULL)
+        return {};
+    const auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
+    return p ? QString::fromUtf16(p, sqlite3_column_bytes16(s, i) / 2) : QString();
+}
+
+QByteArray ColumnBytes(sqlite3_stmt* s, int i) {
+    const void* p = sqlite3_column_blob(s, i);
+    return p ? QByteArray(static_cast<const char*>(p), sqlite3_column_bytes(s, i)) : QByteArray();
+}
+
+QString DateText(const QDateTime& when) {
+    return when.isValid() ? when.toUTC().toString(Qt::ISODate) : QString();
+}
+
+QDateTime DateOf(const QString& text) {
+    QDateTime when = QDateTime::fromString(text, Qt::ISODate);
+    return when.isValid() ? when.toUTC() : QDateTime();
+}
+
+QString StepsJson(const std::vector<TRecipeLine>& steps) {
+    QJsonArray out;
+    for (const TRecipeLine& step : steps) {
+        if (step.Text.isEmpty())
+            continue;
+        QJsonObject o{{QStringLiteral("text"), step.Text}};
+        if (step.Heading)
+            o.insert(QStringLiteral("heading"), true);
+        if (!step.Title.isEmpty())
+            o.insert(QStringLiteral("title"), step.Title);
+        out.append(o);
+    }
+    return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
+}
+
+std::vector<TRecipeLine> StepsOf(const QString& json) {
+    std::vector<TRecipeLine> steps;
+    for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array()) {
+        const QJsonObject o = v.toObject();
+        steps.push_back({o.value(QStringLiteral("text")).toString(),
+                         o.value(QStringLiteral("heading")).toBool(),
+                         o.value(QStringLiteral("title")).toString()});
+    }
+    return steps;
+}
+} // namespace
+
+bool HasRecipeTables(TADOConnection& connection) {
+    sqlite3* db = connection.Handle();
+    return db && Number(db, "select count(*) from sqlite_master where type = 'table' and name = "
+                            "'mycook_recipe'") > 0;
+}
+
+void EnsureRecipeTables(TADOConnection& connection) {
+    if (!connection.Connected())
+        connection.SetConnected(true);
+    sqlite3* db = connection.Handle();
+    if (Number(db, "pragma user_version") >= RecipeTablesVersion && HasRecipeTables(connection))
+        return;
+    TTransactionGuard transaction(connection);
+    if (Number(db, "pragma user_version") < RecipeTablesVersion) {
+        for (const char* sql : CreateTables)
+            connection.Execute(QString::fromUtf8(sql));
+        connection.Execute(QStringLiteral("pragma user_version = %1").arg(RecipeTablesVersion));
+    }
+    transaction.Commit();
+}
+
+struct TRecipeStore::Impl {
+    TADOConnection& Connection;
+    TStatement Upsert, ClearLabels, ClearPictures, AddLabel, AddPicture;
+    bool Ready = false;
+
+    explicit Impl(TADOConnection& connection) : Connection(connection) {}
+
+    sqlite3_stmt* Prepare(TStatement& slot, const char* sql) {
+        if (!slot) {
+            sqlite3_stmt* raw = nullptr;
+            if (sqlite3_prepare_v3(Connection.Handle(), sql, -1, SQLITE_PREPARE_PERSISTENT, &raw,
+                                   nullptr) != SQLITE_OK) {
+                sqlite3_finalize(raw);
+                Connection.RaiseEngineError();
+            }
+            slot.reset(raw);
+        }
+        return slot.get();
+    }
+    void Step(sqlite3_stmt* s) {
+        TReset reset{s};
+        if (sqlite3_step(s) != SQLITE_DONE)
+            Connection.RaiseEngineError();
+    }
+};
+
+TRecipeStore::TRecipeStore(TADOConnection& connection)
+    : FImpl(std::make_unique<Impl>(connection)) {}
+
+TRecipeStore::~TRecipeStore() = default;
+
+TRecipe TRecipeStore::Read(qint64 rowId) {
+    TADOConnection& connection = FImpl->Connection;
+    if (!connection.Connected())
+        connection.SetConnected(true);
+    sqlite3* db = connection.Handle();
+    TRecipe r;
+    r.RowId = rowId;
+    {
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(db, "select 菜名, 原料, 做法, 说明, img from mycook where rowid = ?",
+                               -1, &raw, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(raw);
+            connection.RaiseEngineError();
+        }
+        TStatement s(raw);
+        sqlite3_bind_int64(raw, 1, rowId);
+        const int rc = sqlite3_step(raw);
+        if (rc == SQLITE_DONE)
+            throw EDatabaseError(QStringLiteral("菜谱库里没有这个菜谱（可能已被删除）。"));
+        if (rc != SQLITE_ROW)
+            connection.RaiseEngineError();
+        r.Columns = {ColumnText(raw, 0), ColumnText(raw, 1), ColumnText(raw, 2),
+                     ColumnText(raw, 3)};
+        r.Cover = ColumnBytes(raw, 4);
+    }
+    // What the row alone says, earlier imports' 【完整…】 blocks included.
+    const TMethodParts method = ReadMethod(r.Columns.Method);
+    r.Steps = method.Steps;
+    auto whole = [](const QString& column, const QString& kept, int chars) {
+        return !kept.isEmpty() && CutToFit(kept, chars) == column ? kept : column;
+    };
+    r.Name = whole(r.Columns.Name.trimmed(), method.WholeName, NameColumnChars);
+    r.Ingredients = whole(r.Columns.Ingredients, method.WholeIngredients, IngredientsColumnChars);
+    r.Note = whole(r.Columns.Note, method.WholeNote, NoteColumnChars);
+    if (!method.Notes.isEmpty())
+        r.Note = r.Note.isEmpty() ? method.Notes : r.Note + QStringLiteral("\n\n") + method.Notes;
+    if (!HasRecipeTables(connection))
+        return r;
+
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "select name_column, name, ingredients_column, ingredients, note_column,"
+                           " note, steps, servings, servings_unit, prep_time, cook_time,"
+                           " total_time, source, favourite, added, changed"
+                           " from mycook_recipe where recipe = ?",
+                           -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        connection.RaiseEngineError();
+    }
+    TStatement s(raw);
+    sqlite3_bind_int64(raw, 1, rowId);
+    const int rc = sqlite3_step(raw);
+    if (rc != SQLITE_ROW) {
+        if (rc != SQLITE_DONE)
+            connection.RaiseEngineError();
+        return r;
+    }
+    if (ColumnText(raw, 0) != r.Columns.Name)
+        return r; // not this row's any more
+    r.Name = ColumnText(raw, 1);
+    if (ColumnText(raw, 2) == r.Columns.Ingredients) {
+        r.Ingredients = ColumnText(raw, 3);
+    }
+    if (ColumnText(raw, 4) == r.Columns.Note)
+        r.Note = ColumnText(raw, 5);
+    if (std::vector<TRecipeLine> steps = StepsOf(ColumnText(raw, 6));
+        MethodText(steps) == r.Columns.Method)
+        r.Steps = std::move(steps);
+    r.Servings = sqlite3_column_double(raw, 7);
+    r.ServingsUnit = ColumnText(raw, 8);
+    r.PrepTime = ColumnText(raw, 9);
+    r.CookTime = ColumnText(raw, 10);
+    r.TotalTime = ColumnText(raw, 11);
+    r.Source = ColumnText(raw, 12);
+    r.Favourite = sqlite3_column_int(raw, 13) != 0;
+    r.Added = DateOf(ColumnText(raw, 14));
+    r.Changed = DateOf(ColumnText(raw, 15));
+    s.reset();
+
+    if (sqlite3_prepare_v2(db,
+                           "select kind, text from mycook_label where recipe = ?"
+                           " order by kind, position",
+                           -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        connection.RaiseEngineError();
+    }
+    s.reset(raw);
+    sqlite3_bind_int64(raw, 1, rowId);
+    int step;
+    while ((step = sqlite3_step(raw)) == SQLITE_ROW)
+        (sqlite3_column_int(raw, 0) == 0 ? r.Categories : r.Keywords).append(ColumnText(raw, 1));
+    if (step != SQLITE_DONE)
+        connection.RaiseEngineError();
+    s.reset();
+
+    if (sqlite3_prepare_v2(db,
+                           "select jpeg, step, caption from mycook_picture where recipe = ?"
+                           " order by position",
+                           -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        connection.RaiseEngineError();
+    }
+    s.reset(raw);
+    sqlite3_bind_int64(raw, 1, rowId);
+    while ((step = sqlite3_step(raw)) == SQLITE_ROW)
+        r.Pictures.push_back({ColumnBytes(raw, 0), sqlite3_column_int(raw, 1), ColumnText(raw, 2)});
+    if (step != SQLITE_DONE)
+        connection.RaiseEngineError();
+    return r;
+}
+
+namespace {
+void StoreColumns(TADOQuery& query, const TRecipe& recipe) {
+    query.Edit();
+    query.FieldByName(NameColumn).SetAsString(recipe.Columns.Name);
+    query.FieldByName(QStringLiteral("原料")).SetAsString(recipe.Columns.Ingredients);
+    query.FieldByName(QStringLiteral("做法")).SetAsString(recipe.Columns.Method);
+    query.FieldByName(QStringLiteral("说明")).SetAsString(recipe.Columns.Note);
+    query.Post();
+}
+
+// As the designed save stores a picture: into the current row, JPEG bytes unchanged.
+void StoreCover(TADOQuery& query, const QByteArray& jpeg) {
+    if (jpeg.isEmpty())
+        return;
+    QBuffer stream;
+    stream.setData(jpeg);
+    stream.open(QIODevice::ReadOnly);
+    query.Edit();
+    query.FieldByName(QStringLiteral("img")).LoadFromStream(stream);
+    query.Post();
+}
+} // namespace
+
+void TRecipeStore::Append(TADOQuery& query, TRecipe& recipe) {
+    TTransactionGuard transaction(FImpl->Connection);
+    query.AppendRecord({recipe.Columns.Name, recipe.Columns.Ingredients, recipe.Columns.Method,
+                        recipe.Columns.Note});
+    StoreCover(query, recipe.Cover);
+    recipe.RowId = query.RowId();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    if (!recipe.Added.isValid())
+        recipe.Added = now;
+    if (!recipe.Changed.isValid())
+        recipe.Changed = recipe.Added;
+    WriteExtras(recipe.RowId, recipe);
+    transaction.Commit();
+}
+
+void TRecipeStore::Overwrite(TADOQuery& query, TRecipe& recipe) {
+    TTransactionGuard transaction(FImpl->Connection);
+    const qint64 row = query.RowId();
+    const TRecipe before = Read(row);
+    StoreColumns(query, recipe);
+    StoreCover(query, recipe.Cover);
+    recipe.RowId = row;
+    recipe.Added = before.Added.isValid() ? before.Added : QDateTime::currentDateTimeUtc();
+    recipe.Changed = QDateTime::currentDateTimeUtc();
+    WriteExtras(row, recipe);
+    transaction.Commit();
+}
+
+void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
+    TADOConnection& connection = FImpl->Connection;
+    if (!FImpl->Ready) {
+        EnsureRecipeTables(connection);
+        FImpl->Ready = true;
+    }
+    TTransactionGuard transaction(connection);
+    sqlite3_stmt* s = FImpl->Prepare(
+        FImpl->Upsert,
+        "insert or replace into mycook_recipe(recipe, name_column, name, ingredients_column,"
+        " ingredients, note_column, note, steps, servings, servings_unit, prep_time, cook_time,"
+        " total_time, source, favourite, added, changed)"
+        " values(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    {
+        sqlite3_bind_int64(s, 1, rowId);
+        BindText(s, 2, recipe.Columns.Name.isNull() ? QStringLiteral("") : recipe.Columns.Name);
+        BindText(s, 3, recipe.Name);
+        BindText(s, 4, recipe.Columns.Ingredients);
+        BindText(s, 5, recipe.Ingredients);
+        BindText(s, 6, recipe.Columns.Note);
+        BindText(s, 7, recipe.Note);
+        BindText(s, 8, StepsJson(recipe.Steps));
+        if (recipe.Servings > 0)
+            sqlite3_bind_double(s, 9, recipe.Servings);
+        BindText(s, 10, recipe.ServingsUnit);
+        BindText(s, 11, recipe.PrepTime);
+        BindText(s, 12, recipe.CookTime);
+        BindText(s, 13, recipe.TotalTime);
+        BindText(s, 14, recipe.Source);
+        sqlite3_bind_int(s, 15, recipe.Favourite ? 1 : 0);
+        BindText(s, 16, DateText(recipe.Added));
+        BindText(s, 17, DateText(recipe.Changed));
+        FImpl->Step(s);
+    }
+    for (TStatement* clear : {&FImpl->ClearLabels, &FImpl->ClearPictures}) {
+        s = FImpl->Prepare(*clear, clear == &FImpl->ClearLabels
+                                       ? "delete from mycook_label where recipe = ?"
+                                       : "delete from mycook_picture where recipe = ?");
+        sqlite3_bind_int64(s, 1, rowId);
+        FImpl->Step(s);
+    }
+    s = FImpl->Prepare(FImpl->AddLabel,
+                       "insert into mycook_label(recipe, kind, position, text) values(?, ?, ?, ?)");
+    for (int kind = 0; kind < 2; ++kind) {
+        const QStringList& labels = kind == 0 ? recipe.Categories : recipe.Keywords;
+        for (int i = 0; i < labels.size(); ++i) {
+            sqlite3_bind_int64(s, 1, rowId);
+            sqlite3_bind_int(s, 2, kind);
+            sqlite3_bind_int(s, 3, i);
+            BindText(s, 4, labels[i]);
+            FImpl->Step(s);
+        }
+    }
+    s = FImpl->Prepare(FImpl->AddPicture, "insert into mycook_picture(recipe, position, step,"
+                                          " caption, jpeg) values(?, ?, ?, ?, ?)");
+    for (size_t i = 0; i < recipe.Pictures.size(); ++i) {
+        const TRecipePicture& p = recipe.Pictures[i];
+        sqlite3_bind_int64(s, 1, rowId);
+        sqlite3_bind_int(s, 2, int(i));
+        sqlite3_bind_int(s, 3, std::max(0, p.Step));
+        BindText(s, 4, p.Caption);
+        sqlite3_bind_blob64(s, 5, p.Jpeg.constData(), sqlite3_uint64(p.Jpeg.size()),
+                            SQLITE_TRANSIENT);
+        FImpl->Step(s);
+    }
+    transaction.Commit();
+}
+
+std::vector<TRecipeStore::TWholeTexts> TRecipeStore::WholeTexts() {
+    std::vector<TWholeTexts> out;
+    TADOConnection& connection = FImpl->Connection;
+    if (!connection.Connected() || !HasRecipeTables(connection))
+        return out;
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(connection.Handle(),
+                           "select e.recipe, e.name, e.ingredients, e.ingredients_column = m.原料"
+                           " from mycook_recipe e join mycook m on m.rowid = e.recipe"
+                           " where e.name_column = m.菜名 and (e.name <> e.name_column"
+                           " or e.ingredients <> e.ingredients_column)",
+                           -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        connection.RaiseEngineError();
+    }
+    TStatement s(raw);
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
+        out.push_back({sqlite3_column_int64(raw, 0), ColumnText(raw, 1),
+                       sqlite3_column_int(raw, 3) ? ColumnText(raw, 2) : QString()});
+    if (rc != SQLITE_DONE)
+        connection.RaiseEngineError();
+    return out;
+}
