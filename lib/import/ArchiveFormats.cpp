@@ -76,6 +76,12 @@ void FolderPictures(TSchemaRecipe& s, const std::map<QString, QByteArray>& files
     }
     for (const auto& [step, url] : s.StepImageUrls)
         take(url, step);
+    if (!s.PictureOrder.isEmpty())
+        std::stable_sort(s.Recipe.Pictures.begin(), s.Recipe.Pictures.end(),
+                         [&](const TImportedPicture& a, const TImportedPicture& b) {
+                             return s.PictureOrder.indexOf(FileName(a.Origin)) <
+                                    s.PictureOrder.indexOf(FileName(b.Origin));
+                         });
 }
 
 void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink) {

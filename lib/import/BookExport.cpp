@@ -147,6 +147,7 @@ QByteArray RecipeJson(const TRecipe& recipe, std::vector<TExportFile>* files) {
         stepCount += step.Heading || step.Text.isEmpty() ? 0 : 1;
     std::map<int, int> perStep;
     int others = 0;
+    QJsonArray order;
     for (const TRecipePicture& p : recipe.Pictures) {
         const bool ofStep = p.Step > 0 && p.Step <= stepCount;
         const int n = ofStep ? ++perStep[p.Step] : ++others;
@@ -155,6 +156,7 @@ QByteArray RecipeJson(const TRecipe& recipe, std::vector<TExportFile>* files) {
                                     : QStringLiteral("picture-%1.jpg").arg(n);
         if (files)
             files->push_back({file, p.Jpeg});
+        order.append(file);
         (ofStep ? stepImages[p.Step] : images).append(ImageEntry(file, p.Caption));
     }
     if (!images.isEmpty())
@@ -229,6 +231,7 @@ QByteArray RecipeJson(const TRecipe& recipe, std::vector<TExportFile>* files) {
                     {QStringLiteral("categories"), QJsonArray::fromStringList(recipe.Categories)},
                     {QStringLiteral("keywords"), QJsonArray::fromStringList(recipe.Keywords)},
                     {QStringLiteral("favourite"), recipe.Favourite},
+                    {QStringLiteral("pictures"), order},
                     {QStringLiteral("steps"), exactSteps}});
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }

@@ -299,8 +299,14 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
     result.ImageCaptions = std::move(read.Captions);
     r.Exact =
         ExactColumns(object, CollapseWhitespace(object.value(QLatin1String("name")).toString()));
-    if (r.Exact)
+    if (r.Exact) {
         ReadExactExtras(object, r);
+        for (const QJsonValue& v : object.value(QLatin1String(ExactExtrasKey))
+                                       .toObject()
+                                       .value(QLatin1String("pictures"))
+                                       .toArray())
+            result.PictureOrder.append(v.toString());
+    }
     return result;
 }
 

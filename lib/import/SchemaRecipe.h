@@ -14,6 +14,7 @@ struct TSchemaRecipe {
     // Pictures of single steps: the step (from 1, headings not counted) and its address.
     std::vector<std::pair<int, QString>> StepImageUrls;
     QHash<QString, QString> ImageCaptions; // by address, from ImageObject captions
+    QStringList PictureOrder; // our own export's further pictures in their order
 };
 
 // Every Recipe object in a JSON-LD value: an object, an array, an @graph.
