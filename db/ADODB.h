@@ -18,6 +18,10 @@
 struct sqlite3;
 class TADOQuery;
 
+// The recipes' whole names and ingredients where 菜名 and 原料 hold them cut; a
+// keyword filter on the table mycook matches them (written by lib/recipe).
+inline constexpr char WholeTextsTable[] = "mycook_whole";
+
 class TADOConnection {
 public:
     TADOConnection();

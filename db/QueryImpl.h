@@ -14,6 +14,14 @@
 
 class TFieldImpl;
 
+// Whole texts of rows whose 菜名 or 原料 hold them cut, by row; a null text: the
+// column is whole.
+struct TWholeTexts {
+    int NameCol = -1;
+    int IngredientsCol = -1;
+    std::map<int32_t, std::pair<QString, QString>> Rows;
+};
+
 struct TADOQuery::Impl : TRowCache {
     // Out of line: the fields' type is complete only where the query is made.
     explicit Impl(TADOQuery& owner);
@@ -129,6 +137,7 @@ struct TADOQuery::Impl : TRowCache {
     void Ready();
     void TakeRows(TRowCache&& rows);
     void ApplyFilter(const QString& text);
+    TWholeTexts ReadWholeTexts();
     void RebuildViewPos();
     QVariant StoredValue(int col);
     QVariant FetchValue(qint64 rowId, int col);

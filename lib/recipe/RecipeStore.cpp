@@ -32,11 +32,17 @@ const char* const CreateTables[] = {
     "recipe integer not null, position integer not null, step integer not null default 0,"
     " caption text, jpeg blob not null)",
     "create unique index if not exists mycook_picture_order on mycook_picture(recipe, position)",
+    // Only the recipes whose whole name or ingredients the columns hold cut, so that
+    // a keyword search reads a few rows, not one per recipe.
+    "create table if not exists mycook_whole("
+    "recipe integer primary key, name text, ingredients text)",
     "create trigger if not exists mycook_extras_gone after delete on mycook begin"
+    " delete from mycook_whole where recipe = old.rowid;"
     " delete from mycook_recipe where recipe = old.rowid;"
     " delete from mycook_label where recipe = old.rowid;"
     " delete from mycook_picture where recipe = old.rowid; end",
     "create trigger if not exists mycook_extras_fresh after insert on mycook begin"
+    " delete from mycook_whole where recipe = new.rowid;"
     " delete from mycook_recipe where recipe = new.rowid;"
     " delete from mycook_label where recipe = new.rowid;"
     " delete from mycook_picture where recipe = new.rowid; end",
@@ -142,7 +148,7 @@ void EnsureRecipeTables(TADOConnection& connection) {
 
 struct TRecipeStore::Impl {
     TADOConnection& Connection;
-    TStatement Upsert, ClearLabels, ClearPictures, AddLabel, AddPicture;
+    TStatement Upsert, ClearLabels, ClearPictures, AddLabel, AddPicture, SetWhole, ClearWhole;
     bool Ready = false;
 
     explicit Impl(TADOConnection& connection) : Connection(connection) {}
@@ -374,6 +380,20 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
         sqlite3_bind_int64(s, 1, rowId);
         FImpl->Step(s);
     }
+    // The whole texts a keyword search looks at beside the cut columns.
+    const bool cutName = recipe.Name != recipe.Columns.Name.trimmed();
+    const bool cutIngredients = recipe.Ingredients != recipe.Columns.Ingredients;
+    if (cutName || cutIngredients) {
+        s = FImpl->Prepare(FImpl->SetWhole, "insert or replace into mycook_whole(recipe, name,"
+                                            " ingredients) values(?, ?, ?)");
+        sqlite3_bind_int64(s, 1, rowId);
+        BindText(s, 2, cutName ? recipe.Name : QString());
+        BindText(s, 3, cutIngredients ? recipe.Ingredients : QString());
+    } else {
+        s = FImpl->Prepare(FImpl->ClearWhole, "delete from mycook_whole where recipe = ?");
+        sqlite3_bind_int64(s, 1, rowId);
+    }
+    FImpl->Step(s);
     s = FImpl->Prepare(FImpl->AddLabel,
                        "insert into mycook_label(recipe, kind, position, text) values(?, ?, ?, ?)");
     for (int kind = 0; kind < 2; ++kind) {
@@ -399,29 +419,4 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
         FImpl->Step(s);
     }
     transaction.Commit();
-}
-
-std::vector<TRecipeStore::TWholeTexts> TRecipeStore::WholeTexts() {
-    std::vector<TWholeTexts> out;
-    TADOConnection& connection = FImpl->Connection;
-    if (!connection.Connected() || !HasRecipeTables(connection))
-        return out;
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(connection.Handle(),
-                           "select e.recipe, e.name, e.ingredients, e.ingredients_column = m.原料"
-                           " from mycook_recipe e join mycook m on m.rowid = e.recipe"
-                           " where e.name_column = m.菜名 and (e.name <> e.name_column"
-                           " or e.ingredients <> e.ingredients_column)",
-                           -1, &raw, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(raw);
-        connection.RaiseEngineError();
-    }
-    TStatement s(raw);
-    int rc;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW)
-        out.push_back({sqlite3_column_int64(raw, 0), ColumnText(raw, 1),
-                       sqlite3_column_int(raw, 3) ? ColumnText(raw, 2) : QString()});
-    if (rc != SQLITE_DONE)
-        connection.RaiseEngineError();
-    return out;
 }

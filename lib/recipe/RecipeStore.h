@@ -42,15 +42,6 @@ public:
     // Only the extras of a row whose designed texts were just stored.
     void WriteExtras(qint64 rowId, const TRecipe& recipe);
 
-    // Every whole name and ingredients text that differs from its column, by row
-    // (for finding by the whole texts).
-    struct TWholeTexts {
-        qint64 RowId;
-        QString Name;
-        QString Ingredients;
-    };
-    std::vector<TWholeTexts> WholeTexts();
-
 private:
     struct Impl;
     std::unique_ptr<Impl> FImpl;

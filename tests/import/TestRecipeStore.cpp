@@ -21,8 +21,7 @@
 #include <QTemporaryDir>
 #include <QTimeZone>
 
-namespace {
-} // namespace
+namespace {} // namespace
 inline void PrintTo(const TRecipePicture& p, std::ostream* os) {
     *os << "{" << p.Jpeg.size() << " bytes ending " << int(p.Jpeg.isEmpty() ? 0 : p.Jpeg.back())
         << ", step " << p.Step << ", \"" << p.Caption.toStdString() << "\"}";
@@ -557,5 +556,54 @@ TEST_F(TExportTest, LongNamesSharingTheirStartGetFoldersOfTheirOwn) {
     EXPECT_EQ(folders.removeDuplicates(), 0);
     for (const QString& f : folders)
         EXPECT_LE(f.toUtf8().size(), 200) << f.toStdString();
+}
+} // namespace
+
+namespace {
+// The designed keyword search sees the whole name and ingredients where the
+// columns hold them cut, and only while they still belong to the row.
+TEST_F(TRecipeStoreTest, TheKeywordSearchFindsWholeTexts) {
+    TRecipeStore store(FConnection);
+    TRecipe r;
+    r.Name = QStringLiteral("Easy Char Siu (Chinese BBQ pork, 叉烧)");
+    r.Ingredients = QString(300, u'盐') + QStringLiteral("\n桂皮");
+    r.Steps = {{QStringLiteral("烤")}};
+    r.Columns = ColumnsFor(r);
+    store.Append(FQuery, r);
+    Add(QStringLiteral("桂皮水"), QStringLiteral("桂皮"));
+    Add(QStringLiteral("叉烧包"));
+    struct TCase {
+        const char* Keyword;
+        int Found;
+    };
+    const TCase cases[] = {
+        {"叉烧", 2}, {"BBQ pork", 1}, {"桂皮", 2}, {"Easy Char", 1}, {"…", 0}, {"烤", 0},
+    };
+    auto search = [&](const QString& keyword) {
+        FQuery.SetFilter(QStringLiteral("菜名 like  '%%1%' or 原料 like  '%%1%'").arg(keyword));
+        FQuery.SetFiltered(true);
+        return FQuery.RecordCount();
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(search(QString::fromUtf8(c.Keyword)), c.Found) << c.Keyword;
+    // A row found by its whole name is the one a look-up by identity finds.
+    search(QStringLiteral("BBQ"));
+    FQuery.First();
+    EXPECT_EQ(FQuery.RowId(), r.RowId);
+    ASSERT_TRUE(FQuery.LocateRowId(r.RowId));
+    EXPECT_EQ(FQuery.RecNo(), 1);
+    ASSERT_TRUE(FQuery.Locate(Name, r.Columns.Name));
+    EXPECT_FALSE(FQuery.LocateRowId(r.RowId + 1)); // hidden by the filter
+    FQuery.SetFiltered(false);
+    EXPECT_TRUE(FQuery.LocateRowId(r.RowId + 1));
+    EXPECT_EQ(FQuery.FieldByName(Name).AsString(), QStringLiteral("桂皮水"));
+    EXPECT_FALSE(FQuery.LocateRowId(999));
+    // The designed save changed the ingredients: the old whole ones no longer count.
+    ASSERT_TRUE(FQuery.Locate(Name, r.Columns.Name));
+    FQuery.Edit();
+    FQuery.FieldByName(Ingredients).SetAsString(QStringLiteral("梅头肉"));
+    FQuery.Post();
+    EXPECT_EQ(search(QStringLiteral("桂皮")), 1);
+    EXPECT_EQ(search(QStringLiteral("BBQ pork")), 1);
 }
 } // namespace
