@@ -19,7 +19,20 @@ class TFieldImpl;
 struct TWholeTexts {
     int NameCol = -1;
     int IngredientsCol = -1;
-    std::map<int32_t, std::pair<QString, QString>> Rows;
+    // One entry per row that has any, in the cache's memory order; its texts lie in
+    // Pool in the same order, so a filter's walk reads both front to back.
+    struct TEntry {
+        qint32 NameOff = 0, NameLen = -1; // -1: the column is whole
+        qint32 IngredientsOff = 0, IngredientsLen = -1;
+    };
+    std::vector<int32_t> Index;  // by row: into Entries, -1 for none; empty when none at all
+    std::vector<int32_t> ByLoad; // the same by load slot
+    std::vector<TEntry> Entries;
+    std::u16string Pool;
+    // What they were read at: the connection's own changes, others' changes, rows.
+    qint64 Changes = -1;
+    qint64 Version = -1;
+    size_t Rows = 0;
 };
 
 struct TADOQuery::Impl : TRowCache {
@@ -137,7 +150,8 @@ struct TADOQuery::Impl : TRowCache {
     void Ready();
     void TakeRows(TRowCache&& rows);
     void ApplyFilter(const QString& text);
-    TWholeTexts ReadWholeTexts();
+    const TWholeTexts& WholeTexts();
+    TWholeTexts Whole;
     void RebuildViewPos();
     QVariant StoredValue(int col);
     QVariant FetchValue(qint64 rowId, int col);

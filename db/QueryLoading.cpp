@@ -33,6 +33,7 @@ void TADOQuery::Impl::Clear() {
     FilterOn = false;
     View = {};
     ViewPos = {};
+    Whole = {};
     Cur = 0;
     Editing = false;
     Pending.clear();

@@ -47,46 +47,59 @@ private:
 
 // The recipe's whole name and ingredients where the designed columns hold them cut
 // (kept by lib/recipe in WholeTextsTable): a keyword matches the whole text.
-class TWholeRow : public TFilterRow {
+// `Position` is the row's index (Index) or, walking the cache, its load slot (ByLoad).
+template <class TRow> class TWholeRow final : public TFilterRow {
 public:
-    TWholeRow(const TFilterRow& row, const int32_t& current, const TWholeTexts& whole)
-        : FRow(row), FCurrent(current), FWhole(whole) {}
+    TWholeRow(const TRow& row, const int32_t& position, const std::vector<int32_t>& index,
+              const TWholeTexts& whole)
+        : FRow(row), FPosition(position), FIndex(index), FWhole(whole) {}
     bool Text(int col, QStringView& out, QString& scratch) const override {
         if (col == FWhole.NameCol || col == FWhole.IngredientsCol) {
-            const auto it = FWhole.Rows.find(FCurrent);
-            if (it != FWhole.Rows.end()) {
-                const QString& whole = col == FWhole.NameCol ? it->second.first : it->second.second;
-                if (!whole.isNull()) {
-                    out = whole;
+            const int32_t i = FIndex[size_t(FPosition)];
+            if (i >= 0) {
+                const TWholeTexts::TEntry& e = FWhole.Entries[size_t(i)];
+                const bool name = col == FWhole.NameCol;
+                const qint32 len = name ? e.NameLen : e.IngredientsLen;
+                if (len >= 0) {
+                    out = QStringView(FWhole.Pool.data() + (name ? e.NameOff : e.IngredientsOff),
+                                      len);
                     return true;
                 }
             }
         }
-        return FRow.Text(col, out, scratch);
+        return FRow.TRow::Text(col, out, scratch);
     }
 
 private:
-    const TFilterRow& FRow;
-    const int32_t& FCurrent;
+    const TRow& FRow;
+    const int32_t& FPosition;
+    const std::vector<int32_t>& FIndex;
     const TWholeTexts& FWhole;
 };
 
 } // namespace
 
-TWholeTexts TADOQuery::Impl::ReadWholeTexts() {
+const TWholeTexts& TADOQuery::Impl::WholeTexts() {
+    // Read again only when the book changed: by this connection, another, or rows.
+    const qint64 changes = sqlite3_total_changes64(Db());
+    const qint64 version = Q.FConnection->DataVersion();
+    if (Whole.Changes == changes && Whole.Version == version && Whole.Rows == RowIds.size()) {
+        return Whole;
+    }
     TWholeTexts whole;
+    whole.Changes = changes;
+    whole.Version = version;
+    whole.Rows = RowIds.size();
     whole.NameCol = int(ColumnNames.indexOf(QStringLiteral("菜名")));
     whole.IngredientsCol = int(ColumnNames.indexOf(QStringLiteral("原料")));
-    if (TableName.compare(QStringLiteral("mycook"), Qt::CaseInsensitive) != 0 ||
-        whole.NameCol < 0 || whole.IngredientsCol < 0) {
-        return whole;
-    }
     const QByteArray exists = QStringLiteral("select count(*) from sqlite_master where type = "
                                              "'table' and name = '%1'")
                                   .arg(QLatin1String(WholeTextsTable))
                                   .toUtf8();
-    if (ReadNumberOr(Db(), exists, 0) <= 0) {
-        return whole;
+    if (TableName.compare(QStringLiteral("mycook"), Qt::CaseInsensitive) != 0 ||
+        whole.NameCol < 0 || whole.IngredientsCol < 0 || ReadNumberOr(Db(), exists, 0) <= 0) {
+        Whole = std::move(whole);
+        return Whole;
     }
     // Only texts that still belong to their row: the row's columns are what the
     // whole texts were cut to.
@@ -95,28 +108,58 @@ TWholeTexts TADOQuery::Impl::ReadWholeTexts() {
         QStringLiteral("select w.recipe, case when e.name_column = m.菜名 then w.name end,"
                        " case when e.name_column = m.菜名 and e.ingredients_column = m.原料"
                        " then w.ingredients end from %1 w join mycook_recipe e on e.recipe ="
-                       " w.recipe join %2 m on m.rowid = w.recipe")
+                       " w.recipe join %2 m on m.rowid = w.recipe order by w.recipe")
             .arg(QLatin1String(WholeTextsTable), Table),
         holder);
+    auto text = [&](int i) {
+        if (sqlite3_column_type(s, i) == SQLITE_NULL) {
+            return QString();
+        }
+        const auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
+        return QString::fromUtf16(p, sqlite3_column_bytes16(s, i) / 2);
+    };
+    std::vector<std::pair<QString, QString>> found;
+    std::vector<int32_t> foundAt(RowIds.size(), -1);
     int rc;
+    auto at = RowIds.begin();
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        const auto at = std::lower_bound(RowIds.begin(), RowIds.end(), sqlite3_column_int64(s, 0));
-        if (at == RowIds.end() || *at != sqlite3_column_int64(s, 0)) {
+        const qint64 id = sqlite3_column_int64(s, 0);
+        at = std::lower_bound(at, RowIds.end(), id);
+        if (at == RowIds.end() || *at != id) {
             continue;
         }
-        auto text = [&](int i) {
-            if (sqlite3_column_type(s, i) == SQLITE_NULL) {
-                return QString();
-            }
-            const auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
-            return QString::fromUtf16(p, sqlite3_column_bytes16(s, i) / 2);
-        };
-        whole.Rows[int32_t(at - RowIds.begin())] = {text(1), text(2)};
+        foundAt[size_t(at - RowIds.begin())] = int32_t(found.size());
+        found.emplace_back(text(1), text(2));
     }
     if (rc != SQLITE_DONE) {
         EngineError();
     }
-    return whole;
+    if (!found.empty()) {
+        whole.Index.assign(RowIds.size(), -1);
+        whole.ByLoad.assign(PoolOrder.size(), -1);
+        auto put = [&](const QString& text, qint32& off, qint32& len) {
+            if (text.isNull()) {
+                return;
+            }
+            off = qint32(whole.Pool.size());
+            len = qint32(text.size());
+            whole.Pool.append(reinterpret_cast<const char16_t*>(text.utf16()), size_t(len));
+        };
+        for (size_t load = 0; load < PoolOrder.size(); ++load) {
+            const int32_t row = PoolOrder[load];
+            const int32_t f = foundAt[size_t(row)];
+            if (f < 0) {
+                continue;
+            }
+            TWholeTexts::TEntry e;
+            put(found[size_t(f)].first, e.NameOff, e.NameLen);
+            put(found[size_t(f)].second, e.IngredientsOff, e.IngredientsLen);
+            whole.Index[size_t(row)] = whole.ByLoad[load] = int32_t(whole.Entries.size());
+            whole.Entries.push_back(e);
+        }
+    }
+    Whole = std::move(whole);
+    return Whole;
 }
 
 void TADOQuery::Impl::ApplyFilter(const QString& text) {
@@ -140,10 +183,10 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
         }
     }
     const int32_t rows = int32_t(RowIds.size());
-    const TWholeTexts whole = ReadWholeTexts();
-    const TWholeRow wholeCacheRow(cacheRow, cacheRow.Row, whole);
+    const TWholeTexts& whole = WholeTexts();
+    const TWholeRow<TCacheRow> wholeCacheRow(cacheRow, cacheRow.Load, whole.ByLoad, whole);
     const TFilterRow& cached =
-        whole.Rows.empty() ? static_cast<const TFilterRow&>(cacheRow) : wholeCacheRow;
+        whole.Index.empty() ? static_cast<const TFilterRow&>(cacheRow) : wholeCacheRow;
     if (streamCols.isEmpty()) {
         // Walk the texts in memory order, then put the matches in row order.
         for (size_t load = 0; load < PoolOrder.size(); ++load) {
@@ -171,9 +214,9 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
             }
             cacheRow.Row = r;
             streamRow.Stmt = (rc == SQLITE_ROW && sqlite3_column_int64(s, 0) == id) ? s : nullptr;
-            const TWholeRow wholeStreamRow(streamRow, cacheRow.Row, whole);
-            if (expr->Matches(whole.Rows.empty() ? static_cast<const TFilterRow&>(streamRow)
-                                                 : wholeStreamRow)) {
+            const TWholeRow<TStreamRow> wholeStreamRow(streamRow, cacheRow.Row, whole.Index, whole);
+            if (expr->Matches(whole.Index.empty() ? static_cast<const TFilterRow&>(streamRow)
+                                                  : wholeStreamRow)) {
                 view.push_back(r);
             }
         }
