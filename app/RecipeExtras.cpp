@@ -13,9 +13,11 @@
 #include "KindControls.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
+#include "RecipeBrowse.h"
 #include "RecipeDelete.h"
 #include "RecipeImportUi.h"
 #include "RecipePrint.h"
+#include "RecipeView.h"
 #include "SearchSuggest.h"
 
 #include <QDate>
@@ -98,6 +100,10 @@ void TRecipeExtras::Connect() {
     FSite.Query.SetDeferredLoading(true);
     FSuggest = std::make_unique<TSearchSuggest>(FSite.Window, FSite.Edit2, FSite.Query,
                                                 [this] { FSite.BitBtn6.click(); });
+    FBrowse = std::make_unique<TRecipeBrowse>(FSite);
+    FSuggest->SetCategories([this] { return FBrowse->Categories(); },
+                            [this](const QString& name) { FBrowse->ChooseCategory(name); });
+    FView = std::make_unique<TRecipeView>(FSite);
     // Runs after BitBtn5Click: the saved (or overwritten) recipe is the current one.
     connect(&FSite.BitBtn5, &QPushButton::clicked, this, [this] {
         RunGuarded([this] {
@@ -110,6 +116,7 @@ void TRecipeExtras::Connect() {
     connect(&FSite.ListBox1, &TListBox::Click, this, [this] {
         const bool shown = !FSite.RichEdit1.document()->isEmpty() && FSite.Query.Active();
         FShownRowId = shown ? FSite.Query.RowId() : -1;
+        RunGuarded([this] { FView->Show(FShownRowId); });
     });
     FSite.ListBox1.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&FSite.ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -210,6 +217,7 @@ void TRecipeExtras::ListBox1Delete(int index) {
     list.SetItems(listed);
     RecipeChanged(removed);
     if (removed == FShownRowId) {
+        FView->Clear();
         FSite.RichEdit1.clear();
         FSite.StatusBar1.SetPanelText(1, QString());
         FSite.StatusBar1.SetPanelText(2, QString());
@@ -219,10 +227,12 @@ void TRecipeExtras::ListBox1Delete(int index) {
 }
 
 void TRecipeExtras::RecipeChanged(qint64 rowId) {
+    FBrowse->BookChanged();
     FSuggest->RecipeChanged(rowId);
 }
 
 void TRecipeExtras::BookChanged() {
+    FBrowse->BookChanged();
     FSuggest->BookChanged();
 }
 
@@ -231,6 +241,7 @@ void TRecipeExtras::PrintRecipe() {
     printer.setDocName(FSite.RichEdit1.document()->begin().text());
     if (!ExecutePrintDialog(printer, &FSite.Window))
         return;
+    FView->FinishPictures();
     TPdfCharFixes fixes;
     PrintRecipeDocument(*FSite.RichEdit1.document(), printer, &fixes);
     if (printer.printerState() == QPrinter::Error)
@@ -242,6 +253,7 @@ void TRecipeExtras::ExportPdf() {
     SavePdfDialog.SetFileName(SuggestedPdfName(FSite.RichEdit1.document()->begin().text()));
     if (!SavePdfDialog.Execute())
         return;
+    FView->FinishPictures();
     SaveRecipePdf(*FSite.RichEdit1.document(),
                   WithFileExt(SavePdfDialog.FileName(), QStringLiteral(".pdf")));
     ShowInfo(QStringLiteral("保存完毕"));

@@ -3,9 +3,10 @@
 // printing the view or saving it as PDF, dropping a picture onto the entry page,
 // reading the book and its daily copy after the first paint, the browse list's
 // import and export (app/RecipeImportUi) and the suggestions under the keyword box
-// (app/SearchSuggest). The window makes one while it connects its handlers and
-// reaches nothing of it but what is below; it reaches the window only through
-// its site. Every action runs through RunGuarded.
+// (app/SearchSuggest), narrowing the list by category and to favourites
+// (app/RecipeBrowse) and the view's extras (app/RecipeView). The window makes one while it connects
+// its handlers and reaches nothing of it but what is below; it reaches the window only through its
+// site. Every action runs through RunGuarded.
 
 #include "Dialogs.h"
 #include "WindowSite.h"
@@ -17,6 +18,8 @@ class QMenu;
 class QMimeData;
 class QPoint;
 class TBackgroundBackup;
+class TRecipeBrowse;
+class TRecipeView;
 class TSearchSuggest;
 
 class TRecipeExtras final : public QObject {
@@ -41,6 +44,8 @@ public:
     TBackgroundBackup* DailyBackup() const { return FBackup.get(); }
 
     TSearchSuggest& SearchSuggest() { return *FSuggest; }
+    TRecipeBrowse& Browse() { return *FBrowse; }
+    TRecipeView& View() { return *FView; }
     // The recipe with this identity was saved, overwritten or removed.
     void RecipeChanged(qint64 rowId);
     // Anything may have changed (an import).
@@ -59,4 +64,6 @@ private:
     qint64 FShownRowId = -1; // the recipe the view shows
     std::unique_ptr<TBackgroundBackup> FBackup;
     std::unique_ptr<TSearchSuggest> FSuggest;
+    std::unique_ptr<TRecipeBrowse> FBrowse;
+    std::unique_ptr<TRecipeView> FView;
 };

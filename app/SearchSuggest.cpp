@@ -14,7 +14,11 @@ namespace {
 const QString NameField = QStringLiteral("菜名");
 const QString IngredientsField = QStringLiteral("原料");
 const QString IngredientMark = QStringLiteral("（配料）");
+const QString CategoryMark = QStringLiteral("（分类）");
 constexpr int NameRole = Qt::UserRole;
+constexpr int CategoryRole = Qt::UserRole + 1;
+// Categories go first but leave room for the dishes.
+constexpr int MaxCategorySuggestions = 3;
 
 TSuggestIndex BuildIndex(const TRowReader& rows, int nameCol, int ingredientsCol) {
     TSuggestIndex index;
@@ -91,6 +95,29 @@ std::vector<TSuggestion> TSearchSuggest::Suggest(const QString& typed) {
     });
 }
 
+void TSearchSuggest::SetCategories(std::function<QStringList()> categories,
+                                   std::function<void(const QString&)> take) {
+    FCategories = std::move(categories);
+    FTakeCategory = std::move(take);
+}
+
+QStringList TSearchSuggest::SuggestCategories(const QString& typed) {
+    if (!FCategories)
+        return {};
+    const QStringList categories = FCategories();
+    if (categories != FIndexedCategories) {
+        FCategoryIndex = TSuggestIndex();
+        for (qsizetype i = 0; i < categories.size(); ++i)
+            FCategoryIndex.Put(i, categories[i], QStringView());
+        FIndexedCategories = categories;
+    }
+    QStringList found;
+    for (const TSuggestion& s : FCategoryIndex.Suggest(typed, {}, MaxCategorySuggestions))
+        if (!s.ByIngredient && s.RowId >= 0 && s.RowId < categories.size())
+            found.append(categories[s.RowId]);
+    return found;
+}
+
 void TSearchSuggest::RecipeChanged(qint64 rowId) {
     Index();
     if (!FQuery.Active())
@@ -127,12 +154,22 @@ void TSearchSuggest::Update(const QString& typed) {
         return;
     }
     std::vector<TSuggestion> found;
+    QStringList categories;
     try {
+        categories = SuggestCategories(typed);
         found = Suggest(typed);
     } catch (const Exception&) {
         // The book cannot be read; the designed search will say why.
     }
     FList->clear();
+    for (const QString& category : categories) {
+        auto* item = new QListWidgetItem(category + CategoryMark, FList.data());
+        item->setData(NameRole, category);
+        item->setData(CategoryRole, true);
+        QFont bold = item->font();
+        bold.setBold(true);
+        item->setFont(bold);
+    }
     for (const TSuggestion& s : found) {
         auto* item =
             new QListWidgetItem(s.ByIngredient ? s.Name + IngredientMark : s.Name, FList.data());
@@ -140,7 +177,7 @@ void TSearchSuggest::Update(const QString& typed) {
         if (s.ByIngredient)
             item->setForeground(FList->palette().color(QPalette::Disabled, QPalette::Text));
     }
-    if (found.empty()) {
+    if (FList->count() == 0) {
         Hide();
         return;
     }
@@ -188,6 +225,11 @@ void TSearchSuggest::Take(int row) {
         return;
     const QString name = FList->item(row)->data(NameRole).toString();
     Hide();
+    if (FList->item(row)->data(CategoryRole).toBool() && FTakeCategory) {
+        FEdit.clear();
+        FTakeCategory(name);
+        return;
+    }
     FEdit.setText(name);
     FRunSearch();
 }

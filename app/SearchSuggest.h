@@ -1,8 +1,8 @@
 #pragma once
 // The drop-down of suggestions under the keyword box: dish names found by what is
 // typed so far (characters, pinyin, initials, either script), kept up to date with
-// the book. It lies over the window as one of its controls, so the skin draws it,
-// and it never takes the focus or the input method's text from the box.
+// the book, and the book's categories. It lies over the window as one of its controls, so the skin
+// draws it, and it never takes the focus or the input method's text from the box.
 
 #include "SuggestIndex.h"
 
@@ -26,6 +26,13 @@ public:
     void RecipeChanged(qint64 rowId);
     // Anything may have changed (an import): the index is made again.
     void BookChanged();
+
+    // The book's categories, offered before the dish names and marked as such;
+    // taking one empties the box and hands the category to `take`.
+    void SetCategories(std::function<QStringList()> categories,
+                       std::function<void(const QString&)> take);
+    // The categories matching what is typed, best first.
+    QStringList SuggestCategories(const QString& typed);
 
     QListWidget& List() { return *FList; }
     bool Shown() const;
@@ -52,4 +59,8 @@ private:
     std::shared_ptr<TShared> FShared;
     std::unique_ptr<TSuggestIndex> FIndex;
     QPointer<QListWidget> FList;
+    std::function<QStringList()> FCategories;
+    std::function<void(const QString&)> FTakeCategory;
+    QStringList FIndexedCategories;
+    TSuggestIndex FCategoryIndex;
 };

@@ -172,6 +172,10 @@ public:
     const QString& Filter() const { return FFilter; }
     void SetFiltered(bool on); // invalid filter text raises here
     bool Filtered() const { return FFiltered; }
+    // Shows only these rows (identities, ascending) besides what the filter says, with
+    // the filter on or off; null: every row. Kept across re-reads, as the filter is.
+    void SetNarrowing(std::shared_ptr<const std::vector<qint64>> rowIds);
+    bool Narrowed() const { return FNarrowing != nullptr; }
 
     TADOConnection* Connection() const { return FConnection; }
 
@@ -200,6 +204,7 @@ private:
     QString FReopenSql; // what Open was asked for and a later action opens again
     QString FFilter;
     bool FFiltered = false;
+    std::shared_ptr<const std::vector<qint64>> FNarrowing;
     bool FDeferred = false;
     TRowsLoaded FOnRowsLoaded;
     std::unique_ptr<Impl> FImpl;

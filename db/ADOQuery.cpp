@@ -278,14 +278,22 @@ void TADOQuery::SetFiltered(bool on) {
     if (FImpl->Active) {
         FImpl->Ready();
         FImpl->CheckBrowse();
-        if (on) {
-            FImpl->ApplyFilter(FFilter);
-        } else {
-            FImpl->FilterOn = false;
-            FImpl->View = {};
-            FImpl->ViewPos = {};
-            FImpl->Cur = 0;
-        }
+        FImpl->ApplyFilter(on ? FFilter : QString());
     }
     FFiltered = on;
+}
+
+void TADOQuery::SetNarrowing(std::shared_ptr<const std::vector<qint64>> rowIds) {
+    std::swap(FNarrowing, rowIds);
+    if (!FImpl->Active) {
+        return;
+    }
+    try {
+        FImpl->Ready();
+        FImpl->CheckBrowse();
+        FImpl->ApplyFilter(FFiltered ? FFilter : QString());
+    } catch (...) {
+        std::swap(FNarrowing, rowIds);
+        throw;
+    }
 }

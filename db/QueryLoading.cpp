@@ -101,7 +101,7 @@ void TADOQuery::Impl::Open(const QString& sql, bool mayDefer) {
             Fields.push_back(std::make_unique<TFieldImpl>(*this, i));
         }
     }
-    if (mayDefer && !Q.FFiltered) {
+    if (mayDefer && !Q.FFiltered && !Q.FNarrowing) {
         // Only the count now; the rows follow (StartLoading) or come on first use.
         // Their reading starts later than this: a change made meanwhile is read again.
         Q.FConnection->NoteSeen(Q.FConnection->DataVersion());
@@ -118,8 +118,8 @@ void TADOQuery::Impl::Open(const QString& sql, bool mayDefer) {
     }
     LoadRows();
     Active = true;
-    if (Q.FFiltered) {
-        ApplyFilter(Q.FFilter);
+    if (Q.FFiltered || Q.FNarrowing) {
+        ApplyFilter(Q.FFiltered ? Q.FFilter : QString());
     }
     Cur = 0;
     Q.FConnection->NoteSeen(SeenVersion);

@@ -164,7 +164,8 @@ const TWholeTexts& TADOQuery::Impl::WholeTexts() {
 
 void TADOQuery::Impl::ApplyFilter(const QString& text) {
     const auto expr = TFilterExpr::Parse(text, ColumnNames);
-    if (expr->IsEmpty()) {
+    const std::vector<qint64>* narrowing = Q.FNarrowing.get();
+    if (expr->IsEmpty() && !narrowing) {
         FilterOn = false;
         View = {};
         ViewPos = {};
@@ -172,6 +173,36 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
         return;
     }
     std::vector<int32_t> view;
+    // The rows the narrowing leaves, by row; empty: all of them.
+    std::vector<char> shown;
+    if (narrowing) {
+        shown.assign(RowIds.size(), 0);
+        auto at = RowIds.begin();
+        for (const qint64 id : *narrowing) {
+            at = std::lower_bound(at, RowIds.end(), id);
+            if (at == RowIds.end()) {
+                break;
+            }
+            if (*at == id) {
+                shown[size_t(at - RowIds.begin())] = 1;
+            }
+        }
+        if (expr->IsEmpty()) {
+            for (size_t r = 0; r < shown.size(); ++r) {
+                if (shown[r]) {
+                    view.push_back(int32_t(r));
+                }
+            }
+            View = std::move(view);
+            FilterOn = true;
+            RebuildViewPos();
+            Cur = 0;
+            return;
+        }
+    }
+    auto hidden = [&shown](int32_t row) {
+        return !shown.empty() && !shown[size_t(row)];
+    };
     TCacheRow cacheRow(*this);
     QString streamCols;
     std::vector<int> stmtIndex(Columns.size(), -1);
@@ -192,7 +223,7 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
         for (size_t load = 0; load < PoolOrder.size(); ++load) {
             cacheRow.Row = PoolOrder[load];
             cacheRow.Load = int32_t(load);
-            if (expr->Matches(cached)) {
+            if (!hidden(cacheRow.Row) && expr->Matches(cached)) {
                 view.push_back(cacheRow.Row);
             }
         }
@@ -215,7 +246,8 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
             cacheRow.Row = r;
             streamRow.Stmt = (rc == SQLITE_ROW && sqlite3_column_int64(s, 0) == id) ? s : nullptr;
             const TWholeRow<TStreamRow> wholeStreamRow(streamRow, cacheRow.Row, whole.Index, whole);
-            if (expr->Matches(whole.Index.empty() ? static_cast<const TFilterRow&>(streamRow)
+            if (!hidden(r) &&
+                expr->Matches(whole.Index.empty() ? static_cast<const TFilterRow&>(streamRow)
                                                   : wholeStreamRow)) {
                 view.push_back(r);
             }

@@ -5,20 +5,30 @@
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
+#include "RecipeBrowse.h"
+#include "RecipeExtras.h"
+#include "RecipeStore.h"
+#include "RecipeText.h"
 #include "Unit_main.h"
 #include "WinSkinDlg.h"
 #include "ui_Unit_main.h"
 
 #include <QAbstractItemView>
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QBuffer>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -50,6 +60,52 @@ void GrabModal(const QString& path, const std::function<void()>& open,
 QImage Dish() {
     QImage image(QStringLiteral(":/app/splash.jpg"));
     return image.isNull() ? QImage(480, 324, QImage::Format_RGB32) : image;
+}
+// A part of the dish photograph as JPEG bytes, standing in for a step's photo.
+QByteArray DishPart(const QRect& part) {
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    Dish().copy(part).scaled(400, 270, Qt::KeepAspectRatioByExpanding).save(&buffer, "JPEG", 85);
+    return jpeg;
+}
+
+// Recipes with categories, times, a source and step pictures beside the designed row.
+void AddRecipesWithExtras(TForm_main& form) {
+    TRecipeStore store(form.ADOConnection1);
+    auto add = [&](const QString& name, const QStringList& categories, bool favourite,
+                   const QStringList& steps, std::vector<TRecipePicture> pictures) {
+        TRecipe r;
+        r.Name = name;
+        r.Ingredients = QStringLiteral("五花肉 300克\n青蒜 2根\n郫县豆瓣 1勺\n甜面酱 半勺");
+        for (const QString& step : steps)
+            r.Steps.push_back({step});
+        r.Note = QStringLiteral("肉片要煸到微卷，出油后再下豆瓣。");
+        r.Categories = categories;
+        r.Favourite = favourite;
+        r.Servings = 4;
+        r.ServingsUnit = QStringLiteral("人份");
+        r.PrepTime = QStringLiteral("PT15M");
+        r.CookTime = QStringLiteral("PT1H");
+        r.Source = QStringLiteral("https://www.example.com/recipes/huiguorou");
+        r.Pictures = std::move(pictures);
+        r.Columns = ColumnsFor(r);
+        store.Append(form.ADOQuery1, r);
+    };
+    const QStringList steps = {QStringLiteral("五花肉冷水下锅，煮二十分钟至筷子能插透。"),
+                               QStringLiteral("捞出放凉，切成薄片。"),
+                               QStringLiteral("锅中少油，下肉片煸至出油、微卷。"),
+                               QStringLiteral("下豆瓣和甜面酱炒出红油，放青蒜翻匀出锅。")};
+    add(QStringLiteral("回锅肉"), {QStringLiteral("川菜"), QStringLiteral("家常菜")}, true, steps,
+        {{DishPart(QRect(0, 0, 240, 162)), 2, QStringLiteral("切得越薄越容易卷")},
+         {DishPart(QRect(240, 162, 240, 162)), 4, QStringLiteral("青蒜最后下，断生即可")}});
+    add(QStringLiteral("麻婆豆腐"), {QStringLiteral("川菜")}, false, steps, {});
+    add(QStringLiteral("水煮牛肉"), {QStringLiteral("川菜")}, true, steps, {});
+    add(QStringLiteral("番茄炒蛋"), {QStringLiteral("家常菜"), QStringLiteral("快手菜")}, false,
+        steps, {});
+    add(QStringLiteral("小笼包"), {QStringLiteral("早餐")}, false, steps, {});
+    add(QStringLiteral("皮蛋瘦肉粥"), {QStringLiteral("早餐"), QStringLiteral("粥")}, true, steps,
+        {});
 }
 } // namespace
 
@@ -95,6 +151,26 @@ int main(int argc, char** argv) {
     ui.ListBox1->SetItemIndex(0);
     RunGuarded([&] { form.ListBox1Click(); });
     Grab(form, out.filePath(QStringLiteral("screenshot-browse.png")));
+
+    // The view with the recipe's extras, and the list narrowed by a category.
+    AddRecipesWithExtras(form);
+    ui.Edit2->clear();
+    RunGuarded([&] { form.BitBtn6Click(); });
+    const int at = int(ui.ListBox1->Items().indexOf(QStringLiteral("回锅肉")));
+    ui.ListBox1->SetItemIndex(at);
+    Q_EMIT ui.ListBox1->Click();
+    QTest::qWait(300);
+    // From the extras on: the designed lines and the cover are above.
+    const QTextBlock extras = ui.RichEdit1->document()->find(QStringLiteral("分类：")).block();
+    ui.RichEdit1->verticalScrollBar()->setValue(
+        int(ui.RichEdit1->document()->documentLayout()->blockBoundingRect(extras).top()) - 30);
+    Grab(form, out.filePath(QStringLiteral("screenshot-view-extras.png")));
+    form.Extras().Browse().ChooseCategory(QStringLiteral("川菜"));
+    ui.ListBox1->SetItemIndex(0);
+    Q_EMIT ui.ListBox1->Click();
+    QTest::qWait(300);
+    Grab(form, out.filePath(QStringLiteral("screenshot-browse-category.png")));
+    form.Extras().Browse().ChooseCategory(QString());
 
     // The real boxes and dialogs, skinned as the running program shows them.
     SetMessageHook(nullptr);
