@@ -4,6 +4,8 @@
 #include "BookTestUtil.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -302,6 +304,89 @@ TEST_F(TFilterTest, EditsAreSeenByTheNextFilterAndLookUp) {
     EXPECT_EQ(Names(), (QStringList{QStringLiteral("鱼丸"), QStringLiteral("清蒸鱼")}));
     FQuery.SetFilter(QStringLiteral("说明 > 50 and 说明 < 60"));
     EXPECT_EQ(Names(), QStringList{QStringLiteral("鱼丸")});
+}
+
+// Narrowing by row identities, with and without the keyword filter.
+class TNarrowTest : public TFilterTest {
+protected:
+    // The identities of the named rows, ascending.
+    std::shared_ptr<const std::vector<qint64>> Rows(const QStringList& names) {
+        auto rows = std::make_shared<std::vector<qint64>>();
+        const bool filtered = FQuery.Filtered();
+        const auto narrowing = FQuery.Narrowed();
+        FQuery.SetFiltered(false);
+        FQuery.SetNarrowing(nullptr);
+        for (const QString& name : names)
+            if (FQuery.Locate(Name, name))
+                rows->push_back(FQuery.RowId());
+        rows->push_back(999999); // a row no longer in the book
+        std::sort(rows->begin(), rows->end());
+        FQuery.SetFiltered(filtered);
+        EXPECT_FALSE(narrowing) << "take the rows before narrowing";
+        return rows;
+    }
+};
+
+TEST_F(TNarrowTest, NarrowsWithAndWithoutTheFilter) {
+    const QString fish = QStringLiteral("菜名 like  '%鱼%' or 原料 like  '%鱼%'");
+    const QString soupOrO = QStringLiteral("菜名 like  '%o%' or 原料 like  '%o%'");
+    struct TCase {
+        const char* Why;
+        QStringList Narrow; // empty: none
+        bool NoNarrowing;
+        QString Filter; // empty: off
+        QStringList Expected;
+    };
+    const QStringList all = FAll;
+    const TCase cases[] = {
+        {"no narrowing, no filter", {}, true, {}, all},
+        {"narrowing alone keeps the book's order",
+         {QStringLiteral("清蒸鱼"), QStringLiteral("红烧肉")},
+         false,
+         {},
+         {QStringLiteral("红烧肉"), QStringLiteral("清蒸鱼")}},
+        {"an empty narrowing shows nothing", {}, false, {}, {}},
+        {"narrowing and the filter both hold",
+         {QStringLiteral("清蒸鱼"), QStringLiteral("Fish Soup"), QStringLiteral("it's")},
+         false,
+         soupOrO,
+         {QStringLiteral("Fish Soup"), QStringLiteral("it's")}},
+        {"the filter alone", {}, true, fish, {QStringLiteral("清蒸鱼")}},
+        {"nothing in both", {QStringLiteral("红烧肉")}, false, fish, {}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Why);
+        FQuery.SetNarrowing(nullptr);
+        FQuery.SetFiltered(false);
+        auto rows = c.NoNarrowing ? nullptr : Rows(c.Narrow);
+        FQuery.SetNarrowing(rows);
+        if (!c.Filter.isEmpty())
+            Filter(c.Filter);
+        EXPECT_EQ(Names(), c.Expected);
+        EXPECT_EQ(FQuery.RecordCount(), c.Expected.size());
+        // Switching the filter off leaves the narrowing.
+        FQuery.SetFiltered(false);
+        if (!c.NoNarrowing)
+            EXPECT_EQ(FQuery.RecordCount(), c.Narrow.size());
+        else
+            EXPECT_EQ(FQuery.RecordCount(), all.size());
+    }
+}
+
+TEST_F(TNarrowTest, LookUpsAndRereadsStayInsideTheNarrowedView) {
+    FQuery.SetNarrowing(Rows({QStringLiteral("Fish Soup"), QStringLiteral("清蒸鱼")}));
+    EXPECT_FALSE(FQuery.Locate(Name, QStringLiteral("红烧肉"))); // in the book, narrowed out
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("清蒸鱼")));
+    EXPECT_EQ(FQuery.RecNo(), 2);
+    // Read again (another program changed the book): the narrowing holds.
+    OpenBook();
+    EXPECT_EQ(Names(), (QStringList{QStringLiteral("Fish Soup"), QStringLiteral("清蒸鱼")}));
+    // A row saved meanwhile is findable until the next narrowing, as under a filter.
+    Add(QStringLiteral("新菜"));
+    EXPECT_EQ(FQuery.RecordCount(), 3);
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("新菜")));
+    FQuery.SetNarrowing(nullptr);
+    EXPECT_EQ(FQuery.RecordCount(), FAll.size() + 1);
 }
 
 } // namespace
