@@ -129,6 +129,8 @@ void TRecipeBrowse::ChooseCategory(const QString& name) {
 
 void TRecipeBrowse::BookChanged() {
     FStale = true;
+    FRowsOf.clear();
+    FFavourites.reset();
 }
 
 void TRecipeBrowse::Narrow() {
@@ -140,12 +142,18 @@ void TRecipeBrowse::Narrow() {
         return;
     }
     std::vector<qint64> rows;
-    if (!category.isEmpty())
-        rows = CategoryRows(FSite.Connection, category);
+    if (!category.isEmpty()) {
+        auto at = FRowsOf.find(category);
+        if (at == FRowsOf.end())
+            at = FRowsOf.emplace(category, CategoryRows(FSite.Connection, category)).first;
+        rows = at->second;
+    }
     if (favourites) {
-        std::vector<qint64> liked = FavouriteRows(FSite.Connection);
+        if (!FFavourites)
+            FFavourites = FavouriteRows(FSite.Connection);
+        const std::vector<qint64>& liked = *FFavourites;
         if (category.isEmpty()) {
-            rows = std::move(liked);
+            rows = liked;
         } else {
             std::vector<qint64> both;
             std::set_intersection(rows.begin(), rows.end(), liked.begin(), liked.end(),

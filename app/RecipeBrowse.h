@@ -11,6 +11,8 @@
 #include <QComboBox>
 #include <QObject>
 #include <QPointer>
+#include <map>
+#include <optional>
 #include <vector>
 
 struct TCategoryCount;
@@ -44,6 +46,9 @@ private:
     QPointer<QComboBox> FCategory;
     QPointer<QCheckBox> FFavourite;
     std::vector<TCategoryCount> FCounts;
+    // Read once per change of the book.
+    std::map<QString, std::vector<qint64>> FRowsOf;
+    std::optional<std::vector<qint64>> FFavourites;
     bool FStale = true;
     bool FFilling = false;
 };

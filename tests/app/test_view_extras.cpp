@@ -345,10 +345,10 @@ protected:
         // Two dishes of one name: only one of them is 川菜.
         Add(QStringLiteral("豆花"), {QStringLiteral("早餐")}, false, QStringLiteral("甜"));
         Add(QStringLiteral("豆花"), {QStringLiteral("川菜")}, false, QStringLiteral("咸"));
-        // A recipe of the designed save alone, and one renamed by another program.
+        // A recipe of the designed save alone, and one deleted by another program.
         Form->ADOQuery1.AppendRecord({QStringLiteral("清蒸鱼"), QStringLiteral("鲈鱼")});
         Add(QStringLiteral("夫妻肺片"), {QStringLiteral("川菜")}, true);
-        Rename(QStringLiteral("夫妻肺片"), QStringLiteral("凉拌牛肉"));
+        RunSql(QStringLiteral("delete from mycook where 菜名 = '夫妻肺片'"));
         Form->BookChanged();
         Search(QString());
     }
@@ -363,13 +363,11 @@ protected:
         TRecipeStore store(Form->ADOConnection1);
         store.Append(Form->ADOQuery1, r);
     }
-    void Rename(const QString& from, const QString& to) {
+    // As another program would.
+    void RunSql(const QString& sql) {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(BookPath().toUtf8().constData(), &db), SQLITE_OK);
-        const QByteArray sql = QStringLiteral("update mycook set 菜名 = '%1' where 菜名 = '%2'")
-                                   .arg(to, from)
-                                   .toUtf8();
-        EXPECT_EQ(sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
         sqlite3_close(db);
     }
     TRecipeBrowse& Browse() { return Form->Extras().Browse(); }
