@@ -27,7 +27,8 @@ const char* const CreateTables[] = {
     "create table if not exists mycook_label("
     "recipe integer not null, kind integer not null, position integer not null,"
     " text text not null, primary key(recipe, kind, position))",
-    "create index if not exists mycook_label_text on mycook_label(kind, text)",
+    // With the recipe, so a category's recipes are read from the index alone.
+    "create index if not exists mycook_label_text on mycook_label(kind, text, recipe)",
     "create table if not exists mycook_picture("
     "recipe integer not null, position integer not null, step integer not null default 0,"
     " caption text, jpeg blob not null)",
