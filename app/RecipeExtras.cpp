@@ -98,14 +98,6 @@ void TRecipeExtras::Connect() {
     FSite.Query.SetDeferredLoading(true);
     FSuggest = std::make_unique<TSearchSuggest>(FSite.Window, FSite.Edit2, FSite.Query,
                                                 [this] { FSite.BitBtn6.click(); });
-    // Runs after BitBtn5Click: the saved (or overwritten) recipe is the current one.
-    connect(&FSite.BitBtn5, &QPushButton::clicked, this, [this] {
-        RunGuarded([this] {
-            if (FSite.Query.Active())
-                RecipeChanged(FSite.Query.RowId());
-        });
-    });
-
     // Runs after ListBox1Click: remembers which recipe the view now shows.
     connect(&FSite.ListBox1, &TListBox::Click, this, [this] {
         const bool shown = !FSite.RichEdit1.document()->isEmpty() && FSite.Query.Active();

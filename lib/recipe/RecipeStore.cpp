@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -311,8 +312,19 @@ void StoreCover(TADOQuery& query, const QByteArray& jpeg) {
 }
 } // namespace
 
+namespace {
+// A transaction of its own only when the caller has none: an import's savepoint
+// per file already makes each recipe whole or nothing, and a savepoint per
+// recipe would halve its speed.
+void OwnTransaction(std::optional<TTransactionGuard>& guard, TADOConnection& connection) {
+    if (!connection.InTransaction())
+        guard.emplace(connection);
+}
+} // namespace
+
 void TRecipeStore::Append(TADOQuery& query, TRecipe& recipe) {
-    TTransactionGuard transaction(FImpl->Connection);
+    std::optional<TTransactionGuard> transaction;
+    OwnTransaction(transaction, FImpl->Connection);
     query.AppendRecord({recipe.Columns.Name, recipe.Columns.Ingredients, recipe.Columns.Method,
                         recipe.Columns.Note});
     StoreCover(query, recipe.Cover);
@@ -323,11 +335,13 @@ void TRecipeStore::Append(TADOQuery& query, TRecipe& recipe) {
     if (!recipe.Changed.isValid())
         recipe.Changed = recipe.Added;
     WriteExtras(recipe.RowId, recipe);
-    transaction.Commit();
+    if (transaction)
+        transaction->Commit();
 }
 
 void TRecipeStore::Overwrite(TADOQuery& query, TRecipe& recipe) {
-    TTransactionGuard transaction(FImpl->Connection);
+    std::optional<TTransactionGuard> transaction;
+    OwnTransaction(transaction, FImpl->Connection);
     const qint64 row = query.RowId();
     const TRecipe before = Read(row);
     StoreColumns(query, recipe);
@@ -336,7 +350,8 @@ void TRecipeStore::Overwrite(TADOQuery& query, TRecipe& recipe) {
     recipe.Added = before.Added.isValid() ? before.Added : QDateTime::currentDateTimeUtc();
     recipe.Changed = QDateTime::currentDateTimeUtc();
     WriteExtras(row, recipe);
-    transaction.Commit();
+    if (transaction)
+        transaction->Commit();
 }
 
 void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
@@ -345,7 +360,8 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
         EnsureRecipeTables(connection);
         FImpl->Ready = true;
     }
-    TTransactionGuard transaction(connection);
+    std::optional<TTransactionGuard> transaction;
+    OwnTransaction(transaction, connection);
     sqlite3_stmt* s = FImpl->Prepare(
         FImpl->Upsert,
         "insert or replace into mycook_recipe(recipe, name_column, name, ingredients_column,"
@@ -418,5 +434,6 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
                             SQLITE_TRANSIENT);
         FImpl->Step(s);
     }
-    transaction.Commit();
+    if (transaction)
+        transaction->Commit();
 }
