@@ -114,6 +114,15 @@ QString StepsJson(const std::vector<TRecipeLine>& steps) {
     return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
 }
 
+bool StepsReadBack(const TRecipe& recipe) {
+    std::vector<TRecipeLine> steps;
+    for (const TRecipeLine& step : recipe.Steps)
+        if (!step.Text.isEmpty())
+            steps.push_back(step);
+    return recipe.Columns.Method == MethodText(steps) &&
+           ReadMethod(recipe.Columns.Method).Steps == steps;
+}
+
 std::vector<TRecipeLine> StepsOf(const QString& json) {
     std::vector<TRecipeLine> steps;
     for (const QJsonValue& v : QJsonDocument::fromJson(json.toUtf8()).array()) {
@@ -243,9 +252,11 @@ TRecipe TRecipeStore::Read(qint64 rowId) {
     }
     if (ColumnText(raw, 4) == r.Columns.Note)
         r.Note = ColumnText(raw, 5);
-    if (std::vector<TRecipeLine> steps = StepsOf(ColumnText(raw, 6));
-        MethodText(steps) == r.Columns.Method)
-        r.Steps = std::move(steps);
+    if (sqlite3_column_type(raw, 6) != SQLITE_NULL) {
+        if (std::vector<TRecipeLine> steps = StepsOf(ColumnText(raw, 6));
+            MethodText(steps) == r.Columns.Method)
+            r.Steps = std::move(steps);
+    }
     r.Servings = sqlite3_column_double(raw, 7);
     r.ServingsUnit = ColumnText(raw, 8);
     r.PrepTime = ColumnText(raw, 9);
@@ -334,7 +345,7 @@ void TRecipeStore::Append(TADOQuery& query, TRecipe& recipe) {
         recipe.Added = now;
     if (!recipe.Changed.isValid())
         recipe.Changed = recipe.Added;
-    WriteExtras(recipe.RowId, recipe);
+    WriteExtras(recipe.RowId, recipe, true);
     if (transaction)
         transaction->Commit();
 }
@@ -355,6 +366,10 @@ void TRecipeStore::Overwrite(TADOQuery& query, TRecipe& recipe) {
 }
 
 void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
+    WriteExtras(rowId, recipe, false);
+}
+
+void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe, bool fresh) {
     TADOConnection& connection = FImpl->Connection;
     if (!FImpl->Ready) {
         EnsureRecipeTables(connection);
@@ -376,7 +391,9 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
         BindText(s, 5, recipe.Ingredients);
         BindText(s, 6, recipe.Columns.Note);
         BindText(s, 7, recipe.Note);
-        BindText(s, 8, StepsJson(recipe.Steps));
+        // Steps that 做法 gives back as they are need no copy of their own.
+        if (!StepsReadBack(recipe))
+            BindText(s, 8, StepsJson(recipe.Steps));
         if (recipe.Servings > 0)
             sqlite3_bind_double(s, 9, recipe.Servings);
         BindText(s, 10, recipe.ServingsUnit);
@@ -390,6 +407,8 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
         FImpl->Step(s);
     }
     for (TStatement* clear : {&FImpl->ClearLabels, &FImpl->ClearPictures}) {
+        if (fresh)
+            break;
         s = FImpl->Prepare(*clear, clear == &FImpl->ClearLabels
                                        ? "delete from mycook_label where recipe = ?"
                                        : "delete from mycook_picture where recipe = ?");
@@ -405,11 +424,12 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
         sqlite3_bind_int64(s, 1, rowId);
         BindText(s, 2, cutName ? recipe.Name : QString());
         BindText(s, 3, cutIngredients ? recipe.Ingredients : QString());
-    } else {
+        FImpl->Step(s);
+    } else if (!fresh) {
         s = FImpl->Prepare(FImpl->ClearWhole, "delete from mycook_whole where recipe = ?");
         sqlite3_bind_int64(s, 1, rowId);
+        FImpl->Step(s);
     }
-    FImpl->Step(s);
     s = FImpl->Prepare(FImpl->AddLabel,
                        "insert into mycook_label(recipe, kind, position, text) values(?, ?, ?, ?)");
     for (int kind = 0; kind < 2; ++kind) {
