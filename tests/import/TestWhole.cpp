@@ -1,0 +1,352 @@
+// Files as other programs write them come in whole: every ingredient, step and
+// field of each recipe, one table per format, one row per recipe.
+#include "BookTestUtil.h" // texts printed as texts
+#include "ImportTestUtil.h"
+#include "TextDecode.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace {
+// A field left null is not checked.
+struct TWhole {
+    const char* File;
+    int Index; // of the recipe in the file
+    const char* Name;
+    QStringList Ingredients; // "#" marks a heading
+    QStringList Steps;
+    const char* Yield = nullptr;
+    const char* Description = nullptr;
+    const char* Notes = nullptr;
+    const char* PrepTime = nullptr;
+    const char* TotalTime = nullptr;
+    const char* Picture = nullptr; // fixture whose bytes the picture must be
+};
+
+void ExpectWhole(const TWhole& w) {
+    SCOPED_TRACE(std::string(w.File) + " #" + std::to_string(w.Index));
+    std::vector<TImportedRecipe> recipes;
+    try {
+        recipes = ReadAllRecipes(Fixture(w.File));
+    } catch (const Exception& e) {
+        ADD_FAILURE() << e.what();
+        return;
+    }
+    ASSERT_GT(int(recipes.size()), w.Index);
+    const TImportedRecipe& r = recipes[size_t(w.Index)];
+    EXPECT_EQ(r.Name, QString::fromUtf8(w.Name));
+    EXPECT_EQ(LineTexts(r.Ingredients), w.Ingredients);
+    EXPECT_EQ(LineTexts(r.Steps), w.Steps);
+    const std::pair<const char*, const QString*> fields[] = {
+        {w.Yield, &r.Yield},       {w.Description, &r.Description}, {w.Notes, &r.Notes},
+        {w.PrepTime, &r.PrepTime}, {w.TotalTime, &r.TotalTime},
+    };
+    for (const auto& [expected, got] : fields) {
+        if (expected) {
+            EXPECT_EQ(*got, QString::fromUtf8(expected));
+        }
+    }
+    if (w.Picture) {
+        EXPECT_EQ(r.Picture, FixtureBytes(w.Picture));
+    }
+}
+
+TEST(Whole, MealMasterOfThreeWriters) {
+    const TWhole cases[] = {
+        // Two columns, the right one at column 42, continuations in both columns.
+        {"mm805-two-column.mmf",
+         0,
+         "Apple Pie with Crumb Topping",
+         {"1 Pie shell, 9-inch, unbaked", "#FILLING",
+          "6 md Tart apples, peeled, cored and sliced thin", "1 ts Cinnamon", "1/4 ts Nutmeg",
+          "1/2 c Sugar", "2 tb Flour", "1 tb Lemon juice freshly squeezed", "#CRUMB TOPPING",
+          "3/4 c Flour sifted twice", "1/2 c Brown sugar, packed",
+          "1/3 c Butter, cold cut into small pieces", "1 pn Salt"},
+         {"Heat the oven to 425 F. Toss the apples with the sugar, flour, spices and lemon "
+          "juice and pile them into the shell.",
+          "Rub the topping together until crumbly, scatter it over the apples and bake 45 "
+          "minutes."},
+         "8 servings"},
+        {"mm805-two-column.mmf",
+         1,
+         "Hearty Lentil Soup",
+         {"1 1/2 c Brown lentils, rinsed", "8 c Vegetable stock", "2 Bay leaves",
+          "1 cn Tomatoes (14 oz)", "2 Carrots, diced", "1 lg Onion, chopped",
+          "Salt and pepper to taste", "1 1/2 ts Ground cumin"},
+         {"Simmer everything for an hour, until the lentils are soft."},
+         "6 servings"},
+        // Ten dashes, one-column lines past column 40, a section of dashes.
+        {"mm802-dashes.txt",
+         0,
+         "Beef Stir-Fry with Peppers",
+         {"1 lb Beef round steak, trimmed and cut into Strips", "2 tb Soy sauce",
+          "1 tb Cornstarch dissolved in 2 tablespoons cold water plus a little more if needed "
+          "to thicken the sauce",
+          "2 md Green peppers, seeded and cut into 1-inch squares", "#SAUCE", "3 tb Oyster sauce",
+          "1 ts Sesame oil", "1 ts Sugar", "1/4 c Chicken broth or water"},
+         {"Toss the beef with the soy sauce and the cornstarch and let it stand for 15 minutes. "
+          "Stir-fry it over high heat, add the peppers, then the sauce, and cook until glossy."},
+         "4"},
+        // Another program's export: a banner before the header, blank lines of one
+        // space, long lines, Windows-1252.
+        {"mastercook-export.mmf",
+         0,
+         "Chicken Marsala",
+         {"4 Chicken breast halves, boned, skinned and pounded thin", "1/4 c Flour",
+          "Salt and freshly ground black pepper, to taste", "2 tb Olive oil",
+          "8 oz Mushrooms, sliced à la minute (about 2 1/2 cups)",
+          "3/4 c Marsala wine dry, not sweet"},
+         {"Dredge the chicken in the seasoned flour and brown it in the oil, about 3 minutes a "
+          "side. Add the mushrooms and the wine; simmer until the sauce thickens.",
+          "Recipe By : Aunt Mary's kitchen"},
+         "4 Servings"},
+        // A short Western file in a Windows code page is not Japanese.
+        {"creme-brulee-cp1252.mmf",
+         0,
+         "Crème brûlée",
+         {"2 c Crème fraîche", "4 Egg yolks"},
+         {"Bake in a bain-marie; brûler the sugar."},
+         "4 servings"},
+        // Japanese in Shift_JIS still is.
+        {"nikujaga-sjis.mmf",
+         0,
+         "肉じゃが",
+         {"300 g じゃがいも、ひと口大に切る", "200 g 牛肉の薄切り", "1 玉ねぎ、くし形に切る"},
+         {"鍋に油を熱して牛肉を炒め、じゃがいもと玉ねぎを加えて、だしと醤油で煮る。"},
+         "4 人分"},
+    };
+    for (const TWhole& w : cases)
+        ExpectWhole(w);
+}
+
+TEST(Whole, GourmetBackup) {
+    const TWhole cases[] = {
+        // A recipe used as an ingredient, servings beside yields, markup escaped
+        // once and twice.
+        {"pies-backup.grmt",
+         0,
+         "Apple Tart",
+         {"1 Pâte brisée", "4 apples, sliced", "#Glaze", "2 tbsp apricot jam（可选）"},
+         {"Roll the pastry & line the tin.", "Arrange the apples well overlapping.",
+          "Bake 45 minutes."},
+         "1 tart，8 人份",
+         nullptr,
+         "Serve warm & with cream.",
+         "30 min",
+         nullptr,
+         "dish.jpg"},
+        {"pies-backup.grmt",
+         1,
+         "Pâte brisée",
+         {"250 g flour", "125 g butter"},
+         {"Rub the butter into the flour, add 4 tbsp cold water."},
+         "8 人份"},
+        {"pies-backup.grmt",
+         2,
+         "Mac & Cheese Pie",
+         {"1/2 recipe Pâte brisée", "200 g macaroni"},
+         {"Line the dish with the pastry.", "Fill & bake."},
+         "6 servings"},
+    };
+    for (const TWhole& w : cases)
+        ExpectWhole(w);
+}
+
+TEST(Whole, RecipeMlAlternativesRangesAndTimes) {
+    const TWhole cases[] = {
+        {"biscuits-recipeml.xml",
+         0,
+         "Buttermilk Biscuits",
+         {"¾–1 cup buttermilk", "2 cups flour", "½ cup butter（或 ½ cup shortening）"},
+         {"Cut the butter into the flour.",
+          "Stir in the buttermilk; bake at 450 F for 12 minutes."},
+         "2–3 dozen",
+         nullptr,
+         nullptr,
+         nullptr,
+         "25 minutes"},
+        {"biscuits-recipeml.xml",
+         1,
+         "Quick Pickles",
+         {"1½–2 lb cucumbers （sliced）",
+          "1 cup cider vinegar（或 1 cup white vinegar）（或 rice vinegar）"},
+         {"Pour the hot brine over the cucumbers and chill overnight."},
+         "1 quart",
+         nullptr,
+         nullptr,
+         "10 minutes"},
+    };
+    for (const TWhole& w : cases)
+        ExpectWhole(w);
+}
+
+TEST(Whole, MicrodataPages) {
+    const TWhole cases[] = {
+        // Sections of several steps; steps with a title and a text.
+        {"microdata-sections.html",
+         0,
+         "Chicken Pot Pie",
+         {"2 cups cooked chicken, diced", "1 cup frozen peas", "1 sheet puff pastry"},
+         {"#The filling", "Melt the butter and cook the onion until soft.",
+          "Stir in the flour, then the stock, and simmer until thick.",
+          "Add the chicken and the peas.", "#The crust",
+          "Cover: Lay the pastry over the dish and cut a vent.",
+          "Into the oven: Bake at 200 °C for 30 minutes."},
+         "6",
+         nullptr,
+         nullptr,
+         nullptr,
+         "PT1H15M"},
+        // The older properties; several ingredients in one element; numbers in spans.
+        {"microdata-old-instructions.html",
+         0,
+         "Grandma's Banana Bread",
+         {"3 ripe bananas, mashed", "1/3 cup melted butter", "3/4 cup sugar", "1 egg, beaten",
+          "1 1/2 cups flour"},
+         {"Preheat the oven to 350°F.",
+          "Mix the butter into the bananas, then the sugar and the egg.",
+          "Stir in the flour; bake 60 minutes."},
+         "1 loaf"},
+        // One ingredient over block elements; step numbers in blocks of their own.
+        {"microdata-blocks-fr.html",
+         0,
+         "Quiche lorraine",
+         {"80 g de lardons", "3 œufs battus", "20 cl de crème fraîche"},
+         {"Faire revenir les lardons dans une poêle.",
+          "Battre les œufs et la crème, verser sur la pâte avec les lardons.",
+          "Cuire 30 min à 180 °C."}},
+        // Markup inside content attributes.
+        {"microdata-content-markup.html",
+         0,
+         "Crêpes",
+         {"250 g de farine", "1/2 litre de lait", "4 œufs"},
+         {"Mélanger la farine et les œufs.", "Ajouter le lait peu à peu.",
+          "Laisser reposer 1 heure."},
+         nullptr,
+         "Les vraies crêpes."},
+    };
+    for (const TWhole& w : cases)
+        ExpectWhole(w);
+}
+
+TEST(Whole, NextcloudFoldersAndABareRecipeJson) {
+    const TWhole carbonara{"nextcloud-folder/Recipes/Pasta Carbonara",
+                           0,
+                           "Pasta Carbonara",
+                           {"200 g spaghetti", "100 g guanciale", "3 egg yolks",
+                            "50 g pecorino romano, grated"},
+                           {"Boil the spaghetti in salted water.", "Crisp the guanciale in a pan.",
+                            "Toss the pasta off the heat with the yolks, the cheese and a little "
+                            "pasta water."},
+                           "4",
+                           "Roman classic, no cream.",
+                           nullptr,
+                           "PT0H10M0S",
+                           nullptr,
+                           "nextcloud-folder/Recipes/Pasta Carbonara/full.jpg"};
+    const TWhole oats{"nextcloud-folder/Recipes/Overnight Oats",
+                      0,
+                      "Overnight Oats",
+                      {"50 g rolled oats", "150 ml milk", "1 tbsp honey"},
+                      {"Stir everything together in a jar.", "Leave in the fridge overnight."},
+                      "1"};
+    TWhole bare = carbonara;
+    bare.File = "nextcloud-folder/Recipes/Pasta Carbonara/recipe.json";
+    TWhole inRecipes = oats;
+    inRecipes.File = "nextcloud-folder/Recipes"; // in the order of the folders' names
+    TWhole above = carbonara;
+    above.File = "nextcloud-folder";
+    above.Index = 1;
+    for (const TWhole& w : {carbonara, oats, bare, inRecipes, above})
+        ExpectWhole(w);
+    EXPECT_EQ(ReadAllRecipes(Fixture("nextcloud-folder")).size(), 2u);
+}
+
+// A picture beside recipe.json is taken only when it is a regular file inside the
+// folder the cook chose: a link out of it or a pipe is left out, not read.
+TEST(Whole, NextcloudPicturesStayInTheirFolder) {
+    QTemporaryDir dir;
+    const QString secret = dir.filePath(QStringLiteral("secret.jpg"));
+    QFile::copy(Fixture("dish.jpg"), secret);
+    const QByteArray json = FixtureBytes("nextcloud-folder/Recipes/Overnight Oats/recipe.json");
+    struct TCase {
+        const char* Name;
+        std::function<void(const QString& folder)> Make;
+        bool Taken;
+    };
+    const TCase cases[] = {
+        {"a regular file",
+         [](const QString& f) { QFile::copy(Fixture("dish.jpg"), f + QStringLiteral("/full.jpg")); },
+         true},
+        {"a link inside",
+         [](const QString& f) {
+             QFile::copy(Fixture("dish.jpg"), f + QStringLiteral("/picture.jpg"));
+             QFile::link(QStringLiteral("picture.jpg"), f + QStringLiteral("/full.jpg"));
+         },
+         true},
+        {"a link out of the folder",
+         [&](const QString& f) { QFile::link(secret, f + QStringLiteral("/full.jpg")); },
+         false},
+        {"a pipe",
+         [](const QString& f) {
+             ASSERT_EQ(mkfifo(QFile::encodeName(f + QStringLiteral("/full.jpg")).constData(), 0600),
+                       0);
+         },
+         false},
+        {"a folder", [](const QString& f) { QDir(f).mkdir(QStringLiteral("full.jpg")); }, false},
+    };
+    int n = 0;
+    for (const TCase& c : cases) {
+        const QString folder = dir.filePath(QStringLiteral("choice%1/Oats").arg(++n));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QFile file(folder + QStringLiteral("/recipe.json"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(json);
+        file.close();
+        c.Make(folder);
+        for (const QString& chosen :
+             {QFileInfo(folder).path(), folder, folder + QStringLiteral("/recipe.json")}) {
+            std::vector<TImportedRecipe> recipes;
+            ASSERT_NO_THROW(recipes = ReadAllRecipes(chosen)) << c.Name;
+            ASSERT_EQ(recipes.size(), 1u) << c.Name;
+            EXPECT_EQ(recipes[0].Picture.isEmpty(), !c.Taken) << c.Name;
+            if (c.Taken) {
+                EXPECT_EQ(recipes[0].Picture, FixtureBytes("dish.jpg")) << c.Name;
+            }
+        }
+    }
+}
+
+TEST(Whole, FoldersWithoutRecipesAreTold) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("empty/inner"));
+    const QString folders[] = {dir.filePath(QStringLiteral("empty")), dir.path()};
+    for (const QString& f : folders) {
+        try {
+            ReadAllRecipes(f);
+            ADD_FAILURE() << "no recipe.json, yet read";
+        } catch (const EImportError& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("recipe.json"))) << e.what();
+        }
+    }
+}
+
+TEST(Whole, ShortWesternTextIsNotJapanese) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"creme-brulee-cp1252.mmf", "windows-1252"},
+        {"mastercook-export.mmf", "windows-1252"},
+        {"nikujaga-sjis.mmf", "Shift_JIS"},
+    };
+    for (const auto& [file, encoding] : cases)
+        EXPECT_EQ(DetectEncoding(FixtureBytes(file)), QByteArray(encoding)) << file;
+    // Latin text in Windows-1252 whose accented letters pair into valid Shift_JIS.
+    const QByteArray short1252[] = {"Cr\xE8me br\xFBl\xE9"
+                                    "e",
+                                    "P\xE2t\xE9 de campagne, cr\xEApes",
+                                    "Caf\xE9 au lait"};
+    for (const QByteArray& bytes : short1252)
+        EXPECT_EQ(DetectEncoding(bytes), QByteArray("windows-1252")) << bytes.constData();
+}
+} // namespace
