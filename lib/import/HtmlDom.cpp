@@ -256,7 +256,11 @@ QString NodeText(const GumboNode& node, const TTextOptions& options) {
             return;
         const qsizetype start = starts.back();
         starts.pop_back();
-        if (options.DropStepNumbers && &n != &node && IsStepNumber(QStringView(text).sliced(start)))
+        // Only a number that begins its line: "Add <b>2</b> eggs" keeps its 2.
+        const qsizetype lineStart = start == 0 ? 0 : text.lastIndexOf(u'\n', start - 1) + 1;
+        if (options.DropStepNumbers && &n != &node &&
+            QStringView(text).sliced(lineStart, start - lineStart).trimmed().isEmpty() &&
+            IsStepNumber(QStringView(text).sliced(start)))
             text.truncate(start);
         edge(n.v.element.tag);
     };

@@ -1,8 +1,11 @@
 // Files as other programs write them come in whole: every ingredient, step and
 // field of each recipe, one table per format, one row per recipe.
 #include "BookTestUtil.h" // texts printed as texts
+#include "HtmlRecipe.h"
 #include "ImportTestUtil.h"
+#include "MealMaster.h"
 #include "TextDecode.h"
+#include "XmlFormats.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -232,20 +235,20 @@ TEST(Whole, MicrodataPages) {
 }
 
 TEST(Whole, NextcloudFoldersAndABareRecipeJson) {
-    const TWhole carbonara{"nextcloud-folder/Recipes/Pasta Carbonara",
-                           0,
-                           "Pasta Carbonara",
-                           {"200 g spaghetti", "100 g guanciale", "3 egg yolks",
-                            "50 g pecorino romano, grated"},
-                           {"Boil the spaghetti in salted water.", "Crisp the guanciale in a pan.",
-                            "Toss the pasta off the heat with the yolks, the cheese and a little "
-                            "pasta water."},
-                           "4",
-                           "Roman classic, no cream.",
-                           nullptr,
-                           "PT0H10M0S",
-                           nullptr,
-                           "nextcloud-folder/Recipes/Pasta Carbonara/full.jpg"};
+    const TWhole carbonara{
+        "nextcloud-folder/Recipes/Pasta Carbonara",
+        0,
+        "Pasta Carbonara",
+        {"200 g spaghetti", "100 g guanciale", "3 egg yolks", "50 g pecorino romano, grated"},
+        {"Boil the spaghetti in salted water.", "Crisp the guanciale in a pan.",
+         "Toss the pasta off the heat with the yolks, the cheese and a little "
+         "pasta water."},
+        "4",
+        "Roman classic, no cream.",
+        nullptr,
+        "PT0H10M0S",
+        nullptr,
+        "nextcloud-folder/Recipes/Pasta Carbonara/full.jpg"};
     const TWhole oats{"nextcloud-folder/Recipes/Overnight Oats",
                       0,
                       "Overnight Oats",
@@ -278,7 +281,9 @@ TEST(Whole, NextcloudPicturesStayInTheirFolder) {
     };
     const TCase cases[] = {
         {"a regular file",
-         [](const QString& f) { QFile::copy(Fixture("dish.jpg"), f + QStringLiteral("/full.jpg")); },
+         [](const QString& f) {
+             QFile::copy(Fixture("dish.jpg"), f + QStringLiteral("/full.jpg"));
+         },
          true},
         {"a link inside",
          [](const QString& f) {
@@ -287,8 +292,7 @@ TEST(Whole, NextcloudPicturesStayInTheirFolder) {
          },
          true},
         {"a link out of the folder",
-         [&](const QString& f) { QFile::link(secret, f + QStringLiteral("/full.jpg")); },
-         false},
+         [&](const QString& f) { QFile::link(secret, f + QStringLiteral("/full.jpg")); }, false},
         {"a pipe",
          [](const QString& f) {
              ASSERT_EQ(mkfifo(QFile::encodeName(f + QStringLiteral("/full.jpg")).constData(), 0600),
@@ -344,9 +348,132 @@ TEST(Whole, ShortWesternTextIsNotJapanese) {
     // Latin text in Windows-1252 whose accented letters pair into valid Shift_JIS.
     const QByteArray short1252[] = {"Cr\xE8me br\xFBl\xE9"
                                     "e",
-                                    "P\xE2t\xE9 de campagne, cr\xEApes",
-                                    "Caf\xE9 au lait"};
+                                    "P\xE2t\xE9 de campagne, cr\xEApes", "Caf\xE9 au lait"};
     for (const QByteArray& bytes : short1252)
         EXPECT_EQ(DetectEncoding(bytes), QByteArray("windows-1252")) << bytes.constData();
+}
+} // namespace
+
+namespace {
+std::vector<TImportedRecipe> FromMealMaster(const QString& ingredientLines) {
+    std::vector<TImportedRecipe> out;
+    ReadMealMasterText(QStringLiteral("MMMMM----- Recipe via Meal-Master (tm) v8.05\n\n"
+                                      "      Title: T\n\n") +
+                           ingredientLines + QStringLiteral("\n\n  Stir.\n\nMMMMM\n"),
+                       [&](TImportedRecipe&& r) { out.push_back(std::move(r)); });
+    return out;
+}
+
+QString Cell(const char* amount, const char* unit, const char* text) {
+    return QString::fromUtf8(amount).rightJustified(7) + u' ' +
+           QString::fromUtf8(unit).leftJustified(2) + u' ' + QString::fromUtf8(text);
+}
+// The right cell from index `at` (41: column 42, where the program itself puts it).
+QString Two(const QString& left, int at, const QString& right) {
+    return left.leftJustified(at) + right;
+}
+
+// Lines where a wrong guess of the layout would cut or invent an ingredient.
+TEST(WholeEdges, MealMasterLinesTellTheirLayout) {
+    const QString flour = Cell("1", "c", "Flour");
+    const std::pair<QString, QStringList> cases[] = {
+        // Words past column 41 that begin like an amount: still one line.
+        {Cell("1", "c", "Flour, or a little more as needed  2 1/2 cups"),
+         {"1 c Flour, or a little more as needed 2 1/2 cups"}},
+        {Cell("1", "c", "Flour, or a little more as needed      2 1/2 cups"),
+         {"1 c Flour, or a little more as needed 2 1/2 cups"}},
+        // The left text runs into where a right cell would start: one line.
+        {Two(Cell("1", "c", "Sugar, the finest you can find"), 41, Cell("2", "tb", "more")),
+         {"1 c Sugar, the finest you can find 2 tb more"}},
+        // Right columns at 42 and at 41, with and without an amount.
+        {Two(flour, 41, Cell("2", "tb", "Butter")), {"1 c Flour", "2 tb Butter"}},
+        {Two(flour, 40, Cell("2", "tb", "Butter")), {"1 c Flour", "2 tb Butter"}},
+        {Two(flour, 41, Cell("", "", "Salt")), {"1 c Flour", "Salt"}},
+        {Two(flour, 40, Cell("1 1/2", "", "Eggs")), {"1 c Flour", "1 1/2 Eggs"}},
+        // Only a right column; a continuation with nothing before it in its column.
+        {Two(QString(), 41, Cell("", "", "Salt")), {"Salt"}},
+        {Two(flour, 41, Cell("", "", "-sifted")), {"1 c Flour", "sifted"}},
+        // The right ingredient's own text is what continues, not the left one's.
+        {Two(flour, 41, Cell("1/2", "c", "Milk")) + u'\n' +
+             Two(QString(), 41, Cell("", "", "-warm")),
+         {"1 c Flour", "1/2 c Milk warm"}},
+        // A unit that is no MealMaster unit keeps the text with the left ingredient.
+        {Two(Cell("1", "c", "Flour and water"), 41, Cell("2", "xx", "thing")),
+         {"1 c Flour and water 2 xx thing"}},
+    };
+    for (const auto& [lines, expected] : cases) {
+        const auto recipes = FromMealMaster(lines);
+        ASSERT_EQ(recipes.size(), 1u) << lines.toStdString();
+        EXPECT_EQ(LineTexts(recipes[0].Ingredients), expected) << lines.toStdString();
+        EXPECT_EQ(LineTexts(recipes[0].Steps), QStringList{QStringLiteral("Stir.")})
+            << lines.toStdString();
+    }
+}
+
+TEST(WholeEdges, RecipeMlQuantities) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"<qty>0.25</qty>", "¼ cup x"},
+        {"<qty>2.5</qty>", "2½ cup x"},
+        {"<qty>0.3</qty>", "0.3 cup x"},   // no fraction it stands for
+        {"<qty>1.50</qty>", "1.50 cup x"}, // written so on purpose
+        {"<qty>1/2</qty>", "1/2 cup x"},
+        {"<qty><range><q1>1</q1></range></qty>", "1 cup x"},
+        {"<qty><range><q2>3</q2></range></qty>", "3 cup x"},
+        {"<qty><range><q1>0.5</q1><q2>0.75</q2></range></qty>", "½–¾ cup x"},
+        {"<qty> 12 </qty>", "12 cup x"},
+    };
+    for (const auto& [qty, expected] : cases) {
+        const QByteArray xml = QByteArray("<recipeml><recipe><head><title>T</title></head>"
+                                          "<ingredients><ing><amt>") +
+                               qty +
+                               "<unit>cup</unit></amt><item>x</item></ing></ingredients>"
+                               "</recipe></recipeml>";
+        std::vector<TImportedRecipe> out;
+        ReadRecipeMlXml(xml, [&](TImportedRecipe&& r) { out.push_back(std::move(r)); });
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_EQ(LineTexts(out[0].Ingredients), QStringList{QString::fromUtf8(expected)}) << qty;
+    }
+}
+
+TEST(WholeEdges, GourmetMarkupEscapedAnyNumberOfTimes) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"plain &amp; simple", "plain & simple"},
+        {"&lt;b&gt;once&lt;/b&gt;", "once"},
+        {"&amp;lt;b&amp;gt;twice&amp;lt;/b&amp;gt;", "twice"},
+        {"&amp;amp;lt;i&amp;amp;gt;thrice&amp;amp;lt;/i&amp;amp;gt;", "thrice"},
+        {"5 &amp;lt; 6", "5 < 6"},
+        {"caf&amp;eacute;", "café"},
+    };
+    for (const auto& [text, expected] : cases) {
+        const QByteArray xml = QByteArray("<gourmetDoc><recipe><title>") + text +
+                               "</title><instructions>" + text +
+                               "</instructions></recipe></gourmetDoc>";
+        std::vector<TImportedRecipe> out;
+        ReadGourmetXml(xml, [&](TImportedRecipe&& r) { out.push_back(std::move(r)); });
+        ASSERT_EQ(out.size(), 1u);
+        EXPECT_EQ(out[0].Name, QString::fromUtf8(expected)) << text;
+        EXPECT_EQ(LineTexts(out[0].Steps), QStringList{QString::fromUtf8(expected)}) << text;
+    }
+}
+
+// Numbers of steps in elements of their own go; numbers that are part of the text stay.
+TEST(WholeEdges, MicrodataStepNumbers) {
+    const std::pair<const char*, QStringList> cases[] = {
+        {"<li itemprop=recipeInstructions><b>2.</b> Stir.</li>", {"Stir."}},
+        {"<li itemprop=recipeInstructions><span>Step 3</span><p>Stir.</p></li>", {"Stir."}},
+        {"<li itemprop=recipeInstructions><span>第4步</span>搅拌。</li>", {"搅拌。"}},
+        {"<li itemprop=recipeInstructions>Add <b>2</b> eggs.</li>", {"Add 2 eggs."}},
+        {"<li itemprop=recipeInstructions>Bake <span>1.5</span> hours.</li>", {"Bake 1.5 hours."}},
+        {"<li itemprop=recipeInstructions><span>1234</span> Stir.</li>", {"1234 Stir."}},
+        {"<div itemprop=instructions><p>Mix.</p><p>Bake.</p></div>", {"Mix.", "Bake."}},
+    };
+    for (const auto& [html, steps] : cases) {
+        const QByteArray page = QByteArray("<div itemscope itemtype=\"http://schema.org/Recipe\">"
+                                           "<h1 itemprop=name>T</h1><ol>") +
+                                html + "</ol></div>";
+        const auto recipes = RecipesFromHtml(page, {});
+        ASSERT_EQ(recipes.size(), 1u) << html;
+        EXPECT_EQ(LineTexts(recipes[0].Steps), steps) << html;
+    }
 }
 } // namespace
