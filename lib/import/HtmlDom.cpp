@@ -190,8 +190,6 @@ void WalkHtml(const GumboNode& root, const THtmlVisitor& visitor) {
     }
 }
 
-namespace {
-// "1", "2.", "3)", "Step 4", "第5步": a step's number set in an element of its own.
 bool IsStepNumber(QStringView text) {
     QStringView t = text.trimmed();
     for (const char* word : {"step", "étape", "paso", "schritt", "第"})
@@ -205,7 +203,6 @@ bool IsStepNumber(QStringView text) {
     t = t.sliced(digits).trimmed();
     return t.isEmpty() || (t.size() == 1 && QStringLiteral(".):、步．").contains(t[0]));
 }
-} // namespace
 
 QString NodeText(const GumboNode& node, const TTextOptions& options) {
     QString text;

@@ -51,6 +51,8 @@ struct TTextOptions {
     bool SourceLinesBreak = true;
 };
 QString NodeText(const GumboInternalNode& node, const TTextOptions& options);
+// "1", "2.", "3)", "Step 4", "第5步": only the number of a step, no text.
+bool IsStepNumber(QStringView text);
 // The same for a string that may hold markup.
 QString HtmlToText(const QString& html);
 // Attribute value of an element, null when absent.

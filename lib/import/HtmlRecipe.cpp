@@ -89,7 +89,8 @@ QJsonObject MicrodataObject(const GumboNode& item, int depth = 0) {
                       it.value().size() == 1 ? it.value().first() : QJsonValue(it.value()));
     // An item that marks none of its parts stands for its own text or picture.
     if (depth > 0 && props.isEmpty()) {
-        object.insert(QStringLiteral("text"), NodeText(item, TextOptionsFor(u"text"_qs)));
+        object.insert(QStringLiteral("text"),
+                      NodeText(item, TextOptionsFor(QStringLiteral("text"))));
         if (HasAttribute(item, "src"))
             object.insert(QStringLiteral("url"), Attribute(item, "src"));
     }

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +23,11 @@ std::optional<QByteArray> FolderPicture(const QString& path, const QString& root
     if (!info.exists() && !info.isSymLink())
         return std::nullopt;
     const QString canonical = info.canonicalFilePath();
-    if (canonical.isEmpty() || !canonical.startsWith(root + u'/')) {
+    if (canonical.isEmpty()) {
+        problem = QStringLiteral("%1 无法打开").arg(info.fileName()); // a link to nothing
+        return std::nullopt;
+    }
+    if (!canonical.startsWith(root + u'/')) {
         problem = QStringLiteral("%1 指向所选文件夹以外的文件").arg(info.fileName());
         return std::nullopt;
     }

@@ -116,14 +116,14 @@ public:
     }
 
     // A step's title before its text, unless the text already begins with it
-    // (many sites' titles are the text cut short).
+    // (many sites' titles are the text cut short) or it is only "Step 2".
     static QString Titled(const QString& title, const QString& text) {
         QString head = title;
         for (const char* cut : {"...", "…"})
             if (head.endsWith(QString::fromUtf8(cut)))
                 head.chop(QString::fromUtf8(cut).size());
         head = head.trimmed();
-        if (head.isEmpty() || text.startsWith(head, Qt::CaseInsensitive))
+        if (head.isEmpty() || IsStepNumber(head) || text.startsWith(head, Qt::CaseInsensitive))
             return text;
         if (QStringLiteral(".:：。!！?？").contains(head.back()))
             return head + u' ' + text;

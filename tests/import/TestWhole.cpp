@@ -4,10 +4,12 @@
 #include "HtmlRecipe.h"
 #include "ImportTestUtil.h"
 #include "MealMaster.h"
+#include "SchemaRecipe.h"
 #include "TextDecode.h"
 #include "XmlFormats.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -474,6 +476,34 @@ TEST(WholeEdges, MicrodataStepNumbers) {
         const auto recipes = RecipesFromHtml(page, {});
         ASSERT_EQ(recipes.size(), 1u) << html;
         EXPECT_EQ(LineTexts(recipes[0].Steps), steps) << html;
+    }
+}
+} // namespace
+
+namespace {
+// A HowToStep's name is kept when it says more than its text does.
+TEST(WholeEdges, StepTitles) {
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"Make the dough", "Mix flour and water.", "Make the dough: Mix flour and water."},
+        {"和面", "面粉加水。", "和面：面粉加水。"},
+        {"Rest.", "Cover and wait.", "Rest. Cover and wait."},
+        {"Step 2", "Mix.", "Mix."},
+        {"第3步", "搅拌。", "搅拌。"},
+        {"Mix the flour…", "Mix the flour and the water.", "Mix the flour and the water."},
+        {"mix the flour...", "Mix the flour and the water.", "Mix the flour and the water."},
+        {"", "Mix.", "Mix."},
+        {"Only a name", "", "Only a name"},
+    };
+    for (const auto& [name, text, expected] : cases) {
+        QJsonObject step{{QStringLiteral("@type"), QStringLiteral("HowToStep")},
+                         {QStringLiteral("name"), QString::fromUtf8(name)},
+                         {QStringLiteral("text"), QString::fromUtf8(text)}};
+        const QJsonObject recipe{{QStringLiteral("@type"), QStringLiteral("Recipe")},
+                                 {QStringLiteral("name"), QStringLiteral("T")},
+                                 {QStringLiteral("recipeInstructions"), QJsonArray{step}}};
+        EXPECT_EQ(LineTexts(RecipeFromSchema(recipe).Recipe.Steps),
+                  QStringList{QString::fromUtf8(expected)})
+            << name << " / " << text;
     }
 }
 } // namespace
