@@ -507,3 +507,30 @@ TEST(WholeEdges, StepTitles) {
     }
 }
 } // namespace
+
+namespace {
+// One ingredient is one line however it is built; <br> and <li> part several.
+TEST(WholeEdges, MicrodataIngredientLines) {
+    const std::pair<const char*, QStringList> cases[] = {
+        {"<li itemprop=recipeIngredient><div>80 g</div><div>de lardons</div></li>",
+         {"80 g de lardons"}},
+        {"<li itemprop=recipeIngredient><p>2</p><p>eggs</p><p>beaten</p></li>", {"2 eggs beaten"}},
+        {"<span itemprop=recipeIngredient>1\n      egg</span>", {"1 egg"}},
+        {"<p itemprop=ingredients>1 egg<br>2 cups milk</p>", {"1 egg", "2 cups milk"}},
+        {"<ul itemprop=ingredients><li>1 egg</li><li>2 cups <b>milk</b></li></ul>",
+         {"1 egg", "2 cups milk"}},
+        {"<meta itemprop=ingredients content=\"1 egg<br />2 cups milk\">",
+         {"1 egg", "2 cups milk"}},
+        {"<meta itemprop=recipeIngredient content=\"<p>1 <b>egg</b></p>\">", {"1 egg"}},
+        {"<meta itemprop=recipeIngredient content=\"salt &amp; pepper\">", {"salt & pepper"}},
+    };
+    for (const auto& [html, lines] : cases) {
+        const QByteArray page = QByteArray("<div itemscope itemtype=\"http://schema.org/Recipe\">"
+                                           "<h1 itemprop=name>T</h1>") +
+                                html + "</div>";
+        const auto recipes = RecipesFromHtml(page, {});
+        ASSERT_EQ(recipes.size(), 1u) << html;
+        EXPECT_EQ(LineTexts(recipes[0].Ingredients), lines) << html;
+    }
+}
+} // namespace
