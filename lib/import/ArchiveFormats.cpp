@@ -47,43 +47,6 @@ bool IsPictureName(const QString& name) {
     return false;
 }
 
-// The pictures recipe.json names (`image` beyond the first, HowToStep.image) that
-// lie in its folder, in the order it names them.
-void FolderPictures(TSchemaRecipe& s, const std::map<QString, QByteArray>& files,
-                    const QString& folder) {
-    QStringList taken{QStringLiteral("full.jpg")};
-    auto take = [&](const QString& url, int step) {
-        const QString name = FileName(QUrl::fromPercentEncoding(url.toUtf8()));
-        const auto it = files.find(name);
-        if (it == files.end() || taken.contains(name))
-            return;
-        taken.append(name);
-        s.Recipe.Pictures.push_back({it->second, step, s.ImageCaptions.value(url),
-                                     folder.isEmpty() ? name : folder + u'/' + name});
-    };
-    for (qsizetype i = 0; i < s.ImageUrls.size(); ++i) {
-        if (i == 0 && s.Recipe.Picture.isEmpty()) {
-            // No full.jpg: the first named picture is the cover.
-            const auto it = files.find(FileName(s.ImageUrls[0]));
-            if (it != files.end()) {
-                s.Recipe.Picture = it->second;
-                s.Recipe.PictureOrigin = it->first;
-                taken.append(it->first);
-            }
-            continue;
-        }
-        take(s.ImageUrls[i], 0);
-    }
-    for (const auto& [step, url] : s.StepImageUrls)
-        take(url, step);
-    if (!s.PictureOrder.isEmpty())
-        std::stable_sort(s.Recipe.Pictures.begin(), s.Recipe.Pictures.end(),
-                         [&](const TImportedPicture& a, const TImportedPicture& b) {
-                             return s.PictureOrder.indexOf(FileName(a.Origin)) <
-                                    s.PictureOrder.indexOf(FileName(b.Origin));
-                         });
-}
-
 void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink) {
     struct TFolder {
         int Order = 0;
@@ -145,7 +108,14 @@ void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink) {
                 s.Recipe.Picture = f->second.Picture;
                 s.Recipe.PictureOrigin = f->second.PicturePath;
             }
-            FolderPictures(s, f->second.Files, f->first);
+            const auto& files = f->second.Files;
+            TakeFolderPictures(
+                s,
+                [&](const QString& name) -> std::optional<QByteArray> {
+                    const auto it = files.find(name);
+                    return it == files.end() ? std::nullopt : std::optional(it->second);
+                },
+                f->first);
             sink(std::move(s.Recipe));
         }
     }
