@@ -52,7 +52,7 @@ struct TImportedRecipe {
     QStringList Categories;
     QByteArray Picture;     // the picture file's bytes as found, any kind
     QString PictureOrigin;  // where they came from, for the report
-    QString PictureProblem; // why a named picture could not be taken
+    QString PictureProblem; // why a named picture was left out, as a whole phrase
     // The book's own texts, when the file is this program's export.
     std::optional<TRecipeColumns> Exact;
 };

@@ -129,7 +129,7 @@ private:
                 pictureNote = QStringLiteral("，图片未导入（%1）").arg(e.Message());
             }
         } else if (!recipe.PictureProblem.isEmpty()) {
-            pictureNote = QStringLiteral("，图片未导入（%1）").arg(recipe.PictureProblem);
+            pictureNote = QStringLiteral("，") + recipe.PictureProblem;
         }
         const QString line = QStringLiteral("%1：%2 — ").arg(shown, columns.Name);
         if (FQuery.Locate(NameColumn, columns.Name)) {
