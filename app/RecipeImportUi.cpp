@@ -33,11 +33,6 @@ TDuplicateHook& DuplicateHook() {
     return hook;
 }
 
-const QString ImportFilter = QStringLiteral(
-    "所有菜谱文件|*.mmf;*.mm;*.txt;*.paprikarecipes;*.grmt;*.xml;*.zip;*.html;*.htm;*.mhtml;*.mht|"
-    "MealMaster|*.mmf;*.mm;*.txt|Paprika|*.paprikarecipes|Gourmet|*.grmt;*.xml|RecipeML|*.xml|"
-    "菜谱包（recipe.json）|*.zip|网页|*.html;*.htm;*.mhtml;*.mht");
-
 bool IsPageFileName(const QString& name) {
     const QString suffix = QFileInfo(name).suffix().toLower();
     return suffix == u"html" || suffix == u"htm" || suffix == u"mhtml" || suffix == u"mht";
@@ -148,7 +143,7 @@ void AddImportExportItems(const TWindowSite& site, QMenu& menu) {
 
 void ImportRecipes(const TWindowSite& site) {
     TOpenFilesDialog dialog(&site.Window);
-    dialog.SetFilter(ImportFilter);
+    dialog.SetFilter(ImportDialogFilter());
     if (!dialog.Execute())
         return;
     TImportSummary summary;
