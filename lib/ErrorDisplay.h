@@ -20,8 +20,8 @@ template <typename F> void RunGuarded(F&& handler) noexcept {
     } catch (const Exception& e) {
         ShowDefaultError(e.Message());
     } catch (const std::exception& e) {
-        ShowDefaultError(QString::fromUtf8(e.what()));
+        ShowDefaultError(StandardErrorText(e));
     } catch (...) {
-        ShowDefaultError(QStringLiteral("Unknown error"));
+        ShowDefaultError(QStringLiteral("程序内部出错，这项操作没有完成。"));
     }
 }

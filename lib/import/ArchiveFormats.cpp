@@ -60,6 +60,7 @@ void SinkNextcloudRecipe(const QString& folder, const QByteArray& json, TImporte
     } catch (const EImportError& e) {
         throw EImportError(where + QStringLiteral("：") + e.Message());
     }
+    const bool cut = CapJsonTexts(value);
     std::vector<QJsonObject> objects = FindRecipeObjects(value);
     // Nextcloud's own files do not always say "@type".
     if (objects.empty() && value.isObject() && value.toObject().contains(QLatin1String("name")))
@@ -69,6 +70,7 @@ void SinkNextcloudRecipe(const QString& folder, const QByteArray& json, TImporte
         s.Recipe.Picture = picture.Picture;
         s.Recipe.PictureOrigin = picture.PictureOrigin;
         s.Recipe.PictureProblem = picture.PictureProblem;
+        s.Recipe.TextCut = cut;
         sink(std::move(s.Recipe));
     }
 }
@@ -142,11 +144,13 @@ void ReadNextcloudZipBytes(const QByteArray& zip, const TRecipeSink& sink) {
 }
 
 TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
-    const QJsonValue value = ParseJson(json);
+    QJsonValue value = ParseJson(json);
     if (!value.isObject())
         throw EImportError(QStringLiteral("不是 Paprika 菜谱"));
+    const bool cut = CapJsonTexts(value, {QStringLiteral("photo_data"), QStringLiteral("data")});
     const QJsonObject o = value.toObject();
     TImportedRecipe r;
+    r.TextCut = cut;
     r.Name = JsonText(o, "name");
     for (const QString& line : TextLines(o.value(QLatin1String("ingredients")).toString()))
         r.Ingredients.push_back({line, false});

@@ -1,18 +1,15 @@
 #pragma once
-// The cook's words for a file or archive that failed, chosen by the failure's code
-// (errno, libarchive's archive_errno, QFileDevice::FileError); the libraries' own
-// English texts never reach a message.
+// The cook's words for an archive that failed, by libarchive's archive_errno (files'
+// errno and Qt's codes: lib/core/FileErrorText.h), and reading a file the import
+// may read without ever blocking.
+
+#include "FileErrorText.h"
 
 #include <QByteArray>
-#include <QFileDevice>
 #include <QString>
 
 struct archive;
 
-// errno as a reason, such as "没有读取权限" or "磁盘已满，请腾出空间后再试".
-QString SystemErrorText(int errorCode);
-// Qt's failure of a file: by the errno the call left (0 when unknown), else by Qt's code.
-QString FileDeviceErrorText(QFileDevice::FileError error, int errorCode);
 // libarchive's failure while opening or reading an archive.
 QString ArchiveErrorText(archive* a);
 // The megabytes of a limit, as the cook reads it ("64 MB").

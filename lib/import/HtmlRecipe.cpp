@@ -348,7 +348,8 @@ std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
         recipes.push_back(std::move(s.Recipe));
     }
     if (recipes.empty())
-        throw EImportError(QStringLiteral("网页里没有菜谱数据（schema.org Recipe）"));
+        throw EImportError(
+            QStringLiteral("网页里没有菜谱数据：网页没有用菜谱标记写明菜名、配料和做法"));
     return recipes;
 }
 

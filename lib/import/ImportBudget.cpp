@@ -2,6 +2,9 @@
 
 #include "FileErrors.h"
 
+#include <QJsonArray>
+#include <QJsonObject>
+
 void TImportBudget::CountMember() {
     if (++FMembers > FLimits.Members)
         throw EImportError(
@@ -71,6 +74,70 @@ bool CapRecipeTexts(TImportedRecipe& r) {
              {&r.Exact->Name, &r.Exact->Ingredients, &r.Exact->Method, &r.Exact->Note})
             *text = CapRecipeText(std::move(*text), cut);
     }
+    return cut;
+}
+
+namespace {
+// All the texts of one recipe together: its fields at most, with room for their keys.
+constexpr qsizetype MaxJsonChars = 8 * MaxRecipeFieldChars;
+
+void CapJson(QJsonValue& value, const QStringList& keep, qsizetype& total, bool& cut, int depth) {
+    if (depth > MaxJsonDepth) {
+        value = QJsonValue();
+        return;
+    }
+    if (value.isString()) {
+        QString text = value.toString();
+        if (text.size() > MaxRecipeFieldChars || total + text.size() > MaxJsonChars) {
+            const qsizetype room =
+                std::min(MaxRecipeFieldChars, std::max<qsizetype>(MaxJsonChars - total, 0));
+            bool cutHere = false;
+            text = CapRecipeText(std::move(text), cutHere);
+            if (text.size() > room)
+                text.truncate(room);
+            cut = true;
+            value = text;
+        }
+        total += text.size() + 1; // empty strings by the million count too
+        return;
+    }
+    if (value.isArray()) {
+        QJsonArray array = value.toArray();
+        QJsonArray kept;
+        for (QJsonValue item : array) {
+            if (total >= MaxJsonChars) {
+                cut = true;
+                break;
+            }
+            CapJson(item, keep, total, cut, depth + 1);
+            kept.append(item);
+        }
+        value = kept;
+        return;
+    }
+    if (value.isObject()) {
+        QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (keep.contains(it.key()))
+                continue;
+            QJsonValue item = it.value();
+            if (total >= MaxJsonChars && item.isString() && !item.toString().isEmpty()) {
+                cut = true;
+                *it = QString();
+                continue;
+            }
+            CapJson(item, keep, total, cut, depth + 1);
+            *it = item;
+        }
+        value = object;
+    }
+}
+} // namespace
+
+bool CapJsonTexts(QJsonValue& value, const QStringList& keep) {
+    qsizetype total = 0;
+    bool cut = false;
+    CapJson(value, keep, total, cut, 0);
     return cut;
 }
 

@@ -5,6 +5,8 @@
 
 #include "ImportTypes.h"
 
+#include <QJsonValue>
+
 struct TArchiveLimits {
     qint64 MemberBytes = MaxArchiveEntryBytes; // one member (or gzip stream) unpacked
     qint64 TotalBytes = MaxArchiveTotalBytes;  // every member of every archive
@@ -36,5 +38,10 @@ inline constexpr qsizetype MaxRecipeFieldChars = 1'000'000;
 QString CapRecipeText(QString text, bool& cut);
 // Cuts every text of the recipe to the bound; true when any was cut.
 bool CapRecipeTexts(TImportedRecipe& recipe);
+// Cuts the strings of parsed JSON before they are turned into text (each to the
+// bound, and all of one array or object together to a few times it), so that a
+// recipe.json of millions of characters costs no more than one within the bounds.
+// `keep` names keys whose values stay whole (a picture's base64 data). True when any was cut.
+bool CapJsonTexts(QJsonValue& value, const QStringList& keep = {});
 // The summary's note on a cut recipe.
 QString RecipeCutNote();

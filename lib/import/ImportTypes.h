@@ -53,6 +53,7 @@ struct TImportedRecipe {
     QByteArray Picture;     // the picture file's bytes as found, any kind
     QString PictureOrigin;  // where they came from, for the report
     QString PictureProblem; // why a named picture was left out, as a whole phrase
+    bool TextCut = false;   // a text was cut to the bound on one recipe's text
     // The book's own texts, when the file is this program's export.
     std::optional<TRecipeColumns> Exact;
 };

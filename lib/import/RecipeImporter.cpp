@@ -123,7 +123,7 @@ private:
                 path,
                 [&](TImportedRecipe&& recipe) {
                     ++found;
-                    const bool cut = CapRecipeTexts(recipe);
+                    const bool cut = CapRecipeTexts(recipe) || recipe.TextCut;
                     Store(shown, recipe, cut);
                     CheckCancel();
                 },
