@@ -6,6 +6,7 @@
 #include <exception>
 #include <utility>
 
+#include "StandardErrors.h"
 #include "SysUtils.h"
 
 // The name users read: the default error display's caption.

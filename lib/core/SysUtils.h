@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <exception>
-#include <new>
 #include <string>
 
 class Exception : public std::exception {
@@ -59,14 +58,4 @@ inline QString AssertionText(const QString& message, const QString& unit, int li
 // The file-open error text for a path and the system's reason.
 inline QString FOpenErrorText(const QString& fullName, const QString& reason) {
     return QStringLiteral("无法打开文件“%1”：%2").arg(fullName, reason);
-}
-
-// The cook's words for an error that is not ours: the standard library words its own
-// (std::bad_alloc and the like) in English only.
-inline QString StandardErrorText(const std::exception& e) {
-    if (const auto* own = dynamic_cast<const Exception*>(&e))
-        return own->Message();
-    if (dynamic_cast<const std::bad_alloc*>(&e))
-        return QStringLiteral("内存不足，这项操作没有完成。请关闭其他程序后再试，或者分几次做。");
-    return QStringLiteral("程序内部出错，这项操作没有完成。");
 }

@@ -7,6 +7,7 @@
 #include "HtmlRecipe.h"
 #include "ImportBudget.h"
 #include "ImportTestUtil.h"
+#include "StandardErrors.h"
 #include "XmlFormats.h"
 
 #include <QDir>

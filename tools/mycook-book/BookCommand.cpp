@@ -4,6 +4,7 @@
 #include "BookExport.h"
 #include "EngineErrors.h"
 #include "RecipeImporter.h"
+#include "StandardErrors.h"
 
 #include <QDir>
 #include <QFileInfo>
