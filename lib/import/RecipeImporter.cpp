@@ -9,6 +9,7 @@
 #include "ImportBudget.h"
 #include "ImportPicture.h"
 #include "MealMaster.h"
+#include "RecipeFolder.h"
 #include "TransactionGuard.h"
 #include "XmlFormats.h"
 
@@ -34,7 +35,7 @@ const TFormatRow FormatRows[] = {
     {TImportFormat::Paprika, "Paprika", {"paprikarecipes", "paprikarecipe"}},
     {TImportFormat::Gourmet, "Gourmet", {"grmt", "xml"}},
     {TImportFormat::RecipeMl, "RecipeML", {"xml"}},
-    {TImportFormat::RecipeZip, "菜谱包（recipe.json）", {"zip"}},
+    {TImportFormat::RecipeZip, "菜谱包（recipe.json）", {"zip", "json"}},
     {TImportFormat::Html, "网页", {"html", "htm", "xhtml", "mhtml", "mht"}},
 };
 
@@ -72,6 +73,19 @@ TImportFormat FormatOfContent(const QString& path) {
     if (lower.contains("meal-master"))
         return TImportFormat::MealMaster;
     return TImportFormat::Unknown;
+}
+
+// A name alone (a page whose data is only a title, an app's empty card) still
+// comes in, but the cook is told.
+bool LacksIngredientsAndSteps(const TImportedRecipe& recipe) {
+    if (recipe.Exact)
+        return recipe.Exact->Ingredients.trimmed().isEmpty() &&
+               recipe.Exact->Method.trimmed().isEmpty();
+    for (const auto* lines : {&recipe.Ingredients, &recipe.Steps})
+        for (const TRecipeLine& line : *lines)
+            if (!line.Heading && !line.Text.trimmed().isEmpty())
+                return false;
+    return true;
 }
 
 class TImportRun {
@@ -161,6 +175,9 @@ private:
         } else if (!recipe.PictureProblem.isEmpty()) {
             pictureNote += QStringLiteral("，") + recipe.PictureProblem;
         }
+        const bool empty = LacksIngredientsAndSteps(recipe);
+        if (empty)
+            pictureNote.prepend(QStringLiteral("：没有配料和做法"));
         const QString line = QStringLiteral("%1：%2 — ").arg(shown, columns.Name);
         if (FQuery.Locate(NameColumn, columns.Name)) {
             TDuplicateAnswer answer = FStanding ? *FStanding : TDuplicateAnswer::Skip;
@@ -185,6 +202,7 @@ private:
                 // As the save does: no new picture keeps the stored one.
                 StorePicture(jpeg);
                 ++FSummary.Overwritten;
+                FSummary.Empty += empty;
                 FSummary.Details.append(line + QStringLiteral("已覆盖") + pictureNote);
                 return;
             }
@@ -194,6 +212,7 @@ private:
             FQuery.AppendRecord({columns.Name, columns.Ingredients, columns.Method, columns.Note});
             StorePicture(jpeg);
             ++FSummary.Imported;
+            FSummary.Empty += empty;
             FSummary.Details.append(line + QStringLiteral("已导入为“%1”").arg(columns.Name) +
                                     pictureNote);
             return;
@@ -201,6 +220,7 @@ private:
         FQuery.AppendRecord({columns.Name, columns.Ingredients, columns.Method, columns.Note});
         StorePicture(jpeg);
         ++FSummary.Imported;
+        FSummary.Empty += empty;
         FSummary.Details.append(line + QStringLiteral("已导入") + pictureNote);
     }
 
@@ -239,7 +259,9 @@ TImportFormat FormatOfFile(const QString& path) {
                    ? TImportFormat::Gourmet
                    : TImportFormat::RecipeMl;
     const TImportFormat named = FormatOfSuffix(suffix);
-    if (named != TImportFormat::Unknown && named != TImportFormat::RecipeZip && suffix != u"txt")
+    // A bare recipe.json is a recipe folder's file.
+    if (suffix == u"json" ||
+        (named != TImportFormat::Unknown && named != TImportFormat::RecipeZip && suffix != u"txt"))
         return named;
     // A zip is read by what it holds: Paprika's export zipped again is no recipe folder.
     const TImportFormat sniffed = FormatOfContent(path);
@@ -265,7 +287,15 @@ QString ImportDialogFilter() {
 }
 
 void ReadRecipeFile(const QString& path, const TRecipeSink& sink, TImportBudget& budget) {
+    if (QFileInfo(path).isDir()) {
+        ReadRecipeFolder(path, sink);
+        return;
+    }
     CheckRegularFile(path);
+    if (QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0) {
+        ReadRecipeJsonFile(path, sink);
+        return;
+    }
     switch (FormatOfFile(path)) {
     case TImportFormat::Html:
         for (TImportedRecipe& r : RecipesFromPageFile(path))
@@ -307,11 +337,14 @@ QString KeepBothName(const QString& name, const std::function<bool(const QString
 }
 
 QString TImportSummary::CountsText() const {
-    return QStringLiteral("导入 %1 个，覆盖 %2 个，跳过 %3 个，无法读取的文件 %4 个")
-        .arg(Imported)
-        .arg(Overwritten)
-        .arg(Skipped)
-        .arg(FailedFiles);
+    QString text = QStringLiteral("导入 %1 个，覆盖 %2 个，跳过 %3 个，无法读取的文件 %4 个")
+                       .arg(Imported)
+                       .arg(Overwritten)
+                       .arg(Skipped)
+                       .arg(FailedFiles);
+    if (Empty > 0)
+        text += QStringLiteral("；其中 %1 个没有配料和做法").arg(Empty);
+    return text;
 }
 
 TImportSummary ImportRecipeFiles(TADOConnection& connection, const QStringList& files,
