@@ -114,6 +114,8 @@ void SaveRecipePdf(const QTextDocument& document, const QString& fileName) {
     errno = 0;
     if (file.write(pdf) != pdf.size() || file.error() != QFileDevice::NoError)
         throw fail(FileDeviceErrorText(file.error(), errno));
+    if (!FlushToDisk(file))
+        throw fail(FileDeviceErrorText(file.error(), errno));
     errno = 0;
     if (!file.commit())
         throw fail(FileDeviceErrorText(file.error(), errno));

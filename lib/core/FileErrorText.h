@@ -6,6 +6,7 @@
 #include <QFileDevice>
 #include <QString>
 #include <cerrno>
+#include <unistd.h>
 
 // errno as a reason, such as "没有访问权限…" or "磁盘已满，请腾出磁盘空间后再试".
 inline QString SystemErrorText(int errorCode) {
@@ -84,4 +85,15 @@ inline QString FileDeviceErrorText(QFileDevice::FileError error, int errorCode) 
         break;
     }
     return QStringLiteral("读写出错（代码 %1）").arg(int(error));
+}
+
+// Writes out what a file still buffers and asks the disk to keep it; false, with the
+// file's error set, when that fails. Needed before QSaveFile::commit, which (Qt 6.4)
+// puts a file whose last writes failed on a full disk in the target's place and
+// answers true.
+inline bool FlushToDisk(QFileDevice& file) {
+    errno = 0;
+    if (!file.flush() || file.error() != QFileDevice::NoError)
+        return false;
+    return file.handle() < 0 || ::fdatasync(file.handle()) == 0;
 }

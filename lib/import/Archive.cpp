@@ -230,6 +230,12 @@ void TZipWriter::Commit() {
         FImpl->Fail();
     archive_write_free(FImpl->Archive);
     FImpl->Archive = nullptr;
+    if (!FlushToDisk(FImpl->File)) {
+        const int code = errno;
+        throw EWriteError(
+            QStringLiteral("无法写入“%1”：%2")
+                .arg(FImpl->File.fileName(), FileDeviceErrorText(FImpl->File.error(), code)));
+    }
     errno = 0;
     if (!FImpl->File.commit())
         throw EWriteError(

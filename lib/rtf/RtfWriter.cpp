@@ -368,6 +368,8 @@ void SaveRtfFileAtomically(const QTextDocument& document, const QString& path,
         throw fail(file.error() != QFileDevice::NoError ? FileDeviceErrorText(file.error(), errno)
                                                         : error.Message());
     }
+    if (!FlushToDisk(file))
+        throw fail(FileDeviceErrorText(file.error(), errno));
     errno = 0;
     if (!file.commit())
         throw fail(FileDeviceErrorText(file.error(), errno));

@@ -214,4 +214,34 @@ TEST(BookTool, FoldersPipesAndMissingFilesToldAsWhatTheyAre) {
         EXPECT_TRUE(r.OutText().contains(says)) << r.OutText().toStdString();
     }
 }
+
+// A write that fails only when the last of the zip goes out (here the file size limit
+// stands in for a full disk) is told, and the earlier file stays as it was.
+TEST(BookTool, AnExportThatCannotBeWrittenWholeIsToldAndReplacesNothing) {
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("cook.mdb"));
+    ASSERT_EQ(Tool({QStringLiteral("import"), book, Fixture("hongshao.html"),
+                    Fixture("kitchen.paprikarecipes")})
+                  .Code,
+              0);
+    const QString target = dir.filePath(QStringLiteral("out.zip"));
+    {
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("the earlier export");
+    }
+    const QString script = QStringLiteral("trap '' XFSZ; ulimit -f 2; exec \"$0\" \"$@\"");
+    const TToolRun r = RunTool(QStringLiteral("/bin/sh"),
+                               {QStringLiteral("-c"), script, QStringLiteral(MYCOOK_BOOK_TOOL),
+                                QStringLiteral("export"), book, target},
+                               60000);
+    EXPECT_EQ(r.Code, 1) << r.OutText().toStdString();
+    EXPECT_FALSE(r.OutText().contains(QStringLiteral("保存完毕"))) << r.OutText().toStdString();
+    EXPECT_TRUE(r.ErrText().startsWith(QStringLiteral("无法写入“"))) << r.ErrText().toStdString();
+    EXPECT_TRUE(r.ErrText().contains(QStringLiteral("文件超过了文件系统允许的大小")))
+        << r.ErrText().toStdString();
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("the earlier export"));
+}
 } // namespace
