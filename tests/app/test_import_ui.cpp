@@ -197,11 +197,24 @@ TEST_F(ImportUiTest, ExportAsksBeforeReplacingAZip) {
 TEST_F(ImportUiTest, DuplicateQuestionAnswersWheneverTheCookGetsToIt) {
     SetDuplicateHook(nullptr);
     Form->show();
+    // Many recipes before the one already in the book, so the progress has been
+    // under way a while when the question comes.
+    const QString many = Dir.filePath(QStringLiteral("many.mmf"));
+    {
+        QFile file(many);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QByteArray text;
+        const QByteArray head = "MMMMM----- Recipe via Meal-Master (tm) v8.05\n\n      Title: ";
+        for (int i = 0; i < 4000; ++i)
+            text += head + "菜" + QByteArray::number(i) + "\n\n      1    盐\n\n  炒。\n\nMMMMM\n\n";
+        text += head + "西红柿炒鸡蛋\n\n      3    西红柿\n\n  炒。\n\nMMMMM\n";
+        file.write(text);
+    }
     const struct {
         const char* Answer; // a button's text, or "Esc" / "×"
         const char* Said;
     } cases[] = {
-        {"覆盖", "覆盖 1 个"},  {"跳过", "跳过 1 个"}, {"都保留", "导入 2 个"},
+        {"覆盖", "覆盖 1 个"},  {"跳过", "跳过 1 个"}, {"都保留", "覆盖 0 个，跳过 0 个"},
         {"取消", "导入已取消"}, {"Esc", "导入已取消"}, {"×", "导入已取消"},
     };
     for (const auto& c : cases) {
@@ -210,7 +223,7 @@ TEST_F(ImportUiTest, DuplicateQuestionAnswersWheneverTheCookGetsToIt) {
         Form->ADOQuery1.Open();
         Add(QStringLiteral("西红柿炒鸡蛋"), QStringLiteral("旧"));
         Messages.clear();
-        FileAnswers = {Fixture("chinese-gb18030.mmf")};
+        FileAnswers = {many};
         bool seen = false;
         QStringList onTop;
         QString label;
