@@ -360,6 +360,9 @@ TEST_F(WindowTest, DarkDesktopLeavesTheSkinReadable) {
     }
     EXPECT_FALSE(Form->testAttribute(Qt::WA_SetPalette));
     EXPECT_FALSE(Ui().Label1->testAttribute(Qt::WA_SetPalette));
+    // The skin's manager is the program's one: back on for the windows of later tests.
+    Form->SkinData1().SetActive(true);
+    QTest::qWaitFor([&] { return Form->testAttribute(Qt::WA_SetPalette); }, 3000);
 }
 
 TEST_F(WindowTest, ControlsAreReadByTheirLabelsAndRoles) {
