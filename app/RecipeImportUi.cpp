@@ -34,9 +34,10 @@ TDuplicateHook& DuplicateHook() {
 }
 
 const QString ImportFilter = QStringLiteral(
-    "所有菜谱文件|*.mmf;*.mm;*.txt;*.paprikarecipes;*.grmt;*.xml;*.zip;*.html;*.htm;*.mhtml;*.mht|"
+    "所有菜谱文件|*.mmf;*.mm;*.txt;*.paprikarecipes;*.grmt;*.xml;*.zip;*.json;*.html;*.htm;*.mhtml;"
+    "*.mht|"
     "MealMaster|*.mmf;*.mm;*.txt|Paprika|*.paprikarecipes|Gourmet|*.grmt;*.xml|RecipeML|*.xml|"
-    "菜谱包（recipe.json）|*.zip|网页|*.html;*.htm;*.mhtml;*.mht");
+    "菜谱包（recipe.json）|*.zip;*.json|网页|*.html;*.htm;*.mhtml;*.mht");
 
 bool IsPageFileName(const QString& name) {
     const QString suffix = QFileInfo(name).suffix().toLower();
@@ -69,9 +70,9 @@ void RefreshAfterImport(const TWindowSite& site) {
     site.BookChanged();
 }
 
-// Every file failed: nothing could be read.
-bool EveryFileFailed(const TImportSummary& summary, qsizetype files) {
-    return files > 0 && summary.FailedFiles >= files;
+// Nothing could be read: every file (or recipe folder) failed.
+bool NothingRead(const TImportSummary& summary) {
+    return summary.FailedFiles > 0 && summary.Imported + summary.Overwritten + summary.Skipped == 0;
 }
 } // namespace
 
@@ -114,15 +115,36 @@ void AddImportExportItems(const TWindowSite& site, QMenu& menu) {
     menu.addSeparator();
     QObject::connect(menu.addAction(QStringLiteral("导入菜谱…")), &QAction::triggered, &site.Window,
                      [site] { RunGuarded([&site] { ImportRecipes(site); }); });
+    QObject::connect(menu.addAction(QStringLiteral("导入菜谱文件夹…")), &QAction::triggered,
+                     &site.Window, [site] { RunGuarded([&site] { ImportRecipeFolder(site); }); });
     QObject::connect(menu.addAction(QStringLiteral("导出全部菜谱…")), &QAction::triggered,
                      &site.Window, [site] { RunGuarded([&site] { ExportAllRecipes(site); }); });
 }
 
 void ImportRecipes(const TWindowSite& site) {
-    TOpenFilesDialog dialog(&site.Window);
-    dialog.SetFilter(ImportFilter);
-    if (!dialog.Execute())
-        return;
+    ImportRecipes(site, false);
+}
+
+void ImportRecipeFolder(const TWindowSite& site) {
+    ImportRecipes(site, true);
+}
+
+void ImportRecipes(const TWindowSite& site, bool folder) {
+    QStringList files;
+    if (folder) {
+        TOpenFolderDialog dialog(&site.Window);
+        dialog.SetTitle(
+            QStringLiteral("选择菜谱文件夹（放着 recipe.json 的文件夹或它们的上一层）"));
+        if (!dialog.Execute())
+            return;
+        files = QStringList{dialog.Folder()};
+    } else {
+        TOpenFilesDialog dialog(&site.Window);
+        dialog.SetFilter(ImportFilter);
+        if (!dialog.Execute())
+            return;
+        files = dialog.Files();
+    }
     TImportSummary summary;
     bool cancelled = false;
     {
@@ -133,9 +155,9 @@ void ImportRecipes(const TWindowSite& site) {
             return AskDuplicate(name);
         };
         try {
-            summary = ImportRecipeFiles(
-                site.Connection, dialog.Files(), ask,
-                [&](int file, int files, int) { return progress.Step(file, files); });
+            summary = ImportRecipeFiles(site.Connection, files, ask, [&](int file, int files, int) {
+                return progress.Step(file, files);
+            });
         } catch (const EImportCancelled&) {
             cancelled = true;
         }
@@ -149,8 +171,7 @@ void ImportRecipes(const TWindowSite& site) {
         return;
     }
     ShowMessage({QStringLiteral("提示"), QStringLiteral("导入完毕\n") + summary.CountsText(),
-                 EveryFileFailed(summary, dialog.Files().size()) ? QMessageBox::Warning
-                                                                 : QMessageBox::Information,
+                 NothingRead(summary) ? QMessageBox::Warning : QMessageBox::Information,
                  QMessageBox::Ok, QMessageBox::NoButton, summary.Details.join(u'\n')});
 }
 

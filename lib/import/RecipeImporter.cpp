@@ -7,6 +7,7 @@
 #include "HtmlRecipe.h"
 #include "ImportPicture.h"
 #include "MealMaster.h"
+#include "RecipeFolder.h"
 #include "TransactionGuard.h"
 #include "XmlFormats.h"
 
@@ -46,6 +47,19 @@ TImportFormat FormatOfContent(const QString& path) {
     if (lower.contains("meal-master"))
         return TImportFormat::MealMaster;
     return TImportFormat::Unknown;
+}
+
+// A name alone (a page whose data is only a title, an app's empty card) still
+// comes in, but the cook is told.
+bool LacksIngredientsAndSteps(const TImportedRecipe& recipe) {
+    if (recipe.Exact)
+        return recipe.Exact->Ingredients.trimmed().isEmpty() &&
+               recipe.Exact->Method.trimmed().isEmpty();
+    for (const auto* lines : {&recipe.Ingredients, &recipe.Steps})
+        for (const TRecipeLine& line : *lines)
+            if (!line.Heading && !line.Text.trimmed().isEmpty())
+                return false;
+    return true;
 }
 
 class TImportRun {
@@ -131,6 +145,9 @@ private:
         } else if (!recipe.PictureProblem.isEmpty()) {
             pictureNote = QStringLiteral("，图片未导入（%1）").arg(recipe.PictureProblem);
         }
+        const bool empty = LacksIngredientsAndSteps(recipe);
+        if (empty)
+            pictureNote.prepend(QStringLiteral("：没有配料和做法"));
         const QString line = QStringLiteral("%1：%2 — ").arg(shown, columns.Name);
         if (FQuery.Locate(NameColumn, columns.Name)) {
             TDuplicateAnswer answer = FStanding ? *FStanding : TDuplicateAnswer::Skip;
@@ -155,6 +172,7 @@ private:
                 // As the save does: no new picture keeps the stored one.
                 StorePicture(jpeg);
                 ++FSummary.Overwritten;
+                FSummary.Empty += empty;
                 FSummary.Details.append(line + QStringLiteral("已覆盖") + pictureNote);
                 return;
             }
@@ -164,6 +182,7 @@ private:
             FQuery.AppendRecord({columns.Name, columns.Ingredients, columns.Method, columns.Note});
             StorePicture(jpeg);
             ++FSummary.Imported;
+            FSummary.Empty += empty;
             FSummary.Details.append(line + QStringLiteral("已导入为“%1”").arg(columns.Name) +
                                     pictureNote);
             return;
@@ -171,6 +190,7 @@ private:
         FQuery.AppendRecord({columns.Name, columns.Ingredients, columns.Method, columns.Note});
         StorePicture(jpeg);
         ++FSummary.Imported;
+        FSummary.Empty += empty;
         FSummary.Details.append(line + QStringLiteral("已导入") + pictureNote);
     }
 
@@ -225,8 +245,17 @@ TImportFormat FormatOfFile(const QString& path) {
 }
 
 void ReadRecipeFile(const QString& path, const TRecipeSink& sink) {
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        ReadRecipeFolder(path, sink);
+        return;
+    }
+    if (!info.isFile())
         throw EImportError(QStringLiteral("文件不存在"));
+    if (info.suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0) {
+        ReadRecipeJsonFile(path, sink);
+        return;
+    }
     switch (FormatOfFile(path)) {
     case TImportFormat::Html:
         for (TImportedRecipe& r : RecipesFromPageFile(path))
@@ -263,11 +292,14 @@ QString KeepBothName(const QString& name, const std::function<bool(const QString
 }
 
 QString TImportSummary::CountsText() const {
-    return QStringLiteral("导入 %1 个，覆盖 %2 个，跳过 %3 个，无法读取的文件 %4 个")
-        .arg(Imported)
-        .arg(Overwritten)
-        .arg(Skipped)
-        .arg(FailedFiles);
+    QString text = QStringLiteral("导入 %1 个，覆盖 %2 个，跳过 %3 个，无法读取的文件 %4 个")
+                       .arg(Imported)
+                       .arg(Overwritten)
+                       .arg(Skipped)
+                       .arg(FailedFiles);
+    if (Empty > 0)
+        text += QStringLiteral("；其中 %1 个没有配料和做法").arg(Empty);
+    return text;
 }
 
 TImportSummary ImportRecipeFiles(TADOConnection& connection, const QStringList& files,
