@@ -150,6 +150,8 @@ void TForm_main::ConnectHandlers() {
     FExtras = std::make_unique<TRecipeExtras>(Site());
     connect(this, &TForm_main::BookChanged, FExtras.get(),
             [this] { RunGuarded([this] { FExtras->BookChanged(); }); });
+    connect(this, &TForm_main::RecipeSaved, FExtras.get(),
+            [this](qint64 rowId) { RunGuarded([&] { FExtras->RecipeChanged(rowId); }); });
 }
 
 TWindowSite TForm_main::Site() {
@@ -247,10 +249,13 @@ void TForm_main::BitBtn5Click() {
     if (!ADOQuery1.Locate(QStringLiteral("菜名"), name)) {
         TTransactionGuard transaction(ADOConnection1);
         ADOQuery1.AppendRecord({name, ui->Memo1->Text(), ui->Memo2->Text(), ui->Memo3->Text()});
-        if (ADOQuery1.Locate(QStringLiteral("菜名"), name))
+        const bool found = ADOQuery1.Locate(QStringLiteral("菜名"), name);
+        if (found)
             SavePictureToBlob(*ui->Image2, QStringLiteral("img"), ADOQuery1);
         transaction.Commit();
+        const qint64 saved = found ? ADOQuery1.RowId() : -1;
         ClearEntryPage();
+        Q_EMIT RecipeSaved(saved);
     } else if (AskYesNo(QStringLiteral("存在该菜名，是否要覆盖？"))) {
         TTransactionGuard transaction(ADOConnection1);
         ADOQuery1.Edit();
@@ -261,7 +266,9 @@ void TForm_main::BitBtn5Click() {
         ADOQuery1.Post();
         SavePictureToBlob(*ui->Image2, QStringLiteral("img"), ADOQuery1);
         transaction.Commit();
+        const qint64 saved = ADOQuery1.RowId();
         ClearEntryPage();
+        Q_EMIT RecipeSaved(saved);
     }
     ShowCount();
 }

@@ -52,6 +52,9 @@ Q_SIGNALS:
     // Recipes came in beside the designed save (an import); the list and the
     // count already show them.
     void BookChanged();
+    // The save stored this row (new or overwritten; -1 when the new row is hidden
+    // by the search's filter); told after the entry page is cleared.
+    void RecipeSaved(qint64 rowId);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

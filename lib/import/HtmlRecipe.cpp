@@ -1,6 +1,7 @@
 #include "HtmlRecipe.h"
 
 #include "ColumnMapping.h"
+#include "FileErrors.h"
 #include "HtmlDom.h"
 #include "ImportFile.h"
 #include "SchemaRecipe.h"
@@ -25,10 +26,24 @@ bool HasAttribute(const GumboNode& node, const char* name) {
     return node.type == GUMBO_NODE_ELEMENT && gumbo_get_attribute(&node.v.element.attributes, name);
 }
 
+// How a property's text is read: an ingredient is one line however many block
+// elements build it (a <br> or an <li> separates ingredients); steps are lines of
+// their own, without numbers set apart in elements of their own.
+TTextOptions TextOptionsFor(const QString& property) {
+    if (property == u"recipeIngredient" || property == u"ingredients")
+        return {false, false, false};
+    if (property == u"recipeInstructions" || property == u"instructions" || property == u"text")
+        return {true, true, false};
+    return {};
+}
+
 // The value an itemprop element gives.
-QString ItemValue(const GumboNode& node) {
-    if (HasAttribute(node, "content"))
-        return Attribute(node, "content");
+QString ItemValue(const GumboNode& node, const QString& property) {
+    if (HasAttribute(node, "content")) {
+        // Sites put markup into content attributes too.
+        const QString content = Attribute(node, "content");
+        return content.contains(u'<') ? HtmlToText(content) : content;
+    }
     switch (node.v.element.tag) {
     case GUMBO_TAG_IMG:
     case GUMBO_TAG_SOURCE:
@@ -43,36 +58,12 @@ QString ItemValue(const GumboNode& node) {
     default:
         break;
     }
-    return NodeText(node);
+    return NodeText(node, TextOptionsFor(property));
 }
 
-// A nested item (an ImageObject, a HowToStep) gives its url or text, else its text.
-QString NestedItemValue(const GumboNode& item, bool image) {
-    QString found;
-    THtmlVisitor visitor;
-    visitor.Enter = [&](const GumboNode& n) {
-        if (!found.isEmpty() || n.type != GUMBO_NODE_ELEMENT)
-            return false;
-        if (&n != &item) {
-            const QStringList props = Attribute(n, "itemprop").split(u' ', Qt::SkipEmptyParts);
-            const bool wanted = image ? (props.contains(QLatin1String("url")) ||
-                                         props.contains(QLatin1String("contentUrl")))
-                                      : props.contains(QLatin1String("text"));
-            if (wanted) {
-                found = ItemValue(n);
-                return false;
-            }
-        }
-        return true;
-    };
-    WalkHtml(item, visitor);
-    if (!found.isEmpty())
-        return found;
-    return image ? Attribute(item, "src") : NodeText(item);
-}
-
-// A microdata Recipe item as the JSON-LD object it stands for.
-QJsonObject MicrodataObject(const GumboNode& item) {
+// A microdata item as the JSON-LD object it stands for, nested items (a
+// HowToSection's steps, a HowToStep's name and text, an ImageObject) within.
+QJsonObject MicrodataObject(const GumboNode& item, int depth = 0) {
     QHash<QString, QJsonArray> props;
     THtmlVisitor visitor;
     visitor.Enter = [&](const GumboNode& n) {
@@ -83,17 +74,27 @@ QJsonObject MicrodataObject(const GumboNode& item) {
         const QStringList names = Attribute(n, "itemprop").split(u' ', Qt::SkipEmptyParts);
         const bool nested = HasAttribute(n, "itemscope");
         for (const QString& name : names) {
-            const bool image = name == u"image";
-            props[name].append(nested ? NestedItemValue(n, image) : ItemValue(n));
+            if (nested && depth < 8)
+                props[name].append(MicrodataObject(n, depth + 1));
+            else
+                props[name].append(ItemValue(n, name));
         }
-        return !nested; // a nested item's own properties are not the recipe's
+        return !nested; // a nested item's own properties are not this item's
     };
     WalkHtml(item, visitor);
     QJsonObject object;
-    object.insert(QStringLiteral("@type"), QStringLiteral("Recipe"));
+    const QString type = Attribute(item, "itemtype").section(u' ', 0, 0).section(u'/', -1);
+    object.insert(QStringLiteral("@type"), type.isEmpty() ? QStringLiteral("Thing") : type);
     for (auto it = props.cbegin(); it != props.cend(); ++it)
         object.insert(it.key(),
                       it.value().size() == 1 ? it.value().first() : QJsonValue(it.value()));
+    // An item that marks none of its parts stands for its own text or picture.
+    if (depth > 0 && props.isEmpty()) {
+        object.insert(QStringLiteral("text"),
+                      NodeText(item, TextOptionsFor(QStringLiteral("text"))));
+        if (HasAttribute(item, "src"))
+            object.insert(QStringLiteral("url"), Attribute(item, "src"));
+    }
     return object;
 }
 
@@ -123,25 +124,34 @@ QString UrlFileName(const QString& url) {
     return name;
 }
 
-std::optional<QByteArray> ReadLocalPicture(const QString& path, QString& problem) {
-    QFile file(path);
-    if (!file.exists())
-        return std::nullopt;
-    if (file.size() > MaxImportPictureBytes) {
-        problem = QStringLiteral("图片太大");
+// A picture file the page names: only a regular file inside the page's own folder
+// (its ..._files folder among it), after resolving ".." and links; anything else
+// could read the cook's other files or, as a pipe or a device, never end.
+std::optional<QByteArray> ReadLocalPicture(const QString& path, const QString& pageFolder,
+                                           QString& problem) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (canonical.isEmpty())
+        return std::nullopt; // not there (or a broken link): the next candidate may be
+    if (pageFolder.isEmpty() || !canonical.startsWith(pageFolder + u'/')) {
+        problem = QStringLiteral("图片地址指向网页以外的文件，没有导入");
         return std::nullopt;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem = QStringLiteral("图片无法打开");
+    try {
+        return ReadRegularFile(canonical, MaxImportPictureBytes, QStringLiteral("图片"));
+    } catch (const EImportError& e) {
+        problem = QStringLiteral("图片没有导入：%1").arg(e.Message());
         return std::nullopt;
     }
-    return file.readAll();
 }
 
 // The first of the recipe's pictures that is at hand.
 void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
                  const TPageResources& resources) {
     const QFileInfo page(resources.PagePath);
+    const QString pageFolder = resources.PagePath.isEmpty()
+                                   ? QString()
+                                   : QFileInfo(page.absolutePath()).canonicalFilePath();
     for (const QString& url : urls) {
         if (url.startsWith(QLatin1String("data:"), Qt::CaseInsensitive)) {
             const qsizetype comma = url.indexOf(u',');
@@ -177,7 +187,7 @@ void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
                                                   u'/' + fileName);
         for (const QString& candidate : candidates) {
             QString problem;
-            if (auto bytes = ReadLocalPicture(candidate, problem)) {
+            if (auto bytes = ReadLocalPicture(candidate, pageFolder, problem)) {
                 recipe.Picture = *bytes;
                 recipe.PictureOrigin = candidate;
                 return;
@@ -333,7 +343,9 @@ std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
                 return false;
             }
             if (HasAttribute(n, "itemscope") && IsRecipeItemType(Attribute(n, "itemtype"))) {
-                microdata.push_back(MicrodataObject(n));
+                QJsonObject recipe = MicrodataObject(n);
+                recipe.insert(QStringLiteral("@type"), QStringLiteral("Recipe"));
+                microdata.push_back(std::move(recipe));
                 return false;
             }
             return true;
@@ -355,7 +367,8 @@ std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
         recipes.push_back(std::move(s.Recipe));
     }
     if (recipes.empty())
-        throw EImportError(QStringLiteral("网页里没有菜谱数据（schema.org Recipe）"));
+        throw EImportError(
+            QStringLiteral("网页里没有菜谱数据：网页没有用菜谱标记写明菜名、配料和做法"));
     return recipes;
 }
 

@@ -8,6 +8,7 @@
 #include <QJsonParseError>
 #include <QRegularExpression>
 #include <QTimeZone>
+#include <QUrl>
 
 namespace {
 bool IsRecipeType(const QJsonValue& type) {
@@ -110,12 +111,15 @@ public:
             Steps(items, depth + 1, out);
             return;
         }
-        QJsonValue text = object.value(QLatin1String("text"));
-        if (!text.isString() || text.toString().trimmed().isEmpty())
-            text = object.value(QLatin1String("name"));
-        if (text.isString())
-            for (const QString& line : Lines(text.toString()))
-                out.push_back({line, false});
+        const QString name = Field(object.value(QLatin1String("name")).toString());
+        QStringList lines = Lines(object.value(QLatin1String("text")).toString());
+        if (lines.isEmpty()) {
+            lines = Lines(object.value(QLatin1String("name")).toString());
+        } else if (!name.isEmpty()) {
+            lines.first() = Titled(name, lines.first());
+        }
+        for (const QString& line : lines)
+            out.push_back({line, false});
         QStringList images;
         Images(object.value(QLatin1String("image")), depth + 1, images);
         if (!images.isEmpty()) {
@@ -125,6 +129,24 @@ public:
             for (const QString& url : images)
                 StepImages.push_back({std::max(number, 1), url});
         }
+    }
+
+    // A step's title before its text, unless the text already begins with it
+    // (many sites' titles are the text cut short) or it is only "Step 2".
+    static QString Titled(const QString& title, const QString& text) {
+        QString head = title;
+        for (const char* cut : {"...", "…"})
+            if (head.endsWith(QString::fromUtf8(cut)))
+                head.chop(QString::fromUtf8(cut).size());
+        head = head.trimmed();
+        if (head.isEmpty() || IsStepNumber(head) || text.startsWith(head, Qt::CaseInsensitive))
+            return text;
+        if (QStringLiteral(".:：。!！?？").contains(head.back()))
+            return head + u' ' + text;
+        for (const QChar c : head)
+            if (c.unicode() >= 0x2E80)
+                return head + QStringLiteral("：") + text;
+        return head + QStringLiteral(": ") + text;
     }
 
     void Ingredients(const QJsonValue& value, int depth, std::vector<TRecipeLine>& out) const {
@@ -269,7 +291,10 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
     if (ingredients.isUndefined())
         ingredients = object.value(QLatin1String("ingredients"));
     read.Ingredients(ingredients, 0, r.Ingredients);
-    read.Steps(object.value(QLatin1String("recipeInstructions")), 0, r.Steps);
+    QJsonValue steps = object.value(QLatin1String("recipeInstructions"));
+    if (steps.isUndefined())
+        steps = object.value(QLatin1String("instructions")); // older pages
+    read.Steps(steps, 0, r.Steps);
     r.Description = read.Text(object.value(QLatin1String("description")), QStringLiteral("\n"));
     // Pages often give ["4", "4 人份"]: the one that says what is counted.
     const QJsonValue yield = object.value(QLatin1String("recipeYield"));
@@ -308,6 +333,50 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
             result.PictureOrder.append(v.toString());
     }
     return result;
+}
+
+void TakeFolderPictures(TSchemaRecipe& s,
+                        const std::function<std::optional<QByteArray>(const QString&)>& file,
+                        const QString& folder) {
+    auto fileName = [](const QString& url) {
+        const QString path = QUrl::fromPercentEncoding(url.toUtf8());
+        return path.mid(path.lastIndexOf(u'/') + 1);
+    };
+    QStringList taken{QStringLiteral("full.jpg"), QStringLiteral("thumb.jpg"),
+                      QStringLiteral("thumb16.jpg")};
+    auto take = [&](const QString& url, int step) {
+        const QString name = fileName(url);
+        if (name.isEmpty() || name == u".." || taken.contains(name) ||
+            s.Recipe.Pictures.size() >= 500)
+            return;
+        std::optional<QByteArray> bytes = file(name);
+        if (!bytes)
+            return;
+        taken.append(name);
+        s.Recipe.Pictures.push_back({std::move(*bytes), step, s.ImageCaptions.value(url),
+                                     folder.isEmpty() ? name : folder + u'/' + name});
+    };
+    for (qsizetype i = 0; i < s.ImageUrls.size(); ++i) {
+        if (i == 0 && s.Recipe.Picture.isEmpty()) {
+            // No full.jpg: the first named picture is the cover.
+            const QString name = fileName(s.ImageUrls[0]);
+            if (std::optional<QByteArray> bytes = name.isEmpty() ? std::nullopt : file(name)) {
+                s.Recipe.Picture = std::move(*bytes);
+                s.Recipe.PictureOrigin = name;
+                taken.append(name);
+            }
+            continue;
+        }
+        take(s.ImageUrls[i], 0);
+    }
+    for (const auto& [step, url] : s.StepImageUrls)
+        take(url, step);
+    if (!s.PictureOrder.isEmpty())
+        std::stable_sort(s.Recipe.Pictures.begin(), s.Recipe.Pictures.end(),
+                         [&](const TImportedPicture& a, const TImportedPicture& b) {
+                             return s.PictureOrder.indexOf(fileName(a.Origin)) <
+                                    s.PictureOrder.indexOf(fileName(b.Origin));
+                         });
 }
 
 namespace {
