@@ -17,6 +17,7 @@ class QMenu;
 class QMimeData;
 class QPoint;
 class TBackgroundBackup;
+class TRecipeExtrasEditor;
 class TSearchSuggest;
 
 class TRecipeExtras final : public QObject {
@@ -41,6 +42,10 @@ public:
     TBackgroundBackup* DailyBackup() const { return FBackup.get(); }
 
     TSearchSuggest& SearchSuggest() { return *FSuggest; }
+    // The entry page's extras (app/RecipeExtrasEditor).
+    TRecipeExtrasEditor& ExtrasEditor() { return *FEditor; }
+    // The window's RecipeSaved: the page's extras go beside the saved row.
+    void RecipeSaved(qint64 rowId, bool overwritten);
     // The recipe with this identity was saved, overwritten or removed.
     void RecipeChanged(qint64 rowId);
     // Anything may have changed (an import).
@@ -59,4 +64,5 @@ private:
     qint64 FShownRowId = -1; // the recipe the view shows
     std::unique_ptr<TBackgroundBackup> FBackup;
     std::unique_ptr<TSearchSuggest> FSuggest;
+    std::unique_ptr<TRecipeExtrasEditor> FEditor;
 };

@@ -52,6 +52,9 @@ Q_SIGNALS:
     // Recipes came in beside the designed save (an import); the list and the
     // count already show them.
     void BookChanged();
+    // A save of the entry page completed: a new row, or the named one overwritten
+    // (answered Yes). The page is already cleared.
+    void RecipeSaved(qint64 rowId, bool overwritten);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
