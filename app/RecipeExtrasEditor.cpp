@@ -74,7 +74,9 @@ void TRecipeExtrasEditor::Build() {
     QWidget* page = &FSite.TabSheet2;
     // Over the whole page: the designed controls stay where they are beneath it,
     // and "保存" stays above it, so the cook saves from either side.
-    Panel = Place<TPanel>(page, 0, 0, page->width(), page->height());
+    // The page takes its size from the page set only when first shown.
+    const QSize pageSize = page->parentWidget() ? page->parentWidget()->size() : page->size();
+    Panel = Place<TPanel>(page, 0, 0, pageSize.width(), pageSize.height());
     Panel->setObjectName(QStringLiteral("ExtrasPanel"));
     Panel->setFrameShape(QFrame::NoFrame);
     Panel->setAutoFillBackground(true);
@@ -321,8 +323,7 @@ void TRecipeExtrasEditor::SetCurrentPicture(int index) {
     PictureList->setCurrentRow(index);
 }
 
-void TRecipeExtrasEditor::ShowPictures() {
-    const int current = CurrentPicture();
+void TRecipeExtrasEditor::ShowPictures(int current) {
     PictureList->clear();
     for (const TRecipePicture& picture : FPictures) {
         TJPEGImage jpeg;
@@ -357,8 +358,7 @@ void TRecipeExtrasEditor::ShowCurrentPicture() {
 void TRecipeExtrasEditor::AddPictureJpeg(QByteArray jpeg) {
     FPictures.push_back({std::move(jpeg), 0, QString()});
     Changed(PartPictures);
-    ShowPictures();
-    SetCurrentPicture(int(FPictures.size()) - 1);
+    ShowPictures(int(FPictures.size()) - 1);
 }
 
 void TRecipeExtrasEditor::AddPictureFile(const QString& path) {
@@ -403,7 +403,7 @@ void TRecipeExtrasEditor::RemoveCurrentPicture() {
         return;
     FPictures.erase(FPictures.begin() + i);
     Changed(PartPictures);
-    ShowPictures();
+    ShowPictures(i);
 }
 
 void TRecipeExtrasEditor::MoveCurrentPicture(int by) {
@@ -413,8 +413,7 @@ void TRecipeExtrasEditor::MoveCurrentPicture(int by) {
         return;
     std::swap(FPictures[size_t(i)], FPictures[size_t(to)]);
     Changed(PartPictures);
-    ShowPictures();
-    SetCurrentPicture(to);
+    ShowPictures(to);
 }
 
 bool TRecipeExtrasEditor::eventFilter(QObject* watched, QEvent* event) {
@@ -497,7 +496,7 @@ void TRecipeExtrasEditor::Clear() {
     Favourite->setChecked(false);
     FFilling = false;
     FPictures.clear();
-    ShowPictures();
+    ShowPictures(-1);
     FChanged = 0;
     UpdateNameHint();
 }

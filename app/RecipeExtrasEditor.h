@@ -89,7 +89,8 @@ private:
     void Connect();
     void Changed(TPart part) { FChanged |= part; }
     void ApplyTo(TRecipe& recipe, bool overwritten) const;
-    void ShowPictures();
+    // Lists the pictures again with the one at `current` (or the last) chosen.
+    void ShowPictures(int current);
     void ShowCurrentPicture();
     void CompleteCategory();
     void ChooseFromBook();
