@@ -38,9 +38,13 @@ TRecipe RecipeFromImport(const TImportedRecipe& r) {
     if (out.Name.isEmpty())
         out.Name = QStringLiteral("未命名菜谱");
     out.Ingredients = JoinLines(r.Ingredients);
-    for (const TRecipeLine& step : r.Steps)
-        if (!step.Text.isEmpty())
-            out.Steps.push_back(step);
+    for (const TRecipeLine& step : r.Steps) {
+        if (step.Text.isEmpty())
+            continue;
+        out.Steps.push_back(step);
+        if (!step.Heading) // the numbers are the method's own
+            out.Steps.back().Text = WithoutStepNumber(step.Text);
+    }
     out.Note = r.Description;
     if (!r.Notes.isEmpty())
         out.Note = out.Note.isEmpty() ? r.Notes : out.Note + QStringLiteral("\n\n") + r.Notes;

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -111,6 +112,15 @@ QString StepsJson(const std::vector<TRecipeLine>& steps) {
         out.append(o);
     }
     return QString::fromUtf8(QJsonDocument(out).toJson(QJsonDocument::Compact));
+}
+
+bool StepsReadBack(const TRecipe& recipe) {
+    std::vector<TRecipeLine> steps;
+    for (const TRecipeLine& step : recipe.Steps)
+        if (!step.Text.isEmpty())
+            steps.push_back(step);
+    return recipe.Columns.Method == MethodText(steps) &&
+           ReadMethod(recipe.Columns.Method).Steps == steps;
 }
 
 std::vector<TRecipeLine> StepsOf(const QString& json) {
@@ -242,9 +252,11 @@ TRecipe TRecipeStore::Read(qint64 rowId) {
     }
     if (ColumnText(raw, 4) == r.Columns.Note)
         r.Note = ColumnText(raw, 5);
-    if (std::vector<TRecipeLine> steps = StepsOf(ColumnText(raw, 6));
-        MethodText(steps) == r.Columns.Method)
-        r.Steps = std::move(steps);
+    if (sqlite3_column_type(raw, 6) != SQLITE_NULL) {
+        if (std::vector<TRecipeLine> steps = StepsOf(ColumnText(raw, 6));
+            MethodText(steps) == r.Columns.Method)
+            r.Steps = std::move(steps);
+    }
     r.Servings = sqlite3_column_double(raw, 7);
     r.ServingsUnit = ColumnText(raw, 8);
     r.PrepTime = ColumnText(raw, 9);
@@ -311,8 +323,19 @@ void StoreCover(TADOQuery& query, const QByteArray& jpeg) {
 }
 } // namespace
 
+namespace {
+// A transaction of its own only when the caller has none: an import's savepoint
+// per file already makes each recipe whole or nothing, and a savepoint per
+// recipe would halve its speed.
+void OwnTransaction(std::optional<TTransactionGuard>& guard, TADOConnection& connection) {
+    if (!connection.InTransaction())
+        guard.emplace(connection);
+}
+} // namespace
+
 void TRecipeStore::Append(TADOQuery& query, TRecipe& recipe) {
-    TTransactionGuard transaction(FImpl->Connection);
+    std::optional<TTransactionGuard> transaction;
+    OwnTransaction(transaction, FImpl->Connection);
     query.AppendRecord({recipe.Columns.Name, recipe.Columns.Ingredients, recipe.Columns.Method,
                         recipe.Columns.Note});
     StoreCover(query, recipe.Cover);
@@ -322,12 +345,14 @@ void TRecipeStore::Append(TADOQuery& query, TRecipe& recipe) {
         recipe.Added = now;
     if (!recipe.Changed.isValid())
         recipe.Changed = recipe.Added;
-    WriteExtras(recipe.RowId, recipe);
-    transaction.Commit();
+    WriteExtras(recipe.RowId, recipe, true);
+    if (transaction)
+        transaction->Commit();
 }
 
 void TRecipeStore::Overwrite(TADOQuery& query, TRecipe& recipe) {
-    TTransactionGuard transaction(FImpl->Connection);
+    std::optional<TTransactionGuard> transaction;
+    OwnTransaction(transaction, FImpl->Connection);
     const qint64 row = query.RowId();
     const TRecipe before = Read(row);
     StoreColumns(query, recipe);
@@ -336,16 +361,22 @@ void TRecipeStore::Overwrite(TADOQuery& query, TRecipe& recipe) {
     recipe.Added = before.Added.isValid() ? before.Added : QDateTime::currentDateTimeUtc();
     recipe.Changed = QDateTime::currentDateTimeUtc();
     WriteExtras(row, recipe);
-    transaction.Commit();
+    if (transaction)
+        transaction->Commit();
 }
 
 void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
+    WriteExtras(rowId, recipe, false);
+}
+
+void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe, bool fresh) {
     TADOConnection& connection = FImpl->Connection;
     if (!FImpl->Ready) {
         EnsureRecipeTables(connection);
         FImpl->Ready = true;
     }
-    TTransactionGuard transaction(connection);
+    std::optional<TTransactionGuard> transaction;
+    OwnTransaction(transaction, connection);
     sqlite3_stmt* s = FImpl->Prepare(
         FImpl->Upsert,
         "insert or replace into mycook_recipe(recipe, name_column, name, ingredients_column,"
@@ -360,7 +391,9 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
         BindText(s, 5, recipe.Ingredients);
         BindText(s, 6, recipe.Columns.Note);
         BindText(s, 7, recipe.Note);
-        BindText(s, 8, StepsJson(recipe.Steps));
+        // Steps that 做法 gives back as they are need no copy of their own.
+        if (!StepsReadBack(recipe))
+            BindText(s, 8, StepsJson(recipe.Steps));
         if (recipe.Servings > 0)
             sqlite3_bind_double(s, 9, recipe.Servings);
         BindText(s, 10, recipe.ServingsUnit);
@@ -374,6 +407,8 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
         FImpl->Step(s);
     }
     for (TStatement* clear : {&FImpl->ClearLabels, &FImpl->ClearPictures}) {
+        if (fresh)
+            break;
         s = FImpl->Prepare(*clear, clear == &FImpl->ClearLabels
                                        ? "delete from mycook_label where recipe = ?"
                                        : "delete from mycook_picture where recipe = ?");
@@ -389,11 +424,12 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
         sqlite3_bind_int64(s, 1, rowId);
         BindText(s, 2, cutName ? recipe.Name : QString());
         BindText(s, 3, cutIngredients ? recipe.Ingredients : QString());
-    } else {
+        FImpl->Step(s);
+    } else if (!fresh) {
         s = FImpl->Prepare(FImpl->ClearWhole, "delete from mycook_whole where recipe = ?");
         sqlite3_bind_int64(s, 1, rowId);
+        FImpl->Step(s);
     }
-    FImpl->Step(s);
     s = FImpl->Prepare(FImpl->AddLabel,
                        "insert into mycook_label(recipe, kind, position, text) values(?, ?, ?, ?)");
     for (int kind = 0; kind < 2; ++kind) {
@@ -418,7 +454,8 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
                             SQLITE_TRANSIENT);
         FImpl->Step(s);
     }
-    transaction.Commit();
+    if (transaction)
+        transaction->Commit();
 }
 
 QStringList RecipeCategories(TADOConnection& connection) {

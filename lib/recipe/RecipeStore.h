@@ -43,6 +43,8 @@ public:
     void WriteExtras(qint64 rowId, const TRecipe& recipe);
 
 private:
+    // fresh: the row was just added, so the insert trigger left it no extras.
+    void WriteExtras(qint64 rowId, const TRecipe& recipe, bool fresh);
     struct Impl;
     std::unique_ptr<Impl> FImpl;
 };
