@@ -244,7 +244,11 @@ void TRecipeExtrasEditor::ShowPanel(bool show) {
         FSite.BitBtn5.raise();
         More->raise();
         More->setText(QStringLiteral("返回菜谱"));
+        // A full name box: the cook goes on typing the name here.
+        if (WholeName->text().isEmpty() && FSite.Edit1.text().size() >= NameColumnChars)
+            WholeName->setText(FSite.Edit1.text());
         WholeName->setFocus();
+        WholeName->end(false);
     } else {
         Panel->hide();
         More->setText(QStringLiteral("更多信息"));

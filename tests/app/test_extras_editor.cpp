@@ -272,6 +272,11 @@ TEST_F(ExtrasEditorTest, WholeNameKeepsWhatTheNameBoxCuts) {
     ASSERT_GT(whole.size(), NameColumnChars);
     Ui().Edit1->setText(QString(NameColumnChars, u'长'));
     EXPECT_FALSE(Ed().NameHint->isHidden()); // the box is full: the whole name is offered
+    Ed().ShowPanel(true);
+    EXPECT_EQ(Ed().WholeName->text(), Ui().Edit1->text()); // to be typed on
+    EXPECT_EQ(Ed().WholeName->cursorPosition(), NameColumnChars);
+    Ed().ShowPanel(false);
+    Ed().Clear();
     Ui().Edit1->clear();
     EXPECT_TRUE(Ed().NameHint->isHidden());
 
