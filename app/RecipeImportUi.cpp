@@ -34,9 +34,10 @@ TDuplicateHook& DuplicateHook() {
 }
 
 const QString ImportFilter = QStringLiteral(
-    "所有菜谱文件|*.mmf;*.mm;*.txt;*.paprikarecipes;*.grmt;*.xml;*.zip;*.html;*.htm;*.mhtml;*.mht|"
+    "所有菜谱文件|*.mmf;*.mm;*.txt;*.paprikarecipes;*.grmt;*.xml;*.zip;*.json;*.html;*.htm;*.mhtml;"
+    "*.mht|"
     "MealMaster|*.mmf;*.mm;*.txt|Paprika|*.paprikarecipes|Gourmet|*.grmt;*.xml|RecipeML|*.xml|"
-    "菜谱包（recipe.json）|*.zip|网页|*.html;*.htm;*.mhtml;*.mht");
+    "菜谱包（recipe.json）|*.zip;*.json|网页|*.html;*.htm;*.mhtml;*.mht");
 
 bool IsPageFileName(const QString& name) {
     const QString suffix = QFileInfo(name).suffix().toLower();
@@ -142,22 +143,43 @@ void AddImportExportItems(const TWindowSite& site, QMenu& menu) {
     menu.addSeparator();
     QObject::connect(menu.addAction(QStringLiteral("导入菜谱…")), &QAction::triggered, &site.Window,
                      [site] { RunGuarded([&site] { ImportRecipes(site); }); });
+    QObject::connect(menu.addAction(QStringLiteral("导入菜谱文件夹…")), &QAction::triggered,
+                     &site.Window, [site] { RunGuarded([&site] { ImportRecipeFolder(site); }); });
     QObject::connect(menu.addAction(QStringLiteral("导出全部菜谱…")), &QAction::triggered,
                      &site.Window, [site] { RunGuarded([&site] { ExportAllRecipes(site); }); });
 }
 
 void ImportRecipes(const TWindowSite& site) {
-    TOpenFilesDialog dialog(&site.Window);
-    dialog.SetFilter(ImportFilter);
-    if (!dialog.Execute())
-        return;
+    ImportRecipes(site, false);
+}
+
+void ImportRecipeFolder(const TWindowSite& site) {
+    ImportRecipes(site, true);
+}
+
+void ImportRecipes(const TWindowSite& site, bool folder) {
+    QStringList files;
+    if (folder) {
+        TOpenFolderDialog dialog(&site.Window);
+        dialog.SetTitle(
+            QStringLiteral("选择菜谱文件夹（放着 recipe.json 的文件夹或它们的上一层）"));
+        if (!dialog.Execute())
+            return;
+        files = QStringList{dialog.Folder()};
+    } else {
+        TOpenFilesDialog dialog(&site.Window);
+        dialog.SetFilter(ImportFilter);
+        if (!dialog.Execute())
+            return;
+        files = dialog.Files();
+    }
     TImportSummary summary;
     bool cancelled = false;
     {
         TProgress progress(&site.Window, QStringLiteral("正在导入菜谱…"));
         try {
             summary = ImportRecipeFiles(
-                site.Connection, dialog.Files(), AskDuplicate,
+                site.Connection, files, AskDuplicate,
                 [&](int file, int files, int) { return progress.Step(file, files); });
         } catch (const EImportCancelled&) {
             cancelled = true;

@@ -1,6 +1,6 @@
 #pragma once
-// The window's side of import and export: the browse list's "导入菜谱…" and
-// "导出全部菜谱…", the duplicate question, the progress dialog, the summary,
+// The window's side of import and export: the browse list's "导入菜谱…",
+// "导入菜谱文件夹…" and "导出全部菜谱…", the duplicate question, the progress dialog, the summary,
 // and a recipe page dropped onto the entry page.
 
 #include "RecipeImporter.h"
@@ -12,10 +12,14 @@ class QMenu;
 class QMimeData;
 class QWidget;
 
-// Adds the two items to the browse list's context menu.
+// Adds the items to the browse list's context menu.
 void AddImportExportItems(const TWindowSite& site, QMenu& menu);
 
 void ImportRecipes(const TWindowSite& site);
+// A folder of recipe folders (recipe.json and full.jpg in each), or one of them.
+void ImportRecipeFolder(const TWindowSite& site);
+// Either of the two: a folder asks for one folder, else for files.
+void ImportRecipes(const TWindowSite& site, bool folder);
 void ExportAllRecipes(const TWindowSite& site);
 
 // Asks 覆盖 / 跳过 / 都保留 with "以后都这样". A test answers in advance through

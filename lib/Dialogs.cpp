@@ -232,3 +232,15 @@ bool TOpenFilesDialog::Execute() {
     FFiles = dialog.selectedFiles();
     return true;
 }
+
+bool TOpenFolderDialog::Execute() {
+    const TFileDialogRequest request{TFileDialogRequest::OpenFolder, {}};
+    if (bool accepted = false; AnsweredByHook(request, FFolder, accepted))
+        return accepted && !FFolder.isEmpty();
+    QFileDialog dialog(FOwner, FTitle);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    return RunDialog(dialog, FFolder);
+}

@@ -10,7 +10,7 @@
 class QWidget;
 
 struct TFileDialogRequest {
-    enum TKind { OpenPicture, Save, OpenFiles } Kind;
+    enum TKind { OpenPicture, Save, OpenFiles, OpenFolder } Kind;
     QStringList Filters; // as shown to the user, first one selected
     QString FileName;    // suggested to the user (the save dialog's FileName before Execute)
 };
@@ -59,6 +59,20 @@ private:
     QWidget* FOwner;
     QString FFilter;
     QStringList FFiles;
+};
+
+// One existing folder (a cookbook app's folder of recipe folders).
+class TOpenFolderDialog {
+public:
+    explicit TOpenFolderDialog(QWidget* owner = nullptr) : FOwner(owner) {}
+    void SetTitle(const QString& title) { FTitle = title; }
+    bool Execute();
+    const QString& Folder() const { return FFolder; }
+
+private:
+    QWidget* FOwner;
+    QString FTitle;
+    QString FFolder;
 };
 
 // The label the preview pane shows above a picture of w x h.

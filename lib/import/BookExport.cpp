@@ -177,7 +177,7 @@ QByteArray RecipeJson(const TRecipe& recipe, std::vector<TExportFile>* files) {
                       {QStringLiteral("name"), !step.Title.isEmpty() ? step.Title
                                                : !section.isEmpty()
                                                    ? section
-                                                   : QStringLiteral("步骤 %1").arg(number)},
+                                                   : QStringLiteral("第%1步").arg(number)},
                       {QStringLiteral("text"), WithoutStepNumber(step.Text)}};
         if (const auto it = stepImages.find(number); it != stepImages.end())
             s.insert(QStringLiteral("image"), OneOrList(it->second));

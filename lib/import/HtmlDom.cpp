@@ -190,20 +190,45 @@ void WalkHtml(const GumboNode& root, const THtmlVisitor& visitor) {
     }
 }
 
-QString NodeText(const GumboNode& node) {
+bool IsStepNumber(QStringView text) {
+    QStringView t = text.trimmed();
+    for (const char* word : {"step", "étape", "paso", "schritt", "第"})
+        if (t.startsWith(QString::fromUtf8(word), Qt::CaseInsensitive))
+            t = t.sliced(QString::fromUtf8(word).size()).trimmed();
+    qsizetype digits = 0;
+    while (digits < t.size() && t[digits].isDigit())
+        ++digits;
+    if (digits == 0 || digits > 3)
+        return false;
+    t = t.sliced(digits).trimmed();
+    return t.isEmpty() || (t.size() == 1 && QStringLiteral(".):、步．").contains(t[0]));
+}
+
+QString NodeText(const GumboNode& node, const TTextOptions& options) {
     QString text;
     auto newline = [&] {
         if (!text.isEmpty() && !text.endsWith(u'\n'))
             text.append(u'\n');
     };
+    auto edge = [&](GumboTag tag) {
+        if (options.BlocksBreak ? IsBlock(tag) : tag == GUMBO_TAG_LI)
+            newline();
+        else if (IsBlock(tag) && !text.isEmpty())
+            text.append(u' ');
+    };
+    std::vector<qsizetype> starts; // where each open element's text began
     THtmlVisitor visitor;
     visitor.Enter = [&](const GumboNode& n) {
         switch (n.type) {
         case GUMBO_NODE_TEXT:
         case GUMBO_NODE_CDATA:
-        case GUMBO_NODE_WHITESPACE:
-            text.append(QString::fromUtf8(n.v.text.text));
+        case GUMBO_NODE_WHITESPACE: {
+            QString piece = QString::fromUtf8(n.v.text.text);
+            if (!options.SourceLinesBreak)
+                piece.replace(u'\n', u' ');
+            text.append(piece);
             return false;
+        }
         case GUMBO_NODE_ELEMENT: {
             const GumboTag tag = n.v.element.tag;
             if (tag == GUMBO_TAG_SCRIPT || tag == GUMBO_TAG_STYLE || tag == GUMBO_TAG_NOSCRIPT ||
@@ -213,8 +238,8 @@ QString NodeText(const GumboNode& node) {
                 text.append(u'\n');
                 return false;
             }
-            if (IsBlock(tag))
-                newline();
+            edge(tag);
+            starts.push_back(text.size());
             return true;
         }
         case GUMBO_NODE_DOCUMENT:
@@ -224,11 +249,24 @@ QString NodeText(const GumboNode& node) {
         }
     };
     visitor.Leave = [&](const GumboNode& n) {
-        if (n.type == GUMBO_NODE_ELEMENT && IsBlock(n.v.element.tag))
-            newline();
+        if (n.type != GUMBO_NODE_ELEMENT)
+            return;
+        const qsizetype start = starts.back();
+        starts.pop_back();
+        // Only a number that begins its line: "Add <b>2</b> eggs" keeps its 2.
+        const qsizetype lineStart = start == 0 ? 0 : text.lastIndexOf(u'\n', start - 1) + 1;
+        if (options.DropStepNumbers && &n != &node &&
+            QStringView(text).sliced(lineStart, start - lineStart).trimmed().isEmpty() &&
+            IsStepNumber(QStringView(text).sliced(start)))
+            text.truncate(start);
+        edge(n.v.element.tag);
     };
     WalkHtml(node, visitor);
     return text;
+}
+
+QString NodeText(const GumboNode& node) {
+    return NodeText(node, TTextOptions{});
 }
 
 QString HtmlToText(const QString& html) {

@@ -42,6 +42,17 @@ void WalkHtml(const GumboInternalNode& root, const THtmlVisitor& visitor);
 // The text of a node: character references decoded, a line break for <br>
 // and around block elements, scripts and styles left out.
 QString NodeText(const GumboInternalNode& node);
+struct TTextOptions {
+    // false: only <br> and <li> begin a line; other blocks are parts of one line.
+    bool BlocksBreak = true;
+    // Leaves out an element whose whole text is a step's number ("1", "2.", "Step 3").
+    bool DropStepNumbers = false;
+    // false: a line break in the page's source is a blank, as a browser shows it.
+    bool SourceLinesBreak = true;
+};
+QString NodeText(const GumboInternalNode& node, const TTextOptions& options);
+// "1", "2.", "3)", "Step 4", "第5步": only the number of a step, no text.
+bool IsStepNumber(QStringView text);
 // The same for a string that may hold markup.
 QString HtmlToText(const QString& html);
 // Attribute value of an element, null when absent.

@@ -25,10 +25,24 @@ bool HasAttribute(const GumboNode& node, const char* name) {
     return node.type == GUMBO_NODE_ELEMENT && gumbo_get_attribute(&node.v.element.attributes, name);
 }
 
+// How a property's text is read: an ingredient is one line however many block
+// elements build it (a <br> or an <li> separates ingredients); steps are lines of
+// their own, without numbers set apart in elements of their own.
+TTextOptions TextOptionsFor(const QString& property) {
+    if (property == u"recipeIngredient" || property == u"ingredients")
+        return {false, false, false};
+    if (property == u"recipeInstructions" || property == u"instructions" || property == u"text")
+        return {true, true, false};
+    return {};
+}
+
 // The value an itemprop element gives.
-QString ItemValue(const GumboNode& node) {
-    if (HasAttribute(node, "content"))
-        return Attribute(node, "content");
+QString ItemValue(const GumboNode& node, const QString& property) {
+    if (HasAttribute(node, "content")) {
+        // Sites put markup into content attributes too.
+        const QString content = Attribute(node, "content");
+        return content.contains(u'<') ? HtmlToText(content) : content;
+    }
     switch (node.v.element.tag) {
     case GUMBO_TAG_IMG:
     case GUMBO_TAG_SOURCE:
@@ -43,36 +57,12 @@ QString ItemValue(const GumboNode& node) {
     default:
         break;
     }
-    return NodeText(node);
+    return NodeText(node, TextOptionsFor(property));
 }
 
-// A nested item (an ImageObject, a HowToStep) gives its url or text, else its text.
-QString NestedItemValue(const GumboNode& item, bool image) {
-    QString found;
-    THtmlVisitor visitor;
-    visitor.Enter = [&](const GumboNode& n) {
-        if (!found.isEmpty() || n.type != GUMBO_NODE_ELEMENT)
-            return false;
-        if (&n != &item) {
-            const QStringList props = Attribute(n, "itemprop").split(u' ', Qt::SkipEmptyParts);
-            const bool wanted = image ? (props.contains(QLatin1String("url")) ||
-                                         props.contains(QLatin1String("contentUrl")))
-                                      : props.contains(QLatin1String("text"));
-            if (wanted) {
-                found = ItemValue(n);
-                return false;
-            }
-        }
-        return true;
-    };
-    WalkHtml(item, visitor);
-    if (!found.isEmpty())
-        return found;
-    return image ? Attribute(item, "src") : NodeText(item);
-}
-
-// A microdata Recipe item as the JSON-LD object it stands for.
-QJsonObject MicrodataObject(const GumboNode& item) {
+// A microdata item as the JSON-LD object it stands for, nested items (a
+// HowToSection's steps, a HowToStep's name and text, an ImageObject) within.
+QJsonObject MicrodataObject(const GumboNode& item, int depth = 0) {
     QHash<QString, QJsonArray> props;
     THtmlVisitor visitor;
     visitor.Enter = [&](const GumboNode& n) {
@@ -83,17 +73,27 @@ QJsonObject MicrodataObject(const GumboNode& item) {
         const QStringList names = Attribute(n, "itemprop").split(u' ', Qt::SkipEmptyParts);
         const bool nested = HasAttribute(n, "itemscope");
         for (const QString& name : names) {
-            const bool image = name == u"image";
-            props[name].append(nested ? NestedItemValue(n, image) : ItemValue(n));
+            if (nested && depth < 8)
+                props[name].append(MicrodataObject(n, depth + 1));
+            else
+                props[name].append(ItemValue(n, name));
         }
-        return !nested; // a nested item's own properties are not the recipe's
+        return !nested; // a nested item's own properties are not this item's
     };
     WalkHtml(item, visitor);
     QJsonObject object;
-    object.insert(QStringLiteral("@type"), QStringLiteral("Recipe"));
+    const QString type = Attribute(item, "itemtype").section(u' ', 0, 0).section(u'/', -1);
+    object.insert(QStringLiteral("@type"), type.isEmpty() ? QStringLiteral("Thing") : type);
     for (auto it = props.cbegin(); it != props.cend(); ++it)
         object.insert(it.key(),
                       it.value().size() == 1 ? it.value().first() : QJsonValue(it.value()));
+    // An item that marks none of its parts stands for its own text or picture.
+    if (depth > 0 && props.isEmpty()) {
+        object.insert(QStringLiteral("text"),
+                      NodeText(item, TextOptionsFor(QStringLiteral("text"))));
+        if (HasAttribute(item, "src"))
+            object.insert(QStringLiteral("url"), Attribute(item, "src"));
+    }
     return object;
 }
 
@@ -333,7 +333,9 @@ std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
                 return false;
             }
             if (HasAttribute(n, "itemscope") && IsRecipeItemType(Attribute(n, "itemtype"))) {
-                microdata.push_back(MicrodataObject(n));
+                QJsonObject recipe = MicrodataObject(n);
+                recipe.insert(QStringLiteral("@type"), QStringLiteral("Recipe"));
+                microdata.push_back(std::move(recipe));
                 return false;
             }
             return true;

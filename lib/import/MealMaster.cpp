@@ -65,7 +65,7 @@ struct TIngredient {
     QString Text;
 };
 
-// One ingredient in 40 or more columns: amount 1-7, unit 9-10, item from 12.
+// One ingredient: amount in columns 1-7, unit 9-10, the item from 12 to the cell's end.
 TIngredient ParseIngredient(QStringView cell) {
     TIngredient result;
     if (cell.trimmed().isEmpty())
@@ -92,6 +92,30 @@ TIngredient ParseIngredient(QStringView cell) {
     }
     result.Text = CollapseWhitespace(amount.toString() + u' ' + unit.toString() + u' ' + itemText);
     return result;
+}
+
+// Where the second ingredient of a two-column line starts: column 42, where the
+// program itself puts it, or 41, where some other writers do; -1 for a line of
+// one column, whose item may run to any length. A right cell must look as the
+// writers lay it out (the amount right-aligned, the item in its own column),
+// so the words of a long one-column line are never taken for one.
+qsizetype RightColumn(QStringView line) {
+    for (const qsizetype at : {qsizetype(41), qsizetype(40)}) {
+        if (line.size() <= at || line[at - 1] != u' ')
+            continue;
+        const QStringView cell = line.sliced(at);
+        const bool noAmount = cell.first(std::min<qsizetype>(cell.size(), 7)).trimmed().isEmpty();
+        if (!noAmount && (cell.size() < 7 || cell[6] == u' '))
+            continue;
+        const bool noUnit =
+            cell.size() <= 8 ||
+            cell.sliced(8, std::min<qsizetype>(2, cell.size() - 8)).trimmed().isEmpty();
+        if (noAmount && noUnit && (cell.size() <= 11 || cell[11] == u' '))
+            continue;
+        if (ParseIngredient(cell).Valid)
+            return at;
+    }
+    return -1;
 }
 
 // The file's lines, decoded as the parser reaches them; lines behind the
@@ -233,16 +257,14 @@ private:
                 ++FAt;
                 continue;
             }
-            const TIngredient first =
-                ParseIngredient(QStringView(line).first(std::min<qsizetype>(line.size(), 40)));
-            if (!first.Valid && !(line.size() > 40 && line.left(40).trimmed().isEmpty()))
+            const qsizetype split = RightColumn(line);
+            const QStringView cell = split < 0 ? QStringView(line) : QStringView(line).first(split);
+            const TIngredient first = ParseIngredient(cell);
+            if (!first.Valid && (split < 0 || !cell.trimmed().isEmpty()))
                 break; // the directions begin
             add(left, first);
-            if (line.size() > 40) {
-                const TIngredient second = ParseIngredient(QStringView(line).sliced(40));
-                if (second.Valid)
-                    add(right, second);
-            }
+            if (split >= 0)
+                add(right, ParseIngredient(QStringView(line).sliced(split)));
             ++FAt;
         }
         flush();
@@ -251,7 +273,11 @@ private:
     bool LooksLikeIngredientLine(const QString& line) const {
         if (!Heading(line).isEmpty())
             return true;
-        return ParseIngredient(QStringView(line).first(std::min<qsizetype>(line.size(), 40))).Valid;
+        const qsizetype split = RightColumn(line);
+        if (split < 0)
+            return ParseIngredient(line).Valid;
+        const QStringView cell = QStringView(line).first(split);
+        return cell.trimmed().isEmpty() || ParseIngredient(cell).Valid;
     }
 
     void Directions(TImportedRecipe& r) {

@@ -7,6 +7,7 @@
 #include "HtmlRecipe.h"
 #include "ImportPicture.h"
 #include "MealMaster.h"
+#include "RecipeFolder.h"
 #include "RecipeStore.h"
 #include "TransactionGuard.h"
 #include "XmlFormats.h"
@@ -48,6 +49,19 @@ TImportFormat FormatOfContent(const QString& path) {
     if (lower.contains("meal-master"))
         return TImportFormat::MealMaster;
     return TImportFormat::Unknown;
+}
+
+// A name alone (a page whose data is only a title, an app's empty card) still
+// comes in, but the cook is told.
+bool LacksIngredientsAndSteps(const TImportedRecipe& recipe) {
+    if (recipe.Exact)
+        return recipe.Exact->Ingredients.trimmed().isEmpty() &&
+               recipe.Exact->Method.trimmed().isEmpty();
+    for (const auto* lines : {&recipe.Ingredients, &recipe.Steps})
+        for (const TRecipeLine& line : *lines)
+            if (!line.Heading && !line.Text.trimmed().isEmpty())
+                return false;
+    return true;
 }
 
 class TImportRun {
@@ -182,10 +196,13 @@ private:
             }
             recipe.Pictures.push_back({std::move(jpeg), p.Step, p.Caption});
         }
-        const QString pictureNote =
+        QString pictureNote =
             problems.isEmpty()
                 ? QString()
                 : QStringLiteral("，图片未导入（%1）").arg(problems.join(QStringLiteral("；")));
+        const bool empty = LacksIngredientsAndSteps(imported);
+        if (empty)
+            pictureNote.prepend(QStringLiteral("：没有配料和做法"));
         const QString line = QStringLiteral("%1：%2 — ").arg(shown, recipe.Name);
         if (const qint64 existing = Duplicate(recipe); existing >= 0) {
             TDuplicateAnswer answer = FStanding ? *FStanding : TDuplicateAnswer::Skip;
@@ -210,6 +227,7 @@ private:
                     FByColumn.insert(recipe.Columns.Name, existing);
                 }
                 ++FSummary.Overwritten;
+                FSummary.Empty += empty;
                 FSummary.Details.append(line + QStringLiteral("已覆盖") + pictureNote);
                 return;
             }
@@ -220,12 +238,14 @@ private:
             recipe.Columns.Name = column;
             Append(recipe);
             ++FSummary.Imported;
+            FSummary.Empty += empty;
             FSummary.Details.append(line + QStringLiteral("已导入为“%1”").arg(recipe.Name) +
                                     pictureNote);
             return;
         }
         Append(recipe);
         ++FSummary.Imported;
+        FSummary.Empty += empty;
         FSummary.Details.append(line + QStringLiteral("已导入") + pictureNote);
     }
 
@@ -276,8 +296,17 @@ TImportFormat FormatOfFile(const QString& path) {
 }
 
 void ReadRecipeFile(const QString& path, const TRecipeSink& sink) {
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        ReadRecipeFolder(path, sink);
+        return;
+    }
+    if (!info.isFile())
         throw EImportError(QStringLiteral("文件不存在"));
+    if (info.suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0) {
+        ReadRecipeJsonFile(path, sink);
+        return;
+    }
     switch (FormatOfFile(path)) {
     case TImportFormat::Html:
         for (TImportedRecipe& r : RecipesFromPageFile(path))
@@ -314,11 +343,14 @@ QString KeepBothName(const QString& name, const std::function<bool(const QString
 }
 
 QString TImportSummary::CountsText() const {
-    return QStringLiteral("导入 %1 个，覆盖 %2 个，跳过 %3 个，无法读取的文件 %4 个")
-        .arg(Imported)
-        .arg(Overwritten)
-        .arg(Skipped)
-        .arg(FailedFiles);
+    QString text = QStringLiteral("导入 %1 个，覆盖 %2 个，跳过 %3 个，无法读取的文件 %4 个")
+                       .arg(Imported)
+                       .arg(Overwritten)
+                       .arg(Skipped)
+                       .arg(FailedFiles);
+    if (Empty > 0)
+        text += QStringLiteral("；其中 %1 个没有配料和做法").arg(Empty);
+    return text;
 }
 
 TImportSummary ImportRecipeFiles(TADOConnection& connection, const QStringList& files,

@@ -30,6 +30,7 @@ struct TImportSummary {
     int Overwritten = 0;
     int Skipped = 0;
     int FailedFiles = 0;
+    int Empty = 0;       // of those imported or overwritten: a name without ingredients or steps
     QStringList Details; // one line per file and recipe
     QString CountsText() const;
 };

@@ -110,12 +110,15 @@ public:
             Steps(items, depth + 1, out);
             return;
         }
-        QJsonValue text = object.value(QLatin1String("text"));
-        if (!text.isString() || text.toString().trimmed().isEmpty())
-            text = object.value(QLatin1String("name"));
-        if (text.isString())
-            for (const QString& line : Lines(text.toString()))
-                out.push_back({line, false});
+        const QString name = Field(object.value(QLatin1String("name")).toString());
+        QStringList lines = Lines(object.value(QLatin1String("text")).toString());
+        if (lines.isEmpty()) {
+            lines = Lines(object.value(QLatin1String("name")).toString());
+        } else if (!name.isEmpty()) {
+            lines.first() = Titled(name, lines.first());
+        }
+        for (const QString& line : lines)
+            out.push_back({line, false});
         QStringList images;
         Images(object.value(QLatin1String("image")), depth + 1, images);
         if (!images.isEmpty()) {
@@ -125,6 +128,24 @@ public:
             for (const QString& url : images)
                 StepImages.push_back({std::max(number, 1), url});
         }
+    }
+
+    // A step's title before its text, unless the text already begins with it
+    // (many sites' titles are the text cut short) or it is only "Step 2".
+    static QString Titled(const QString& title, const QString& text) {
+        QString head = title;
+        for (const char* cut : {"...", "…"})
+            if (head.endsWith(QString::fromUtf8(cut)))
+                head.chop(QString::fromUtf8(cut).size());
+        head = head.trimmed();
+        if (head.isEmpty() || IsStepNumber(head) || text.startsWith(head, Qt::CaseInsensitive))
+            return text;
+        if (QStringLiteral(".:：。!！?？").contains(head.back()))
+            return head + u' ' + text;
+        for (const QChar c : head)
+            if (c.unicode() >= 0x2E80)
+                return head + QStringLiteral("：") + text;
+        return head + QStringLiteral(": ") + text;
     }
 
     void Ingredients(const QJsonValue& value, int depth, std::vector<TRecipeLine>& out) const {
@@ -269,7 +290,10 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
     if (ingredients.isUndefined())
         ingredients = object.value(QLatin1String("ingredients"));
     read.Ingredients(ingredients, 0, r.Ingredients);
-    read.Steps(object.value(QLatin1String("recipeInstructions")), 0, r.Steps);
+    QJsonValue steps = object.value(QLatin1String("recipeInstructions"));
+    if (steps.isUndefined())
+        steps = object.value(QLatin1String("instructions")); // older pages
+    read.Steps(steps, 0, r.Steps);
     r.Description = read.Text(object.value(QLatin1String("description")), QStringLiteral("\n"));
     // Pages often give ["4", "4 人份"]: the one that says what is counted.
     const QJsonValue yield = object.value(QLatin1String("recipeYield"));

@@ -94,10 +94,11 @@ bool IsMultiByteCjk(const QByteArray& name) {
     return false;
 }
 // Chinese text in GB18030 or Big5 has nearly all its lead bytes at 0xA1 and
-// above; accented Latin letters of the DOS code pages lie below, where the
-// detector would otherwise see two-byte characters.
+// above and most trail bytes above 0x80; accented Latin letters of the DOS code
+// pages lie below, and those of Windows-1252 are followed by plain letters or
+// blanks, where the detector would otherwise see two-byte characters.
 bool LeadsLookCjk(QByteArrayView bytes) {
-    qint64 leads = 0, high = 0;
+    qint64 leads = 0, high = 0, highTrails = 0;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c < 0x80)
@@ -105,9 +106,46 @@ bool LeadsLookCjk(QByteArrayView bytes) {
         ++leads;
         if (c >= 0xA1)
             ++high;
-        ++i; // the trail byte
+        if (++i >= bytes.size())
+            break;
+        const auto t = static_cast<unsigned char>(bytes[i]);
+        if (t >= 0x30 && t <= 0x39) {
+            i += 2; // GB18030's four bytes
+            ++highTrails;
+        } else if (t < 0x40) {
+            return false;
+        } else if (t >= 0x80) {
+            ++highTrails;
+        }
     }
-    return leads > 0 && high * 10 >= leads * 9;
+    return leads > 0 && high * 10 >= leads * 9 && highTrails * 2 >= leads;
+}
+
+// Japanese text is never without kana, and in Shift_JIS every lead byte has a
+// trail byte of its own; accented Latin letters of Windows-1252 (0xE0-0xFF)
+// also pass for lead bytes, but pair with what follows into kanji only.
+bool LooksJapanese(QByteArrayView bytes, const QByteArray& encoding) {
+    const bool euc = encoding.compare("EUC-JP", Qt::CaseInsensitive) == 0;
+    qint64 pairs = 0, kana = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x80 || (!euc && c >= 0xA1 && c <= 0xDF))
+            continue; // ASCII, or a half-width katakana of one byte
+        const bool lead = euc ? (c >= 0xA1 && c <= 0xFE) || c == 0x8E
+                              : (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF);
+        if (!lead || i + 1 >= bytes.size())
+            return false;
+        const auto t = static_cast<unsigned char>(bytes[++i]);
+        const bool trail =
+            euc ? t >= 0xA1 && t <= 0xFE : (t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC);
+        if (!trail)
+            return false;
+        ++pairs;
+        if (euc ? c == 0xA4 || c == 0xA5
+                : (c == 0x82 && t >= 0x9F && t <= 0xF1) || (c == 0x83 && t >= 0x40 && t <= 0x96))
+            ++kana;
+    }
+    return pairs > 0 && kana * 5 >= pairs;
 }
 } // namespace
 
@@ -184,7 +222,9 @@ QByteArray DetectEncoding(QByteArrayView bytes, TTextKind kind) {
         const int confidence = ucsdet_getConfidence(matches[i], &s);
         if (U_FAILURE(s) || confidence < 10)
             break;
-        if (IsMultiByteCjk(name) && (name == "Shift_JIS" || LeadsLookCjk(bytes)))
+        const bool japanese = name == "Shift_JIS" || name == "EUC-JP";
+        if (IsMultiByteCjk(name) &&
+            (japanese ? LooksJapanese(bytes.first(sample), name) : LeadsLookCjk(bytes)))
             return name;
         // Without a byte-order mark, UTF-16 shows itself by its zero bytes; the
         // detector alone mistakes short Latin text for it.

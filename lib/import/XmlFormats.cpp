@@ -8,13 +8,26 @@
 #include <QXmlStreamReader>
 
 namespace {
+// Programs escape their HTML once or twice more on the way into XML: it is
+// unescaped until it stops changing, its markup turning into text on the way.
+QString MarkupToText(const QString& text) {
+    QString t = text;
+    for (int round = 0; round < 4; ++round) {
+        QString next = HtmlToText(t);
+        if (next == t)
+            break;
+        t = std::move(next);
+    }
+    return t;
+}
+
 QString Clean(const QString& text) {
-    return CollapseWhitespace(HtmlToText(text));
+    return CollapseWhitespace(MarkupToText(text));
 }
 
 QStringList CleanLines(const QString& text) {
     QStringList lines;
-    for (const QString& line : HtmlToText(text).split(u'\n'))
+    for (const QString& line : MarkupToText(text).split(u'\n'))
         if (const QString c = CollapseWhitespace(line); !c.isEmpty())
             lines.append(c);
     return lines;
@@ -54,19 +67,35 @@ void CheckCount(int& count) {
         throw EImportError(QStringLiteral("文件里的菜谱太多"));
 }
 
+// An <ingredient>, or an <ingref> naming another recipe; either may give its
+// amount and unit as attributes and its item as plain text.
 void GourmetIngredient(QXmlStreamReader& xml, std::vector<TRecipeLine>& out) {
-    const bool optional = xml.attributes().value(QLatin1String("optional")) == u"yes";
-    QString amount, unit, item;
-    while (xml.readNextStartElement()) {
-        if (xml.name() == u"amount")
-            amount = Clean(Text(xml));
-        else if (xml.name() == u"unit")
-            unit = Clean(Text(xml));
-        else if (xml.name() == u"item")
-            item = Clean(Text(xml));
-        else
-            xml.skipCurrentElement();
+    const QXmlStreamAttributes attributes = xml.attributes();
+    const bool optional = attributes.value(QLatin1String("optional")) == u"yes";
+    QString amount = Clean(attributes.value(QLatin1String("amount")).toString());
+    QString unit = Clean(attributes.value(QLatin1String("unit")).toString());
+    QString item, loose;
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement)
+            break;
+        if (token == QXmlStreamReader::Characters) {
+            loose += xml.text();
+        } else if (token == QXmlStreamReader::StartElement) {
+            if (xml.name() == u"amount")
+                amount = Clean(Text(xml));
+            else if (xml.name() == u"unit")
+                unit = Clean(Text(xml));
+            else if (xml.name() == u"item")
+                item = Clean(Text(xml));
+            else
+                xml.skipCurrentElement();
+        }
     }
+    if (xml.hasError())
+        Fail(xml);
+    if (item.isEmpty())
+        item = Clean(loose);
     QString line = CollapseWhitespace(amount + u' ' + unit + u' ' + item);
     if (optional && !line.isEmpty())
         line += QStringLiteral("（可选）");
@@ -76,7 +105,7 @@ void GourmetIngredient(QXmlStreamReader& xml, std::vector<TRecipeLine>& out) {
 
 void GourmetIngredients(QXmlStreamReader& xml, std::vector<TRecipeLine>& out, int depth) {
     while (xml.readNextStartElement()) {
-        if (xml.name() == u"ingredient") {
+        if (xml.name() == u"ingredient" || xml.name() == u"ingref") {
             GourmetIngredient(xml, out);
         } else if (xml.name() == u"inggroup" && depth < 8) {
             GourmetIngredients(xml, out, depth + 1);
@@ -101,7 +130,7 @@ bool GourmetFavourite(const QString& rating) {
 
 void GourmetRecipe(QXmlStreamReader& xml, const TRecipeSink& sink) {
     TImportedRecipe r;
-    QString link, source;
+    QString link, source, servings;
     while (xml.readNextStartElement()) {
         const QStringView name = xml.name();
         if (name == u"title") {
@@ -117,6 +146,8 @@ void GourmetRecipe(QXmlStreamReader& xml, const TRecipeSink& sink) {
             r.Yield = Clean(Text(xml));
         } else if (name == u"rating") {
             r.Favourite = GourmetFavourite(Clean(Text(xml)));
+        } else if (name == u"servings") {
+            servings = Clean(Text(xml));
         } else if (name == u"preptime") {
             r.PrepTime = Clean(Text(xml));
         } else if (name == u"cooktime") {
@@ -139,27 +170,94 @@ void GourmetRecipe(QXmlStreamReader& xml, const TRecipeSink& sink) {
         }
     }
     r.Source = link.isEmpty() ? source : (source.isEmpty() ? link : source + u' ' + link);
+    // "8" beside "1 tart" says how many it feeds; beside "8 servings" nothing new.
+    if (!servings.isEmpty() && !r.Yield.split(u' ').contains(servings)) {
+        bool number = false;
+        servings.toDouble(&number);
+        const QString fed = number ? servings + QStringLiteral(" 人份") : servings;
+        r.Yield = r.Yield.isEmpty() ? fed : r.Yield + QStringLiteral("，") + fed;
+    }
     sink(std::move(r));
+}
+
+// 0.75 as ¾, 1.5 as 1½: RecipeML writes amounts as decimals.
+QString Fraction(const QString& quantity) {
+    static const std::pair<const char*, const char*> glyphs[] = {
+        {"125", "⅛"}, {"25", "¼"},  {"333", "⅓"}, {"33", "⅓"}, {"5", "½"},
+        {"667", "⅔"}, {"666", "⅔"}, {"67", "⅔"},  {"75", "¾"},
+    };
+    const QString t = quantity.trimmed();
+    const qsizetype dot = t.indexOf(u'.');
+    if (dot < 0 || t.size() > 12)
+        return t;
+    const QString whole = t.left(dot), part = t.mid(dot + 1);
+    for (const QChar c : whole + part)
+        if (!c.isDigit())
+            return t;
+    for (const auto& [digits, glyph] : glyphs)
+        if (part == QLatin1String(digits))
+            return (whole.toInt() == 0 ? QString() : QString::number(whole.toInt())) +
+                   QString::fromUtf8(glyph);
+    return t;
+}
+
+// An element's text with its quantities as a cook reads them: a range
+// <range><q1>2</q1><q2>3</q2></range> as "2–3", decimals as fractions.
+QString QuantityText(QXmlStreamReader& xml, int depth) {
+    QStringList parts;
+    QString range[2];
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement)
+            break;
+        if (token == QXmlStreamReader::Characters) {
+            parts.append(xml.text().toString());
+        } else if (token == QXmlStreamReader::StartElement) {
+            const QStringView name = xml.name();
+            if (depth >= 8) {
+                xml.skipCurrentElement();
+            } else if (name == u"q1" || name == u"q2") {
+                range[name == u"q2"] = Fraction(Clean(QuantityText(xml, depth + 1)));
+            } else if (name == u"qty") {
+                parts.append(Fraction(Clean(QuantityText(xml, depth + 1))));
+            } else {
+                parts.append(QuantityText(xml, depth + 1));
+            }
+        }
+    }
+    if (xml.hasError())
+        Fail(xml);
+    const QString low = range[0].isEmpty() ? range[1] : range[0];
+    if (!low.isEmpty())
+        parts.append(range[0].isEmpty() || range[1].isEmpty() ? low : range[0] + u'–' + range[1]);
+    return CollapseWhitespace(parts.join(u' '));
+}
+
+// One <ing> or <alt-ing>: amount, item, preparation, and its alternatives.
+QString RecipeMlIngredient(QXmlStreamReader& xml, int depth) {
+    QStringList parts, alternatives;
+    while (xml.readNextStartElement()) {
+        if (xml.name() == u"amt") {
+            parts.append(Clean(QuantityText(xml, 0)));
+        } else if (xml.name() == u"item") {
+            parts.append(Clean(Text(xml)));
+        } else if (xml.name() == u"prep") {
+            if (const QString p = Clean(Text(xml)); !p.isEmpty())
+                parts.append(QStringLiteral("（%1）").arg(p));
+        } else if (xml.name() == u"alt-ing" && depth < 4) {
+            if (const QString a = RecipeMlIngredient(xml, depth + 1); !a.isEmpty())
+                alternatives.append(QStringLiteral("（或 %1）").arg(a));
+        } else {
+            xml.skipCurrentElement();
+        }
+    }
+    return CollapseWhitespace(parts.join(u' ')) + alternatives.join(QString());
 }
 
 void RecipeMlIngredients(QXmlStreamReader& xml, std::vector<TRecipeLine>& out, int depth) {
     while (xml.readNextStartElement()) {
         if (xml.name() == u"ing") {
-            QStringList parts;
-            while (xml.readNextStartElement()) {
-                if (xml.name() == u"amt") {
-                    while (xml.readNextStartElement())
-                        parts.append(Clean(Text(xml)));
-                } else if (xml.name() == u"item") {
-                    parts.append(Clean(Text(xml)));
-                } else if (xml.name() == u"prep") {
-                    if (const QString p = Clean(Text(xml)); !p.isEmpty())
-                        parts.append(QStringLiteral("（%1）").arg(p));
-                } else {
-                    xml.skipCurrentElement();
-                }
-            }
-            if (const QString line = CollapseWhitespace(parts.join(u' ')); !line.isEmpty())
+            if (const QString line = RecipeMlIngredient(xml, 0); !line.isEmpty())
                 out.push_back({line, false});
         } else if (xml.name() == u"ing-div" && depth < 8) {
             RecipeMlIngredients(xml, out, depth + 1);
@@ -205,7 +303,14 @@ void RecipeMlRecipe(QXmlStreamReader& xml, const TRecipeSink& sink) {
                         if (const QString c = Clean(Text(xml)); !c.isEmpty())
                             r.Categories.append(c);
                 } else if (xml.name() == u"yield") {
-                    r.Yield = Clean(Text(xml));
+                    r.Yield = Clean(QuantityText(xml, 0));
+                } else if (xml.name() == u"preptime") {
+                    const QString type =
+                        xml.attributes().value(QLatin1String("type")).toString().toLower();
+                    QString& time = type.contains(QLatin1String("total"))  ? r.TotalTime
+                                    : type.contains(QLatin1String("cook")) ? r.CookTime
+                                                                           : r.PrepTime;
+                    time = Clean(QuantityText(xml, 0));
                 } else if (xml.name() == u"source") {
                     r.Source = Clean(Text(xml));
                 } else {

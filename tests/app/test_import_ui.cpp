@@ -73,6 +73,35 @@ TEST_F(ImportUiTest, ImportFromTheMenuRefreshesListAndCount) {
     EXPECT_TRUE(ViewText().startsWith(QStringLiteral("红烧肉 & 卤蛋\n原料:\n五花肉 500克")));
 }
 
+// A cookbook app's folder of recipe folders, chosen as a folder.
+TEST_F(ImportUiTest, ImportAFolderOfRecipeFolders) {
+    Add(QStringLiteral("汤"), QStringLiteral("水"));
+    Search(QString());
+    const std::pair<std::optional<QString>, const char*> cases[] = {
+        {std::nullopt, nullptr},
+        {Fixture("nextcloud-folder/Recipes"),
+         "导入完毕\n导入 2 个，覆盖 0 个，跳过 0 个，无法读取的文件 0 个"},
+        {Fixture("nextcloud-folder/Recipes/Pasta Carbonara"),
+         "导入完毕\n导入 0 个，覆盖 0 个，跳过 1 个，无法读取的文件 0 个"},
+    };
+    for (const auto& [answer, text] : cases) {
+        DialogRequests.clear();
+        Messages.clear();
+        FileAnswers = {answer};
+        Trigger("导入菜谱文件夹…");
+        ASSERT_EQ(DialogRequests.size(), 1u);
+        EXPECT_EQ(DialogRequests[0].Kind, TFileDialogRequest::OpenFolder);
+        if (!text) {
+            EXPECT_TRUE(Messages.empty());
+            continue;
+        }
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_EQ(Messages[0].Text, QString::fromUtf8(text));
+    }
+    EXPECT_EQ(Listed(), (QStringList{"汤", "Overnight Oats", "Pasta Carbonara"}));
+    EXPECT_EQ(Panel(0), QStringLiteral("共3种菜"));
+}
+
 TEST_F(ImportUiTest, CancelledDialogDoesNothingAndFilteredListStaysFiltered) {
     Add(QStringLiteral("汤"), QStringLiteral("水"));
     FileAnswers = {std::nullopt};

@@ -52,6 +52,23 @@ TEST(BookTool, ImportExportAndImportAgain) {
     EXPECT_EQ(Tool({QStringLiteral("export"), second, zip2}).Code, 0);
 }
 
+// A folder of recipe folders, as a cookbook app keeps them, is named like a file.
+TEST(BookTool, ImportsARecipeFolder) {
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("cook.mdb"));
+    const std::pair<const char*, const char*> cases[] = {
+        {"nextcloud-folder/Recipes", "导入 2 个"},
+        {"nextcloud-folder/Recipes/Pasta Carbonara", "跳过 1 个"},
+        {"nextcloud-folder/Recipes/Overnight Oats/recipe.json", "跳过 1 个"},
+    };
+    for (const auto& [path, counts] : cases) {
+        const TToolRun r = Tool({QStringLiteral("import"), book, Fixture(path)});
+        EXPECT_EQ(r.Code, 0) << path << r.ErrText().toStdString();
+        EXPECT_TRUE(r.OutText().contains(QString::fromUtf8(counts)))
+            << path << r.OutText().toStdString();
+    }
+}
+
 TEST(BookTool, UsageAndFailures) {
     QTemporaryDir dir;
     const std::pair<QStringList, int> cases[] = {

@@ -77,6 +77,51 @@ TEST_F(TImportTest, EveryFormatIntoTheBook) {
     EXPECT_TRUE(Row(QStringLiteral("三杯雞")).Ingredients.contains(QStringLiteral("九層塔 一把")));
 }
 
+// A recipe with a name only comes in, and the summary says what it lacks.
+TEST_F(TImportTest, RecipesWithoutIngredientsOrStepsAreTold) {
+    QTemporaryDir dir;
+    struct TCase {
+        const char* File;
+        QByteArray Bytes;
+        const char* Name;
+        bool Empty;
+    };
+    const TCase cases[] = {
+        {"title-only.html",
+         "<html><script type=\"application/ld+json\">{\"@context\":\"https://schema.org\","
+         "\"@type\":\"Recipe\",\"name\":\"只有名字的菜\",\"image\":\"\"}</script></html>",
+         "只有名字的菜", true},
+        {"headings-only.mmf",
+         "MMMMM----- Recipe via Meal-Master (tm) v8.05\r\n\r\n      Title: Empty Pie\r\n\r\n"
+         "MMMMM---------------FILLING---------------\r\n\r\nMMMMM\r\n",
+         "Empty Pie", true},
+        {"steps-only.html",
+         "<html><script type=\"application/ld+json\">{\"@type\":\"Recipe\",\"name\":\"只有做法\","
+         "\"recipeInstructions\":\"煮。\"}</script></html>",
+         "只有做法", false},
+    };
+    QStringList files;
+    for (const TCase& c : cases) {
+        const QString path = dir.filePath(QString::fromUtf8(c.File));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(c.Bytes);
+        files << path;
+    }
+    const TImportSummary s = Import(files);
+    EXPECT_EQ(s.Imported, 3);
+    ASSERT_EQ(s.Details.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const TCase& c = cases[i];
+        EXPECT_TRUE(s.Details[i].contains(QString::fromUtf8(c.Name))) << c.File;
+        EXPECT_EQ(s.Details[i].contains(QStringLiteral("没有配料和做法")), c.Empty)
+            << s.Details[i].toStdString();
+    }
+    EXPECT_TRUE(s.CountsText().contains(QStringLiteral("2 个没有配料和做法")))
+        << s.CountsText().toStdString();
+    EXPECT_TRUE(FQuery.Locate(Name, QStringLiteral("只有名字的菜")));
+}
+
 TEST_F(TImportTest, DuplicatesAskOnceWithForAll) {
     struct TCase {
         TDuplicateChoice Choice;
