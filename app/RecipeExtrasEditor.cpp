@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QCompleter>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QRegularExpression>
@@ -67,6 +68,7 @@ TRecipeExtrasEditor::TRecipeExtrasEditor(const TWindowSite& site) : FSite(site) 
 }
 
 TRecipeExtrasEditor::~TRecipeExtrasEditor() {
+    PictureList->removeEventFilter(this);
     PictureList->viewport()->removeEventFilter(this);
 }
 
@@ -232,6 +234,7 @@ void TRecipeExtrasEditor::Connect() {
         PictureList->item(i)->setText(PictureText(FPictures[size_t(i)]));
         Changed(PartPictures);
     });
+    PictureList->installEventFilter(this);
     PictureList->viewport()->installEventFilter(this);
 }
 
@@ -421,6 +424,12 @@ void TRecipeExtrasEditor::MoveCurrentPicture(int by) {
 }
 
 bool TRecipeExtrasEditor::eventFilter(QObject* watched, QEvent* event) {
+    // Delete takes the chosen picture out, as it takes a recipe out of the list.
+    if (watched == PictureList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete && CurrentPicture() >= 0) {
+        RunGuarded([this] { RemoveCurrentPicture(); });
+        return true;
+    }
     if (watched != PictureList->viewport())
         return false;
     switch (event->type()) {

@@ -381,6 +381,15 @@ TEST_F(ExtrasEditorTest, PicturesAreAddedRemovedReorderedAndCaptioned) {
         EXPECT_EQ(Ed().PictureList->count(), int(m.After.size()));
     }
 
+    // Delete on the list takes the chosen one out; with none left it does nothing.
+    Ed().AddPictureJpeg(a);
+    QTest::keyClick(Ed().PictureList, Qt::Key_Delete);
+    QTest::keyClick(Ed().PictureList, Qt::Key_Delete);
+    QTest::keyClick(Ed().PictureList, Qt::Key_Delete);
+    EXPECT_TRUE(Ed().Pictures().empty());
+    Ed().AddPictureJpeg(a);
+    Caption(0, QStringLiteral("装盘"));
+
     // The step a picture shows follows it; 0 is the dish.
     Ed().SetCurrentPicture(0);
     Ed().Step->setValue(3);
