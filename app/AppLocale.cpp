@@ -22,6 +22,7 @@ std::optional<std::vector<TSavedVariable>>& Saved() {
 }
 
 // Qt's Chinese texts lack the file dialogs' folder type; the MIME database names it.
+// The details button of a box ends in the ellipsis our menus use.
 class TFillInTranslator : public QTranslator {
 public:
     using QTranslator::QTranslator;
@@ -31,6 +32,12 @@ public:
         if (qstrcmp(context, "QAbstractFileIconProvider") == 0 &&
             qstrcmp(sourceText, "Folder") == 0)
             return QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+        if (qstrcmp(context, "QMessageBox") == 0) {
+            if (qstrcmp(sourceText, "Show Details...") == 0)
+                return QStringLiteral("显示详情…");
+            if (qstrcmp(sourceText, "Hide Details...") == 0)
+                return QStringLiteral("隐藏详情…");
+        }
         return QString();
     }
 };

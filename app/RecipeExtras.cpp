@@ -68,6 +68,9 @@ void TRecipeExtras::Connect() {
     FSuggest = std::make_unique<TSearchSuggest>(FSite.Window, FSite.Edit2, FSite.Query,
                                                 [this] { FSite.BitBtn6.click(); });
     FEditor = std::make_unique<TRecipeExtrasEditor>(FSite);
+    // Runs after BitBtn6Click (the button, and Enter in the keyword box).
+    connect(&FSite.BitBtn6, &QPushButton::clicked, this,
+            [this] { RunGuarded([this] { ListSuggestionsWhenNothingFound(); }); });
 
     // Runs after ListBox1Click: remembers which recipe the view now shows.
     connect(&FSite.ListBox1, &TListBox::Click, this, [this] {
@@ -77,6 +80,10 @@ void TRecipeExtras::Connect() {
     FSite.ListBox1.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&FSite.ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         RunGuarded([&] { ListBox1Menu(pos)->exec(FSite.ListBox1.viewport()->mapToGlobal(pos)); });
+    });
+    FSite.Image2.setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(&FSite.Image2, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        RunGuarded([&] { Image2Menu()->exec(FSite.Image2.mapToGlobal(pos)); });
     });
     FSite.RichEdit1.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&FSite.RichEdit1, &QWidget::customContextMenuRequested, this,
@@ -149,11 +156,51 @@ std::unique_ptr<QMenu> TRecipeExtras::ListBox1Menu(const QPoint& pos) {
 
 std::unique_ptr<QMenu> TRecipeExtras::RichEdit1Menu() {
     auto menu = std::make_unique<QMenu>(&FSite.Window);
+    QAction* copy = menu->addAction(QStringLiteral("复制"));
+    copy->setEnabled(FSite.RichEdit1.textCursor().hasSelection());
+    connect(copy, &QAction::triggered, this, [this] { FSite.RichEdit1.copy(); });
+    connect(menu->addAction(QStringLiteral("全选")), &QAction::triggered, this,
+            [this] { FSite.RichEdit1.selectAll(); });
+    menu->addSeparator();
     connect(menu->addAction(QStringLiteral("打印菜谱…")), &QAction::triggered, this,
             [this] { RunGuarded([this] { PrintRecipe(); }); });
     connect(menu->addAction(QStringLiteral("导出PDF…")), &QAction::triggered, this,
             [this] { RunGuarded([this] { ExportPdf(); }); });
     return menu;
+}
+
+std::unique_ptr<QMenu> TRecipeExtras::Image2Menu() {
+    auto menu = std::make_unique<QMenu>(&FSite.Window);
+    QAction* clear = menu->addAction(QStringLiteral("清除图片"));
+    clear->setEnabled(FSite.Image2.Picture().Graphic() != nullptr);
+    connect(clear, &QAction::triggered, this, [this] {
+        FSite.Image2.Picture().Clear();
+        FSite.Image2.PictureChanged();
+    });
+    return menu;
+}
+
+void TRecipeExtras::ListSuggestionsWhenNothingFound() {
+    const QString keyword = FSite.Edit2.text();
+    if (keyword.isEmpty() || FSite.ListBox1.Count() > 0 || !FSite.Query.Active())
+        return;
+    QString filter;
+    try {
+        filter = FSuggest->FilterOfSuggestions(keyword);
+    } catch (const Exception&) {
+        return; // the book cannot be read: the designed search has said why
+    }
+    if (filter.isEmpty())
+        return;
+    TADOQuery& query = FSite.Query;
+    query.SetFilter(filter);
+    query.SetFiltered(true);
+    QStringList names;
+    TField& name = query.FieldByName(QStringLiteral("菜名"));
+    for (query.First(); !query.Eof(); query.Next())
+        names.append(TrimText(name.AsString()));
+    FSite.ListBox1.SetItems(names);
+    FSite.ShowCount();
 }
 
 void TRecipeExtras::ListBox1Delete(int index) {

@@ -32,6 +32,7 @@ public:
     TSaveDialog SavePdfDialog;
     std::unique_ptr<QMenu> ListBox1Menu(const QPoint& pos);
     std::unique_ptr<QMenu> RichEdit1Menu();
+    std::unique_ptr<QMenu> Image2Menu();
     void ListBox1Delete(int index);
     void PrintRecipe();
     void ExportPdf();
@@ -50,6 +51,9 @@ public:
     void RecipeChanged(qint64 rowId);
     // Anything may have changed (an import).
     void BookChanged();
+    // After the designed search: when it listed nothing, lists what the
+    // suggestions find for the keyword (pinyin, initials, the other script).
+    void ListSuggestionsWhenNothingFound();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -12,18 +12,18 @@
 #include "KindControls.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
+#include "ProgressWindow.h"
 #include "TextDecode.h"
 #include "WindowPlacement.h"
 #include "WindowSite.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QUrl>
 
@@ -32,12 +32,6 @@ TDuplicateHook& DuplicateHook() {
     static TDuplicateHook hook;
     return hook;
 }
-
-const QString ImportFilter = QStringLiteral(
-    "所有菜谱文件|*.mmf;*.mm;*.txt;*.paprikarecipes;*.grmt;*.xml;*.zip;*.json;*.html;*.htm;*.mhtml;"
-    "*.mht|"
-    "MealMaster|*.mmf;*.mm;*.txt|Paprika|*.paprikarecipes|Gourmet|*.grmt;*.xml|RecipeML|*.xml|"
-    "菜谱包（recipe.json）|*.zip;*.json|网页|*.html;*.htm;*.mhtml;*.mht");
 
 bool IsPageFileName(const QString& name) {
     const QString suffix = QFileInfo(name).suffix().toLower();
@@ -52,60 +46,27 @@ QString DroppedPageFile(const QMimeData& data) {
     return IsPageFileName(path) ? path : QString();
 }
 
-// A modal progress window that lets the window repaint and the user cancel,
-// handing events over often enough that no pause reaches 100 ms.
-class TProgress {
-public:
-    TProgress(QWidget* owner, const QString& label)
-        : FDialog(label, QStringLiteral("取消"), 0, 0, owner) {
-        FDialog.setWindowTitle(QStringLiteral("提示"));
-        FDialog.setWindowModality(Qt::WindowModal);
-        FDialog.setMinimumDuration(300);
-        FDialog.setAutoReset(false);
-        FDialog.setAutoClose(false);
-        FTimer.start();
-    }
-    bool Step(int done, int total) {
-        if (FTimer.elapsed() < 30)
-            return !FDialog.wasCanceled();
-        FTimer.restart();
-        FDialog.setMaximum(std::max(total, 0));
-        FDialog.setValue(std::min(done, std::max(total, 0)));
-        QCoreApplication::processEvents();
-        return !FDialog.wasCanceled();
-    }
-    void Flush() {
-        FTimer.restart();
-        QCoreApplication::processEvents();
-    }
-
-private:
-    QProgressDialog FDialog;
-    QElapsedTimer FTimer;
-};
-
-// Shows the book as it now is: the query sees the new rows, the list is filled
-// again from the current view and panel 0 counts, as after a save.
+// Shows the book as it now is, as after a save: the query sees the new rows, and
+// the whole book is listed and counted, since the imported recipes are what the
+// cook wants to see whatever was searched before.
 void RefreshAfterImport(const TWindowSite& site) {
     TADOQuery& query = site.Query;
-    const QString filter = query.Filter();
-    const bool filtered = query.Filtered();
     query.Close();
+    query.SetFiltered(false);
     query.Open();
-    if (filtered) {
-        query.SetFilter(filter);
-        query.SetFiltered(true);
-    }
-    // A list on show, or a search that found nothing yet, is listed again.
-    if (site.ListBox1.Count() > 0 || filtered) {
-        QStringList names;
-        TField& name = query.FieldByName(QStringLiteral("菜名"));
-        for (query.First(); !query.Eof(); query.Next())
-            names.append(TrimText(name.AsString()));
-        site.ListBox1.SetItems(names);
-    }
+    site.Edit2.clear();
+    QStringList names;
+    TField& name = query.FieldByName(QStringLiteral("菜名"));
+    for (query.First(); !query.Eof(); query.Next())
+        names.append(TrimText(name.AsString()));
+    site.ListBox1.SetItems(names);
     site.ShowCount();
     site.BookChanged();
+}
+
+// Nothing could be read: every file (or recipe folder) failed.
+bool NothingRead(const TImportSummary& summary) {
+    return summary.FailedFiles > 0 && summary.Imported + summary.Overwritten + summary.Skipped == 0;
 }
 } // namespace
 
@@ -119,15 +80,20 @@ TDuplicateChoice AskDuplicate(const QString& name) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("提示"),
                     QStringLiteral("菜谱本里已有“%1”，怎么办？").arg(name), QMessageBox::NoButton,
                     MainWindow());
+    box.setTextFormat(Qt::PlainText); // a dish name is never markup
     QPushButton* overwrite = box.addButton(QStringLiteral("覆盖"), QMessageBox::AcceptRole);
-    QPushButton* skip = box.addButton(QStringLiteral("跳过"), QMessageBox::RejectRole);
+    QPushButton* skip = box.addButton(QStringLiteral("跳过"), QMessageBox::ActionRole);
     QPushButton* keep = box.addButton(QStringLiteral("都保留"), QMessageBox::ActionRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     box.setDefaultButton(skip);
-    box.setEscapeButton(skip);
+    // Esc and the caption's × answer as 取消 does.
+    box.setEscapeButton(cancel);
     auto* always = new QCheckBox(QStringLiteral("以后都这样"), &box);
     box.setCheckBox(always);
     CentreOn(box, MainWindow());
     box.exec();
+    if (box.clickedButton() == cancel || box.clickedButton() == nullptr)
+        throw EImportCancelled(QStringLiteral("导入已取消，菜谱本没有改变"));
     TDuplicateChoice choice;
     choice.ForAll = always->isChecked();
     if (box.clickedButton() == overwrite)
@@ -168,7 +134,7 @@ void ImportRecipes(const TWindowSite& site, bool folder) {
         files = QStringList{dialog.Folder()};
     } else {
         TOpenFilesDialog dialog(&site.Window);
-        dialog.SetFilter(ImportFilter);
+        dialog.SetFilter(ImportDialogFilter());
         if (!dialog.Execute())
             return;
         files = dialog.Files();
@@ -176,11 +142,16 @@ void ImportRecipes(const TWindowSite& site, bool folder) {
     TImportSummary summary;
     bool cancelled = false;
     {
-        TProgress progress(&site.Window, QStringLiteral("正在导入菜谱…"));
+        TProgressWindow progress(&site.Window, QStringLiteral("正在导入菜谱…"));
+        // The question is the only window up while the cook answers it.
+        auto ask = [&progress](const QString& name) {
+            const TProgressPause pause(progress);
+            return AskDuplicate(name);
+        };
         try {
-            summary = ImportRecipeFiles(
-                site.Connection, files, AskDuplicate,
-                [&](int file, int files, int) { return progress.Step(file, files); });
+            summary = ImportRecipeFiles(site.Connection, files, ask, [&](int file, int files, int) {
+                return progress.Step(file, files);
+            });
         } catch (const EImportCancelled&) {
             cancelled = true;
         }
@@ -194,8 +165,8 @@ void ImportRecipes(const TWindowSite& site, bool folder) {
         return;
     }
     ShowMessage({QStringLiteral("提示"), QStringLiteral("导入完毕\n") + summary.CountsText(),
-                 QMessageBox::Information, QMessageBox::Ok, QMessageBox::NoButton,
-                 summary.Details.join(u'\n')});
+                 NothingRead(summary) ? QMessageBox::Warning : QMessageBox::Information,
+                 QMessageBox::Ok, QMessageBox::NoButton, summary.Details.join(u'\n')});
 }
 
 void ExportAllRecipes(const TWindowSite& site) {
@@ -206,8 +177,14 @@ void ExportAllRecipes(const TWindowSite& site) {
     QString target = dialog.FileName();
     if (!target.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
         target += QStringLiteral(".zip");
+    // The dialog asks nothing (as the designed export's does); a book's zip is
+    // replaced only when the cook says so.
+    if (QFileInfo::exists(target) &&
+        !AskYesNoDefaultNo(
+            QStringLiteral("“%1”已存在，要替换它吗？").arg(QDir::toNativeSeparators(target))))
+        return;
     try {
-        TProgress progress(&site.Window, QStringLiteral("正在导出菜谱…"));
+        TProgressWindow progress(&site.Window, QStringLiteral("正在导出菜谱…"));
         ExportBook(site.Connection, target,
                    [&](int done, int total) { return progress.Step(done, total); });
     } catch (const EImportCancelled&) {

@@ -22,8 +22,9 @@ void ImportRecipeFolder(const TWindowSite& site);
 void ImportRecipes(const TWindowSite& site, bool folder);
 void ExportAllRecipes(const TWindowSite& site);
 
-// Asks 覆盖 / 跳过 / 都保留 with "以后都这样". A test answers in advance through
-// the hook (nullptr restores the real box).
+// Asks 覆盖 / 跳过 / 都保留 with "以后都这样"; 取消, Esc and the caption's × raise
+// EImportCancelled. A test answers in advance through the hook (nullptr restores
+// the real box).
 TDuplicateChoice AskDuplicate(const QString& name);
 using TDuplicateHook = std::function<TDuplicateChoice(const QString& name)>;
 void SetDuplicateHook(TDuplicateHook hook);

@@ -1,6 +1,7 @@
 #include "SearchSuggest.h"
 
 #include "ADODB.h"
+#include "AccessDb.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -89,6 +90,27 @@ std::vector<TSuggestion> TSearchSuggest::Suggest(const QString& typed) {
         const qsizetype row = rows.Find(rowId);
         return row < 0 || col < 0 ? QStringView() : rows.Text(row, col, scratch);
     });
+}
+
+QString TSearchSuggest::FilterOfSuggestions(const QString& typed) {
+    const std::vector<TSuggestion> found = Suggest(typed);
+    if (found.empty())
+        return {};
+    // By the names as stored: the suggestions show them trimmed.
+    const TRowReader& rows = FQuery.Rows();
+    const int col = FQuery.FieldIndex(NameField);
+    QStringList terms;
+    QString scratch;
+    for (const TSuggestion& s : found) {
+        const qsizetype row = rows.Find(s.RowId);
+        if (row < 0 || col < 0)
+            continue;
+        const QString term =
+            BuildFilterTerm(NameField, rows.Text(row, col, scratch).toString(), 0, true);
+        if (!terms.contains(term))
+            terms.append(term);
+    }
+    return terms.join(QStringLiteral(" or "));
 }
 
 void TSearchSuggest::RecipeChanged(qint64 rowId) {

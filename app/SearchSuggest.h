@@ -32,6 +32,9 @@ public:
     // Waits for the book's rows when they are still being read.
     const TSuggestIndex& Index();
     std::vector<TSuggestion> Suggest(const QString& typed);
+    // A filter of the query that keeps the recipes the drop-down finds for this
+    // text, empty when it finds none.
+    QString FilterOfSuggestions(const QString& typed);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

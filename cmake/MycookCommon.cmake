@@ -3,6 +3,18 @@ add_library(mycook_options INTERFACE)
 target_compile_options(mycook_options INTERFACE -Wall -Wextra -Wpedantic -Wno-unused-parameter)
 
 
+# The hardening Debian expects of a packaged program: checked buffer functions where
+# the optimiser can see sizes, stack protector, position-independent executables and
+# relocations read-only after start-up. Sanitizer and fuzzing builds have their own.
+if(NOT MYCOOK_SANITIZE AND NOT MYCOOK_FUZZ)
+    include(CheckPIESupported)
+    check_pie_supported()
+    set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+    add_compile_options(-fstack-protector-strong
+                        "$<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>")
+    add_link_options(-Wl,-z,relro,-z,now)
+endif()
+
 if(MYCOOK_FUZZ)
     # Coverage for every library, so the fuzzers see into the code they drive.
     add_compile_options(-fsanitize=fuzzer-no-link)

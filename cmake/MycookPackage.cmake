@@ -6,12 +6,11 @@ set(CPACK_PACKAGE_VENDOR "青柯工坊")
 set(CPACK_PACKAGE_CONTACT "青柯工坊 <mycook@qingke.example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "百味小筑 - a desktop recipe book")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Keeps cooking recipes with their pictures, searches them, exports them as RTF or PDF, prints them, and backs the book up daily.")
+    "Keeps cooking recipes with their pictures in one recipe book and finds them by a word of the name or the ingredients, or by pinyin and initials as you type. A recipe is viewed with its picture, exported as RTF or PDF, printed or deleted. Recipes come in from MealMaster, Paprika, Gourmet and RecipeML files, recipe zips and saved web pages, and the whole book goes out as a recipe zip. The book is copied once a day into cook-backups. The command mycook-book imports into and exports a book from the command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://qingke.example.org/")
 # Libraries come from the executables (also gumbo, libarchive, ICU and zlib of the
 # import library); what they load by name is listed: the Song-style font and Qt's own
 # Chinese texts (buttons and dialogs would be English without them).

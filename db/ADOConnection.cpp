@@ -57,6 +57,16 @@ void TADOConnection::CheckWritable() const {
     }
 }
 
+bool TADOConnection::CheckBookIntact() {
+    CheckConnected();
+    const int rc = QuickCheck(FDb);
+    if (IsDamageCode(rc))
+        FDamaged = true;
+    else if (rc != SQLITE_OK)
+        Raise(EngineErrorText(rc, BookSubject(FPath)));
+    return !FDamaged;
+}
+
 qint64 TADOConnection::DataVersion() const {
     return FDb ? ReadNumberOr(FDb, "pragma data_version", -1) : -1;
 }

@@ -45,6 +45,9 @@ public:
     bool Damaged() const { return FDamaged; }
     void MarkDamaged() { FDamaged = true; }
     void CheckWritable() const;
+    // The check the daily copy makes of every page, run now: a damaged book is marked
+    // as such and answers false; raises when the check itself cannot run.
+    bool CheckBookIntact();
 
     // Runs on the connection's own thread when a statement starts waiting for another
     // program's lock (the wait itself stays as it was).

@@ -1,5 +1,7 @@
 #include "BookFile.h"
 
+#include "FileErrorText.h"
+
 #include "ADODB.h"
 #include "EngineErrors.h"
 #include "SqliteSupport.h"
@@ -22,9 +24,10 @@ QString NotOursText(const QString& path) {
 // someone else's database is rolled back into it.
 void CheckOurBook(const QString& path) {
     QFile f(path);
+    errno = 0;
     if (!f.open(QIODevice::ReadOnly)) {
         Raise(QStringLiteral("无法打开菜谱库“%1”：%2")
-                  .arg(QDir::toNativeSeparators(path), f.errorString()));
+                  .arg(QDir::toNativeSeparators(path), FileDeviceErrorText(f.error(), errno)));
     }
     const QByteArray head = f.read(100);
     f.close();

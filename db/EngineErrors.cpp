@@ -49,18 +49,20 @@ QString EngineErrorText(int resultCode, const QString& subject) {
     }
 }
 
-QString DamagedBookText(const QString& bookPath) {
+QString DamagedBookText(const QString& bookPath, TDamageReader reader) {
     const QFileInfo book(bookPath);
     const QString copy = NewestBackup(bookPath);
+    const bool window = reader == TDamageReader::Window;
+    // The window keeps running and refuses writes; the command line has written nothing.
+    const QString kept = window ? QStringLiteral("为了不让损坏扩大，本次运行不再保存或删除菜谱。")
+                                : QStringLiteral("为了不让损坏扩大，没有写入任何内容。");
     if (copy.isEmpty())
-        return QStringLiteral(
-                   "%1已损坏，而且没有可用的备份。为了不让损坏扩大，本次运行不再保存或删除菜谱。"
-                   "请关闭本程序，先把“%2”另存一份，再设法修复。")
-            .arg(BookSubject(bookPath), book.fileName());
+        return QStringLiteral("%1已损坏，而且没有可用的备份。%2%3先把“%4”另存一份，再设法修复。")
+            .arg(BookSubject(bookPath), kept,
+                 window ? QStringLiteral("请关闭本程序，") : QStringLiteral("请"), book.fileName());
     const QString relative = book.absoluteDir().relativeFilePath(copy);
-    return QStringLiteral(
-               "%1已损坏。最新的完好备份是“%2”。恢复方法：关闭本程序，把这个备份复制到“%3”，"
-               "覆盖原来的“%4”（复制后改名为“%4”）。为了不让损坏扩大，本次运行不再保存或删除菜谱。")
-        .arg(BookSubject(bookPath), relative, QDir::toNativeSeparators(book.absolutePath()),
-             book.fileName());
+    return QStringLiteral("%1已损坏。最新的完好备份是“%2”。恢复方法：%3把这个备份复制到“%4”，"
+                          "覆盖原来的“%5”（复制后改名为“%5”）。%6")
+        .arg(BookSubject(bookPath), relative, window ? QStringLiteral("关闭本程序，") : QString(),
+             QDir::toNativeSeparators(book.absolutePath()), book.fileName(), kept);
 }

@@ -13,5 +13,7 @@ QString EngineErrorText(int resultCode, const QString& subject);
 // 菜谱库“<path>”
 QString BookSubject(const QString& path);
 
+// Who reads the damage text: the window, or a command line that has already ended.
+enum class TDamageReader { Window, CommandLine };
 // The text of a damaged book: where its newest good copy is and how to put it back.
-QString DamagedBookText(const QString& bookPath);
+QString DamagedBookText(const QString& bookPath, TDamageReader reader = TDamageReader::Window);

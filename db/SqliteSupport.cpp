@@ -58,3 +58,26 @@ bool RunStatements(TADOConnection& connection, const QString& sql) {
     }
     return changed;
 }
+
+// SQLITE_OK when the quick check says "ok"; a stop interrupts it.
+int QuickCheck(sqlite3* db, const std::stop_token& stop) {
+    sqlite3_progress_handler(
+        db, 10000,
+        [](void* token) { return static_cast<std::stop_token*>(token)->stop_requested() ? 1 : 0; },
+        const_cast<std::stop_token*>(&stop));
+    sqlite3_stmt* raw = nullptr;
+    int rc = sqlite3_prepare_v2(db, "pragma quick_check", -1, &raw, nullptr);
+    TStmt stmt(raw);
+    if (rc != SQLITE_OK)
+        return sqlite3_extended_errcode(db);
+    rc = sqlite3_step(raw);
+    if (rc == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+        rc = text && qstrcmp(text, "ok") == 0 ? SQLITE_OK : SQLITE_CORRUPT;
+    } else {
+        rc = sqlite3_extended_errcode(db);
+    }
+    stmt.reset();
+    sqlite3_progress_handler(db, 0, nullptr, nullptr);
+    return rc;
+}

@@ -8,6 +8,7 @@
 #include <QString>
 #include <memory>
 #include <sqlite3.h>
+#include <stop_token>
 
 class TADOConnection;
 
@@ -52,3 +53,7 @@ qint64 ReadNumberOr(sqlite3* db, QByteArrayView sql, qint64 otherwise);
 
 // Runs every statement of the text; true when one of them may have changed data.
 bool RunStatements(TADOConnection& connection, const QString& sql);
+
+// The engine's quick check of every page: SQLITE_OK when it says "ok", a damage code
+// when it finds damage, the failing code otherwise; a stop interrupts it.
+int QuickCheck(sqlite3* db, const std::stop_token& stop = {});

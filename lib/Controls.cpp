@@ -121,6 +121,7 @@ void TListBox::keyReleaseEvent(QKeyEvent* event) {
 TStatusBar::TStatusBar(QWidget* parent) : QFrame(parent) {
     for (int i = 0; i < PanelCount; ++i) {
         auto* panel = new QLabel(this);
+        panel->setTextFormat(Qt::PlainText); // panel 2 shows the dish name
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setIndent(PanelIndent);

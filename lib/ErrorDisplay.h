@@ -6,6 +6,7 @@
 #include <exception>
 #include <utility>
 
+#include "StandardErrors.h"
 #include "SysUtils.h"
 
 // The name users read: the default error display's caption.
@@ -20,8 +21,8 @@ template <typename F> void RunGuarded(F&& handler) noexcept {
     } catch (const Exception& e) {
         ShowDefaultError(e.Message());
     } catch (const std::exception& e) {
-        ShowDefaultError(QString::fromUtf8(e.what()));
+        ShowDefaultError(StandardErrorText(e));
     } catch (...) {
-        ShowDefaultError(QStringLiteral("Unknown error"));
+        ShowDefaultError(QStringLiteral("程序内部出错，这项操作没有完成。"));
     }
 }

@@ -23,6 +23,8 @@ class TMessageBox : public QMessageBox {
 public:
     TMessageBox(const TMessageRequest& request, QWidget* owner)
         : QMessageBox(request.Icon, request.Caption, request.Text, request.Buttons, owner) {
+        // Our texts carry dish names and what imported files hold: never markup.
+        setTextFormat(Qt::PlainText);
         if (request.DefaultButton != QMessageBox::NoButton)
             setDefaultButton(request.DefaultButton);
         if (!request.Details.isEmpty())

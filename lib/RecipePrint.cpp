@@ -1,5 +1,7 @@
 #include "RecipePrint.h"
 
+#include "FileErrorText.h"
+
 #include "SysUtils.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -93,8 +95,9 @@ void SaveRecipePdf(const QTextDocument& document, const QString& fileName) {
                 .arg(QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath()), reason));
     };
     QSaveFile file(fileName);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly))
-        throw fail(file.errorString());
+        throw fail(FileDeviceErrorText(file.error(), errno));
     QByteArray pdf;
     TPdfCharFixes fixes;
     {
@@ -108,10 +111,14 @@ void SaveRecipePdf(const QTextDocument& document, const QString& fileName) {
         PrintRecipeDocument(document, writer, &fixes);
     }
     pdf = MendPdfText(pdf, fixes);
+    errno = 0;
     if (file.write(pdf) != pdf.size() || file.error() != QFileDevice::NoError)
-        throw fail(file.errorString());
+        throw fail(FileDeviceErrorText(file.error(), errno));
+    if (!FlushToDisk(file))
+        throw fail(FileDeviceErrorText(file.error(), errno));
+    errno = 0;
     if (!file.commit())
-        throw fail(file.errorString());
+        throw fail(FileDeviceErrorText(file.error(), errno));
 }
 
 void MendPrintedPdf(const QPrinter& printer, const TPdfCharFixes& fixes) {

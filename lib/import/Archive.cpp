@@ -1,12 +1,14 @@
 #include "Archive.h"
 
-#include "ImportTypes.h"
+#include "FileErrors.h"
+#include "ImportBudget.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QSaveFile>
 #include <archive.h>
 #include <archive_entry.h>
+#include <cerrno>
 #include <zlib.h>
 
 namespace {
@@ -15,48 +17,30 @@ struct TReadClose {
 };
 using TReadArchive = std::unique_ptr<archive, TReadClose>;
 
-QString ArchiveError(archive* a) {
-    const char* text = archive_error_string(a);
-    return text ? QString::fromUtf8(text) : QStringLiteral("未知错误");
+[[noreturn]] void Broken(archive* a) {
+    throw EImportError(QStringLiteral("压缩包已损坏：%1").arg(ArchiveErrorText(a)));
 }
 
-void ReadAll(archive* a, const TArchiveVisit& visit) {
+void Walk(archive* a, TImportBudget& budget, const TMemberVisit& visit) {
     archive_entry* entry = nullptr;
-    int entries = 0;
-    qint64 total = 0;
     for (;;) {
         const int rc = archive_read_next_header(a, &entry);
         if (rc == ARCHIVE_EOF)
             return;
         if (rc < ARCHIVE_WARN)
-            throw EImportError(QStringLiteral("压缩包已损坏：%1").arg(ArchiveError(a)));
-        if (++entries > MaxArchiveEntries)
-            throw EImportError(QStringLiteral("压缩包里的文件太多"));
+            Broken(a);
+        budget.CountMember();
         const char* utf8 = archive_entry_pathname_utf8(entry);
         const char* raw = archive_entry_pathname(entry);
         const QString path =
             utf8 ? QString::fromUtf8(utf8) : QString::fromLocal8Bit(raw ? raw : "");
-        if (archive_entry_filetype(entry) != AE_IFREG)
+        if (archive_entry_filetype(entry) != AE_IFREG || IsArchiveLeftover(path))
             continue;
-        if (archive_entry_size_is_set(entry) && archive_entry_size(entry) > MaxArchiveEntryBytes)
-            throw EImportError(QStringLiteral("压缩包里的“%1”太大").arg(path));
-        QByteArray bytes;
-        char buffer[64 * 1024];
-        for (;;) {
-            const la_ssize_t n = archive_read_data(a, buffer, sizeof buffer);
-            if (n == 0)
-                break;
-            if (n < 0)
-                throw EImportError(
-                    QStringLiteral("压缩包里的“%1”无法解开：%2").arg(path, ArchiveError(a)));
-            if (bytes.size() + n > MaxArchiveEntryBytes)
-                throw EImportError(QStringLiteral("压缩包里的“%1”太大").arg(path));
-            bytes.append(buffer, qsizetype(n));
-        }
-        total += bytes.size();
-        if (total > MaxArchiveTotalBytes)
-            throw EImportError(QStringLiteral("压缩包解开后太大"));
-        if (!visit(path, bytes))
+        if (archive_entry_is_data_encrypted(entry))
+            throw EImportError(QStringLiteral("压缩包里的“%1”加了密码，无法解开").arg(path));
+        TArchiveMember member(
+            a, path, archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1, budget);
+        if (!visit(member))
             return;
     }
 }
@@ -68,24 +52,74 @@ TReadArchive OpenReader() {
     archive_read_support_format_zip(a.get());
     return a;
 }
+
+[[noreturn]] void NotAZip(archive* a) {
+    throw EImportError(QStringLiteral("不是可读的 zip 压缩包：%1").arg(ArchiveErrorText(a)));
+}
 } // namespace
 
-void ReadZipFile(const QString& path, const TArchiveVisit& visit) {
+bool IsArchiveLeftover(const QString& path) {
+    const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+    return path.startsWith(QLatin1String("__MACOSX/")) ||
+           path.contains(QLatin1String("/__MACOSX/")) || name.startsWith(QLatin1String("._")) ||
+           name == u".DS_Store";
+}
+
+QByteArray TArchiveMember::Read() {
+    const TArchiveLimits& limits = FBudget.Limits();
+    if (FDeclared > limits.MemberBytes)
+        FBudget.CountBytes(0, FDeclared, FPath); // refused before unpacking
+    QByteArray bytes;
+    if (FDeclared > 0)
+        bytes.reserve(qsizetype(FDeclared));
+    char buffer[64 * 1024];
+    for (;;) {
+        const la_ssize_t n = archive_read_data(FArchive, buffer, sizeof buffer);
+        if (n == 0)
+            return bytes;
+        if (n < 0)
+            throw EImportError(QStringLiteral("压缩包里的“%1”无法解开：%2")
+                                   .arg(FPath, ArchiveErrorText(FArchive)));
+        FBudget.CountBytes(n, bytes.size() + n, FPath);
+        bytes.append(buffer, qsizetype(n));
+    }
+}
+
+void WalkZipFile(const QString& path, TImportBudget& budget, const TMemberVisit& visit) {
+    CheckRegularFile(path); // libarchive would wait on a pipe
     TReadArchive a = OpenReader();
     if (archive_read_open_filename(a.get(), QFile::encodeName(path).constData(), 64 * 1024) !=
         ARCHIVE_OK)
-        throw EImportError(QStringLiteral("不是可读的 zip 压缩包：%1").arg(ArchiveError(a.get())));
-    ReadAll(a.get(), visit);
+        NotAZip(a.get());
+    Walk(a.get(), budget, visit);
+}
+
+void WalkZipBytes(const QByteArray& bytes, TImportBudget& budget, const TMemberVisit& visit) {
+    TReadArchive a = OpenReader();
+    if (archive_read_open_memory(a.get(), bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK)
+        NotAZip(a.get());
+    Walk(a.get(), budget, visit);
+}
+
+void ReadZipFile(const QString& path, const TArchiveVisit& visit) {
+    TImportBudget budget;
+    WalkZipFile(path, budget, [&](TArchiveMember& m) { return visit(m.Path(), m.Read()); });
 }
 
 void ReadZipBytes(const QByteArray& bytes, const TArchiveVisit& visit) {
-    TReadArchive a = OpenReader();
-    if (archive_read_open_memory(a.get(), bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK)
-        throw EImportError(QStringLiteral("不是可读的 zip 压缩包：%1").arg(ArchiveError(a.get())));
-    ReadAll(a.get(), visit);
+    TImportBudget budget;
+    WalkZipBytes(bytes, budget, [&](TArchiveMember& m) { return visit(m.Path(), m.Read()); });
 }
 
 QByteArray Gunzip(const QByteArray& bytes, qint64 maxBytes) {
+    TArchiveLimits limits;
+    limits.MemberBytes = maxBytes;
+    limits.TotalBytes = maxBytes;
+    TImportBudget budget(limits);
+    return Gunzip(bytes, budget, QString());
+}
+
+QByteArray Gunzip(const QByteArray& bytes, TImportBudget& budget, const QString& member) {
     z_stream stream{};
     if (inflateInit2(&stream, 15 + 32) != Z_OK) // 32: gzip or zlib header
         throw EImportError(QStringLiteral("内存不足"));
@@ -102,8 +136,8 @@ QByteArray Gunzip(const QByteArray& bytes, qint64 maxBytes) {
         stream.avail_out = sizeof buffer;
         const int rc = inflate(&stream, Z_NO_FLUSH);
         const qsizetype produced = qsizetype(sizeof buffer - stream.avail_out);
-        if (out.size() + produced > maxBytes)
-            throw EImportError(QStringLiteral("解压后太大"));
+        budget.CountBytes(produced, out.size() + produced,
+                          member.isEmpty() ? QStringLiteral("gzip 数据") : member);
         out.append(buffer, produced);
         if (rc == Z_STREAM_END)
             return out;
@@ -139,21 +173,23 @@ struct TZipWriter::Impl {
         auto* self = static_cast<Impl*>(data);
         const qint64 n = self->File.write(static_cast<const char*>(buffer), qint64(length));
         if (n != qint64(length)) {
-            self->Error = self->File.errorString();
+            self->Error = FileDeviceErrorText(self->File.error(), errno);
             return -1;
         }
         return la_ssize_t(n);
     }
     [[noreturn]] void Fail() {
-        const QString reason = Error.isEmpty() ? ArchiveError(Archive) : Error;
+        const QString reason = Error.isEmpty() ? ArchiveErrorText(Archive) : Error;
         throw EWriteError(QStringLiteral("无法写入“%1”：%2").arg(File.fileName(), reason));
     }
 };
 
 TZipWriter::TZipWriter(const QString& path) : FImpl(std::make_unique<Impl>()) {
     FImpl->File.setFileName(path);
+    errno = 0;
     if (!FImpl->File.open(QIODevice::WriteOnly))
-        throw EWriteError(QStringLiteral("无法写入“%1”：%2").arg(path, FImpl->File.errorString()));
+        throw EWriteError(QStringLiteral("无法写入“%1”：%2")
+                              .arg(path, FileDeviceErrorText(FImpl->File.error(), errno)));
     FImpl->Archive = archive_write_new();
     if (!FImpl->Archive)
         throw EWriteError(QStringLiteral("内存不足"));
@@ -194,7 +230,15 @@ void TZipWriter::Commit() {
         FImpl->Fail();
     archive_write_free(FImpl->Archive);
     FImpl->Archive = nullptr;
+    if (!FlushToDisk(FImpl->File)) {
+        const int code = errno;
+        throw EWriteError(
+            QStringLiteral("无法写入“%1”：%2")
+                .arg(FImpl->File.fileName(), FileDeviceErrorText(FImpl->File.error(), code)));
+    }
+    errno = 0;
     if (!FImpl->File.commit())
-        throw EWriteError(QStringLiteral("无法写入“%1”：%2")
-                              .arg(FImpl->File.fileName(), FImpl->File.errorString()));
+        throw EWriteError(
+            QStringLiteral("无法写入“%1”：%2")
+                .arg(FImpl->File.fileName(), FileDeviceErrorText(FImpl->File.error(), errno)));
 }

@@ -2,9 +2,14 @@
 
 #include "Archive.h"
 #include "ColumnMapping.h"
+#include "FileErrors.h"
 #include "HtmlDom.h"
+#include "ImportBudget.h"
+#include "ImportFile.h"
 #include "SchemaRecipe.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QUrl>
@@ -19,9 +24,15 @@ QString FileName(const QString& path) {
     return path.mid(path.lastIndexOf(u'/') + 1);
 }
 
+// Paprika's texts break lines with U+2028 as often as with a newline.
+QString WithNewlines(QString text) {
+    text.replace(QChar(0x2028), u'\n').replace(QChar(0x2029), u'\n');
+    return text;
+}
+
 QStringList TextLines(const QString& text) {
     QStringList lines;
-    for (const QString& line : HtmlToText(text).split(u'\n')) {
+    for (const QString& line : HtmlToText(WithNewlines(text)).split(u'\n')) {
         const QString clean = CollapseWhitespace(line);
         if (!clean.isEmpty())
             lines.append(clean);
@@ -38,7 +49,7 @@ QString JsonText(const QJsonObject& o, const char* key) {
 } // namespace
 
 namespace {
-using TZipWalk = std::function<void(const TArchiveVisit&)>;
+using TZipWalk = std::function<void(const TMemberVisit&)>;
 
 bool IsPictureName(const QString& name) {
     for (const char* ext : {".jpg", ".jpeg", ".png", ".gif", ".webp", ".bmp"})
@@ -47,126 +58,137 @@ bool IsPictureName(const QString& name) {
     return false;
 }
 
-// The pictures recipe.json names (`image` beyond the first, HowToStep.image) that
-// lie in its folder, in the order it names them.
-void FolderPictures(TSchemaRecipe& s, const std::map<QString, QByteArray>& files,
-                    const QString& folder) {
-    QStringList taken{QStringLiteral("full.jpg")};
-    auto take = [&](const QString& url, int step) {
-        const QString name = FileName(QUrl::fromPercentEncoding(url.toUtf8()));
-        const auto it = files.find(name);
-        if (it == files.end() || taken.contains(name))
-            return;
-        taken.append(name);
-        s.Recipe.Pictures.push_back({it->second, step, s.ImageCaptions.value(url),
-                                     folder.isEmpty() ? name : folder + u'/' + name});
-    };
-    for (qsizetype i = 0; i < s.ImageUrls.size(); ++i) {
-        if (i == 0 && s.Recipe.Picture.isEmpty()) {
-            // No full.jpg: the first named picture is the cover.
-            const auto it = files.find(FileName(s.ImageUrls[0]));
-            if (it != files.end()) {
-                s.Recipe.Picture = it->second;
-                s.Recipe.PictureOrigin = it->first;
-                taken.append(it->first);
-            }
-            continue;
-        }
-        take(s.ImageUrls[i], 0);
-    }
-    for (const auto& [step, url] : s.StepImageUrls)
-        take(url, step);
-    if (!s.PictureOrder.isEmpty())
-        std::stable_sort(s.Recipe.Pictures.begin(), s.Recipe.Pictures.end(),
-                         [&](const TImportedPicture& a, const TImportedPicture& b) {
-                             return s.PictureOrder.indexOf(FileName(a.Origin)) <
-                                    s.PictureOrder.indexOf(FileName(b.Origin));
-                         });
+// A picture of a recipe folder beside full.jpg and its thumbnails.
+bool IsFurtherPicture(const QString& name) {
+    return IsPictureName(name) && name != u"full.jpg" && name != u"thumb.jpg" &&
+           name != u"thumb16.jpg";
 }
 
+void SinkNextcloudRecipe(const QString& folder, const QByteArray& json, TImportedRecipe picture,
+                         const std::map<QString, QByteArray>& files, const TRecipeSink& sink) {
+    const QString where =
+        folder.isEmpty() ? QStringLiteral("recipe.json") : folder + QStringLiteral("/recipe.json");
+    QJsonValue value;
+    try {
+        value = ParseJson(json);
+    } catch (const EImportError& e) {
+        throw EImportError(where + QStringLiteral("：") + e.Message());
+    }
+    const bool cut = CapJsonTexts(value);
+    std::vector<QJsonObject> objects = FindRecipeObjects(value);
+    // Nextcloud's own files do not always say "@type".
+    if (objects.empty() && value.isObject() && value.toObject().contains(QLatin1String("name")))
+        objects.push_back(value.toObject());
+    for (const QJsonObject& o : objects) {
+        TSchemaRecipe s = RecipeFromSchema(o);
+        s.Recipe.Picture = picture.Picture;
+        s.Recipe.PictureOrigin = picture.PictureOrigin;
+        s.Recipe.PictureProblem = picture.PictureProblem;
+        s.Recipe.TextCut = cut;
+        TakeFolderPictures(
+            s,
+            [&](const QString& name) -> std::optional<QByteArray> {
+                const auto it = files.find(name);
+                return it == files.end() ? std::nullopt : std::optional(it->second);
+            },
+            folder);
+        sink(std::move(s.Recipe));
+    }
+}
+
+// A folder per recipe. A first walk over the members' names learns which folders
+// hold what; the second unpacks a folder's files and hands its recipe on as soon as
+// they are in, so only folders whose files lie apart are held meanwhile.
 void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink) {
-    struct TFolder {
-        int Order = 0;
-        QByteArray Json;
-        QByteArray Picture;
-        QString PicturePath;
-        std::map<QString, QByteArray> Files; // the folder's other pictures, by name
-        qint64 FileBytes = 0;
+    struct TLayout {
+        bool Json = false;
+        bool Picture = false;
+        int Others = 0; // further pictures, held until all are in
     };
-    std::map<QString, TFolder> folders;
-    int order = 0;
-    walk([&](const QString& entry, const QByteArray& bytes) {
-        const QString name = FileName(entry);
-        const bool picture = IsPictureName(name);
-        if (name != u"recipe.json" && !picture)
+    std::map<QString, TLayout> layout;
+    walk([&](TArchiveMember& m) {
+        const QString name = FileName(m.Path());
+        if (name == u"recipe.json")
+            layout[Folder(m.Path())].Json = true;
+        else if (name == u"full.jpg")
+            layout[Folder(m.Path())].Picture = true;
+        else if (IsFurtherPicture(name))
+            ++layout[Folder(m.Path())].Others;
+        return true;
+    });
+    if (std::none_of(layout.begin(), layout.end(), [](const auto& f) { return f.second.Json; }))
+        throw EImportError(QStringLiteral("压缩包里没有 recipe.json"));
+    struct TPending {
+        std::optional<QByteArray> Json;
+        std::optional<TImportedRecipe> Picture;
+        std::map<QString, QByteArray> Files;
+        int Others = 0;
+        qint64 Bytes = 0;
+    };
+    std::map<QString, TPending> pending;
+    walk([&](TArchiveMember& m) {
+        const QString name = FileName(m.Path());
+        const QString folder = Folder(m.Path());
+        const bool json = name == u"recipe.json";
+        const bool further = IsFurtherPicture(name);
+        if (!json && !further && name != u"full.jpg")
             return true;
-        auto [it, added] = folders.try_emplace(Folder(entry));
-        if (added)
-            it->second.Order = order++;
-        TFolder& folder = it->second;
-        if (name == u"recipe.json") {
-            folder.Json = bytes;
-        } else if (name == u"full.jpg" && bytes.size() <= MaxImportPictureBytes) {
-            folder.Picture = bytes;
-            folder.PicturePath = entry;
-        } else if (name != u"thumb.jpg" && name != u"thumb16.jpg" &&
-                   bytes.size() <= MaxImportPictureBytes &&
-                   folder.FileBytes + bytes.size() <= MaxArchiveEntryBytes) {
-            // Kept until recipe.json says which of them belong to the recipe.
-            folder.FileBytes += bytes.size();
-            folder.Files[name] = bytes;
+        const TLayout& files = layout[folder];
+        if (!files.Json)
+            return true; // a picture without a recipe is never unpacked
+        TPending& p = pending[folder];
+        if (further) {
+            ++p.Others;
+            // Within one member's bound for all of a folder's further pictures.
+            if (m.DeclaredSize() <= MaxImportPictureBytes &&
+                p.Bytes + m.DeclaredSize() <= MaxArchiveEntryBytes) {
+                QByteArray bytes = m.Read();
+                p.Bytes += bytes.size();
+                p.Files[name] = std::move(bytes);
+            }
+        } else if (json) {
+            p.Json = m.Read();
+        } else {
+            TImportedRecipe picture;
+            if (m.DeclaredSize() > MaxImportPictureBytes) {
+                picture.PictureProblem = QStringLiteral("图片太大（上限 %1），没有导入")
+                                             .arg(SizeLimitText(MaxImportPictureBytes));
+            } else {
+                picture.Picture = m.Read();
+                picture.PictureOrigin = m.Path();
+            }
+            p.Picture = std::move(picture);
+        }
+        if (p.Json && (p.Picture || !files.Picture) && p.Others == files.Others) {
+            TPending done = std::move(p);
+            pending.erase(folder);
+            SinkNextcloudRecipe(folder, *done.Json,
+                                done.Picture ? std::move(*done.Picture) : TImportedRecipe{},
+                                done.Files, sink);
         }
         return true;
     });
-    std::vector<const std::pair<const QString, TFolder>*> ordered;
-    for (const auto& f : folders)
-        if (!f.second.Json.isEmpty())
-            ordered.push_back(&f);
-    if (ordered.empty())
-        throw EImportError(QStringLiteral("压缩包里没有 recipe.json"));
-    std::sort(ordered.begin(), ordered.end(),
-              [](auto* a, auto* b) { return a->second.Order < b->second.Order; });
-    for (const auto* f : ordered) {
-        const QString where = f->first.isEmpty() ? QStringLiteral("recipe.json")
-                                                 : f->first + QStringLiteral("/recipe.json");
-        QJsonValue json;
-        try {
-            json = ParseJson(f->second.Json);
-        } catch (const EImportError& e) {
-            throw EImportError(where + QStringLiteral("：") + e.Message());
-        }
-        std::vector<QJsonObject> objects = FindRecipeObjects(json);
-        // Nextcloud's own files do not always say "@type".
-        if (objects.empty() && json.isObject() && json.toObject().contains(QLatin1String("name")))
-            objects.push_back(json.toObject());
-        for (const QJsonObject& o : objects) {
-            TSchemaRecipe s = RecipeFromSchema(o);
-            if (!f->second.Picture.isEmpty()) {
-                s.Recipe.Picture = f->second.Picture;
-                s.Recipe.PictureOrigin = f->second.PicturePath;
-            }
-            FolderPictures(s, f->second.Files, f->first);
-            sink(std::move(s.Recipe));
-        }
-    }
 }
 
 } // namespace
 
-void ReadNextcloudZip(const QString& path, const TRecipeSink& sink) {
-    NextcloudZip([&](const TArchiveVisit& visit) { ReadZipFile(path, visit); }, sink);
+void ReadNextcloudZip(const QString& path, const TRecipeSink& sink, TImportBudget& budget) {
+    NextcloudZip([&](const TMemberVisit& visit) { WalkZipFile(path, budget, visit); }, sink);
 }
 
 void ReadNextcloudZipBytes(const QByteArray& zip, const TRecipeSink& sink) {
-    NextcloudZip([&](const TArchiveVisit& visit) { ReadZipBytes(zip, visit); }, sink);
+    TImportBudget budget;
+    NextcloudZip([&](const TMemberVisit& visit) { WalkZipBytes(zip, budget, visit); }, sink);
 }
 
 TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
-    const QJsonValue value = ParseJson(json);
+    QJsonValue value = ParseJson(json);
     if (!value.isObject())
         throw EImportError(QStringLiteral("不是 Paprika 菜谱"));
+    const bool cut = CapJsonTexts(value, {QStringLiteral("photo_data"), QStringLiteral("data")});
     const QJsonObject o = value.toObject();
     TImportedRecipe r;
+    r.TextCut = cut;
     r.Name = JsonText(o, "name");
     for (const QString& line : TextLines(o.value(QLatin1String("ingredients")).toString()))
         r.Ingredients.push_back({line, false});
@@ -216,15 +238,15 @@ TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
 }
 
 namespace {
-void Paprika(const TZipWalk& walk, const TRecipeSink& sink) {
+void Paprika(const TZipWalk& walk, const TRecipeSink& sink, TImportBudget& budget) {
     int count = 0;
-    walk([&](const QString& entry, const QByteArray& bytes) {
-        if (!entry.endsWith(QLatin1String(".paprikarecipe"), Qt::CaseInsensitive))
+    walk([&](TArchiveMember& m) {
+        if (!m.Path().endsWith(QLatin1String(".paprikarecipe"), Qt::CaseInsensitive))
             return true;
         try {
-            sink(RecipeFromPaprika(Gunzip(bytes, MaxArchiveEntryBytes)));
+            sink(RecipeFromPaprika(Gunzip(m.Read(), budget, m.Path())));
         } catch (const EImportError& e) {
-            throw EImportError(entry + QStringLiteral("：") + e.Message());
+            throw EImportError(m.Path() + QStringLiteral("：") + e.Message());
         }
         ++count;
         return true;
@@ -232,12 +254,48 @@ void Paprika(const TZipWalk& walk, const TRecipeSink& sink) {
     if (count == 0)
         throw EImportError(QStringLiteral("压缩包里没有 Paprika 菜谱"));
 }
+
+bool IsGzip(const QByteArray& head) {
+    return head.size() >= 2 && quint8(head[0]) == 0x1F && quint8(head[1]) == 0x8B;
+}
 } // namespace
 
-void ReadPaprika(const QString& path, const TRecipeSink& sink) {
-    Paprika([&](const TArchiveVisit& visit) { ReadZipFile(path, visit); }, sink);
+void ReadPaprika(const QString& path, const TRecipeSink& sink, TImportBudget& budget) {
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && IsGzip(file.peek(2))) {
+        // One recipe, as Paprika shares it: gzip-compressed JSON with the photo inside.
+        file.close();
+        budget.CountMember();
+        sink(RecipeFromPaprika(Gunzip(ReadImportFile(path), budget, QFileInfo(path).fileName())));
+        return;
+    }
+    Paprika([&](const TMemberVisit& visit) { WalkZipFile(path, budget, visit); }, sink, budget);
 }
 
-void ReadPaprikaBytes(const QByteArray& zip, const TRecipeSink& sink) {
-    Paprika([&](const TArchiveVisit& visit) { ReadZipBytes(zip, visit); }, sink);
+void ReadPaprikaBytes(const QByteArray& bytes, const TRecipeSink& sink) {
+    TImportBudget budget;
+    if (IsGzip(bytes)) {
+        sink(RecipeFromPaprika(Gunzip(bytes, budget, QString())));
+        return;
+    }
+    Paprika([&](const TMemberVisit& visit) { WalkZipBytes(bytes, budget, visit); }, sink, budget);
+}
+
+TZipContent ZipContent(const QString& path) {
+    TImportBudget budget;
+    TZipContent found = TZipContent::Other;
+    try {
+        WalkZipFile(path, budget, [&](TArchiveMember& m) {
+            if (m.Path().endsWith(QLatin1String(".paprikarecipe"), Qt::CaseInsensitive)) {
+                found = TZipContent::Paprika;
+                return false;
+            }
+            if (FileName(m.Path()) == u"recipe.json")
+                found = TZipContent::RecipeFolders;
+            return true;
+        });
+    } catch (const EImportError&) {
+        // Told when the file is read.
+    }
+    return found;
 }

@@ -1,6 +1,7 @@
 #include "HtmlRecipe.h"
 
 #include "ColumnMapping.h"
+#include "FileErrors.h"
 #include "HtmlDom.h"
 #include "ImportFile.h"
 #include "SchemaRecipe.h"
@@ -123,25 +124,34 @@ QString UrlFileName(const QString& url) {
     return name;
 }
 
-std::optional<QByteArray> ReadLocalPicture(const QString& path, QString& problem) {
-    QFile file(path);
-    if (!file.exists())
-        return std::nullopt;
-    if (file.size() > MaxImportPictureBytes) {
-        problem = QStringLiteral("图片太大");
+// A picture file the page names: only a regular file inside the page's own folder
+// (its ..._files folder among it), after resolving ".." and links; anything else
+// could read the cook's other files or, as a pipe or a device, never end.
+std::optional<QByteArray> ReadLocalPicture(const QString& path, const QString& pageFolder,
+                                           QString& problem) {
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    if (canonical.isEmpty())
+        return std::nullopt; // not there (or a broken link): the next candidate may be
+    if (pageFolder.isEmpty() || !canonical.startsWith(pageFolder + u'/')) {
+        problem = QStringLiteral("图片地址指向网页以外的文件，没有导入");
         return std::nullopt;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem = QStringLiteral("图片无法打开");
+    try {
+        return ReadRegularFile(canonical, MaxImportPictureBytes, QStringLiteral("图片"));
+    } catch (const EImportError& e) {
+        problem = QStringLiteral("图片没有导入：%1").arg(e.Message());
         return std::nullopt;
     }
-    return file.readAll();
 }
 
 // The first of the recipe's pictures that is at hand.
 void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
                  const TPageResources& resources) {
     const QFileInfo page(resources.PagePath);
+    const QString pageFolder = resources.PagePath.isEmpty()
+                                   ? QString()
+                                   : QFileInfo(page.absolutePath()).canonicalFilePath();
     for (const QString& url : urls) {
         if (url.startsWith(QLatin1String("data:"), Qt::CaseInsensitive)) {
             const qsizetype comma = url.indexOf(u',');
@@ -177,7 +187,7 @@ void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
                                                   u'/' + fileName);
         for (const QString& candidate : candidates) {
             QString problem;
-            if (auto bytes = ReadLocalPicture(candidate, problem)) {
+            if (auto bytes = ReadLocalPicture(candidate, pageFolder, problem)) {
                 recipe.Picture = *bytes;
                 recipe.PictureOrigin = candidate;
                 return;
@@ -357,7 +367,8 @@ std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
         recipes.push_back(std::move(s.Recipe));
     }
     if (recipes.empty())
-        throw EImportError(QStringLiteral("网页里没有菜谱数据（schema.org Recipe）"));
+        throw EImportError(
+            QStringLiteral("网页里没有菜谱数据：网页没有用菜谱标记写明菜名、配料和做法"));
     return recipes;
 }
 

@@ -51,7 +51,8 @@ struct TImportedRecipe {
     QDateTime Changed;
     QByteArray Picture;     // the picture file's bytes as found, any kind: the cover
     QString PictureOrigin;  // where they came from, for the report
-    QString PictureProblem; // why a named picture could not be taken
+    QString PictureProblem; // why a named picture was left out, as a whole phrase
+    bool TextCut = false;   // a text was cut to the bound on one recipe's text
     std::vector<TImportedPicture> Pictures; // further pictures, in order
     // The book's own texts, when the file is this program's export.
     std::optional<TRecipeColumns> Exact;

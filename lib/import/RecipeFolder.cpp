@@ -93,6 +93,13 @@ void ReadJson(const QString& path, const QString& root, const QString& shown,
                     break;
                 }
             }
+            TakeFolderPictures(
+                s,
+                [&](const QString& name) {
+                    QString problem;
+                    return FolderPicture(folder.filePath(name), root, problem);
+                },
+                folder.path());
         }
         sink(std::move(s.Recipe));
     }

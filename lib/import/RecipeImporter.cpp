@@ -4,7 +4,9 @@
 #include "Archive.h"
 #include "ArchiveFormats.h"
 #include "ColumnMapping.h"
+#include "FileErrors.h"
 #include "HtmlRecipe.h"
+#include "ImportBudget.h"
 #include "ImportPicture.h"
 #include "MealMaster.h"
 #include "RecipeFolder.h"
@@ -23,22 +25,46 @@
 namespace {
 const QString NameColumn = QStringLiteral("菜名");
 
+// Every kind of file the import reads, by its name; the open dialog's filter
+// comes from the same rows. Content decides where a name does not (.txt, .xml, .zip).
+struct TFormatRow {
+    TImportFormat Format;
+    const char* Title;
+    std::initializer_list<const char*> Suffixes;
+};
+const TFormatRow FormatRows[] = {
+    {TImportFormat::MealMaster, "MealMaster", {"mmf", "mm", "txt"}},
+    {TImportFormat::Paprika, "Paprika", {"paprikarecipes", "paprikarecipe"}},
+    {TImportFormat::Gourmet, "Gourmet", {"grmt", "xml"}},
+    {TImportFormat::RecipeMl, "RecipeML", {"xml"}},
+    {TImportFormat::RecipeZip, "菜谱包（recipe.json）", {"zip", "json"}},
+    {TImportFormat::Html, "网页", {"html", "htm", "xhtml", "mhtml", "mht"}},
+};
+
+TImportFormat FormatOfSuffix(const QString& suffix) {
+    for (const TFormatRow& row : FormatRows)
+        for (const char* s : row.Suffixes)
+            if (suffix == QLatin1String(s))
+                return row.Format;
+    return TImportFormat::Unknown;
+}
+
 TImportFormat FormatOfContent(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return TImportFormat::Unknown;
     const QByteArray head = file.read(4096);
     if (head.startsWith("PK")) {
-        bool paprika = false;
-        try {
-            ReadZipFile(path, [&](const QString& entry, const QByteArray&) {
-                paprika = entry.endsWith(QLatin1String(".paprikarecipe"), Qt::CaseInsensitive);
-                return false;
-            });
-        } catch (const EImportError&) {
+        switch (ZipContent(path)) {
+        case TZipContent::Paprika:
+            return TImportFormat::Paprika;
+        case TZipContent::RecipeFolders:
+        case TZipContent::Other:
+            return TImportFormat::RecipeZip;
         }
-        return paprika ? TImportFormat::Paprika : TImportFormat::RecipeZip;
     }
+    if (head.startsWith("\x1F\x8B"))
+        return TImportFormat::Paprika;
     const QByteArray lower = head.toLower();
     if (lower.contains("<gourmetdoc"))
         return TImportFormat::Gourmet;
@@ -109,11 +135,15 @@ private:
         TTransactionGuard file(FConnection);
         int found = 0;
         try {
-            ReadRecipeFile(path, [&](TImportedRecipe&& recipe) {
-                ++found;
-                Store(shown, recipe);
-                CheckCancel();
-            });
+            ReadRecipeFile(
+                path,
+                [&](TImportedRecipe&& recipe) {
+                    ++found;
+                    const bool cut = CapRecipeTexts(recipe) || recipe.TextCut;
+                    Store(shown, recipe, cut);
+                    CheckCancel();
+                },
+                FBudget);
         } catch (const EImportError& e) {
             Failed(shown, e.Message(), before, recipesBefore);
             return;
@@ -174,9 +204,10 @@ private:
         return FByColumn.contains(name);
     }
 
-    void Store(const QString& shown, const TImportedRecipe& imported) {
+    void Store(const QString& shown, const TImportedRecipe& imported, bool cut) {
         ++FRecipes;
         TRecipe recipe = RecipeFromImport(imported);
+        QString pictureNote = cut ? QStringLiteral("，") + RecipeCutNote() : QString();
         QStringList problems;
         if (!imported.Picture.isEmpty()) {
             QString problem;
@@ -184,7 +215,7 @@ private:
             if (!problem.isEmpty())
                 problems.append(problem);
         } else if (!imported.PictureProblem.isEmpty()) {
-            problems.append(imported.PictureProblem);
+            pictureNote += QStringLiteral("，") + imported.PictureProblem;
         }
         for (const TImportedPicture& p : imported.Pictures) {
             QString problem;
@@ -196,10 +227,9 @@ private:
             }
             recipe.Pictures.push_back({std::move(jpeg), p.Step, p.Caption});
         }
-        QString pictureNote =
-            problems.isEmpty()
-                ? QString()
-                : QStringLiteral("，图片未导入（%1）").arg(problems.join(QStringLiteral("；")));
+        if (!problems.isEmpty())
+            pictureNote +=
+                QStringLiteral("，图片未导入（%1）").arg(problems.join(QStringLiteral("；")));
         const bool empty = LacksIngredientsAndSteps(imported);
         if (empty)
             pictureNote.prepend(QStringLiteral("：没有配料和做法"));
@@ -263,6 +293,7 @@ private:
     const TImportProgress& FProgress;
     std::optional<TDuplicateAnswer> FStanding;
     TImportSummary FSummary;
+    TImportBudget FBudget; // one for every archive of the import
     int FFileIndex = 0;
     int FFileCount = 0;
     int FRecipes = 0;
@@ -271,15 +302,6 @@ private:
 
 TImportFormat FormatOfFile(const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == u"html" || suffix == u"htm" || suffix == u"xhtml" || suffix == u"mhtml" ||
-        suffix == u"mht")
-        return TImportFormat::Html;
-    if (suffix == u"mmf" || suffix == u"mm")
-        return TImportFormat::MealMaster;
-    if (suffix == u"paprikarecipes")
-        return TImportFormat::Paprika;
-    if (suffix == u"grmt")
-        return TImportFormat::Gourmet;
     if (suffix == u"xml")
         return XmlRootName([&] {
                    QFile f(path);
@@ -287,23 +309,41 @@ TImportFormat FormatOfFile(const QString& path) {
                }()) == u"gourmetDoc"
                    ? TImportFormat::Gourmet
                    : TImportFormat::RecipeMl;
-    if (suffix == u"zip")
-        return TImportFormat::RecipeZip;
+    const TImportFormat named = FormatOfSuffix(suffix);
+    // A bare recipe.json is a recipe folder's file.
+    if (suffix == u"json" ||
+        (named != TImportFormat::Unknown && named != TImportFormat::RecipeZip && suffix != u"txt"))
+        return named;
+    // A zip is read by what it holds: Paprika's export zipped again is no recipe folder.
     const TImportFormat sniffed = FormatOfContent(path);
     if (sniffed == TImportFormat::Unknown && suffix == u"txt")
         return TImportFormat::MealMaster;
     return sniffed;
 }
 
-void ReadRecipeFile(const QString& path, const TRecipeSink& sink) {
-    const QFileInfo info(path);
-    if (info.isDir()) {
+QString ImportDialogFilter() {
+    QStringList all;
+    QStringList kinds;
+    for (const TFormatRow& row : FormatRows) {
+        QStringList patterns;
+        for (const char* s : row.Suffixes) {
+            const QString pattern = QStringLiteral("*.") + QLatin1String(s);
+            patterns << pattern;
+            if (!all.contains(pattern))
+                all << pattern;
+        }
+        kinds << QString::fromUtf8(row.Title) + u'|' + patterns.join(u';');
+    }
+    return QStringLiteral("所有菜谱文件|") + all.join(u';') + u'|' + kinds.join(u'|');
+}
+
+void ReadRecipeFile(const QString& path, const TRecipeSink& sink, TImportBudget& budget) {
+    if (QFileInfo(path).isDir()) {
         ReadRecipeFolder(path, sink);
         return;
     }
-    if (!info.isFile())
-        throw EImportError(QStringLiteral("文件不存在"));
-    if (info.suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0) {
+    CheckRegularFile(path);
+    if (QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0) {
         ReadRecipeJsonFile(path, sink);
         return;
     }
@@ -316,19 +356,24 @@ void ReadRecipeFile(const QString& path, const TRecipeSink& sink) {
         ReadMealMasterFile(path, sink);
         return;
     case TImportFormat::Paprika:
-        ReadPaprika(path, sink);
+        ReadPaprika(path, sink, budget);
         return;
     case TImportFormat::Gourmet:
     case TImportFormat::RecipeMl:
         ReadXmlRecipeFile(path, sink);
         return;
     case TImportFormat::RecipeZip:
-        ReadNextcloudZip(path, sink);
+        ReadNextcloudZip(path, sink, budget);
         return;
     case TImportFormat::Unknown:
         break;
     }
     throw EImportError(QStringLiteral("不认识的文件格式"));
+}
+
+void ReadRecipeFile(const QString& path, const TRecipeSink& sink) {
+    TImportBudget budget;
+    ReadRecipeFile(path, sink, budget);
 }
 
 QString KeepBothName(const QString& name, const std::function<bool(const QString&)>& taken) {

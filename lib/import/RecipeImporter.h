@@ -12,6 +12,12 @@ enum class TImportFormat { Unknown, Html, MealMaster, Paprika, Gourmet, RecipeMl
 TImportFormat FormatOfFile(const QString& path);
 // Reads a file of any known format; raises EImportError naming the problem.
 void ReadRecipeFile(const QString& path, const TRecipeSink& sink);
+// The same, its archives counted against one import's budget.
+class TImportBudget;
+void ReadRecipeFile(const QString& path, const TRecipeSink& sink, TImportBudget& budget);
+// The open dialog's filter ("所有菜谱文件|*.mmf;...|MealMaster|*.mmf;..."), from the
+// same table that tells formats by their names.
+QString ImportDialogFilter();
 
 enum class TDuplicateAnswer { Skip, Overwrite, KeepBoth };
 struct TDuplicateChoice {

@@ -8,6 +8,7 @@
 #include <QJsonParseError>
 #include <QRegularExpression>
 #include <QTimeZone>
+#include <QUrl>
 
 namespace {
 bool IsRecipeType(const QJsonValue& type) {
@@ -332,6 +333,50 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
             result.PictureOrder.append(v.toString());
     }
     return result;
+}
+
+void TakeFolderPictures(TSchemaRecipe& s,
+                        const std::function<std::optional<QByteArray>(const QString&)>& file,
+                        const QString& folder) {
+    auto fileName = [](const QString& url) {
+        const QString path = QUrl::fromPercentEncoding(url.toUtf8());
+        return path.mid(path.lastIndexOf(u'/') + 1);
+    };
+    QStringList taken{QStringLiteral("full.jpg"), QStringLiteral("thumb.jpg"),
+                      QStringLiteral("thumb16.jpg")};
+    auto take = [&](const QString& url, int step) {
+        const QString name = fileName(url);
+        if (name.isEmpty() || name == u".." || taken.contains(name) ||
+            s.Recipe.Pictures.size() >= 500)
+            return;
+        std::optional<QByteArray> bytes = file(name);
+        if (!bytes)
+            return;
+        taken.append(name);
+        s.Recipe.Pictures.push_back({std::move(*bytes), step, s.ImageCaptions.value(url),
+                                     folder.isEmpty() ? name : folder + u'/' + name});
+    };
+    for (qsizetype i = 0; i < s.ImageUrls.size(); ++i) {
+        if (i == 0 && s.Recipe.Picture.isEmpty()) {
+            // No full.jpg: the first named picture is the cover.
+            const QString name = fileName(s.ImageUrls[0]);
+            if (std::optional<QByteArray> bytes = name.isEmpty() ? std::nullopt : file(name)) {
+                s.Recipe.Picture = std::move(*bytes);
+                s.Recipe.PictureOrigin = name;
+                taken.append(name);
+            }
+            continue;
+        }
+        take(s.ImageUrls[i], 0);
+    }
+    for (const auto& [step, url] : s.StepImageUrls)
+        take(url, step);
+    if (!s.PictureOrder.isEmpty())
+        std::stable_sort(s.Recipe.Pictures.begin(), s.Recipe.Pictures.end(),
+                         [&](const TImportedPicture& a, const TImportedPicture& b) {
+                             return s.PictureOrder.indexOf(fileName(a.Origin)) <
+                                    s.PictureOrder.indexOf(fileName(b.Origin));
+                         });
 }
 
 namespace {

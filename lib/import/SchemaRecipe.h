@@ -14,7 +14,7 @@ struct TSchemaRecipe {
     // Pictures of single steps: the step (from 1, headings not counted) and its address.
     std::vector<std::pair<int, QString>> StepImageUrls;
     QHash<QString, QString> ImageCaptions; // by address, from ImageObject captions
-    QStringList PictureOrder; // our own export's further pictures in their order
+    QStringList PictureOrder;              // our own export's further pictures in their order
 };
 
 // Every Recipe object in a JSON-LD value: an object, an array, an @graph.
@@ -26,5 +26,11 @@ inline constexpr char ExactColumnsKey[] = "mycookColumns";
 // ... and what schema.org cannot say exactly (favourite, times as written, steps'
 // titles, categories as a list).
 inline constexpr char ExactExtrasKey[] = "mycookExtras";
+// The pictures a recipe folder's recipe.json names beside full.jpg (`image` after
+// the first, HowToStep.image) that `file` finds by file name in that folder, in our
+// own export's order when it says one; the cover too when there is no full.jpg.
+void TakeFolderPictures(TSchemaRecipe& s,
+                        const std::function<std::optional<QByteArray>(const QString&)>& file,
+                        const QString& folder);
 // Parses JSON and raises EImportError naming the place of a syntax error.
 QJsonValue ParseJson(const QByteArray& bytes);

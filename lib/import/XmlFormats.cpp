@@ -364,13 +364,34 @@ QString XmlRootName(const QByteArray& bytes) {
     return {};
 }
 
+namespace {
+// Entities made of other entities are how a few bytes of XML expand to gigabytes;
+// no recipe file needs them. Refused before any is expanded.
+void RefuseNestedEntities(const QByteArray& bytes) {
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::StartElement)
+            return;
+        if (token != QXmlStreamReader::DTD)
+            continue;
+        for (const QXmlStreamEntityDeclaration& e : xml.entityDeclarations())
+            if (e.value().contains(u'&'))
+                throw EImportError(
+                    QStringLiteral("XML 里的实体一层套一层，展开后会太大太深，为了安全没有读取"));
+    }
+}
+} // namespace
+
 void ReadGourmetXml(const QByteArray& bytes, const TRecipeSink& sink) {
+    RefuseNestedEntities(bytes);
     QXmlStreamReader xml(bytes);
     if (EachRecipe(xml, [&](QXmlStreamReader& x) { GourmetRecipe(x, sink); }) == 0)
         throw EImportError(QStringLiteral("Gourmet 文件里没有菜谱"));
 }
 
 void ReadRecipeMlXml(const QByteArray& bytes, const TRecipeSink& sink) {
+    RefuseNestedEntities(bytes);
     QXmlStreamReader xml(bytes);
     if (EachRecipe(xml, [&](QXmlStreamReader& x) { RecipeMlRecipe(x, sink); }) == 0)
         throw EImportError(QStringLiteral("RecipeML 文件里没有菜谱"));

@@ -1,4 +1,6 @@
 #include "Graphics.h"
+
+#include "FileErrorText.h"
 #include "PictureUtils.h"
 
 #include <QFile>
@@ -55,11 +57,8 @@ void TGraphic::LoadFromFile(const QString& path) {
     const QString fullName = QFileInfo(path).absoluteFilePath();
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     QFile file;
-    if (fd < 0) {
-        file.setFileName(path); // for the system's reason, in Qt's words
-        file.open(QIODevice::ReadOnly);
-        throw EFOpenError(FOpenErrorText(fullName, file.errorString()));
-    }
+    if (fd < 0)
+        throw EFOpenError(FOpenErrorText(fullName, SystemErrorText(errno)));
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -68,10 +67,11 @@ void TGraphic::LoadFromFile(const QString& path) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        throw EFOpenError(FOpenErrorText(fullName, file.errorString()));
+        throw EFOpenError(FOpenErrorText(fullName, FileDeviceErrorText(file.error(), errno)));
     }
     if (file.size() > MaxPictureBytes)
-        throw EInvalidGraphic(QStringLiteral("图片文件太大"));
+        throw EInvalidGraphic(
+            QStringLiteral("图片文件太大（上限 %1 MB）").arg(MaxPictureBytes >> 20));
     LoadFromStream(file);
 }
 

@@ -1,4 +1,6 @@
 #include "Graphics.h"
+
+#include "FileErrorText.h"
 #include "metafile/MetafileFormat.h"
 
 #include <QPainter>
@@ -54,10 +56,13 @@ void TMetafile::SaveToStream(QIODevice& dest) const {
     const QByteArray& data = FImpl->Data;
     qint64 written = 0;
     while (written < data.size()) {
+        errno = 0;
         const qint64 n = dest.write(data.constData() + written, data.size() - written);
         if (n <= 0)
-            throw EWriteError(dest.errorString().isEmpty() ? QStringLiteral("写入出错")
-                                                           : dest.errorString());
+            throw EWriteError(FileDeviceErrorText(dest.inherits("QFileDevice")
+                                                      ? static_cast<QFileDevice&>(dest).error()
+                                                      : QFileDevice::WriteError,
+                                                  errno));
         written += n;
     }
 }

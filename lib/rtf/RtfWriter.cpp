@@ -1,5 +1,7 @@
 #include "RtfWriter.h"
 
+#include "FileErrorText.h"
+
 #include "Gb2312.h"
 #include "RtfProperties.h"
 
@@ -335,13 +337,15 @@ void SaveRtfFileAtomically(const QTextDocument& document, const QString& path,
         return EWriteError(QStringLiteral("无法建立文件“%1”：%2").arg(ShownName(path), reason));
     };
     QSaveFile file(path);
+    errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
-        const QString reason = file.errorString();
+        const QString reason = FileDeviceErrorText(file.error(), errno);
         // A folder that takes no new file may still hold a file we may write:
         // replace its content in place, the whole text made before it is touched.
         QFile target(path);
         if (!target.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
             throw fail(reason);
+        errno = 0;
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         try {
@@ -351,18 +355,22 @@ void SaveRtfFileAtomically(const QTextDocument& document, const QString& path,
         }
         const QByteArray& bytes = buffer.data();
         if (target.write(bytes) != bytes.size() || !target.resize(bytes.size()) || !target.flush())
-            throw fail(target.errorString());
+            throw fail(FileDeviceErrorText(target.error(), errno));
         target.close();
         if (target.error() != QFileDevice::NoError)
-            throw fail(target.errorString());
+            throw fail(FileDeviceErrorText(target.error(), errno));
         return;
     }
     try {
         writer(document, file);
     } catch (const EWriteError& error) {
         // The temporary file is discarded when `file` goes; the target stays as it was.
-        throw fail(file.error() != QFileDevice::NoError ? file.errorString() : error.Message());
+        throw fail(file.error() != QFileDevice::NoError ? FileDeviceErrorText(file.error(), errno)
+                                                        : error.Message());
     }
+    if (!FlushToDisk(file))
+        throw fail(FileDeviceErrorText(file.error(), errno));
+    errno = 0;
     if (!file.commit())
-        throw fail(file.errorString());
+        throw fail(FileDeviceErrorText(file.error(), errno));
 }

@@ -58,6 +58,61 @@ void PostNotify(QWidget* window) {
 
 } // namespace
 
+QPalette SkinPalette(const TSkinData& data) {
+    const QColor face = ColorToQColor(data.Colors[3]);
+    // Every role from the skin or derived from its face, none from the desktop's
+    // palette: a dark desktop would put light text on the skin's light faces.
+    QPalette palette(face, face);
+    const QColor text = ColorToQColor(data.Colors[0]);
+    const QColor ground = ColorToQColor(data.Colors[5]); // the scheme's lightest
+    const struct {
+        QPalette::ColorRole Role;
+        QColor Color;
+    } roles[] = {
+        {QPalette::WindowText, text},
+        {QPalette::Text, text},
+        {QPalette::ButtonText, ColorToQColor(data.Colors[4])},
+        {QPalette::Base, ground},
+        {QPalette::AlternateBase, ColorToQColor(data.Colors[6])},
+        {QPalette::Light, ground},
+        {QPalette::Midlight, ColorToQColor(data.Colors[6])},
+        {QPalette::Mid, ColorToQColor(data.Colors[7])},
+        {QPalette::Dark, ColorToQColor(data.Colors[7])},
+        {QPalette::Shadow, ColorToQColor(data.Colors[8])},
+        {QPalette::Highlight, ColorToQColor(data.Colors[12])},
+        {QPalette::HighlightedText, ColorToQColor(data.Colors[11])},
+        {QPalette::BrightText, ground},
+        {QPalette::ToolTipBase, ground},
+        {QPalette::ToolTipText, text},
+        {QPalette::Link, QColor(0, 0, 255)},
+        {QPalette::LinkVisited, QColor(128, 0, 128)},
+    };
+    for (const auto& r : roles) {
+        palette.setColor(QPalette::Active, r.Role, r.Color);
+        palette.setColor(QPalette::Inactive, r.Role, r.Color);
+    }
+    QColor placeholder = text;
+    placeholder.setAlpha(128);
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(g, QPalette::PlaceholderText, placeholder);
+    palette.setColor(QPalette::Disabled, QPalette::Base, face);
+    palette.setColor(QPalette::Disabled, QPalette::Window, face);
+    palette.setColor(QPalette::Disabled, QPalette::Button, face);
+    palette.setColor(QPalette::Disabled, QPalette::Highlight, ColorToQColor(data.Colors[12]));
+    palette.setColor(QPalette::Disabled, QPalette::ToolTipBase, ground);
+    palette.setColor(QPalette::Disabled, QPalette::ToolTipText, text);
+    return palette;
+}
+
+void TWinSkinForm::ApplySkinColors() {
+    if (!FColorSet) {
+        FSaved.OwnPalette = Hwnd->testAttribute(Qt::WA_SetPalette);
+        FSaved.Palette = Hwnd->palette();
+    }
+    Hwnd->setPalette(SkinPalette(*fsd));
+    FColorSet = true;
+}
+
 TWinSkinForm::TWinSkinForm(QWidget& window, TSkinManageBase& manager)
     : TSkinFormHost(&window), Manager(&manager) {
     Hwnd = &window;
@@ -180,13 +235,8 @@ void TWinSkinForm::InitTform() {
             break;
         }
     }
-    // The form's own colour becomes the scheme's button face.
-    FSaved.OwnPalette = Hwnd->testAttribute(Qt::WA_SetPalette);
-    FSaved.Palette = Hwnd->palette();
-    QPalette palette = FSaved.Palette;
-    palette.setColor(QPalette::Window, ColorToQColor(fsd->Colors[3]));
-    Hwnd->setPalette(palette);
-    FColorSet = true;
+    // The form's own colour becomes the scheme's button face, its text the scheme's.
+    ApplySkinColors();
 }
 
 void TWinSkinForm::InitDlg() {
@@ -211,6 +261,8 @@ void TWinSkinForm::InitDlg() {
     }
     bw = SkinBorderWidths(*fsd);
     Subclass();
+    // A dialog's text and faces are painted under the skin too.
+    ApplySkinColors();
 }
 
 void TWinSkinForm::Finish() {
@@ -603,9 +655,7 @@ void TWinSkinForm::SkinChanged() {
         }
     }
     if (FColorSet) {
-        QPalette palette = Hwnd->palette();
-        palette.setColor(QPalette::Window, ColorToQColor(fsd->Colors[3]));
-        Hwnd->setPalette(palette);
+        ApplySkinColors();
     }
     MakeCaptionIcon();
     Relayout();

@@ -78,6 +78,10 @@ QRegion SkinWindowRegion(const TSkinData& skin, const QSize& size);
 // The hint a caption button of `action` shows (empty for none).
 QString CaptionButtonHint(int action);
 
+// The colours a skinned window paints its text and controls in: every role from
+// the skin's scheme, whatever the desktop's palette holds.
+QPalette SkinPalette(const TSkinData& data);
+
 class TWinSkinForm : public TSkinFormHost, public TSkinHookTarget {
     Q_OBJECT
 public:
@@ -96,6 +100,8 @@ public:
     // Our own windows (FForm set) and foreign ones (message boxes, file dialogs).
     void InitTform();
     void InitDlg();
+    // Puts the skin's palette on the window, remembering the window's own once.
+    void ApplySkinColors();
     // The 0x3503 finish, also run directly by tests.
     void Finish();
     // Undoes everything; `destroyed`: the window is going, restore nothing on it.

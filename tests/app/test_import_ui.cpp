@@ -1,6 +1,11 @@
 // Import and export from the browse list's menu, and recipe pages dropped onto the entry page.
+#include "../common/OnExit.h"
 #include "ExtrasSupport.h"
 #include "RecipeImportUi.h"
+
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
 
 #include <QDropEvent>
 #include <QMenu>
@@ -102,20 +107,59 @@ TEST_F(ImportUiTest, ImportAFolderOfRecipeFolders) {
     EXPECT_EQ(Panel(0), QStringLiteral("共3种菜"));
 }
 
-TEST_F(ImportUiTest, CancelledDialogDoesNothingAndFilteredListStaysFiltered) {
+// After an import the whole book is listed and counted, whatever was searched
+// before: the imported recipes are what the cook wants to see.
+TEST_F(ImportUiTest, CancelledDialogDoesNothingAndImportEndsTheSearch) {
     Add(QStringLiteral("汤"), QStringLiteral("水"));
     FileAnswers = {std::nullopt};
     Trigger("导入菜谱…");
     EXPECT_TRUE(Messages.empty());
-    Search(QStringLiteral("鸡蛋"));
-    EXPECT_TRUE(Listed().isEmpty());
-    FileAnswers = {Fixture("chinese-gb18030.mmf")};
-    Trigger("导入菜谱…");
-    // The search's filter stays; the new recipe that matches it is listed.
-    EXPECT_EQ(Listed(), QStringList{QStringLiteral("西红柿炒鸡蛋")});
-    EXPECT_TRUE(Form->ADOQuery1.Filtered());
-    EXPECT_EQ(Panel(0), QStringLiteral("共1种菜"));
-    EXPECT_EQ(Stored(), 3);
+    const struct {
+        const char* Keyword;
+        int ListedBefore;
+    } cases[] = {{"鸡蛋", 0}, {"汤", 1}, {"", 5}};
+    int stored = 1;
+    for (const auto& c : cases) {
+        Search(QString::fromUtf8(c.Keyword));
+        ASSERT_EQ(Listed().size(), c.ListedBefore)
+            << c.Keyword << Listed().join(u',').toStdString();
+        FileAnswers = {Fixture("chinese-gb18030.mmf")};
+        Duplicate = {TDuplicateAnswer::KeepBoth, true};
+        Trigger("导入菜谱…");
+        stored += 2;
+        ASSERT_EQ(Stored(), stored) << c.Keyword;
+        EXPECT_EQ(Listed().size(), stored) << c.Keyword;
+        EXPECT_FALSE(Form->ADOQuery1.Filtered()) << c.Keyword;
+        EXPECT_EQ(Ui().Edit2->text(), QString()) << c.Keyword;
+        EXPECT_EQ(Panel(0), QStringLiteral("共%1种菜").arg(stored)) << c.Keyword;
+    }
+    // The listed entries are the book's: each is viewed.
+    View(Listed().size() - 1);
+    EXPECT_TRUE(ViewText().startsWith(Listed().last())) << ViewText().toStdString();
+}
+
+// What the summary's icon says: a warning when no file could be read.
+TEST_F(ImportUiTest, SummaryWarnsWhenEveryFileFailed) {
+    const struct {
+        std::vector<const char*> Files;
+        QMessageBox::Icon Icon;
+    } cases[] = {
+        {{"no-recipe.html"}, QMessageBox::Warning},
+        {{"no-recipe.html", "no-recipe.html"}, QMessageBox::Warning},
+        {{"no-recipe.html", "hongshao.html"}, QMessageBox::Information},
+        {{"hongshao.html"}, QMessageBox::Information},
+        {{"hongshao.html"}, QMessageBox::Information}, // every recipe skipped: nothing failed
+    };
+    for (const auto& c : cases) {
+        QStringList files;
+        for (const char* f : c.Files)
+            files << Fixture(f);
+        Messages.clear();
+        FileAnswers = {files.join(u'\n')};
+        Trigger("导入菜谱…");
+        ASSERT_EQ(Messages.size(), 1u);
+        EXPECT_EQ(Messages[0].Icon, c.Icon) << Messages[0].Text.toStdString();
+    }
 }
 
 TEST_F(ImportUiTest, ExportFromTheMenuWritesTheZip) {
@@ -134,6 +178,155 @@ TEST_F(ImportUiTest, ExportFromTheMenuWritesTheZip) {
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_TRUE(Messages[0].Text.contains(QStringLiteral("跳过 2 个")))
         << Messages[0].Text.toStdString();
+}
+
+// An existing zip is replaced only when the cook says so; No is the default.
+TEST_F(ImportUiTest, ExportAsksBeforeReplacingAZip) {
+    Add(QStringLiteral("汤"), QStringLiteral("水"));
+    const QString target = Dir.filePath(QStringLiteral("旧的.zip"));
+    const struct {
+        const char* Typed; // as typed into the dialog
+        QMessageBox::StandardButton Answer;
+        bool Replaced;
+    } cases[] = {
+        {"旧的.zip", QMessageBox::No, false},
+        {"旧的", QMessageBox::No, false},
+        {"旧的.zip", QMessageBox::Yes, true},
+    };
+    for (const auto& c : cases) {
+        {
+            QFile old(target);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("old");
+        }
+        Messages.clear();
+        Answers = {c.Answer};
+        FileAnswers = {Dir.filePath(QString::fromUtf8(c.Typed))};
+        Trigger("导出全部菜谱…");
+        ASSERT_GE(Messages.size(), 1u) << c.Typed;
+        EXPECT_EQ(Messages[0].Icon, QMessageBox::Question) << c.Typed;
+        EXPECT_EQ(Messages[0].DefaultButton, QMessageBox::No) << c.Typed;
+        EXPECT_TRUE(Messages[0].Text.contains(QStringLiteral("旧的"))) << c.Typed;
+        QFile now(QFile::exists(target) ? target : Dir.filePath(QString::fromUtf8(c.Typed)));
+        ASSERT_TRUE(now.open(QIODevice::ReadOnly));
+        EXPECT_EQ(now.readAll() != "old", c.Replaced) << c.Typed;
+        EXPECT_EQ(Messages.size(), c.Replaced ? 2u : 1u) << c.Typed;
+        QFile::remove(Dir.filePath(QString::fromUtf8(c.Typed)));
+    }
+    // A new name is written without asking.
+    Messages.clear();
+    FileAnswers = {Dir.filePath(QStringLiteral("新的"))};
+    Trigger("导出全部菜谱…");
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Messages[0].Text, QStringLiteral("保存完毕"));
+}
+
+// The real question, kept open well past the progress window's delay: it stays the
+// one modal window on top and takes the answer; Esc, × and 取消 cancel the import.
+TEST_F(ImportUiTest, DuplicateQuestionAnswersWheneverTheCookGetsToIt) {
+    SetDuplicateHook(nullptr);
+    Form->show();
+    // Many recipes before the one already in the book, so the progress has been
+    // under way a while when the question comes.
+    const QString many = Dir.filePath(QStringLiteral("many.mmf"));
+    {
+        QFile file(many);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        QByteArray text;
+        const QByteArray head = "MMMMM----- Recipe via Meal-Master (tm) v8.05\n\n      Title: ";
+        for (int i = 0; i < 4000; ++i)
+            text += head + "菜" + QByteArray::number(i) + "\n\n      1    盐\n\n  炒。\n\nMMMMM\n\n";
+        text += head + "西红柿炒鸡蛋\n\n      3    西红柿\n\n  炒。\n\nMMMMM\n";
+        file.write(text);
+    }
+    const struct {
+        const char* Answer; // a button's text, or "Esc" / "×"
+        const char* Said;
+    } cases[] = {
+        {"覆盖", "覆盖 1 个"},  {"跳过", "跳过 1 个"}, {"都保留", "覆盖 0 个，跳过 0 个"},
+        {"取消", "导入已取消"}, {"Esc", "导入已取消"}, {"×", "导入已取消"},
+    };
+    for (const auto& c : cases) {
+        Form->ADOQuery1.Close();
+        Form->ADOConnection1.Execute(QStringLiteral("delete from mycook"));
+        Form->ADOQuery1.Open();
+        Add(QStringLiteral("西红柿炒鸡蛋"), QStringLiteral("旧"));
+        Messages.clear();
+        FileAnswers = {many};
+        bool seen = false;
+        QStringList onTop;
+        QString label;
+        QStringList buttons;
+        std::function<void()> answer = [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                QTimer::singleShot(10, answer);
+                return;
+            }
+            // Long after the progress window would have come up.
+            QTimer::singleShot(900, box, [&, box] {
+                const TOnExit closer([box] {
+                    if (box->isVisible())
+                        box->done(0);
+                });
+                seen = true;
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (w->isVisible() && w != Form.get() && w != box)
+                        onTop << QString::fromLatin1(w->metaObject()->className());
+                if (QApplication::activeModalWidget() != box)
+                    onTop << QStringLiteral("active modal: ") +
+                                 QString::fromLatin1(
+                                     QApplication::activeModalWidget()->metaObject()->className());
+                for (QAbstractButton* b : box->buttons())
+                    if (b->isVisible())
+                        buttons << b->text();
+                const QString said = QString::fromUtf8(c.Answer);
+                if (said == u"Esc") {
+                    QTest::keyClick(box, Qt::Key_Escape);
+                } else if (said == u"×") {
+                    box->close();
+                } else {
+                    for (QAbstractButton* b : box->buttons())
+                        if (b->text() == said)
+                            QTest::mouseClick(b, Qt::LeftButton);
+                }
+            });
+        };
+        QTimer::singleShot(0, answer);
+        Trigger("导入菜谱…");
+        EXPECT_TRUE(seen) << c.Answer;
+        EXPECT_EQ(onTop, QStringList()) << c.Answer;
+        for (const char* b : {"覆盖", "跳过", "都保留", "取消"})
+            EXPECT_TRUE(buttons.contains(QString::fromUtf8(b))) << b;
+        ASSERT_FALSE(Messages.empty()) << c.Answer;
+        EXPECT_TRUE(Messages.back().Text.contains(QString::fromUtf8(c.Said)))
+            << c.Answer << ": " << Messages.back().Text.toStdString();
+    }
+}
+
+// Names that look like markup are shown as typed.
+TEST_F(ImportUiTest, DuplicateQuestionShowsTheNameAsPlainText) {
+    SetDuplicateHook(nullptr);
+    for (const char* name : {"<img src=/x.jpg>", "<h1>x</h1>", "<b>红烧肉</b>", "a &amp; b"}) {
+        QString shown;
+        bool rich = true;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            const TOnExit closer([box] { box->done(0); });
+            auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            ASSERT_NE(label, nullptr);
+            shown = label->text();
+            rich = label->textFormat() == Qt::RichText ||
+                   (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(shown));
+        });
+        try {
+            AskDuplicate(QString::fromUtf8(name));
+        } catch (const EImportCancelled&) {
+        }
+        EXPECT_TRUE(shown.contains(QString::fromUtf8(name))) << name;
+        EXPECT_FALSE(rich) << name;
+    }
 }
 
 TEST_F(ImportUiTest, RecipePageDroppedOntoTheEntryPageFillsItWithoutSaving) {

@@ -120,8 +120,9 @@ TEST_F(SuggestTest, KeysAndClicks) {
     QTest::keyClick(Ui().Edit2, Qt::Key_Escape);
     EXPECT_FALSE(Suggest().Shown());
     QTest::keyClick(Ui().Edit2, Qt::Key_Return);
-    EXPECT_EQ(Listed(), QStringList()) << "the designed search for \"pg\" finds nothing";
-    EXPECT_EQ(Panel(0), QStringLiteral("共0种菜"));
+    EXPECT_EQ(Listed(), QStringList({"紅燒排骨", "糖醋排骨", "排骨汤"}))
+        << "the designed search for \"pg\" finds nothing: the suggestions are listed";
+    EXPECT_EQ(Panel(0), QStringLiteral("共3种菜"));
 
     // Enter with the list open and nothing chosen: exactly the designed search.
     Type(QStringLiteral("排骨"));
@@ -169,7 +170,8 @@ TEST_F(SuggestTest, InputMethodTextIsLeftToTheBox) {
 }
 
 // The designed search through the button and through Enter lists what it listed
-// before suggestions came, whatever the drop-down shows meanwhile.
+// before suggestions came whenever it finds something, whatever the drop-down
+// shows meanwhile; when it finds nothing, what the drop-down finds is listed.
 TEST_F(SuggestTest, DesignedSearchUnchanged) {
     const struct {
         const char* Keyword;
@@ -180,8 +182,12 @@ TEST_F(SuggestTest, DesignedSearchUnchanged) {
         {"排骨", {"紅燒排骨", "糖醋排骨", "排骨汤", "清蒸鱼"}},
         {"红烧", {"红烧肉"}},
         {"紅燒", {"紅燒排骨"}},
-        {"hsr", {}},
-        {"hongshaorou", {}},
+        {"hsr", {"红烧肉"}},
+        {"hongshaorou", {"红烧肉"}},
+        {"pg", {"紅燒排骨", "糖醋排骨", "排骨汤"}},
+        {"蘿蔔", {"排骨汤"}},
+        {"xyz", {}},
+        {"hsrx", {}},
         {"面条", {"重庆小面", "长寿面"}},
         {"冰糖", {"红烧肉", "糖醋排骨"}},
         {" ", {"红烧肉", "重庆小面", "糖醋排骨", "排骨汤", "清蒸鱼"}},
@@ -195,6 +201,21 @@ TEST_F(SuggestTest, DesignedSearchUnchanged) {
         Ui().ListBox1->Clear();
         QTest::mouseClick(Ui().BitBtn6, Qt::LeftButton);
         EXPECT_EQ(Listed(), c.Listed) << c.Keyword << " (查找)";
+        EXPECT_EQ(Panel(0), QStringLiteral("共%1种菜").arg(c.Listed.size()));
+    }
+}
+
+// What the suggestions listed is the book's: each entry is viewed as a search's is.
+TEST_F(SuggestTest, SuggestionsListedByEnterAreViewed) {
+    Type(QStringLiteral("pg"));
+    QTest::keyClick(Ui().Edit2, Qt::Key_Return);
+    ASSERT_EQ(Listed().size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        Ui().ListBox1->SetItemIndex(i);
+        Q_EMIT Ui().ListBox1->Click();
+        EXPECT_TRUE(Ui().RichEdit1->toPlainText().startsWith(Listed().at(i) + u'\n'))
+            << Ui().RichEdit1->toPlainText().toStdString();
+        EXPECT_EQ(Panel(2), Listed().at(i));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "../common/OnExit.h"
 #include "AppTestSupport.h"
 #include "ErrorDisplay.h"
+#include "WinSkinData.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -262,6 +263,106 @@ TEST_F(WindowTest, FileDialogNamesTypesAndDatesInChinese) {
     EXPECT_FALSE(
         date.contains(QLocale::c().monthName(modified.date().month(), QLocale::ShortFormat)))
         << date.toStdString();
+}
+
+// A dark desktop palette: the text on the cream skin keeps the skin's colours, in
+// the window and in its file dialog; taking the skin off gives the desktop's back.
+TEST_F(WindowTest, DarkDesktopLeavesTheSkinReadable) {
+    const QPalette desktop = QApplication::palette();
+    const TOnExit restore([desktop] { QApplication::setPalette(desktop); });
+    QPalette dark;
+    for (const auto& [role, color] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
+             {QPalette::Window, QColor(35, 35, 38)},
+             {QPalette::WindowText, Qt::white},
+             {QPalette::Base, QColor(25, 25, 28)},
+             {QPalette::AlternateBase, QColor(45, 45, 48)},
+             {QPalette::Text, Qt::white},
+             {QPalette::Button, QColor(50, 50, 54)},
+             {QPalette::ButtonText, Qt::white},
+             {QPalette::PlaceholderText, QColor(200, 200, 200)},
+             {QPalette::ToolTipBase, QColor(25, 25, 28)},
+             {QPalette::ToolTipText, Qt::white}})
+        dark.setColor(role, color);
+    QApplication::setPalette(dark);
+    Open();
+    ShowForm();
+    QTest::qWait(100);
+    auto isDark = [](const QColor& c) {
+        return c.lightness() < 110;
+    };
+    auto darkPixels = [&](QWidget* w) {
+        const QImage image = w->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += isDark(image.pixelColor(x, y));
+        return n;
+    };
+    // Each page in turn, so its labels are laid out and painted.
+    for (int page = 0; page < 3; ++page) {
+        Ui().PageControl1->setCurrentIndex(page);
+        QTest::qWait(20);
+        for (QLabel* label : Ui().PageControl1->widget(page)->findChildren<QLabel*>()) {
+            if (label->text().isEmpty() || !label->isVisible())
+                continue;
+            EXPECT_TRUE(isDark(label->palette().color(label->foregroundRole())))
+                << label->objectName().toStdString();
+            EXPECT_GT(darkPixels(label), 0) << label->objectName().toStdString();
+        }
+    }
+    // Boxes one types into: dark text on a light ground.
+    for (QWidget* box : std::initializer_list<QWidget*>{Ui().Edit1, Ui().Memo1, Ui().Edit2,
+                                                        Ui().RichEdit1, Ui().ListBox1}) {
+        EXPECT_TRUE(isDark(box->palette().color(QPalette::Text)))
+            << box->objectName().toStdString();
+        EXPECT_FALSE(isDark(box->palette().color(QPalette::Base)))
+            << box->objectName().toStdString();
+    }
+    EXPECT_TRUE(isDark(Ui().StatusBar1->findChild<QLabel*>(QStringLiteral("Panel0"))
+                           ->palette()
+                           .color(QPalette::WindowText)));
+
+    // The file dialog of "打开图片".
+    SetFileDialogHook(nullptr);
+    QStringList light;
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        const TOnExit closer([dialog] { dialog->reject(); });
+        QTest::qWaitForWindowExposed(dialog);
+        QTest::qWait(100);
+        seen = true;
+        for (QLabel* label : dialog->findChildren<QLabel*>())
+            if (label->isVisible() && !label->text().isEmpty() &&
+                !isDark(label->palette().color(label->foregroundRole())))
+                light << label->text();
+        for (QAbstractItemView* view : dialog->findChildren<QAbstractItemView*>())
+            if (view->isVisible() && (!isDark(view->palette().color(QPalette::Text)) ||
+                                      isDark(view->palette().color(QPalette::Base))))
+                light << view->objectName();
+    });
+    Ui().BitBtn3->click();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(light, QStringList());
+
+    // Off again: every control has the desktop's colours back, none kept as its own.
+    Form->SkinData1().SetActive(false);
+    QTest::qWaitFor([&] { return !Form->testAttribute(Qt::WA_SetPalette); }, 3000);
+    QTest::qWait(50);
+    for (QWidget* w : Form->findChildren<QWidget*>()) {
+        if (w->objectName().startsWith(QStringLiteral("qt_")))
+            continue;
+        EXPECT_EQ(w->palette().color(QPalette::WindowText), QColor(Qt::white))
+            << w->objectName().toStdString() << " " << w->metaObject()->className();
+        EXPECT_EQ(w->palette().color(QPalette::Base), QColor(25, 25, 28))
+            << w->objectName().toStdString() << " " << w->metaObject()->className();
+    }
+    EXPECT_FALSE(Form->testAttribute(Qt::WA_SetPalette));
+    EXPECT_FALSE(Ui().Label1->testAttribute(Qt::WA_SetPalette));
+    // The skin's manager is the program's one: back on for the windows of later tests.
+    Form->SkinData1().SetActive(true);
+    QTest::qWaitFor([&] { return Form->testAttribute(Qt::WA_SetPalette); }, 3000);
 }
 
 TEST_F(WindowTest, ControlsAreReadByTheirLabelsAndRoles) {

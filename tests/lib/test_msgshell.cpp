@@ -90,15 +90,18 @@ TEST(DefaultErrorDisplay, GuardShowsEveryKindOfErrorAndStopsTheHandler) {
     });
     RunGuarded([] { throw std::runtime_error("plain failure"); });
     RunGuarded([] { throw 42; });
+    RunGuarded([] { throw std::bad_alloc(); });
     RunGuarded([] {});
     EXPECT_FALSE(after);
-    ASSERT_EQ(recorder.Requests.size(), 3u);
+    ASSERT_EQ(recorder.Requests.size(), 4u);
     EXPECT_EQ(recorder.Requests[0].Text, QStringLiteral("no such table: mycook"));
     EXPECT_EQ(recorder.Requests[0].Caption,
               QStringLiteral("百味小筑")); // the title users read, not the file name
     EXPECT_EQ(recorder.Requests[0].Icon, QMessageBox::Critical);
-    EXPECT_EQ(recorder.Requests[1].Text, QStringLiteral("plain failure"));
-    EXPECT_FALSE(recorder.Requests[2].Text.isEmpty());
+    // The standard library's English never reaches the cook.
+    EXPECT_EQ(recorder.Requests[1].Text, QStringLiteral("程序内部出错，这项操作没有完成。"));
+    EXPECT_EQ(recorder.Requests[2].Text, QStringLiteral("程序内部出错，这项操作没有完成。"));
+    EXPECT_TRUE(recorder.Requests[3].Text.startsWith(QStringLiteral("内存不足")));
 }
 
 TEST(DefaultErrorDisplay, AFailingDisplayDoesNotEscape) {

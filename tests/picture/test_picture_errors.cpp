@@ -192,7 +192,8 @@ TEST(PictureLoad, MissingFileGivesFullNameAndReason) {
     }
     QDir::setCurrent(previous);
     const QString full = QFileInfo(QDir(dir.path()), relative).absoluteFilePath();
-    EXPECT_EQ(message, QStringLiteral("无法打开文件“%1”：No such file or directory").arg(full));
+    // The system's reason in Chinese, by its code.
+    EXPECT_EQ(message, QStringLiteral("无法打开文件“%1”：文件不存在").arg(full));
     EXPECT_EQ(picture.Graphic(), nullptr);
 }
 
@@ -209,7 +210,7 @@ TEST(PictureLoad, OversizedFileRefusedBeforeReading) {
         picture.LoadFromFile(path);
         ADD_FAILURE() << "loaded";
     } catch (const EInvalidGraphic& e) {
-        EXPECT_EQ(e.Message(), QStringLiteral("图片文件太大"));
+        EXPECT_EQ(e.Message(), QStringLiteral("图片文件太大（上限 256 MB）"));
     }
 }
 

@@ -610,6 +610,51 @@ TEST(SkinUndo, LayoutDialogWithOwnPaletteAndMask) {
     EXPECT_TRUE(SameImage(Grab(d), neverGrab));
 }
 
+// A dark desktop: our windows and foreign dialogs take every colour from the skin,
+// and undo gives each window exactly the palette it had, its own or inherited.
+TEST(SkinUndo, SkinColoursWhateverTheDesktopAndBackExactly) {
+    const QPalette desktop = QApplication::palette();
+    QPalette dark(QColor(50, 50, 54), QColor(35, 35, 38));
+    dark.setColor(QPalette::WindowText, Qt::white);
+    dark.setColor(QPalette::Text, Qt::white);
+    dark.setColor(QPalette::Base, QColor(25, 25, 28));
+    QApplication::setPalette(dark);
+    TSkinFixture f;
+    const QColor text = ColorToQColor(f.Skin->Colors[0]);
+    const QColor face = ColorToQColor(f.Skin->Colors[3]);
+    QPalette ownText;
+    ownText.setColor(QPalette::WindowText, QColor(200, 0, 0));
+    const struct {
+        bool OwnWindow;
+        bool OwnPalette;
+    } cases[] = {{true, false}, {false, false}, {true, true}, {false, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.OwnWindow << c.OwnPalette);
+        TLayoutDialog d;
+        auto* label = new QLabel(QStringLiteral("菜名"), &d);
+        if (c.OwnPalette)
+            d.setPalette(ownText);
+        const QPalette before = d.palette();
+        const auto beforeMask = before.resolveMask();
+        TWinSkinForm& form = f.SkinWindow(d, c.OwnWindow);
+        for (QWidget* w : std::initializer_list<QWidget*>{&d, label, d.Edit}) {
+            EXPECT_EQ(w->palette().color(QPalette::WindowText), text);
+            EXPECT_EQ(w->palette().color(QPalette::Text), text);
+            EXPECT_EQ(w->palette().color(QPalette::Window), face);
+            EXPECT_GT(w->palette().color(QPalette::Base).lightness(), 200);
+        }
+        form.UnSubclass(false);
+        delete &form;
+        EXPECT_EQ(d.testAttribute(Qt::WA_SetPalette), c.OwnPalette);
+        EXPECT_EQ(d.palette().resolveMask(), beforeMask);
+        EXPECT_EQ(d.palette(), before);
+        EXPECT_EQ(label->palette().color(QPalette::WindowText),
+                  c.OwnPalette ? QColor(200, 0, 0) : QColor(Qt::white));
+        EXPECT_EQ(d.Edit->palette().color(QPalette::Base), QColor(25, 25, 28));
+    }
+    QApplication::setPalette(desktop);
+}
+
 TEST(SkinUndo, WindowDestroyedWhileSkinnedLeavesNothing) {
     TSkinFixture f;
     auto w = std::make_unique<TFixedWindow>();

@@ -2,7 +2,9 @@
 
 #include "ADODB.h"
 #include "BookExport.h"
+#include "EngineErrors.h"
 #include "RecipeImporter.h"
+#include "StandardErrors.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,16 +13,29 @@ namespace {
 const char* const Usage = "用法：\n"
                           "  mycook-book import 菜谱本 文件… [--on-duplicate=skip|overwrite|keep]\n"
                           "  mycook-book export 菜谱本 输出.zip\n"
+                          "  mycook-book --help | --version\n"
                           "菜谱本是 cook.mdb 文件或它所在的文件夹。\n";
+
+#ifndef MYCOOK_VERSION
+#define MYCOOK_VERSION "0"
+#endif
 
 QString BookPath(const QString& argument) {
     const QFileInfo info(argument);
     return info.isDir() ? QDir(argument).filePath(QStringLiteral("cook.mdb")) : argument;
 }
 
+// The book holds something: an empty file (left by a copy tool that crashed) counts
+// as missing and the book is made in it, as the window does.
+bool BookThere(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !(info.isFile() && info.size() == 0);
+}
+
 // Opens the book; a book that does not exist yet is made as the program makes it.
+// A damaged book is refused before anything is written, as the window refuses it.
 void OpenBook(TADOConnection& connection, const QString& path, bool create) {
-    const bool exists = QFileInfo::exists(path);
+    const bool exists = BookThere(path);
     if (!exists && !create)
         throw Exception(QStringLiteral("菜谱本不存在：%1").arg(path));
     if (!exists)
@@ -32,6 +47,20 @@ void OpenBook(TADOConnection& connection, const QString& path, bool create) {
     if (!exists)
         connection.Execute(QStringLiteral("create table mycook(菜名 char(30),原料 char(255),做法 "
                                           "memo,说明 char(255),img image)"));
+    else if (create && !connection.CheckBookIntact())
+        throw Exception(DamagedBookText(path, TDamageReader::CommandLine));
+}
+
+// Damage met half-way is told in the command line's words; the import's
+// transaction has left the book as it was.
+template <class TRun> int Guarded(TADOConnection& connection, const QString& path, TRun run) {
+    try {
+        return run();
+    } catch (const EDatabaseError&) {
+        if (connection.Damaged())
+            throw Exception(DamagedBookText(path, TDamageReader::CommandLine));
+        throw;
+    }
 }
 
 int Import(const QStringList& args, QTextStream& out, QTextStream& err) {
@@ -59,11 +88,15 @@ int Import(const QStringList& args, QTextStream& out, QTextStream& err) {
         return 2;
     }
     TADOConnection connection;
-    OpenBook(connection, BookPath(positional.takeFirst()), true);
-    const TImportSummary summary =
-        ImportRecipeFiles(connection, positional, [answer](const QString&) {
+    const QString book = BookPath(positional.takeFirst());
+    OpenBook(connection, book, true);
+    TImportSummary summary;
+    Guarded(connection, book, [&] {
+        summary = ImportRecipeFiles(connection, positional, [answer](const QString&) {
             return TDuplicateChoice{answer, true};
         });
+        return 0;
+    });
     out << "导入完毕\n" << summary.CountsText() << '\n';
     for (const QString& line : summary.Details)
         out << "  " << line << '\n';
@@ -80,11 +113,16 @@ int Export(const QStringList& args, QTextStream& out, QTextStream& err) {
         return 2;
     }
     TADOConnection connection;
-    OpenBook(connection, BookPath(args[0]), false);
+    const QString book = BookPath(args[0]);
+    OpenBook(connection, book, false);
     QString target = args[1];
     if (!target.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
         target += QStringLiteral(".zip");
-    const TExportSummary summary = ExportBook(connection, target);
+    TExportSummary summary;
+    Guarded(connection, book, [&] {
+        summary = ExportBook(connection, target);
+        return 0;
+    });
     out << "保存完毕：" << summary.Recipes << " 个菜谱，" << summary.Pictures << " 张图片\n";
     return 0;
 }
@@ -97,13 +135,21 @@ int RunBookCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
     }
     const QString command = arguments.first();
     const QStringList rest = arguments.mid(1);
+    if (command == u"--help" || command == u"-h" || command == u"help") {
+        out << Usage;
+        return 0;
+    }
+    if (command == u"--version") {
+        out << "mycook-book " MYCOOK_VERSION "\n";
+        return 0;
+    }
     try {
         if (command == u"import")
             return Import(rest, out, err);
         if (command == u"export")
             return Export(rest, out, err);
-    } catch (const Exception& e) {
-        err << e.Message() << '\n';
+    } catch (const std::exception& e) {
+        err << StandardErrorText(e) << '\n';
         return 1;
     }
     err << Usage;

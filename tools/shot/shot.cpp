@@ -1,10 +1,12 @@
 // Takes the documentation's screenshots of the main window on a real display
-// (run under Xvfb): shot OUT_FOLDER. Uses a throw-away book in a temp folder.
+// (run under Xvfb): shot OUT_FOLDER [dark]. Uses a throw-away book in a temp folder;
+// "dark" gives the desktop a dark palette first, to see that the skin stays readable.
 #include "AppLocale.h"
 #include "AppSetup.h"
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
+#include "ProgressWindow.h"
 #include "RecipeExtras.h"
 #include "RecipeExtrasEditor.h"
 #include "Unit_main.h"
@@ -97,9 +99,13 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     SetUpApplication();
     InitializeSkinUnits();
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: shot OUT_FOLDER\n");
+    if (argc != 2 && !(argc == 3 && qstrcmp(argv[2], "dark") == 0)) {
+        std::fprintf(stderr, "usage: shot OUT_FOLDER [dark]\n");
         return 1;
+    }
+    if (argc == 3) {
+        QPalette dark(QColor(50, 50, 54), QColor(35, 35, 38));
+        QApplication::setPalette(dark);
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     SetMessageHook([](const TMessageRequest&) { return QMessageBox::Yes; });
@@ -166,6 +172,19 @@ int main(int argc, char** argv) {
         });
     GrabModal(out.filePath(QStringLiteral("screenshot-save.png")),
               [&] { form.SaveDialog1.Execute(); });
+    GrabModal(out.filePath(QStringLiteral("screenshot-import-summary.png")), [] {
+        ShowMessage(
+            {QStringLiteral("提示"),
+             QStringLiteral("导入完毕\n导入 0 个，覆盖 0 个，跳过 0 个，无法读取的文件 1 个"),
+             QMessageBox::Warning, QMessageBox::Ok, QMessageBox::NoButton,
+             QStringLiteral("x.html：网页里没有菜谱数据")});
+    });
+    {
+        TProgressWindow progress(&form, QStringLiteral("正在导入菜谱…"));
+        QTest::qWait(TProgressWindow::ShowDelayMs + 100);
+        progress.Step(3, 10);
+        Grab(progress, out.filePath(QStringLiteral("screenshot-progress.png")));
+    }
     QMenu* menu = ui.Edit2->createStandardContextMenu();
     menu->popup(form.mapToGlobal(QPoint(260, 200)));
     QTest::qWait(500);
