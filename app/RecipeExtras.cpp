@@ -12,9 +12,11 @@
 #include "ImageControl.h"
 #include "KindControls.h"
 #include "MsgShell.h"
+#include "PictureDrop.h"
 #include "PictureIo.h"
 #include "RecipeBrowse.h"
 #include "RecipeDelete.h"
+#include "RecipeExtrasEditor.h"
 #include "RecipeImportUi.h"
 #include "RecipePrint.h"
 #include "RecipeView.h"
@@ -30,39 +32,6 @@
 #include <QTimer>
 
 namespace {
-// A dropped bitmap offered to the paste as if it were on the clipboard.
-class TDroppedBitmap final : public TClipboard {
-public:
-    explicit TDroppedBitmap(QImage image) : FImage(std::move(image)) {}
-    bool HasBitmap() const override { return true; }
-    bool HasFormat(const QString&) const override { return false; }
-    QImage Bitmap() const override {
-        if (FImage.isNull())
-            throw EClipboardException(QStringLiteral("无法读取拖入的位图"));
-        return FImage;
-    }
-    QByteArray Data(const QString&) const override { return {}; }
-
-private:
-    QImage FImage;
-};
-
-class TClipboardSwap {
-public:
-    explicit TClipboardSwap(TClipboard& replacement) { SetClipboard(&replacement); }
-    ~TClipboardSwap() { SetClipboard(nullptr); }
-    TClipboardSwap(const TClipboardSwap&) = delete;
-    TClipboardSwap& operator=(const TClipboardSwap&) = delete;
-};
-
-// The one local file of a drop, empty when the drop carries none or several.
-QString DroppedFile(const QMimeData& data) {
-    const QList<QUrl> urls = data.urls();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
-        return {};
-    return urls.first().toLocalFile();
-}
-
 // The dish name as a file name: characters no file name may hold become "_".
 QString SuggestedPdfName(const QString& dishName) {
     QString name = dishName.trimmed();
@@ -104,6 +73,7 @@ void TRecipeExtras::Connect() {
     FSuggest->SetCategories([this] { return FBrowse->Categories(); },
                             [this](const QString& name) { FBrowse->ChooseCategory(name); });
     FView = std::make_unique<TRecipeView>(FSite);
+    FEditor = std::make_unique<TRecipeExtrasEditor>(FSite);
     // Runs after BitBtn6Click (the button, and Enter in the keyword box).
     connect(&FSite.BitBtn6, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { ListSuggestionsWhenNothingFound(); }); });
@@ -271,9 +241,20 @@ void TRecipeExtras::RecipeChanged(qint64 rowId) {
     FSuggest->RecipeChanged(rowId);
 }
 
+void TRecipeExtras::RecipeSaved(qint64 rowId, bool overwritten) {
+    try {
+        FEditor->Store(rowId, overwritten);
+    } catch (...) {
+        RecipeChanged(rowId);
+        throw;
+    }
+    RecipeChanged(rowId);
+}
+
 void TRecipeExtras::BookChanged() {
     FBrowse->BookChanged();
     FSuggest->BookChanged();
+    FEditor->ReadBookCategories();
 }
 
 void TRecipeExtras::PrintRecipe() {

@@ -20,6 +20,7 @@ class QPoint;
 class TBackgroundBackup;
 class TRecipeBrowse;
 class TRecipeView;
+class TRecipeExtrasEditor;
 class TSearchSuggest;
 
 class TRecipeExtras final : public QObject {
@@ -47,6 +48,10 @@ public:
     TSearchSuggest& SearchSuggest() { return *FSuggest; }
     TRecipeBrowse& Browse() { return *FBrowse; }
     TRecipeView& View() { return *FView; }
+    // The entry page's extras (app/RecipeExtrasEditor).
+    TRecipeExtrasEditor& ExtrasEditor() { return *FEditor; }
+    // The window's RecipeSaved: the page's extras go beside the saved row.
+    void RecipeSaved(qint64 rowId, bool overwritten);
     // The recipe with this identity was saved, overwritten or removed.
     void RecipeChanged(qint64 rowId);
     // Anything may have changed (an import).
@@ -70,4 +75,5 @@ private:
     std::unique_ptr<TSearchSuggest> FSuggest;
     std::unique_ptr<TRecipeBrowse> FBrowse;
     std::unique_ptr<TRecipeView> FView;
+    std::unique_ptr<TRecipeExtrasEditor> FEditor;
 };

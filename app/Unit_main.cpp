@@ -150,8 +150,9 @@ void TForm_main::ConnectHandlers() {
     FExtras = std::make_unique<TRecipeExtras>(Site());
     connect(this, &TForm_main::BookChanged, FExtras.get(),
             [this] { RunGuarded([this] { FExtras->BookChanged(); }); });
-    connect(this, &TForm_main::RecipeSaved, FExtras.get(),
-            [this](qint64 rowId) { RunGuarded([&] { FExtras->RecipeChanged(rowId); }); });
+    connect(this, &TForm_main::RecipeSaved, FExtras.get(), [this](qint64 rowId, bool overwritten) {
+        RunGuarded([&] { FExtras->RecipeSaved(rowId, overwritten); });
+    });
 }
 
 TWindowSite TForm_main::Site() {
@@ -246,16 +247,17 @@ void TForm_main::ClearEntryPage() {
 
 void TForm_main::BitBtn5Click() {
     const QString name = ui->Edit1->text();
+    qint64 saved = -1;
+    bool overwritten = false;
     if (!ADOQuery1.Locate(QStringLiteral("菜名"), name)) {
         TTransactionGuard transaction(ADOConnection1);
         ADOQuery1.AppendRecord({name, ui->Memo1->Text(), ui->Memo2->Text(), ui->Memo3->Text()});
-        const bool found = ADOQuery1.Locate(QStringLiteral("菜名"), name);
-        if (found)
+        // The appended row, whether or not a filter lets the look-up see it.
+        saved = ADOQuery1.RowId();
+        if (ADOQuery1.Locate(QStringLiteral("菜名"), name))
             SavePictureToBlob(*ui->Image2, QStringLiteral("img"), ADOQuery1);
         transaction.Commit();
-        const qint64 saved = found ? ADOQuery1.RowId() : -1;
         ClearEntryPage();
-        Q_EMIT RecipeSaved(saved);
     } else if (AskYesNo(QStringLiteral("存在该菜名，是否要覆盖？"))) {
         TTransactionGuard transaction(ADOConnection1);
         ADOQuery1.Edit();
@@ -264,13 +266,15 @@ void TForm_main::BitBtn5Click() {
         ADOQuery1.FieldByName(QStringLiteral("做法")).SetAsString(ui->Memo2->Text());
         ADOQuery1.FieldByName(QStringLiteral("说明")).SetAsString(ui->Memo3->Text());
         ADOQuery1.Post();
+        saved = ADOQuery1.RowId();
+        overwritten = true;
         SavePictureToBlob(*ui->Image2, QStringLiteral("img"), ADOQuery1);
         transaction.Commit();
-        const qint64 saved = ADOQuery1.RowId();
         ClearEntryPage();
-        Q_EMIT RecipeSaved(saved);
     }
     ShowCount();
+    if (saved >= 0)
+        Q_EMIT RecipeSaved(saved, overwritten);
 }
 
 void TForm_main::BitBtn6Click() {

@@ -52,9 +52,9 @@ Q_SIGNALS:
     // Recipes came in beside the designed save (an import); the list and the
     // count already show them.
     void BookChanged();
-    // The save stored this row (new or overwritten; -1 when the new row is hidden
-    // by the search's filter); told after the entry page is cleared.
-    void RecipeSaved(qint64 rowId);
+    // A save of the entry page completed: a new row, or the named one overwritten
+    // (answered Yes). The page is already cleared.
+    void RecipeSaved(qint64 rowId, bool overwritten);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -458,3 +458,25 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe, bool fresh) 
     if (transaction)
         transaction->Commit();
 }
+
+QStringList RecipeCategories(TADOConnection& connection) {
+    QStringList out;
+    if (!HasRecipeTables(connection))
+        return out;
+    sqlite3* db = connection.Handle();
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "select text from mycook_label where kind = 0 group by text"
+                           " order by count(*) desc, text",
+                           -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        connection.RaiseEngineError();
+    }
+    TStatement s(raw);
+    int step;
+    while ((step = sqlite3_step(raw)) == SQLITE_ROW)
+        out.append(ColumnText(raw, 0));
+    if (step != SQLITE_DONE)
+        connection.RaiseEngineError();
+    return out;
+}

@@ -48,3 +48,7 @@ private:
     struct Impl;
     std::unique_ptr<Impl> FImpl;
 };
+
+// The categories the book's recipes carry, most used first; none in a book
+// without our tables. Never changes the book.
+QStringList RecipeCategories(TADOConnection& connection);

@@ -9,6 +9,7 @@
 #include "ProgressWindow.h"
 #include "RecipeBrowse.h"
 #include "RecipeExtras.h"
+#include "RecipeExtrasEditor.h"
 #include "RecipeStore.h"
 #include "RecipeText.h"
 #include "Unit_main.h"
@@ -27,6 +28,7 @@
 #include <QMenu>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
@@ -36,6 +38,41 @@
 #include <functional>
 
 namespace {
+void Grab(QWidget& window, const QString& path);
+QImage Dish();
+
+// The entry page's "更多信息" side, filled in as a cook would.
+void ShootExtras(TForm_main& form, const QString& path) {
+    TRecipeExtrasEditor& ed = form.Extras().ExtrasEditor();
+    ed.ShowPanel(true);
+    auto type = [](QLineEdit* edit, const QString& text) {
+        edit->setText(text);
+        Q_EMIT edit->textEdited(text);
+    };
+    type(ed.WholeName, QStringLiteral("虾仁炒青菜（外婆的家常做法）"));
+    type(ed.Categories, QStringLiteral("家常菜、快手菜、海鲜"));
+    ed.Servings->setValue(2);
+    type(ed.ServingsUnit, QStringLiteral("人份"));
+    type(ed.PrepTime, QStringLiteral("15分钟"));
+    type(ed.CookTime, QStringLiteral("5分钟"));
+    type(ed.TotalTime, QStringLiteral("20分钟"));
+    type(ed.Source, QStringLiteral("外婆"));
+    ed.Favourite->setChecked(true);
+    const QString steps[] = {QStringLiteral("腌虾仁"), QStringLiteral("爆香蒜和辣椒"),
+                             QStringLiteral("大火快炒")};
+    for (int i = 0; i < 3; ++i) {
+        TBitmap bitmap;
+        bitmap.SetImage(Dish().scaled(160 + i * 40, 120));
+        TJPEGImage jpeg;
+        jpeg.Assign(bitmap);
+        ed.AddPictureJpeg(jpeg.Data());
+        type(ed.Caption, steps[i]);
+        ed.Step->setValue(i + 1);
+    }
+    Grab(form, path);
+    ed.ShowPanel(false);
+}
+
 void Grab(QWidget& window, const QString& path) {
     QTest::qWait(500);
     QScreen* screen = window.screen();
@@ -148,6 +185,7 @@ int main(int argc, char** argv) {
         "再下青菜大火快炒。\n4. 加盐调味，出锅装盘。"));
     ui.Memo3->setPlainText(QStringLiteral("青菜要大火快炒，才能保持翠绿。"));
     Grab(form, out.filePath(QStringLiteral("screenshot-entry.png")));
+    ShootExtras(form, out.filePath(QStringLiteral("screenshot-entry-extras.png")));
     RunGuarded([&] { form.BitBtn5Click(); });
 
     // Browse page showing the recipe with its picture.

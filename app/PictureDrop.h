@@ -1,0 +1,42 @@
+#pragma once
+// A picture dropped onto the entry page taken as the designed buttons take one:
+// a dropped bitmap is offered to the paste as if it were on the clipboard.
+
+#include "Clipboard.h"
+#include "SysUtils.h"
+
+#include <QList>
+#include <QMimeData>
+#include <QUrl>
+
+class TDroppedBitmap final : public TClipboard {
+public:
+    explicit TDroppedBitmap(QImage image) : FImage(std::move(image)) {}
+    bool HasBitmap() const override { return true; }
+    bool HasFormat(const QString&) const override { return false; }
+    QImage Bitmap() const override {
+        if (FImage.isNull())
+            throw EClipboardException(QStringLiteral("无法读取拖入的位图"));
+        return FImage;
+    }
+    QByteArray Data(const QString&) const override { return {}; }
+
+private:
+    QImage FImage;
+};
+
+class TClipboardSwap {
+public:
+    explicit TClipboardSwap(TClipboard& replacement) { SetClipboard(&replacement); }
+    ~TClipboardSwap() { SetClipboard(nullptr); }
+    TClipboardSwap(const TClipboardSwap&) = delete;
+    TClipboardSwap& operator=(const TClipboardSwap&) = delete;
+};
+
+// The one local file of a drop, empty when the drop carries none or several.
+inline QString DroppedFile(const QMimeData& data) {
+    const QList<QUrl> urls = data.urls();
+    if (urls.size() != 1 || !urls.first().isLocalFile())
+        return {};
+    return urls.first().toLocalFile();
+}
