@@ -235,7 +235,8 @@ TEST_F(ImportUiTest, DuplicateQuestionAnswersWheneverTheCookGetsToIt) {
         QByteArray text;
         const QByteArray head = "MMMMM----- Recipe via Meal-Master (tm) v8.05\n\n      Title: ";
         for (int i = 0; i < 4000; ++i)
-            text += head + "菜" + QByteArray::number(i) + "\n\n      1    盐\n\n  炒。\n\nMMMMM\n\n";
+            text +=
+                head + "菜" + QByteArray::number(i) + "\n\n      1    盐\n\n  炒。\n\nMMMMM\n\n";
         text += head + "西红柿炒鸡蛋\n\n      3    西红柿\n\n  炒。\n\nMMMMM\n";
         file.write(text);
     }
