@@ -5,6 +5,9 @@
 #include "Clipboard.h"
 #include "SysUtils.h"
 
+#include "ErrorDisplay.h"
+
+#include <QDropEvent>
 #include <QList>
 #include <QMimeData>
 #include <QUrl>
@@ -39,4 +42,33 @@ inline QString DroppedFile(const QMimeData& data) {
     if (urls.size() != 1 || !urls.first().isLocalFile())
         return {};
     return urls.first().toLocalFile();
+}
+
+// A drag over or a drop onto a picture target: only what `accepts` takes is let in,
+// and the drop runs guarded. False for events that are no drag or drop.
+template <typename TAccepts, typename TDrop>
+bool HandlePictureDrop(QEvent* event, TAccepts accepts, TDrop dropped) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (accepts(*drag->mimeData()))
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!accepts(*drop->mimeData())) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        RunGuarded([&] { dropped(*drop->mimeData()); });
+        return true;
+    }
+    default:
+        return false;
+    }
 }

@@ -124,29 +124,9 @@ bool TRecipeExtras::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool TRecipeExtras::Image2Event(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* drag = static_cast<QDropEvent*>(event);
-        if (Image2Accepts(*drag->mimeData()))
-            drag->acceptProposedAction();
-        else
-            drag->ignore();
-        return true;
-    }
-    case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!Image2Accepts(*drop->mimeData())) {
-            drop->ignore();
-            return true;
-        }
-        drop->acceptProposedAction();
-        RunGuarded([&] { Image2Drop(*drop->mimeData()); });
-        return true;
-    }
-    default:
-        return false;
-    }
+    return HandlePictureDrop(
+        event, [this](const QMimeData& data) { return Image2Accepts(data); },
+        [this](const QMimeData& data) { Image2Drop(data); });
 }
 
 std::unique_ptr<QMenu> TRecipeExtras::ListBox1Menu(const QPoint& pos) {

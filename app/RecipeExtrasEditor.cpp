@@ -432,29 +432,9 @@ bool TRecipeExtrasEditor::eventFilter(QObject* watched, QEvent* event) {
     }
     if (watched != PictureList->viewport())
         return false;
-    switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* drag = static_cast<QDropEvent*>(event);
-        if (PicturesAccept(*drag->mimeData()))
-            drag->acceptProposedAction();
-        else
-            drag->ignore();
-        return true;
-    }
-    case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!PicturesAccept(*drop->mimeData())) {
-            drop->ignore();
-            return true;
-        }
-        drop->acceptProposedAction();
-        RunGuarded([&] { DropPictures(*drop->mimeData()); });
-        return true;
-    }
-    default:
-        return false;
-    }
+    return HandlePictureDrop(
+        event, [this](const QMimeData& data) { return PicturesAccept(data); },
+        [this](const QMimeData& data) { DropPictures(data); });
 }
 
 void TRecipeExtrasEditor::ApplyTo(TRecipe& recipe, bool overwritten) const {
