@@ -55,6 +55,16 @@ struct TFinalize {
 };
 using TStatement = std::unique_ptr<sqlite3_stmt, TFinalize>;
 
+// A statement of the book's connection; a failure is worded as the book's errors are.
+TStatement PrepareOrRaise(TADOConnection& connection, const char* sql) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(connection.Handle(), sql, -1, &raw, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(raw);
+        connection.RaiseEngineError();
+    }
+    return TStatement(raw);
+}
+
 struct TReset {
     sqlite3_stmt* S;
     ~TReset() {
@@ -192,17 +202,12 @@ TRecipe TRecipeStore::Read(qint64 rowId) {
     TADOConnection& connection = FImpl->Connection;
     if (!connection.Connected())
         connection.SetConnected(true);
-    sqlite3* db = connection.Handle();
     TRecipe r;
     r.RowId = rowId;
     {
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(db, "select 菜名, 原料, 做法, 说明, img from mycook where rowid = ?",
-                               -1, &raw, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(raw);
-            connection.RaiseEngineError();
-        }
-        TStatement s(raw);
+        TStatement s = PrepareOrRaise(
+            connection, "select 菜名, 原料, 做法, 说明, img from mycook where rowid = ?");
+        sqlite3_stmt* raw = s.get();
         sqlite3_bind_int64(raw, 1, rowId);
         const int rc = sqlite3_step(raw);
         if (rc == SQLITE_DONE)
@@ -227,17 +232,12 @@ TRecipe TRecipeStore::Read(qint64 rowId) {
     if (!HasRecipeTables(connection))
         return r;
 
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "select name_column, name, ingredients_column, ingredients, note_column,"
-                           " note, steps, servings, servings_unit, prep_time, cook_time,"
-                           " total_time, source, favourite, added, changed"
-                           " from mycook_recipe where recipe = ?",
-                           -1, &raw, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(raw);
-        connection.RaiseEngineError();
-    }
-    TStatement s(raw);
+    TStatement s = PrepareOrRaise(
+        connection, "select name_column, name, ingredients_column, ingredients, note_column,"
+                    " note, steps, servings, servings_unit, prep_time, cook_time,"
+                    " total_time, source, favourite, added, changed"
+                    " from mycook_recipe where recipe = ?");
+    sqlite3_stmt* raw = s.get();
     sqlite3_bind_int64(raw, 1, rowId);
     const int rc = sqlite3_step(raw);
     if (rc != SQLITE_ROW) {
@@ -269,14 +269,9 @@ TRecipe TRecipeStore::Read(qint64 rowId) {
     r.Changed = DateOf(ColumnText(raw, 15));
     s.reset();
 
-    if (sqlite3_prepare_v2(db,
-                           "select kind, text from mycook_label where recipe = ?"
-                           " order by kind, position",
-                           -1, &raw, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(raw);
-        connection.RaiseEngineError();
-    }
-    s.reset(raw);
+    s = PrepareOrRaise(connection, "select kind, text from mycook_label where recipe = ?"
+                                   " order by kind, position");
+    raw = s.get();
     sqlite3_bind_int64(raw, 1, rowId);
     int step;
     while ((step = sqlite3_step(raw)) == SQLITE_ROW)
@@ -285,14 +280,9 @@ TRecipe TRecipeStore::Read(qint64 rowId) {
         connection.RaiseEngineError();
     s.reset();
 
-    if (sqlite3_prepare_v2(db,
-                           "select jpeg, step, caption from mycook_picture where recipe = ?"
-                           " order by position",
-                           -1, &raw, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(raw);
-        connection.RaiseEngineError();
-    }
-    s.reset(raw);
+    s = PrepareOrRaise(connection, "select jpeg, step, caption from mycook_picture where recipe = ?"
+                                   " order by position");
+    raw = s.get();
     sqlite3_bind_int64(raw, 1, rowId);
     while ((step = sqlite3_step(raw)) == SQLITE_ROW)
         r.Pictures.push_back({ColumnBytes(raw, 0), sqlite3_column_int(raw, 1), ColumnText(raw, 2)});
@@ -463,16 +453,10 @@ QStringList RecipeCategories(TADOConnection& connection) {
     QStringList out;
     if (!HasRecipeTables(connection))
         return out;
-    sqlite3* db = connection.Handle();
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db,
-                           "select text from mycook_label where kind = 0 group by text"
-                           " order by count(*) desc, text",
-                           -1, &raw, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(raw);
-        connection.RaiseEngineError();
-    }
-    TStatement s(raw);
+    TStatement s =
+        PrepareOrRaise(connection, "select text from mycook_label where kind = 0 group by text"
+                                   " order by count(*) desc, text");
+    sqlite3_stmt* raw = s.get();
     int step;
     while ((step = sqlite3_step(raw)) == SQLITE_ROW)
         out.append(ColumnText(raw, 0));
