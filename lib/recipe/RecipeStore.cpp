@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <limits>
 #include <optional>
 #include <sqlite3.h>
 
@@ -102,7 +103,16 @@ QByteArray ColumnBytes(sqlite3_stmt* s, int i) {
 }
 
 QString DateText(const QDateTime& when) {
-    return when.isValid() ? when.toUTC().toString(Qt::ISODate) : QString();
+    // An import stamps thousands of recipes within the same second.
+    thread_local qint64 last = std::numeric_limits<qint64>::min();
+    thread_local QString lastText;
+    if (!when.isValid())
+        return {};
+    if (const qint64 seconds = when.toSecsSinceEpoch(); seconds != last) {
+        last = seconds;
+        lastText = when.toUTC().toString(Qt::ISODate);
+    }
+    return lastText;
 }
 
 QDateTime DateOf(const QString& text) {
