@@ -76,7 +76,7 @@ void SinkNextcloudRecipe(const QString& folder, const QByteArray& json, TImporte
     } catch (const EImportError& e) {
         throw EImportError(where + QStringLiteral("：") + e.Message());
     }
-    const bool cut = CapJsonTexts(value);
+    const bool cut = JsonMayNeedCapping(json) && CapJsonTexts(value);
     std::vector<QJsonObject> objects = FindRecipeObjects(value);
     // Nextcloud's own files do not always say "@type".
     if (objects.empty() && value.isObject() && value.toObject().contains(QLatin1String("name")))
@@ -235,7 +235,8 @@ TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
     QJsonValue value = ParseJson(json);
     if (!value.isObject())
         throw EImportError(QStringLiteral("不是 Paprika 菜谱"));
-    const bool cut = CapJsonTexts(value, {QStringLiteral("photo_data"), QStringLiteral("data")});
+    const bool cut = JsonMayNeedCapping(json) &&
+                     CapJsonTexts(value, {QStringLiteral("photo_data"), QStringLiteral("data")});
     const QJsonObject o = value.toObject();
     TImportedRecipe r;
     r.TextCut = cut;

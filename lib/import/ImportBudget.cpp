@@ -151,6 +151,31 @@ bool CapJsonTexts(QJsonValue& value, const QStringList& keep) {
     return cut;
 }
 
+bool JsonMayNeedCapping(QByteArrayView json) {
+    // A text has no more characters than its bytes, escapes included.
+    if (json.size() > MaxRecipeFieldChars)
+        return true;
+    int depth = 0;
+    bool inString = false;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > MaxJsonDepth)
+                return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
 QString RecipeCutNote() {
     return QStringLiteral("文字太长，每项只保留前 %1 万字").arg(MaxRecipeFieldChars / 10000);
 }

@@ -12,6 +12,7 @@
 
 #include "ImportTypes.h"
 
+#include <QByteArrayView>
 #include <QJsonValue>
 
 struct TArchiveLimits {
@@ -59,5 +60,8 @@ bool CapRecipeTexts(TImportedRecipe& recipe);
 // recipe.json of millions of characters costs no more than one within the bounds.
 // `keep` names keys whose values stay whole (a picture's base64 data). True when any was cut.
 bool CapJsonTexts(QJsonValue& value, const QStringList& keep = {});
+// Whether parsed JSON of these bytes could hold anything CapJsonTexts cuts: a text
+// past the bound or nesting past MaxJsonDepth. False spares parsed JSON the copy.
+bool JsonMayNeedCapping(QByteArrayView json);
 // The summary's note on a cut recipe.
 QString RecipeCutNote();

@@ -337,9 +337,16 @@ void OwnTransaction(std::optional<TTransactionGuard>& guard, TADOConnection& con
 void TRecipeStore::Append(TADOQuery& query, TRecipe& recipe) {
     std::optional<TTransactionGuard> transaction;
     OwnTransaction(transaction, FImpl->Connection);
-    query.AppendRecord({recipe.Columns.Name, recipe.Columns.Ingredients, recipe.Columns.Method,
-                        recipe.Columns.Note});
-    StoreCover(query, recipe.Cover);
+    // The cover goes in with the texts where img follows them, as in the designed
+    // table: storing it afterwards would write the row and its picture twice.
+    if (!recipe.Cover.isEmpty() && query.FieldIndex(QStringLiteral("img")) == 4) {
+        query.AppendRecord({recipe.Columns.Name, recipe.Columns.Ingredients, recipe.Columns.Method,
+                            recipe.Columns.Note, recipe.Cover});
+    } else {
+        query.AppendRecord({recipe.Columns.Name, recipe.Columns.Ingredients, recipe.Columns.Method,
+                            recipe.Columns.Note});
+        StoreCover(query, recipe.Cover);
+    }
     recipe.RowId = query.RowId();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (!recipe.Added.isValid())

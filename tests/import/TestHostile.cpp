@@ -7,6 +7,7 @@
 #include "HtmlRecipe.h"
 #include "ImportBudget.h"
 #include "ImportTestUtil.h"
+#include "SchemaRecipe.h"
 #include "StandardErrors.h"
 #include "XmlFormats.h"
 
@@ -225,6 +226,40 @@ TEST(ImportBudget, RatioPastFreeBytesMemberAndTotal) {
             }
         }
         EXPECT_EQ(refusedAt, c.RefusedAt) << c.What;
+    }
+}
+
+// The quick look at the bytes must never say "nothing to cut" where the cut would
+// change something: each case is checked against CapJsonTexts itself.
+TEST(ImportBudget, JsonMayNeedCappingNeverMissesACut) {
+    auto nested = [](int depth, const QByteArray& inner) {
+        return QByteArray(depth, '[') + inner + QByteArray(depth, ']');
+    };
+    const QByteArray longText(MaxRecipeFieldChars + 1, 'x');
+    const struct {
+        const char* What;
+        QByteArray Json;
+        bool Needs;
+    } cases[] = {
+        {"a small recipe", R"({"name":"汤","recipeIngredient":["水"]})", false},
+        {"nesting at the depth bound", nested(MaxJsonDepth, "\"x\""), false},
+        {"nesting past it", nested(MaxJsonDepth + 1, "\"x\""), true},
+        {"brackets inside a text do not nest", "[\"" + QByteArray(MaxJsonDepth + 5, '[') + "\"]",
+         false},
+        {"an escaped quote does not end the text",
+         "[\"\\\"" + QByteArray(MaxJsonDepth + 5, '{') + "\"]", false},
+        {"an escaped backslash does", "[\"\\\\\"," + nested(MaxJsonDepth, "1") + "]", true},
+        {"a text past the bound", "[\"" + longText + "\"]", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(JsonMayNeedCapping(c.Json), c.Needs) << c.What;
+        QJsonValue value = ParseJson(c.Json);
+        const QJsonValue before = value;
+        const bool cut = CapJsonTexts(value);
+        if (!JsonMayNeedCapping(c.Json)) {
+            EXPECT_FALSE(cut) << c.What;
+            EXPECT_EQ(value, before) << c.What;
+        }
     }
 }
 
