@@ -312,12 +312,16 @@ void BM_ExportComesBack(benchmark::State& state) {
         c.SetConnected(false);
         QString why;
         if (s.Imported != exported.Recipes)
-            state.SkipWithError(qPrintable(QStringLiteral("imported %1 of %2: %3")
-                                               .arg(s.Imported)
-                                               .arg(exported.Recipes)
-                                               .arg(s.Details.mid(0, 3).join(u';'))));
-        else if (!SameRows(book.Path, target, why))
+            why = QStringLiteral("imported %1 of %2: %3")
+                      .arg(s.Imported)
+                      .arg(exported.Recipes)
+                      .arg(s.Details.mid(0, 3).join(u';'));
+        else
+            SameRows(book.Path, target, why);
+        if (!why.isEmpty()) {
             state.SkipWithError(qPrintable(why));
+            break;
+        }
         state.ResumeTiming();
     }
     state.counters["recipes"] = exported.Recipes;

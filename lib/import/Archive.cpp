@@ -9,9 +9,34 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
+#include <clocale>
+#include <locale.h>
 #include <zlib.h>
 
 namespace {
+// libarchive turns member names into the thread's locale and back: under a locale
+// that is not UTF-8 (a command line run with LANG=C), Chinese names come out
+// broken and recipe folders run together. Names pass through UTF-8 alone.
+class TUtf8Names {
+public:
+    TUtf8Names() : FLocale(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0))) {
+        if (FLocale)
+            FBefore = uselocale(FLocale);
+    }
+    ~TUtf8Names() {
+        if (FLocale) {
+            uselocale(FBefore);
+            freelocale(FLocale);
+        }
+    }
+    TUtf8Names(const TUtf8Names&) = delete;
+    TUtf8Names& operator=(const TUtf8Names&) = delete;
+
+private:
+    locale_t FLocale;
+    locale_t FBefore = LC_GLOBAL_LOCALE;
+};
+
 struct TReadClose {
     void operator()(archive* a) const { archive_read_free(a); }
 };
@@ -22,6 +47,7 @@ using TReadArchive = std::unique_ptr<archive, TReadClose>;
 }
 
 void Walk(archive* a, TImportBudget& budget, const TMemberVisit& visit, TWalkCount count) {
+    const TUtf8Names names;
     archive_entry* entry = nullptr;
     for (;;) {
         const int rc = archive_read_next_header(a, &entry);
