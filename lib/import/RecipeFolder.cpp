@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -98,12 +99,20 @@ void ReadJson(const QString& path, const QString& root, const QString& shown,
                     break;
                 }
             }
+            // Addresses on the web name the pictures' origins, not files of the folder.
+            QSet<QString> local;
+            for (const QString& url : s.ImageUrls)
+                if (!url.contains(QLatin1String("://")))
+                    local.insert(url.mid(url.lastIndexOf(u'/') + 1));
+            for (const auto& [step, url] : s.StepImageUrls)
+                if (!url.contains(QLatin1String("://")))
+                    local.insert(url.mid(url.lastIndexOf(u'/') + 1));
             TakeFolderPictures(
                 s,
                 [&](const QString& name) {
                     QString problem;
                     auto bytes = FolderPicture(folder.filePath(name), root, problem);
-                    if (!bytes && missing)
+                    if (!bytes && missing && local.contains(name))
                         missing->append(name);
                     return bytes;
                 },

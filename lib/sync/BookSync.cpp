@@ -439,6 +439,8 @@ private:
                 DropSyncRow(FConnection, row.Id);
                 break;
             }
+            if (FOptions.AfterBookStep)
+                FOptions.AfterBookStep();
         }
         for (const qint64 id : deletes)
             FConnection.Execute(QStringLiteral("delete from mycook where rowid = %1").arg(id));
