@@ -253,7 +253,7 @@ private:
 
     void Wait(const QString& name, const QString& why) {
         ++FSummary.Waiting;
-        FSummary.Problems.append(
+        FSummary.WaitingNotes.append(
             QStringLiteral("文件夹里的“%1”这次没有同步（%2），稍后再试。").arg(name, why));
     }
 

@@ -33,10 +33,11 @@ struct TSyncSummary {
     int AddedToBook = 0, ChangedInBook = 0, DeletedFromBook = 0;
     int AddedToFolder = 0, ChangedInFolder = 0, DeletedFromFolder = 0;
     int Conflicts = 0;
-    int Waiting = 0;      // recipes a sync client is still writing: tried again next time
-    int Recipes = 0;      // recipes in step after the sync
-    QStringList Details;  // one line per recipe that changed
-    QStringList Problems; // what the cook must be told: conflicts, recipes waiting
+    int Waiting = 0;          // recipes a sync client is still writing: tried again next time
+    int Recipes = 0;          // recipes in step after the sync
+    QStringList Details;      // one line per recipe that changed
+    QStringList Problems;     // what the cook must be told: the conflicts
+    QStringList WaitingNotes; // which recipes wait and why
     bool BookChanged() const { return AddedToBook + ChangedInBook + DeletedFromBook > 0; }
     bool NothingChanged() const;
     QString Text() const; // the counts in one line

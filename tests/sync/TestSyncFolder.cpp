@@ -138,7 +138,8 @@ TEST_F(TPartialTest, HalfWrittenFoldersWaitForTheNextSync) {
         EXPECT_EQ(FBook.Contents(), before);
         EXPECT_EQ(s.Waiting, 2);
         EXPECT_EQ(s.DeletedFromBook + s.ChangedInFolder + s.AddedToFolder, 0);
-        EXPECT_EQ(s.Problems.size(), 2);
+        EXPECT_EQ(s.WaitingNotes.size(), 2);
+        EXPECT_TRUE(s.Problems.isEmpty());
 
         c.Mend(arriving);
         c.Mend(In(QStringLiteral("叉烧")));
@@ -172,6 +173,6 @@ TEST_F(TPartialTest, TheClientsConflictCopiesAreLeftAlone) {
     EXPECT_EQ(FBook.Contents(), before);
     EXPECT_EQ(s.AddedToBook + s.ChangedInBook, 0);
     EXPECT_EQ(s.Waiting, 1);
-    EXPECT_TRUE(s.Problems.join(u'\n').contains(QStringLiteral("冲突副本")));
+    EXPECT_TRUE(s.WaitingNotes.join(u'\n').contains(QStringLiteral("冲突副本")));
 }
 } // namespace

@@ -145,7 +145,7 @@ int Sync(const QStringList& args, QTextStream& out, QTextStream& err) {
     out << summary.Text() << '\n';
     for (const QString& line : summary.Details)
         out << "  " << line << '\n';
-    for (const QString& line : summary.Problems)
+    for (const QString& line : summary.Problems + summary.WaitingNotes)
         err << line << '\n';
     return 0;
 }
