@@ -19,6 +19,10 @@
 #include <QSettings>
 #include <QTime>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 constexpr int PanelWidth = 260;
 constexpr int WatchBatch = 400; // folders watched per turn of the event loop
@@ -98,6 +102,7 @@ void TBookSyncUi::StopSyncing() {
     FAgain = false;
     FWatcher.reset();
     FToWatch.clear();
+    FWatched.clear();
     if (FCancel)
         *FCancel = true;
     FPanel->setText(QStringLiteral("同步已停止"));
@@ -139,11 +144,14 @@ void TBookSyncUi::Watch() {
             [this](const QString& path) {
                 if (path == FFolder)
                     FToWatch.append(FFolder); // new recipe folders need watches of their own
+                else if (!QFileInfo(path).isDir())
+                    FWatched.remove(path); // gone, and its watch with it
                 Request(1000);
                 if (FToWatch.size() == 1)
                     QTimer::singleShot(0, this, [this] { WatchMore(); });
             });
     FToWatch = {FFolder};
+    FWatched.clear();
     QTimer::singleShot(0, this, [this] { WatchMore(); });
 }
 
@@ -157,18 +165,18 @@ void TBookSyncUi::WatchMore() {
             // Its recipe folders come in later batches.
             const QStringList children =
                 QDir(FFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-            const QStringList watched = FWatcher->directories();
             for (const QString& child : children)
-                if (!watched.contains(FFolder + u'/' + child))
+                if (!FWatched.contains(FFolder + u'/' + child))
                     FToWatch.append(FFolder + u'/' + child);
         }
         batch.append(path);
     }
-    const QStringList watched = FWatcher->directories();
     QStringList fresh;
     for (const QString& path : batch)
-        if (!watched.contains(path) && QFileInfo(path).isDir())
+        if (!FWatched.contains(path)) {
+            FWatched.insert(path);
             fresh.append(path);
+        }
     if (!fresh.isEmpty())
         FWatcher->addPaths(fresh); // past the system's limit, the folder's own watch still tells
     if (!FToWatch.isEmpty())
@@ -194,6 +202,8 @@ void TBookSyncUi::RunNow() {
     const QString trash = DefaultBookTrash(FSite.BookPath);
     auto cancel = FCancel;
     FThread = std::thread([this, connection, folder, trash, cancel] {
+        // Behind the window's thread when the cores are busy.
+        setpriority(PRIO_PROCESS, pid_t(::syscall(SYS_gettid)), 10);
         TOutcome outcome;
         TADOConnection book;
         QTime shown;
@@ -252,24 +262,44 @@ void TBookSyncUi::Finished(const TOutcome& outcome) {
         FPanel->setToolTip((QStringList{FLast.Text()} + FLast.WaitingNotes).join(u'\n'));
         if (FLast.Waiting > 0)
             FRetry.start(RetryMs);
-        if (FLast.BookChanged()) {
-            // The window sees the book anew; a search the cook made is made again.
-            FOwnChange = true;
-            try {
-                FSite.ShowCount();
-                if (FSite.ListBox1.Count() > 0 || !FSite.Edit2.text().isEmpty())
-                    FSite.BitBtn6.click();
-                FSite.BookChanged();
-            } catch (...) {
-                FOwnChange = false;
-                throw;
-            }
-            FOwnChange = false;
-        }
+        if (FLast.BookChanged())
+            ShowBookAgain();
         Tell(FLast.Problems);
     }
     if (FAgain && !FFolder.isEmpty())
         Request(0);
+}
+
+// The window's query reads the book again on a thread of its own (only the count
+// now); once the rows are in, a search the cook made is made again and the window
+// hears the book changed.
+void TBookSyncUi::ShowBookAgain() {
+    TADOQuery& query = FSite.Query;
+    FSite.Connection.SyncWithBook();
+    FSite.ShowCount();
+    query.StartLoading();
+    if (query.RowsLoading()) {
+        QTimer::singleShot(20, this, [this] { RunGuarded([this] { ShowBookAgainLoaded(); }); });
+        return;
+    }
+    ShowBookAgainLoaded();
+}
+
+void TBookSyncUi::ShowBookAgainLoaded() {
+    if (FSite.Query.RowsLoading()) {
+        QTimer::singleShot(20, this, [this] { RunGuarded([this] { ShowBookAgainLoaded(); }); });
+        return;
+    }
+    FOwnChange = true;
+    try {
+        if (FSite.ListBox1.Count() > 0 || !FSite.Edit2.text().isEmpty())
+            FSite.BitBtn6.click();
+        FSite.BookChanged();
+    } catch (...) {
+        FOwnChange = false;
+        throw;
+    }
+    FOwnChange = false;
 }
 
 // Each problem once per run: a conflict, a recipe still being written, the book locked.

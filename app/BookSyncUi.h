@@ -62,6 +62,8 @@ private:
     void Finished(const TOutcome& outcome);
     void ShowProgress(int done, int total);
     void Tell(const QStringList& problems);
+    void ShowBookAgain();
+    void ShowBookAgainLoaded();
     void Watch();
     void WatchMore();
     void PlacePanel();
@@ -80,6 +82,7 @@ private:
     QLabel* FPanel = nullptr;
     std::unique_ptr<QFileSystemWatcher> FWatcher;
     QStringList FToWatch;
+    QSet<QString> FWatched;
     std::thread FThread;
     std::shared_ptr<std::atomic<bool>> FCancel;
 };
