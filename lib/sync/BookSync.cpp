@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <optional>
@@ -213,8 +214,13 @@ public:
                 QStringLiteral("菜谱本 → 文件夹：新增“%1”").arg(bookRecipes[i].Name));
             ++FSummary.AddedToFolder;
         }
-        Apply();
-        FSummary.Recipes = int(ReadSyncRows(FConnection).size());
+        Apply(sameFolder);
+        FSummary.Recipes = int(rows.size()) +
+                           int(std::count_if(FSteps.begin(), FSteps.end(),
+                                             [](const TBookStep& s) { return s.Row.Id < 0; })) -
+                           int(std::count_if(FSteps.begin(), FSteps.end(), [](const TBookStep& s) {
+                               return s.Kind == TBookStep::Delete || s.Kind == TBookStep::Drop;
+                           }));
         return FSummary;
     }
 
@@ -265,7 +271,14 @@ private:
     }
 
     // Writes the book's recipe into row.Folder; the row takes its digest and stamp.
+    void Writing() {
+        if (!FWriting && FOptions.BeforeWriting)
+            FOptions.BeforeWriting();
+        FWriting = true;
+    }
+
     void WriteFolder(TSyncRow& row, const TRecipe& recipe) {
+        Writing();
         std::vector<TExportFile> files;
         const QByteArray json = RecipeJson(recipe, &files);
         WriteRecipeFolder(FRoot, row.Folder, json, files, FOptions.AfterFile);
@@ -351,6 +364,7 @@ private:
                 ++FSummary.AddedToFolder;
                 return;
             }
+            Writing();
             const QString trash = BookTrashName(ours->Name);
             std::vector<TExportFile> files;
             const QByteArray json = RecipeJson(*ours, &files);
@@ -373,6 +387,7 @@ private:
                 ++FSummary.AddedToBook;
                 return;
             }
+            Writing();
             MoveIntoTrash(FRoot, row.Folder, FRoot + u'/' + QLatin1String(SyncTrashFolder));
             AddStep(TBookStep::Drop, row);
             FSummary.Details.append(QStringLiteral("菜谱本 → 文件夹：删除“%1”（移入 %2）")
@@ -402,7 +417,10 @@ private:
     }
 
     // The book's side, all or nothing.
-    void Apply() {
+    void Apply(bool sameFolder) {
+        if (FSteps.empty() && sameFolder)
+            return;
+        Writing();
         TTransactionGuard transaction(FConnection);
         SetSyncedFolder(FConnection, FRoot);
         std::vector<qint64> deletes;
@@ -459,6 +477,7 @@ private:
     TSyncSummary FSummary;
     int FDone = 0;
     int FTotal = 0;
+    bool FWriting = false;
 };
 } // namespace
 

@@ -24,6 +24,9 @@ struct TSyncOptions {
     QString BookTrash; // where the book's deleted recipes go; empty: "cook-trash" beside the book
     QDate Today;       // names conflicts' copies; invalid: today
     std::function<bool(int done, int total)> Progress; // false cancels (ESyncCancelled)
+    // Before anything is written to either side (the book's check for damage); a
+    // sync that finds nothing to do runs no check.
+    std::function<void()> BeforeWriting;
     // Tests: after each file put in place, after each change of the book.
     std::function<void()> AfterFile;
     std::function<void()> AfterBookStep;

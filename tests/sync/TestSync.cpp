@@ -364,3 +364,37 @@ TEST_F(TSyncTest, TheCommandLineSaysWhatItDidAndThenThatNothingChanged) {
     EXPECT_TRUE(gone.ErrText().contains(QStringLiteral("不存在"))) << gone.ErrText().toStdString();
 }
 } // namespace
+
+namespace {
+// As the import: a damaged book is refused before anything is written, on either side.
+TEST(SyncTool, ADamagedBookIsRefusedBeforeAnythingIsWritten) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("Recipes"));
+    QDir().mkpath(folder);
+    const QString path = dir.filePath(QStringLiteral("cook.mdb"));
+    {
+        TSyncBook book(path);
+        for (int i = 0; i < 40; ++i)
+            book.Add(QStringLiteral("菜%1").arg(i), char('a' + i % 20));
+        book.Sync(folder);
+    }
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        const qint64 pages = f.size() / 4096;
+        ASSERT_GT(pages, 10);
+        f.seek((pages / 2) * 4096);
+        f.write(QByteArray(4096, '\x55'));
+    }
+    AppRecipe(folder + QStringLiteral("/清炒菜心"), QStringLiteral("清炒菜心"),
+              QStringLiteral("菜心"));
+    QDir(folder + QStringLiteral("/菜3")).removeRecursively(); // would go to the book's trash
+    const QByteArray damaged = FileDigest(path);
+    const TToolRun r =
+        RunTool(QStringLiteral(MYCOOK_BOOK_TOOL), {QStringLiteral("sync"), path, folder}, 60000);
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_TRUE(r.ErrText().contains(QStringLiteral("已损坏"))) << r.ErrText().toStdString();
+    EXPECT_EQ(FileDigest(path), damaged);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("cook-trash"))));
+}
+} // namespace

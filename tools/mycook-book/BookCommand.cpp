@@ -136,10 +136,18 @@ int Sync(const QStringList& args, QTextStream& out, QTextStream& err) {
     }
     TADOConnection connection;
     const QString book = BookPath(args[0]);
-    OpenBook(connection, book, true);
+    // The whole book is checked only once the sync has something to write: a sync
+    // with nothing to do stays quick on a large book.
+    const bool existed = BookThere(book);
+    OpenBook(connection, book, !existed);
+    TSyncOptions options;
+    options.BeforeWriting = [&] {
+        if (existed && !connection.CheckBookIntact())
+            throw Exception(DamagedBookText(book, TDamageReader::CommandLine));
+    };
     TSyncSummary summary;
     Guarded(connection, book, [&] {
-        summary = SyncBookWithFolder(connection, args[1]);
+        summary = SyncBookWithFolder(connection, args[1], options);
         return 0;
     });
     out << summary.Text() << '\n';
