@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -101,7 +102,8 @@ void TBookSyncUi::StopSyncing() {
     FRetry.stop();
     FAgain = false;
     FWatcher.reset();
-    FToWatch.clear();
+    FListing.reset();
+    FRelist = false;
     FWatched.clear();
     if (FCancel)
         *FCancel = true;
@@ -143,43 +145,49 @@ void TBookSyncUi::Watch() {
     connect(FWatcher.get(), &QFileSystemWatcher::directoryChanged, this,
             [this](const QString& path) {
                 if (path == FFolder)
-                    FToWatch.append(FFolder); // new recipe folders need watches of their own
+                    ListAgain(); // new recipe folders need watches of their own
                 else if (!QFileInfo(path).isDir())
                     FWatched.remove(path); // gone, and its watch with it
                 Request(1000);
-                if (FToWatch.size() == 1)
-                    QTimer::singleShot(0, this, [this] { WatchMore(); });
             });
-    FToWatch = {FFolder};
     FWatched.clear();
-    QTimer::singleShot(0, this, [this] { WatchMore(); });
+    FListing.reset();
+    ListAgain();
+}
+
+void TBookSyncUi::ListAgain() {
+    const bool idle = !FListing && !FRelist;
+    FRelist = true;
+    if (idle)
+        QTimer::singleShot(0, this, [this] { WatchMore(); });
 }
 
 void TBookSyncUi::WatchMore() {
-    if (!FWatcher || FToWatch.isEmpty())
+    if (!FWatcher)
         return;
-    QStringList batch;
-    while (!FToWatch.isEmpty() && batch.size() < WatchBatch) {
-        const QString path = FToWatch.takeFirst();
-        if (path == FFolder) {
-            // Its recipe folders come in later batches.
-            const QStringList children =
-                QDir(FFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-            for (const QString& child : children)
-                if (!FWatched.contains(FFolder + u'/' + child))
-                    FToWatch.append(FFolder + u'/' + child);
-        }
-        batch.append(path);
-    }
     QStringList fresh;
-    for (const QString& path : batch)
+    if (FRelist) {
+        FRelist = false;
+        if (!FWatched.contains(FFolder)) {
+            FWatched.insert(FFolder);
+            fresh.append(FFolder);
+        }
+        FListing = std::make_unique<QDirIterator>(FFolder, QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+    while (FListing && fresh.size() < WatchBatch) {
+        if (!FListing->hasNext()) {
+            FListing.reset();
+            break;
+        }
+        const QString path = FListing->next();
         if (!FWatched.contains(path)) {
             FWatched.insert(path);
             fresh.append(path);
         }
+    }
     if (!fresh.isEmpty())
         FWatcher->addPaths(fresh); // past the system's limit, the folder's own watch still tells
-    if (!FToWatch.isEmpty())
+    if (FListing || FRelist)
         QTimer::singleShot(0, this, [this] { WatchMore(); });
 }
 

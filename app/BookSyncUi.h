@@ -17,6 +17,7 @@
 #include <memory>
 #include <thread>
 
+class QDirIterator;
 class QFileSystemWatcher;
 class QLabel;
 class QMenu;
@@ -65,6 +66,7 @@ private:
     void ShowBookAgain();
     void ShowBookAgainLoaded();
     void Watch();
+    void ListAgain();
     void WatchMore();
     void PlacePanel();
 
@@ -81,7 +83,8 @@ private:
     QTimer FRetry;
     QLabel* FPanel = nullptr;
     std::unique_ptr<QFileSystemWatcher> FWatcher;
-    QStringList FToWatch;
+    std::unique_ptr<QDirIterator> FListing; // the folder's recipe folders, a batch a turn
+    bool FRelist = false;
     QSet<QString> FWatched;
     std::thread FThread;
     std::shared_ptr<std::atomic<bool>> FCancel;
