@@ -4,6 +4,7 @@
 #include "AccessDb.h"
 #include "BackupNotice.h"
 #include "BookBackup.h"
+#include "BookSyncUi.h"
 #include "BusyCursor.h"
 #include "Clipboard.h"
 #include "Controls.h"
@@ -74,6 +75,7 @@ void TRecipeExtras::Connect() {
                             [this](const QString& name) { FBrowse->ChooseCategory(name); });
     FView = std::make_unique<TRecipeView>(FSite);
     FEditor = std::make_unique<TRecipeExtrasEditor>(FSite);
+    FSync = std::make_unique<TBookSyncUi>(FSite);
     // Runs after BitBtn6Click (the button, and Enter in the keyword box).
     connect(&FSite.BitBtn6, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { ListSuggestionsWhenNothingFound(); }); });
@@ -118,6 +120,7 @@ bool TRecipeExtras::eventFilter(QObject* watched, QEvent* event) {
         QTimer::singleShot(0, this, [this] {
             RunGuarded([this] { FSite.Query.StartLoading(); });
             RunGuarded([this] { StartDailyBackup(); });
+            RunGuarded([this] { FSync->Start(); });
         });
     }
     return false;
@@ -138,6 +141,7 @@ std::unique_ptr<QMenu> TRecipeExtras::ListBox1Menu(const QPoint& pos) {
     connect(remove, &QAction::triggered, this,
             [this, index] { RunGuarded([&] { ListBox1Delete(index); }); });
     AddImportExportItems(FSite, *menu);
+    FSync->AddMenuItems(*menu);
     return menu;
 }
 
@@ -219,6 +223,7 @@ void TRecipeExtras::ListBox1Delete(int index) {
 void TRecipeExtras::RecipeChanged(qint64 rowId) {
     FBrowse->BookChanged();
     FSuggest->RecipeChanged(rowId);
+    FSync->BookTouched();
 }
 
 void TRecipeExtras::RecipeSaved(qint64 rowId, bool overwritten) {
@@ -235,6 +240,7 @@ void TRecipeExtras::BookChanged() {
     FBrowse->BookChanged();
     FSuggest->BookChanged();
     FEditor->ReadBookCategories();
+    FSync->BookTouched();
 }
 
 void TRecipeExtras::PrintRecipe() {

@@ -18,6 +18,7 @@ class QMenu;
 class QMimeData;
 class QPoint;
 class TBackgroundBackup;
+class TBookSyncUi;
 class TRecipeBrowse;
 class TRecipeView;
 class TRecipeExtrasEditor;
@@ -48,6 +49,8 @@ public:
     TSearchSuggest& SearchSuggest() { return *FSuggest; }
     TRecipeBrowse& Browse() { return *FBrowse; }
     TRecipeView& View() { return *FView; }
+    // Keeping the book in step with a recipe folder (app/BookSyncUi).
+    TBookSyncUi& Sync() { return *FSync; }
     // The entry page's extras (app/RecipeExtrasEditor).
     TRecipeExtrasEditor& ExtrasEditor() { return *FEditor; }
     // The window's RecipeSaved: the page's extras go beside the saved row.
@@ -76,4 +79,5 @@ private:
     std::unique_ptr<TRecipeBrowse> FBrowse;
     std::unique_ptr<TRecipeView> FView;
     std::unique_ptr<TRecipeExtrasEditor> FEditor;
+    std::unique_ptr<TBookSyncUi> FSync;
 };

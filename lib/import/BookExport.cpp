@@ -117,6 +117,17 @@ QString RecipeFolderName(const QString& name) {
     return out;
 }
 
+QString UniqueRecipeFolderName(const QString& name,
+                               const std::function<bool(const QString&)>& taken) {
+    const QString base = RecipeFolderName(name);
+    QString folder = base;
+    for (int n = 2; taken(folder); ++n) {
+        const QString suffix = QStringLiteral(" (%1)").arg(n);
+        folder = TrimEnd(CutToBytes(base, MaxFolderBytes - int(suffix.toUtf8().size()))) + suffix;
+    }
+    return folder;
+}
+
 QByteArray RecipeJson(const TRecipe& recipe, std::vector<TExportFile>* files) {
     QJsonObject o;
     o.insert(QStringLiteral("@context"), QStringLiteral("https://schema.org"));
@@ -206,6 +217,9 @@ QByteArray RecipeJson(const TRecipe& recipe, std::vector<TExportFile>* files) {
     if (recipe.Changed.isValid())
         o.insert(QStringLiteral("dateModified"), DateText(recipe.Changed));
 
+    // What schema.org says as written here: a program that edits it leaves the
+    // exact copies below behind, and its edits win.
+    const QString schema = SchemaDigest(o);
     o.insert(QLatin1String(ExactColumnsKey),
              QJsonObject{{QStringLiteral("菜名"), recipe.Columns.Name},
                          {QStringLiteral("原料"), recipe.Columns.Ingredients},
@@ -232,7 +246,8 @@ QByteArray RecipeJson(const TRecipe& recipe, std::vector<TExportFile>* files) {
                     {QStringLiteral("keywords"), QJsonArray::fromStringList(recipe.Keywords)},
                     {QStringLiteral("favourite"), recipe.Favourite},
                     {QStringLiteral("pictures"), order},
-                    {QStringLiteral("steps"), exactSteps}});
+                    {QStringLiteral("steps"), exactSteps},
+                    {QLatin1String(SchemaDigestKey), schema}});
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
@@ -250,13 +265,8 @@ TExportSummary ExportBook(TADOConnection& connection, const QString& zipPath,
         if (progress && !progress(summary.Recipes, total))
             throw EImportCancelled(QStringLiteral("导出已取消"));
         const TRecipe recipe = store.Read(query.RowId());
-        const QString base = RecipeFolderName(recipe.Name);
-        QString folder = base;
-        for (int n = 2; used.contains(folder.toLower()); ++n) {
-            const QString suffix = QStringLiteral(" (%1)").arg(n);
-            folder =
-                TrimEnd(CutToBytes(base, MaxFolderBytes - int(suffix.toUtf8().size()))) + suffix;
-        }
+        const QString folder = UniqueRecipeFolderName(
+            recipe.Name, [&](const QString& f) { return used.contains(f.toLower()); });
         used.insert(folder.toLower());
         const QString path = QStringLiteral("Recipes/") + folder + u'/';
         std::vector<TExportFile> files;

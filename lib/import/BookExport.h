@@ -34,3 +34,6 @@ QByteArray RecipeJson(const TRecipe& recipe, std::vector<TExportFile>* files = n
 // A folder name every system can make: no separators or control characters, no
 // trailing dots or blanks, no names Windows keeps for devices, at most 200 bytes.
 QString RecipeFolderName(const QString& name);
+// The same, with " (2)", " (3)"… until `taken` says the name is free.
+QString UniqueRecipeFolderName(const QString& name,
+                               const std::function<bool(const QString&)>& taken);

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -64,8 +65,10 @@ std::optional<QByteArray> FolderPicture(const QString& path, const QString& root
     return bytes;
 }
 
+// missing: when given, receives the pictures recipe.json names that the folder
+// does not hold (yet).
 void ReadJson(const QString& path, const QString& root, const QString& shown,
-              const TRecipeSink& sink) {
+              const TRecipeSink& sink, QStringList* missing = nullptr) {
     QJsonValue json;
     try {
         json = ParseJson(ReadImportFile(path));
@@ -80,6 +83,9 @@ void ReadJson(const QString& path, const QString& root, const QString& shown,
     for (const QJsonObject& o : objects) {
         TSchemaRecipe s = RecipeFromSchema(o);
         if (QFileInfo(path).fileName() == RecipeJson) {
+            if (missing && s.ImageUrls.contains(QStringLiteral("full.jpg")) &&
+                !QFileInfo::exists(folder.filePath(QStringLiteral("full.jpg"))))
+                missing->append(QStringLiteral("full.jpg"));
             for (const char* name : {"full.jpg", "thumb.jpg"}) {
                 const QString picture = folder.filePath(QLatin1String(name));
                 QString problem;
@@ -93,11 +99,22 @@ void ReadJson(const QString& path, const QString& root, const QString& shown,
                     break;
                 }
             }
+            // Addresses on the web name the pictures' origins, not files of the folder.
+            QSet<QString> local;
+            for (const QString& url : s.ImageUrls)
+                if (!url.contains(QLatin1String("://")))
+                    local.insert(url.mid(url.lastIndexOf(u'/') + 1));
+            for (const auto& [step, url] : s.StepImageUrls)
+                if (!url.contains(QLatin1String("://")))
+                    local.insert(url.mid(url.lastIndexOf(u'/') + 1));
             TakeFolderPictures(
                 s,
                 [&](const QString& name) {
                     QString problem;
-                    return FolderPicture(folder.filePath(name), root, problem);
+                    auto bytes = FolderPicture(folder.filePath(name), root, problem);
+                    if (!bytes && missing && local.contains(name))
+                        missing->append(name);
+                    return bytes;
                 },
                 folder.path());
         }
@@ -140,4 +157,21 @@ void ReadRecipeFolder(const QString& path, const TRecipeSink& sink) {
 void ReadRecipeJsonFile(const QString& path, const TRecipeSink& sink) {
     const QFileInfo info(path);
     ReadJson(path, QFileInfo(info.absolutePath()).canonicalFilePath(), info.fileName(), sink);
+}
+
+TFolderRecipe ReadOneRecipeFolder(const QString& folder, const QString& root) {
+    TFolderRecipe out;
+    int found = 0;
+    const QString path = QDir(folder).filePath(RecipeJson);
+    ReadJson(
+        path, root, QDir(root).relativeFilePath(path),
+        [&](TImportedRecipe&& recipe) {
+            if (found++ == 0)
+                out.Recipe = std::move(recipe);
+        },
+        &out.Missing);
+    if (found != 1)
+        throw EImportError(
+            QStringLiteral("%1：没有找到菜谱").arg(QDir(root).relativeFilePath(path)));
+    return out;
 }

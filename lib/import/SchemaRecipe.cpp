@@ -3,6 +3,7 @@
 #include "ColumnMapping.h"
 #include "HtmlDom.h"
 
+#include <QCryptographicHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -276,6 +277,16 @@ std::optional<TRecipeColumns> ExactColumns(const QJsonObject& object, const QStr
 }
 } // namespace
 
+QString SchemaDigest(const QJsonObject& object) {
+    QJsonObject schema = object;
+    schema.remove(QLatin1String(ExactColumnsKey));
+    schema.remove(QLatin1String(ExactExtrasKey));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(QJsonDocument(schema).toJson(QJsonDocument::Compact),
+                                 QCryptographicHash::Sha1)
+            .toHex());
+}
+
 std::vector<QJsonObject> FindRecipeObjects(const QJsonValue& value) {
     std::vector<QJsonObject> out;
     Find(value, 0, out);
@@ -324,6 +335,11 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
     result.ImageCaptions = std::move(read.Captions);
     r.Exact =
         ExactColumns(object, CollapseWhitespace(object.value(QLatin1String("name")).toString()));
+    if (const QJsonValue digest = object.value(QLatin1String(ExactExtrasKey))
+                                      .toObject()
+                                      .value(QLatin1String(SchemaDigestKey));
+        r.Exact && digest.isString() && digest.toString() != SchemaDigest(object))
+        r.Exact.reset(); // edited elsewhere since we wrote it
     if (r.Exact) {
         ReadExactExtras(object, r);
         for (const QJsonValue& v : object.value(QLatin1String(ExactExtrasKey))

@@ -26,6 +26,11 @@ inline constexpr char ExactColumnsKey[] = "mycookColumns";
 // ... and what schema.org cannot say exactly (favourite, times as written, steps'
 // titles, categories as a list).
 inline constexpr char ExactExtrasKey[] = "mycookExtras";
+// Inside the extras: a digest of the schema.org part as the export wrote it.
+// The exact copies count only while it still matches, so another program's
+// edits of the schema.org fields are taken, not overridden by stale copies.
+inline constexpr char SchemaDigestKey[] = "schemaDigest";
+QString SchemaDigest(const QJsonObject& object);
 // The pictures a recipe folder's recipe.json names beside full.jpg (`image` after
 // the first, HowToStep.image) that `file` finds by file name in that folder, in our
 // own export's order when it says one; the cover too when there is no full.jpg.

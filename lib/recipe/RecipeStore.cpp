@@ -373,6 +373,22 @@ void TRecipeStore::Overwrite(TADOQuery& query, TRecipe& recipe) {
         transaction->Commit();
 }
 
+void TRecipeStore::Replace(TADOQuery& query, TRecipe& recipe) {
+    std::optional<TTransactionGuard> transaction;
+    OwnTransaction(transaction, FImpl->Connection);
+    StoreColumns(query, recipe);
+    if (recipe.Cover.isEmpty()) {
+        query.Edit();
+        query.FieldByName(QStringLiteral("img")).Clear();
+        query.Post();
+    }
+    StoreCover(query, recipe.Cover);
+    recipe.RowId = query.RowId();
+    WriteExtras(recipe.RowId, recipe);
+    if (transaction)
+        transaction->Commit();
+}
+
 void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
     WriteExtras(rowId, recipe, false);
 }

@@ -39,6 +39,9 @@ public:
     // Overwrites the query's current row; without a cover the stored one stays.
     // The date added stays; the date changed becomes now.
     void Overwrite(TADOQuery& query, TRecipe& recipe);
+    // Makes the query's current row this recipe exactly, as another copy of the
+    // book holds it: its cover or none, its own dates (a sync).
+    void Replace(TADOQuery& query, TRecipe& recipe);
     // Only the extras of a row whose designed texts were just stored.
     void WriteExtras(qint64 rowId, const TRecipe& recipe);
 

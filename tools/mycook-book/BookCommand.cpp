@@ -2,6 +2,7 @@
 
 #include "ADODB.h"
 #include "BookExport.h"
+#include "BookSync.h"
 #include "EngineErrors.h"
 #include "RecipeImporter.h"
 #include "StandardErrors.h"
@@ -13,6 +14,7 @@ namespace {
 const char* const Usage = "用法：\n"
                           "  mycook-book import 菜谱本 文件… [--on-duplicate=skip|overwrite|keep]\n"
                           "  mycook-book export 菜谱本 输出.zip\n"
+                          "  mycook-book sync 菜谱本 同步文件夹\n"
                           "  mycook-book --help | --version\n"
                           "菜谱本是 cook.mdb 文件或它所在的文件夹。\n";
 
@@ -126,6 +128,35 @@ int Export(const QStringList& args, QTextStream& out, QTextStream& err) {
     out << "保存完毕：" << summary.Recipes << " 个菜谱，" << summary.Pictures << " 张图片\n";
     return 0;
 }
+// One sync both ways; what it did, or that nothing changed.
+int Sync(const QStringList& args, QTextStream& out, QTextStream& err) {
+    if (args.size() != 2) {
+        err << Usage;
+        return 2;
+    }
+    TADOConnection connection;
+    const QString book = BookPath(args[0]);
+    // The whole book is checked only once the sync has something to write: a sync
+    // with nothing to do stays quick on a large book.
+    const bool existed = BookThere(book);
+    OpenBook(connection, book, !existed);
+    TSyncOptions options;
+    options.BeforeWriting = [&] {
+        if (existed && !connection.CheckBookIntact())
+            throw Exception(DamagedBookText(book, TDamageReader::CommandLine));
+    };
+    TSyncSummary summary;
+    Guarded(connection, book, [&] {
+        summary = SyncBookWithFolder(connection, args[1], options);
+        return 0;
+    });
+    out << summary.Text() << '\n';
+    for (const QString& line : summary.Details)
+        out << "  " << line << '\n';
+    for (const QString& line : summary.Problems + summary.WaitingNotes)
+        err << line << '\n';
+    return 0;
+}
 } // namespace
 
 int RunBookCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
@@ -148,6 +179,8 @@ int RunBookCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
             return Import(rest, out, err);
         if (command == u"export")
             return Export(rest, out, err);
+        if (command == u"sync")
+            return Sync(rest, out, err);
     } catch (const std::exception& e) {
         err << StandardErrorText(e) << '\n';
         return 1;
