@@ -9,10 +9,12 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <functional>
 #include <future>
 #include <map>
 
 class TFieldImpl;
+struct TContainsSearch;
 
 // Whole texts of rows whose 菜名 or 原料 hold them cut, by row; a null text: the
 // column is whole.
@@ -152,6 +154,11 @@ struct TADOQuery::Impl : TRowCache {
     void ApplyFilter(const QString& text);
     const TWholeTexts& WholeTexts();
     TWholeTexts Whole;
+    // The rows (ascending) whose searched columns, whole where cut, hold the text;
+    // matchesRow answers for a row whose text the cache does not hold.
+    void SearchRuns(const TContainsSearch& search, const TWholeTexts& whole,
+                    const std::function<bool(int32_t load)>& matchesRow,
+                    std::vector<int32_t>& rows);
     void RebuildViewPos();
     QVariant StoredValue(int col);
     QVariant FetchValue(qint64 rowId, int col);

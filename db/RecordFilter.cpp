@@ -77,6 +77,65 @@ private:
     const TWholeTexts& FWhole;
 };
 
+// A keyword searched for in texts handed over cell by cell (a cell: one column of
+// one row). Cells that lie back to back in memory, as the cache lays a row's
+// columns and the rows one after another, are searched as one run; a find that
+// runs over the end of its cell counts for none.
+class TRunSearch {
+public:
+    TRunSearch(std::u16string_view literal, std::vector<char>& hit)
+        : FLiteral(literal), FHit(hit) {}
+    ~TRunSearch() = default;
+    void Add(const char16_t* text, quint32 len, int32_t load) {
+        if (!FCells.empty() && text != FEnd) {
+            Flush();
+        }
+        if (FCells.empty()) {
+            FStart = text;
+        }
+        FCells.push_back({quint32(text - FStart), len, load});
+        FEnd = text + len;
+        if (FCells.size() >= MaxCells) {
+            Flush();
+        }
+    }
+    void Flush() {
+        if (FCells.empty()) {
+            return;
+        }
+        const size_t n = size_t(FEnd - FStart);
+        const size_t m = FLiteral.size();
+        size_t from = 0, c = 0;
+        qsizetype at;
+        while ((at = FindFolded(FStart, n, from, FLiteral)) >= 0) {
+            while (FCells[c].Off + FCells[c].Len <= size_t(at)) {
+                ++c;
+            }
+            const size_t cellEnd = size_t(FCells[c].Off) + FCells[c].Len;
+            if (size_t(at) + m <= cellEnd) {
+                FHit[size_t(FCells[c].Load)] = 1;
+                from = cellEnd;
+            } else {
+                from = size_t(at) + 1;
+            }
+        }
+        FCells.clear();
+    }
+
+private:
+    // Long runs are searched in parts small enough for the cells to stay in cache.
+    static constexpr size_t MaxCells = 8192;
+    struct TCell {
+        quint32 Off, Len;
+        int32_t Load;
+    };
+    std::u16string_view FLiteral;
+    std::vector<char>& FHit;
+    std::vector<TCell> FCells;
+    const char16_t* FStart = nullptr;
+    const char16_t* FEnd = nullptr;
+};
+
 } // namespace
 
 const TWholeTexts& TADOQuery::Impl::WholeTexts() {
@@ -218,7 +277,18 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
     const TWholeRow<TCacheRow> wholeCacheRow(cacheRow, cacheRow.Load, whole.ByLoad, whole);
     const TFilterRow& cached =
         whole.Index.empty() ? static_cast<const TFilterRow&>(cacheRow) : wholeCacheRow;
-    if (streamCols.isEmpty()) {
+    const std::optional<TContainsSearch> search = expr->AsContainsSearch();
+    if (streamCols.isEmpty() && search) {
+        SearchRuns(
+            *search, whole,
+            [&](int32_t load) {
+                cacheRow.Row = PoolOrder[size_t(load)];
+                cacheRow.Load = load;
+                return expr->Matches(cached);
+            },
+            view);
+        view.erase(std::remove_if(view.begin(), view.end(), hidden), view.end());
+    } else if (streamCols.isEmpty()) {
         // Walk the texts in memory order, then put the matches in row order.
         for (size_t load = 0; load < PoolOrder.size(); ++load) {
             cacheRow.Row = PoolOrder[load];
@@ -257,6 +327,55 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
     FilterOn = true;
     RebuildViewPos();
     Cur = 0;
+}
+
+void TADOQuery::Impl::SearchRuns(const TContainsSearch& search, const TWholeTexts& whole,
+                                 const std::function<bool(int32_t load)>& matchesRow,
+                                 std::vector<int32_t>& rows) {
+    std::vector<char> hit(PoolOrder.size(), 0);
+    std::vector<int32_t> others; // rows with a text too long for the cache
+    {
+        TRunSearch cut(search.Literal, hit), wholeRuns(search.Literal, hit);
+        const bool anyWhole = !whole.ByLoad.empty();
+        for (size_t load = 0; load < PoolOrder.size(); ++load) {
+            const int32_t w = anyWhole ? whole.ByLoad[load] : -1;
+            for (const int col : search.Columns) {
+                if (w >= 0 && (col == whole.NameCol || col == whole.IngredientsCol)) {
+                    const TWholeTexts::TEntry& e = whole.Entries[size_t(w)];
+                    const bool name = col == whole.NameCol;
+                    const qint32 len = name ? e.NameLen : e.IngredientsLen;
+                    if (len >= 0) {
+                        if (len > 0) {
+                            wholeRuns.Add(whole.Pool.data() + (name ? e.NameOff : e.IngredientsOff),
+                                          quint32(len), int32_t(load));
+                        }
+                        continue;
+                    }
+                }
+                const TSpan& s = CellAt(int32_t(load), Columns[size_t(col)].Slot);
+                if (s.Len == UncachedLen) {
+                    others.push_back(int32_t(load));
+                    break;
+                }
+                if (s.Len != NullLen && s.Len != 0) {
+                    cut.Add(Chunks[s.Chunk].get() + s.Off, s.Len, int32_t(load));
+                }
+            }
+        }
+        cut.Flush();
+        wholeRuns.Flush();
+    }
+    for (const int32_t load : others) {
+        if (!hit[size_t(load)] && matchesRow(load)) {
+            hit[size_t(load)] = 1;
+        }
+    }
+    for (size_t load = 0; load < hit.size(); ++load) {
+        if (hit[load]) {
+            rows.push_back(PoolOrder[load]);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
 }
 
 void TADOQuery::Impl::RebuildViewPos() {
