@@ -80,27 +80,22 @@ private:
 // A keyword searched for in texts handed over cell by cell (a cell: one column of
 // one row). Cells that lie back to back in memory, as the cache lays a row's
 // columns and the rows one after another, are searched as one run; a find that
-// runs over the end of its cell counts for none.
+// runs over the end of its cell counts for none, nor does one in a cell of load -1
+// (a text read whole elsewhere, kept in the run so that the run goes on).
 class TRunSearch {
 public:
     TRunSearch(std::u16string_view literal, std::vector<char>& hit)
-        : FLiteral(literal), FHit(hit) {}
-    ~TRunSearch() = default;
-    void Add(const char16_t* text, quint32 len, int32_t load) {
-        if (!FCells.empty() && text != FEnd) {
+        : FLiteral(literal), FHit(hit), FCells(MaxCells) {}
+    [[gnu::always_inline]] void Add(const char16_t* text, quint32 len, int32_t load) {
+        if (text != FEnd || FCount == MaxCells) {
             Flush();
-        }
-        if (FCells.empty()) {
             FStart = text;
         }
-        FCells.push_back({quint32(text - FStart), len, load});
+        FCells[FCount++] = {quint32(text - FStart), len, load};
         FEnd = text + len;
-        if (FCells.size() >= MaxCells) {
-            Flush();
-        }
     }
-    void Flush() {
-        if (FCells.empty()) {
+    [[gnu::noinline]] void Flush() {
+        if (FCount == 0) {
             return;
         }
         const size_t n = size_t(FEnd - FStart);
@@ -112,14 +107,15 @@ public:
                 ++c;
             }
             const size_t cellEnd = size_t(FCells[c].Off) + FCells[c].Len;
-            if (size_t(at) + m <= cellEnd) {
+            if (size_t(at) + m <= cellEnd && FCells[c].Load >= 0) {
                 FHit[size_t(FCells[c].Load)] = 1;
                 from = cellEnd;
             } else {
                 from = size_t(at) + 1;
             }
         }
-        FCells.clear();
+        FCount = 0;
+        FEnd = nullptr;
     }
 
 private:
@@ -132,6 +128,7 @@ private:
     std::u16string_view FLiteral;
     std::vector<char>& FHit;
     std::vector<TCell> FCells;
+    size_t FCount = 0;
     const char16_t* FStart = nullptr;
     const char16_t* FEnd = nullptr;
 };
@@ -348,6 +345,10 @@ void TADOQuery::Impl::SearchRuns(const TContainsSearch& search, const TWholeText
                         if (len > 0) {
                             wholeRuns.Add(whole.Pool.data() + (name ? e.NameOff : e.IngredientsOff),
                                           quint32(len), int32_t(load));
+                        }
+                        const TSpan& s = CellAt(int32_t(load), Columns[size_t(col)].Slot);
+                        if (s.Len != NullLen && s.Len != UncachedLen && s.Len != 0) {
+                            cut.Add(Chunks[s.Chunk].get() + s.Off, s.Len, -1);
                         }
                         continue;
                     }

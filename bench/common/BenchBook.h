@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 
 class QRandomGenerator;
+class QSize;
 
 extern const QString BenchKeyword;       // matches about 1% of the recipes
 extern const QString BenchKeywordFilter; // the search's filter for it
@@ -35,3 +36,21 @@ private:
 
 // The one book of this run, made on first use.
 TBook& Book();
+
+// A copy of that book where every recipe has extras: one or two of 30 categories,
+// one in ten a favourite, one in five three step pictures, one in five a whole name
+// and one in fifty whole ingredients that the columns hold cut (so the keyword
+// search and the suggestions read them). Kept beside MYCOOK_BENCH_BOOK as "extras/cook.mdb".
+struct TExtrasBook {
+    QTemporaryDir Dir;
+    QString Path;
+    TExtrasBook();
+    QString Folder() const;
+    QString ConnectString() const;
+};
+TExtrasBook& ExtrasBook();
+
+QString BenchCategory(int i);
+// A JPEG of that size with some noise, different for each seed.
+QByteArray BenchJpeg(QSize size, int seed);
+constexpr int BenchCategories = 30;
