@@ -28,6 +28,11 @@ const QString Pool = QStringLiteral(
 const QString BenchKeyword = QStringLiteral("松茸");
 const QString BenchKeywordFilter = QStringLiteral("菜名 like  '%松茸%' or 原料 like  '%松茸%'");
 
+int PictureEvery() {
+    const int every = qEnvironmentVariableIntValue("MYCOOK_BENCH_PICTURE_EVERY");
+    return every > 3 ? every : 10;
+}
+
 int BenchRows() {
     const QByteArray env = qgetenv("MYCOOK_BENCH_ROWS");
     return env.isEmpty() ? 100000 : env.toInt();
@@ -131,7 +136,7 @@ void TBook::Generate() {
                             SQLITE_TRANSIENT);
         sqlite3_bind_text16(s, 3, method.utf16(), int(method.size() * 2), SQLITE_TRANSIENT);
         sqlite3_bind_text16(s, 4, note.utf16(), int(note.size() * 2), SQLITE_TRANSIENT);
-        if (i % 10 == 3) {
+        if (i % PictureEvery() == 3) {
             picture[0] = char(i);
             sqlite3_bind_blob(s, 5, picture.constData(), int(picture.size()), SQLITE_STATIC);
         } else {

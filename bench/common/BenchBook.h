@@ -2,8 +2,9 @@
 // A generated recipe book at its largest, shared by the benchmarks: 100,000 recipes
 // (names of 4-12 Chinese characters, ~100-character ingredients, ~1,000-character
 // methods, a 100 KB picture on one in ten); about 1% carry the keyword.
-// MYCOOK_BENCH_ROWS sets a smaller book; MYCOOK_BENCH_BOOK=<file> keeps the book
-// there and reuses it in later runs.
+// MYCOOK_BENCH_ROWS sets another size (up to a million and more), and
+// MYCOOK_BENCH_PICTURE_EVERY=n puts the picture on one in n instead of one in ten;
+// MYCOOK_BENCH_BOOK=<file> keeps the book there and reuses it in later runs.
 
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,7 @@ extern const QString BenchKeyword;       // matches about 1% of the recipes
 extern const QString BenchKeywordFilter; // the search's filter for it
 
 int BenchRows();
+int PictureEvery();
 QString BenchRandomText(QRandomGenerator& rng, int length);
 double RssMiB();
 
