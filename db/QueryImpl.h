@@ -31,6 +31,14 @@ struct TWholeTexts {
     std::vector<int32_t> ByLoad; // the same by load slot
     std::vector<TEntry> Entries;
     std::u16string Pool;
+    // Every row of the whole texts' table as last read, with what mycook_recipe
+    // says its texts were cut to, so a reading after a change looks up only rows
+    // whose whole texts changed.
+    struct TCut {
+        qint64 RowId = -1;
+        QString Name, Ingredients, NameColumn, IngredientsColumn;
+    };
+    std::vector<TCut> Cuts;
     // What they were read at: the connection's own changes, others' changes, rows.
     qint64 Changes = -1;
     qint64 Version = -1;

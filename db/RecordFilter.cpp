@@ -158,35 +158,88 @@ const TWholeTexts& TADOQuery::Impl::WholeTexts() {
         return Whole;
     }
     // Only texts that still belong to their row: the row's columns are what the
-    // whole texts were cut to.
-    TStmt holder;
-    sqlite3_stmt* s = Prepare(
-        QStringLiteral("select w.recipe, case when e.name_column = m.菜名 then w.name end,"
-                       " case when e.name_column = m.菜名 and e.ingredients_column = m.原料"
-                       " then w.ingredients end from %1 w join mycook_recipe e on e.recipe ="
-                       " w.recipe join %2 m on m.rowid = w.recipe order by w.recipe")
-            .arg(QLatin1String(WholeTextsTable), Table),
-        holder);
-    auto text = [&](int i) {
-        if (sqlite3_column_type(s, i) == SQLITE_NULL) {
+    // whole texts were cut to, compared in the cache. What they were cut to lies in
+    // mycook_recipe, whose rows (the whole recipe) are long and cover the book's
+    // recipes: it is read only for whole texts that are new since the last reading.
+    TStmt holder, oneHolder;
+    // The first reading joins the two tables in one pass.
+    const bool first = Whole.Cuts.empty();
+    sqlite3_stmt* s =
+        Prepare(first ? QStringLiteral("select w.recipe, w.name, w.ingredients, e.name_column,"
+                                       " e.ingredients_column from %1 w join mycook_recipe e on"
+                                       " e.recipe = w.recipe order by w.recipe")
+                            .arg(QLatin1String(WholeTextsTable))
+                      : QStringLiteral("select recipe, name, ingredients from %1 order by recipe")
+                            .arg(QLatin1String(WholeTextsTable)),
+                holder);
+    sqlite3_stmt* cutTo = nullptr;
+    auto text = [](sqlite3_stmt* st, int i) {
+        if (sqlite3_column_type(st, i) == SQLITE_NULL) {
             return QString();
         }
-        const auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
-        return QString::fromUtf16(p, sqlite3_column_bytes16(s, i) / 2);
+        return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_column_text16(st, i)),
+                                  sqlite3_column_bytes16(st, i) / 2);
+    };
+    TCacheRow row(*this);
+    QString scratch;
+    // Whether the row's column holds the text.
+    auto holds = [&](int col, const QString& cut) {
+        QStringView cell;
+        return !cut.isNull() && row.Text(col, cell, scratch) && cell == cut;
     };
     std::vector<std::pair<QString, QString>> found;
     std::vector<int32_t> foundAt(RowIds.size(), -1);
+    std::vector<TWholeTexts::TCut> cuts;
+    auto before = Whole.Cuts.cbegin();
     int rc;
     auto at = RowIds.begin();
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        const qint64 id = sqlite3_column_int64(s, 0);
-        at = std::lower_bound(at, RowIds.end(), id);
-        if (at == RowIds.end() || *at != id) {
+        TWholeTexts::TCut c;
+        c.RowId = sqlite3_column_int64(s, 0);
+        c.Name = text(s, 1);
+        c.Ingredients = text(s, 2);
+        while (before != Whole.Cuts.cend() && before->RowId < c.RowId) {
+            ++before;
+        }
+        if (first) {
+            c.NameColumn = text(s, 3);
+            c.IngredientsColumn = text(s, 4);
+        } else if (before != Whole.Cuts.cend() && before->RowId == c.RowId &&
+                   before->Name == c.Name && before->Ingredients == c.Ingredients &&
+                   before->Name.isNull() == c.Name.isNull() &&
+                   before->Ingredients.isNull() == c.Ingredients.isNull()) {
+            c.NameColumn = before->NameColumn;
+            c.IngredientsColumn = before->IngredientsColumn;
+        } else {
+            if (!cutTo) {
+                cutTo = Prepare(QStringLiteral("select name_column, ingredients_column from"
+                                               " mycook_recipe where recipe = ?"),
+                                oneHolder);
+            }
+            sqlite3_bind_int64(cutTo, 1, c.RowId);
+            const int one = sqlite3_step(cutTo);
+            if (one == SQLITE_ROW) {
+                c.NameColumn = text(cutTo, 0);
+                c.IngredientsColumn = text(cutTo, 1);
+            } else if (one != SQLITE_DONE) {
+                EngineError();
+            }
+            sqlite3_reset(cutTo);
+        }
+        cuts.push_back(c);
+        at = std::lower_bound(at, RowIds.end(), c.RowId);
+        if (at == RowIds.end() || *at != c.RowId) {
             continue;
         }
-        foundAt[size_t(at - RowIds.begin())] = int32_t(found.size());
-        found.emplace_back(text(1), text(2));
+        row.Row = int32_t(at - RowIds.begin());
+        if (!holds(whole.NameCol, c.NameColumn)) {
+            continue;
+        }
+        foundAt[size_t(row.Row)] = int32_t(found.size());
+        found.emplace_back(c.Name, holds(whole.IngredientsCol, c.IngredientsColumn) ? c.Ingredients
+                                                                                    : QString());
     }
+    whole.Cuts = std::move(cuts);
     if (rc != SQLITE_DONE) {
         EngineError();
     }
