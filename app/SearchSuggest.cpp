@@ -2,6 +2,7 @@
 
 #include "ADODB.h"
 #include "AccessDb.h"
+#include "WholeTexts.h"
 
 #include <QApplication>
 #include <QInputMethodEvent>
@@ -10,6 +11,7 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <mutex>
+#include <unordered_map>
 
 namespace {
 const QString NameField = QStringLiteral("菜名");
@@ -21,17 +23,42 @@ constexpr int CategoryRole = Qt::UserRole + 1;
 // Categories go first but leave room for the dishes.
 constexpr int MaxCategorySuggestions = 3;
 
-TSuggestIndex BuildIndex(const TRowReader& rows, int nameCol, int ingredientsCol) {
+// The index of the rows read, by the whole name and ingredients where the columns
+// hold them cut (`whole`: by row identity, ascending, as the rows are).
+TSuggestIndex BuildIndex(const TRowReader& rows, int nameCol, int ingredientsCol,
+                         const std::vector<TWholeText>& whole) {
     TSuggestIndex index;
     if (nameCol < 0)
         return index;
     index.BeginBulk(rows.Count());
     QString a, b;
-    for (qsizetype r = 0; r < rows.Count(); ++r)
-        index.Put(rows.RowId(r), rows.Text(r, nameCol, a),
-                  ingredientsCol >= 0 ? rows.Text(r, ingredientsCol, b) : QStringView());
+    auto next = whole.begin();
+    for (qsizetype r = 0; r < rows.Count(); ++r) {
+        const qint64 id = rows.RowId(r);
+        QStringView name = rows.Text(r, nameCol, a);
+        QStringView ingredients =
+            ingredientsCol >= 0 ? rows.Text(r, ingredientsCol, b) : QStringView();
+        while (next != whole.end() && next->RowId < id)
+            ++next;
+        if (next != whole.end() && next->RowId == id) {
+            if (!next->Name.isNull())
+                name = next->Name;
+            if (!next->Ingredients.isNull())
+                ingredients = next->Ingredients;
+        }
+        index.Put(id, name, ingredients);
+    }
     index.EndBulk();
     return index;
+}
+
+// The whole ingredients of the rows whose column holds them cut.
+std::unordered_map<qint64, QString> WholeIngredients(const std::vector<TWholeText>& whole) {
+    std::unordered_map<qint64, QString> out;
+    for (const TWholeText& w : whole)
+        if (!w.Ingredients.isNull())
+            out.emplace(w.RowId, w.Ingredients);
+    return out;
 }
 } // namespace
 
@@ -39,6 +66,7 @@ TSuggestIndex BuildIndex(const TRowReader& rows, int nameCol, int ingredientsCol
 struct TSearchSuggest::TShared {
     std::mutex Lock;
     std::unique_ptr<TSuggestIndex> Fresh;
+    std::unordered_map<qint64, QString> FreshIngredients;
 };
 
 TSearchSuggest::TSearchSuggest(QWidget& window, QLineEdit& edit, TADOQuery& query,
@@ -58,14 +86,23 @@ TSearchSuggest::TSearchSuggest(QWidget& window, QLineEdit& edit, TADOQuery& quer
     connect(&edit, &QLineEdit::textEdited, this, [this](const QString& text) { Update(text); });
     edit.installEventFilter(this);
 
-    // Every reading of the rows (at start-up on its own thread) gives a fresh index.
+    // Every reading of the rows (at start-up on its own thread) gives a fresh index;
+    // the whole texts are read there too, on a connection of that thread's own.
     std::weak_ptr<TShared> shared = FShared;
-    FQuery.SetOnRowsLoaded([shared](const TRowReader& rows) {
+    // The book is connected later, but before any reading of its rows begins; the
+    // query waits for that reading before the connection goes.
+    const TADOConnection* connection = FQuery.Connection();
+    FQuery.SetOnRowsLoaded([shared, connection](const TRowReader& rows) {
+        const QString book = connection ? connection->DatabasePath() : QString();
+        const std::vector<TWholeText> whole =
+            book.isEmpty() ? std::vector<TWholeText>() : ReadWholeTexts(book);
         auto index = std::make_unique<TSuggestIndex>(
-            BuildIndex(rows, rows.Column(NameField), rows.Column(IngredientsField)));
+            BuildIndex(rows, rows.Column(NameField), rows.Column(IngredientsField), whole));
+        auto ingredients = WholeIngredients(whole);
         if (const auto s = shared.lock()) {
             const std::lock_guard<std::mutex> hold(s->Lock);
             s->Fresh = std::move(index);
+            s->FreshIngredients = std::move(ingredients);
         }
     });
 }
@@ -79,8 +116,10 @@ const TSuggestIndex& TSearchSuggest::Index() {
     if (FQuery.Active())
         FQuery.WaitForRows();
     const std::lock_guard<std::mutex> hold(FShared->Lock);
-    if (FShared->Fresh)
+    if (FShared->Fresh) {
         FIndex = std::move(FShared->Fresh);
+        FWholeIngredients = std::move(FShared->FreshIngredients);
+    }
     return *FIndex;
 }
 
@@ -90,7 +129,10 @@ std::vector<TSuggestion> TSearchSuggest::Suggest(const QString& typed) {
         return {};
     const TRowReader& rows = FQuery.Rows();
     const int col = FQuery.FieldIndex(IngredientsField);
-    return index.Suggest(typed, [&rows, col](qint64 rowId, QString& scratch) {
+    return index.Suggest(typed, [this, &rows, col](qint64 rowId, QString& scratch) {
+        if (!FWholeIngredients.empty())
+            if (const auto w = FWholeIngredients.find(rowId); w != FWholeIngredients.end())
+                return QStringView(w->second);
         const qsizetype row = rows.Find(rowId);
         return row < 0 || col < 0 ? QStringView() : rows.Text(row, col, scratch);
     });
@@ -152,8 +194,18 @@ void TSearchSuggest::RecipeChanged(qint64 rowId) {
     }
     QString a, b;
     const int ingredients = FQuery.FieldIndex(IngredientsField);
-    FIndex->Put(rowId, rows.Text(row, FQuery.FieldIndex(NameField), a),
-                ingredients >= 0 ? rows.Text(row, ingredients, b) : QStringView());
+    QStringView name = rows.Text(row, FQuery.FieldIndex(NameField), a);
+    QStringView ingredientsText = ingredients >= 0 ? rows.Text(row, ingredients, b) : QStringView();
+    FWholeIngredients.erase(rowId);
+    const std::vector<TWholeText> whole = ReadWholeTexts(*FQuery.Connection(), rowId);
+    if (!whole.empty()) {
+        if (!whole.front().Name.isNull())
+            name = whole.front().Name;
+        if (!whole.front().Ingredients.isNull())
+            ingredientsText =
+                FWholeIngredients.insert_or_assign(rowId, whole.front().Ingredients).first->second;
+    }
+    FIndex->Put(rowId, name, ingredientsText);
 }
 
 void TSearchSuggest::BookChanged() {
@@ -162,8 +214,10 @@ void TSearchSuggest::BookChanged() {
         *FIndex = TSuggestIndex();
         return;
     }
+    const std::vector<TWholeText> whole = ReadWholeTexts(*FQuery.Connection());
     *FIndex = BuildIndex(FQuery.Rows(), FQuery.FieldIndex(NameField),
-                         FQuery.FieldIndex(IngredientsField));
+                         FQuery.FieldIndex(IngredientsField), whole);
+    FWholeIngredients = WholeIngredients(whole);
 }
 
 bool TSearchSuggest::Shown() const {

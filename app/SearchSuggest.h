@@ -1,8 +1,9 @@
 #pragma once
-// The drop-down of suggestions under the keyword box: dish names found by what is
-// typed so far (characters, pinyin, initials, either script), kept up to date with
-// the book, and the book's categories. It lies over the window as one of its controls, so the skin
-// draws it, and it never takes the focus or the input method's text from the box.
+// The drop-down of suggestions under the keyword box: dish names (whole where the
+// column holds them cut) found by what is typed so far (characters, pinyin,
+// initials, either script), kept up to date with the book, and the book's
+// categories. It lies over the window as one of its controls, so the skin draws it,
+// and it never takes the focus or the input method's text from the box.
 
 #include "SuggestIndex.h"
 
@@ -11,6 +12,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 
 class QLineEdit;
 class TADOQuery;
@@ -61,6 +63,8 @@ private:
     std::function<void()> FRunSearch;
     std::shared_ptr<TShared> FShared;
     std::unique_ptr<TSuggestIndex> FIndex;
+    // The ingredients the index holds where the column holds them cut.
+    std::unordered_map<qint64, QString> FWholeIngredients;
     QPointer<QListWidget> FList;
     std::function<QStringList()> FCategories;
     std::function<void(const QString&)> FTakeCategory;

@@ -1,6 +1,8 @@
 #include "ADOFilter.h"
 
 #include <algorithm>
+#include <bit>
+#include <emmintrin.h>
 
 namespace {
 
@@ -21,26 +23,8 @@ bool EqualFolded(const char16_t* text, const char16_t* folded, size_t n) {
     return true;
 }
 
-bool ContainsFolded(QStringView hay, const std::u16string& needle) {
-    const size_t m = needle.size();
-    if (m == 0) {
-        return true;
-    }
-    const size_t n = size_t(hay.size());
-    if (n < m) {
-        return false;
-    }
-    const char16_t first = needle[0];
-    const char16_t firstUpper = (first >= u'a' && first <= u'z') ? char16_t(first - 32) : first;
-    const char16_t* p = hay.utf16();
-    const size_t last = n - m;
-    for (size_t i = 0; i <= last; ++i) {
-        const char16_t c = p[i];
-        if ((c == first || c == firstUpper) && EqualFolded(p + i + 1, needle.data() + 1, m - 1)) {
-            return true;
-        }
-    }
-    return false;
+inline char16_t Upper(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
 }
 
 [[noreturn]] void Invalid(const QString& what) {
@@ -134,6 +118,44 @@ bool IsKeyword(const TToken& t, const char* word) {
 
 // ---------------------------------------------------------------------------------------
 
+qsizetype FindFolded(const char16_t* t, size_t n, size_t from, std::u16string_view literal) {
+    const size_t m = literal.size();
+    if (m == 0) {
+        return from <= n ? qsizetype(from) : -1;
+    }
+    if (n < m || from > n - m) {
+        return -1;
+    }
+    const size_t last = n - m; // the last place the literal can start
+    // Eight places at a time: those whose first and last units could be the
+    // literal's are checked whole.
+    const __m128i first = _mm_set1_epi16(short(literal[0]));
+    const __m128i firstUpper = _mm_set1_epi16(short(Upper(literal[0])));
+    const __m128i end = _mm_set1_epi16(short(literal[m - 1]));
+    const __m128i endUpper = _mm_set1_epi16(short(Upper(literal[m - 1])));
+    size_t i = from;
+    for (; i + 8 <= last + 1; i += 8) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + m - 1));
+        const __m128i both =
+            _mm_and_si128(_mm_or_si128(_mm_cmpeq_epi16(a, first), _mm_cmpeq_epi16(a, firstUpper)),
+                          _mm_or_si128(_mm_cmpeq_epi16(b, end), _mm_cmpeq_epi16(b, endUpper)));
+        for (unsigned mask = unsigned(_mm_movemask_epi8(both)); mask; mask &= mask - 1) {
+            const size_t k = i + size_t(std::countr_zero(mask)) / 2;
+            mask &= mask - 1; // each place has two bits
+            if (EqualFolded(t + k, literal.data(), m)) {
+                return qsizetype(k);
+            }
+        }
+    }
+    for (; i <= last; ++i) {
+        if (EqualFolded(t + i, literal.data(), m)) {
+            return qsizetype(i);
+        }
+    }
+    return -1;
+}
+
 TLikePattern::TLikePattern(QStringView pattern) {
     const qsizetype length = pattern.size();
     for (qsizetype k = 0; k < length; ++k) {
@@ -174,8 +196,6 @@ TLikePattern::TLikePattern(QStringView pattern) {
     const size_t from = lead ? 1 : 0;
     const size_t to = trail ? n - 1 : n;
     FLiteral.assign(FPattern.begin() + ptrdiff_t(from), FPattern.begin() + ptrdiff_t(to));
-    FHasLetters = std::any_of(FLiteral.begin(), FLiteral.end(),
-                              [](char16_t c) { return c >= u'a' && c <= u'z'; });
     if (lead && trail) {
         FShape = TShape::Contains;
     } else if (lead) {
@@ -187,16 +207,17 @@ TLikePattern::TLikePattern(QStringView pattern) {
     }
 }
 
+std::u16string_view TLikePattern::ContainedLiteral() const {
+    return FShape == TShape::Contains ? std::u16string_view(FLiteral) : std::u16string_view();
+}
+
 bool TLikePattern::Matches(QStringView text) const {
     const char16_t* t = text.utf16();
     const size_t n = size_t(text.size());
     const size_t m = FLiteral.size();
     switch (FShape) {
     case TShape::Contains:
-        if (!FHasLetters) { // nothing to fold: Qt's vectorised search
-            return text.indexOf(QStringView(FLiteral.data(), qsizetype(m))) >= 0;
-        }
-        return ContainsFolded(text, FLiteral);
+        return FindFolded(t, n, 0, FLiteral) >= 0;
     case TShape::Prefix:
         return n >= m && EqualFolded(t, FLiteral.data(), m);
     case TShape::Suffix:
@@ -479,4 +500,38 @@ bool TFilterExpr::Matches(const TFilterRow& row) const {
     }
     QString scratch;
     return FRoot->Eval(row, scratch);
+}
+
+std::optional<TContainsSearch> TFilterExpr::AsContainsSearch() const {
+    if (!FRoot) {
+        return std::nullopt;
+    }
+    TContainsSearch search;
+    bool first = true;
+    // Depth-first over "or" nodes; any other kind of node ends it.
+    std::vector<const TNode*> pending{FRoot.get()};
+    while (!pending.empty()) {
+        const TNode* node = pending.back();
+        pending.pop_back();
+        if (node->Kind == TNode::TKind::Or) {
+            for (const auto& c : node->Children) {
+                pending.push_back(c.get());
+            }
+            continue;
+        }
+        if (node->Kind != TNode::TKind::Like || node->Negate) {
+            return std::nullopt;
+        }
+        const std::u16string_view literal = node->Pattern->ContainedLiteral();
+        if (literal.empty() || (!first && literal != search.Literal)) {
+            return std::nullopt;
+        }
+        search.Literal = literal;
+        first = false;
+        search.Columns.push_back(node->Column);
+    }
+    std::sort(search.Columns.begin(), search.Columns.end());
+    search.Columns.erase(std::unique(search.Columns.begin(), search.Columns.end()),
+                         search.Columns.end());
+    return search;
 }

@@ -9,10 +9,12 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <functional>
 #include <future>
 #include <map>
 
 class TFieldImpl;
+struct TContainsSearch;
 
 // Whole texts of rows whose 菜名 or 原料 hold them cut, by row; a null text: the
 // column is whole.
@@ -29,6 +31,14 @@ struct TWholeTexts {
     std::vector<int32_t> ByLoad; // the same by load slot
     std::vector<TEntry> Entries;
     std::u16string Pool;
+    // Every row of the whole texts' table as last read, with what mycook_recipe
+    // says its texts were cut to, so a reading after a change looks up only rows
+    // whose whole texts changed.
+    struct TCut {
+        qint64 RowId = -1;
+        QString Name, Ingredients, NameColumn, IngredientsColumn;
+    };
+    std::vector<TCut> Cuts;
     // What they were read at: the connection's own changes, others' changes, rows.
     qint64 Changes = -1;
     qint64 Version = -1;
@@ -162,6 +172,11 @@ struct TADOQuery::Impl : TRowCache {
     void ApplyFilter(const QString& text);
     const TWholeTexts& WholeTexts();
     TWholeTexts Whole;
+    // The rows (ascending) whose searched columns, whole where cut, hold the text;
+    // matchesRow answers for a row whose text the cache does not hold.
+    void SearchRuns(const TContainsSearch& search, const TWholeTexts& whole,
+                    const std::function<bool(int32_t load)>& matchesRow,
+                    std::vector<int32_t>& rows);
     void RebuildViewPos();
     QVariant StoredValue(int col);
     QVariant FetchValue(qint64 rowId, int col);

@@ -77,6 +77,62 @@ private:
     const TWholeTexts& FWhole;
 };
 
+// A keyword searched for in texts handed over cell by cell (a cell: one column of
+// one row). Cells that lie back to back in memory, as the cache lays a row's
+// columns and the rows one after another, are searched as one run; a find that
+// runs over the end of its cell counts for none, nor does one in a cell of load -1
+// (a text read whole elsewhere, kept in the run so that the run goes on).
+class TRunSearch {
+public:
+    TRunSearch(std::u16string_view literal, std::vector<char>& hit)
+        : FLiteral(literal), FHit(hit), FCells(MaxCells) {}
+    [[gnu::always_inline]] void Add(const char16_t* text, quint32 len, int32_t load) {
+        if (text != FEnd || FCount == MaxCells) {
+            Flush();
+            FStart = text;
+        }
+        FCells[FCount++] = {quint32(text - FStart), len, load};
+        FEnd = text + len;
+    }
+    [[gnu::noinline]] void Flush() {
+        if (FCount == 0) {
+            return;
+        }
+        const size_t n = size_t(FEnd - FStart);
+        const size_t m = FLiteral.size();
+        size_t from = 0, c = 0;
+        qsizetype at;
+        while ((at = FindFolded(FStart, n, from, FLiteral)) >= 0) {
+            while (FCells[c].Off + FCells[c].Len <= size_t(at)) {
+                ++c;
+            }
+            const size_t cellEnd = size_t(FCells[c].Off) + FCells[c].Len;
+            if (size_t(at) + m <= cellEnd && FCells[c].Load >= 0) {
+                FHit[size_t(FCells[c].Load)] = 1;
+                from = cellEnd;
+            } else {
+                from = size_t(at) + 1;
+            }
+        }
+        FCount = 0;
+        FEnd = nullptr;
+    }
+
+private:
+    // Long runs are searched in parts small enough for the cells to stay in cache.
+    static constexpr size_t MaxCells = 8192;
+    struct TCell {
+        quint32 Off, Len;
+        int32_t Load;
+    };
+    std::u16string_view FLiteral;
+    std::vector<char>& FHit;
+    std::vector<TCell> FCells;
+    size_t FCount = 0;
+    const char16_t* FStart = nullptr;
+    const char16_t* FEnd = nullptr;
+};
+
 } // namespace
 
 const TWholeTexts& TADOQuery::Impl::WholeTexts() {
@@ -102,35 +158,88 @@ const TWholeTexts& TADOQuery::Impl::WholeTexts() {
         return Whole;
     }
     // Only texts that still belong to their row: the row's columns are what the
-    // whole texts were cut to.
-    TStmt holder;
-    sqlite3_stmt* s = Prepare(
-        QStringLiteral("select w.recipe, case when e.name_column = m.菜名 then w.name end,"
-                       " case when e.name_column = m.菜名 and e.ingredients_column = m.原料"
-                       " then w.ingredients end from %1 w join mycook_recipe e on e.recipe ="
-                       " w.recipe join %2 m on m.rowid = w.recipe order by w.recipe")
-            .arg(QLatin1String(WholeTextsTable), Table),
-        holder);
-    auto text = [&](int i) {
-        if (sqlite3_column_type(s, i) == SQLITE_NULL) {
+    // whole texts were cut to, compared in the cache. What they were cut to lies in
+    // mycook_recipe, whose rows (the whole recipe) are long and cover the book's
+    // recipes: it is read only for whole texts that are new since the last reading.
+    TStmt holder, oneHolder;
+    // The first reading joins the two tables in one pass.
+    const bool first = Whole.Cuts.empty();
+    sqlite3_stmt* s =
+        Prepare(first ? QStringLiteral("select w.recipe, w.name, w.ingredients, e.name_column,"
+                                       " e.ingredients_column from %1 w join mycook_recipe e on"
+                                       " e.recipe = w.recipe order by w.recipe")
+                            .arg(QLatin1String(WholeTextsTable))
+                      : QStringLiteral("select recipe, name, ingredients from %1 order by recipe")
+                            .arg(QLatin1String(WholeTextsTable)),
+                holder);
+    sqlite3_stmt* cutTo = nullptr;
+    auto text = [](sqlite3_stmt* st, int i) {
+        if (sqlite3_column_type(st, i) == SQLITE_NULL) {
             return QString();
         }
-        const auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, i));
-        return QString::fromUtf16(p, sqlite3_column_bytes16(s, i) / 2);
+        return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_column_text16(st, i)),
+                                  sqlite3_column_bytes16(st, i) / 2);
+    };
+    TCacheRow row(*this);
+    QString scratch;
+    // Whether the row's column holds the text.
+    auto holds = [&](int col, const QString& cut) {
+        QStringView cell;
+        return !cut.isNull() && row.Text(col, cell, scratch) && cell == cut;
     };
     std::vector<std::pair<QString, QString>> found;
     std::vector<int32_t> foundAt(RowIds.size(), -1);
+    std::vector<TWholeTexts::TCut> cuts;
+    auto before = Whole.Cuts.cbegin();
     int rc;
     auto at = RowIds.begin();
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        const qint64 id = sqlite3_column_int64(s, 0);
-        at = std::lower_bound(at, RowIds.end(), id);
-        if (at == RowIds.end() || *at != id) {
+        TWholeTexts::TCut c;
+        c.RowId = sqlite3_column_int64(s, 0);
+        c.Name = text(s, 1);
+        c.Ingredients = text(s, 2);
+        while (before != Whole.Cuts.cend() && before->RowId < c.RowId) {
+            ++before;
+        }
+        if (first) {
+            c.NameColumn = text(s, 3);
+            c.IngredientsColumn = text(s, 4);
+        } else if (before != Whole.Cuts.cend() && before->RowId == c.RowId &&
+                   before->Name == c.Name && before->Ingredients == c.Ingredients &&
+                   before->Name.isNull() == c.Name.isNull() &&
+                   before->Ingredients.isNull() == c.Ingredients.isNull()) {
+            c.NameColumn = before->NameColumn;
+            c.IngredientsColumn = before->IngredientsColumn;
+        } else {
+            if (!cutTo) {
+                cutTo = Prepare(QStringLiteral("select name_column, ingredients_column from"
+                                               " mycook_recipe where recipe = ?"),
+                                oneHolder);
+            }
+            sqlite3_bind_int64(cutTo, 1, c.RowId);
+            const int one = sqlite3_step(cutTo);
+            if (one == SQLITE_ROW) {
+                c.NameColumn = text(cutTo, 0);
+                c.IngredientsColumn = text(cutTo, 1);
+            } else if (one != SQLITE_DONE) {
+                EngineError();
+            }
+            sqlite3_reset(cutTo);
+        }
+        cuts.push_back(c);
+        at = std::lower_bound(at, RowIds.end(), c.RowId);
+        if (at == RowIds.end() || *at != c.RowId) {
             continue;
         }
-        foundAt[size_t(at - RowIds.begin())] = int32_t(found.size());
-        found.emplace_back(text(1), text(2));
+        row.Row = int32_t(at - RowIds.begin());
+        if (!holds(whole.NameCol, c.NameColumn)) {
+            continue;
+        }
+        foundAt[size_t(row.Row)] = int32_t(found.size());
+        found.emplace_back(c.Name, holds(whole.IngredientsCol, c.IngredientsColumn) ? c.Ingredients
+                                                                                    : QString());
     }
+    whole.Cuts = std::move(cuts);
     if (rc != SQLITE_DONE) {
         EngineError();
     }
@@ -218,7 +327,18 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
     const TWholeRow<TCacheRow> wholeCacheRow(cacheRow, cacheRow.Load, whole.ByLoad, whole);
     const TFilterRow& cached =
         whole.Index.empty() ? static_cast<const TFilterRow&>(cacheRow) : wholeCacheRow;
-    if (streamCols.isEmpty()) {
+    const std::optional<TContainsSearch> search = expr->AsContainsSearch();
+    if (streamCols.isEmpty() && search) {
+        SearchRuns(
+            *search, whole,
+            [&](int32_t load) {
+                cacheRow.Row = PoolOrder[size_t(load)];
+                cacheRow.Load = load;
+                return expr->Matches(cached);
+            },
+            view);
+        view.erase(std::remove_if(view.begin(), view.end(), hidden), view.end());
+    } else if (streamCols.isEmpty()) {
         // Walk the texts in memory order, then put the matches in row order.
         for (size_t load = 0; load < PoolOrder.size(); ++load) {
             cacheRow.Row = PoolOrder[load];
@@ -257,6 +377,59 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
     FilterOn = true;
     RebuildViewPos();
     Cur = 0;
+}
+
+void TADOQuery::Impl::SearchRuns(const TContainsSearch& search, const TWholeTexts& whole,
+                                 const std::function<bool(int32_t load)>& matchesRow,
+                                 std::vector<int32_t>& rows) {
+    std::vector<char> hit(PoolOrder.size(), 0);
+    std::vector<int32_t> others; // rows with a text too long for the cache
+    {
+        TRunSearch cut(search.Literal, hit), wholeRuns(search.Literal, hit);
+        const bool anyWhole = !whole.ByLoad.empty();
+        for (size_t load = 0; load < PoolOrder.size(); ++load) {
+            const int32_t w = anyWhole ? whole.ByLoad[load] : -1;
+            for (const int col : search.Columns) {
+                if (w >= 0 && (col == whole.NameCol || col == whole.IngredientsCol)) {
+                    const TWholeTexts::TEntry& e = whole.Entries[size_t(w)];
+                    const bool name = col == whole.NameCol;
+                    const qint32 len = name ? e.NameLen : e.IngredientsLen;
+                    if (len >= 0) {
+                        if (len > 0) {
+                            wholeRuns.Add(whole.Pool.data() + (name ? e.NameOff : e.IngredientsOff),
+                                          quint32(len), int32_t(load));
+                        }
+                        const TSpan& s = CellAt(int32_t(load), Columns[size_t(col)].Slot);
+                        if (s.Len != NullLen && s.Len != UncachedLen && s.Len != 0) {
+                            cut.Add(Chunks[s.Chunk].get() + s.Off, s.Len, -1);
+                        }
+                        continue;
+                    }
+                }
+                const TSpan& s = CellAt(int32_t(load), Columns[size_t(col)].Slot);
+                if (s.Len == UncachedLen) {
+                    others.push_back(int32_t(load));
+                    break;
+                }
+                if (s.Len != NullLen && s.Len != 0) {
+                    cut.Add(Chunks[s.Chunk].get() + s.Off, s.Len, int32_t(load));
+                }
+            }
+        }
+        cut.Flush();
+        wholeRuns.Flush();
+    }
+    for (const int32_t load : others) {
+        if (!hit[size_t(load)] && matchesRow(load)) {
+            hit[size_t(load)] = 1;
+        }
+    }
+    for (size_t load = 0; load < hit.size(); ++load) {
+        if (hit[load]) {
+            rows.push_back(PoolOrder[load]);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
 }
 
 void TADOQuery::Impl::RebuildViewPos() {

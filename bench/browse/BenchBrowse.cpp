@@ -29,130 +29,6 @@
 #include <time.h>
 
 namespace {
-constexpr int Categories = 30;
-QString CategoryName(int i) {
-    static const QStringList names = {
-        QStringLiteral("川菜"),   QStringLiteral("粤菜"),   QStringLiteral("鲁菜"),
-        QStringLiteral("苏菜"),   QStringLiteral("浙菜"),   QStringLiteral("闽菜"),
-        QStringLiteral("湘菜"),   QStringLiteral("徽菜"),   QStringLiteral("家常菜"),
-        QStringLiteral("早餐"),   QStringLiteral("汤"),     QStringLiteral("凉菜"),
-        QStringLiteral("面食"),   QStringLiteral("甜点"),   QStringLiteral("素菜"),
-        QStringLiteral("海鲜"),   QStringLiteral("烧烤"),   QStringLiteral("火锅"),
-        QStringLiteral("小吃"),   QStringLiteral("粥"),     QStringLiteral("饮品"),
-        QStringLiteral("烘焙"),   QStringLiteral("快手菜"), QStringLiteral("下饭菜"),
-        QStringLiteral("宴客菜"), QStringLiteral("减脂"),   QStringLiteral("儿童"),
-        QStringLiteral("节日"),   QStringLiteral("腌腊"),   QStringLiteral("卤味")};
-    return names[i % names.size()];
-}
-
-QByteArray Jpeg(QSize size, int seed) {
-    QImage image(size, QImage::Format_RGB32);
-    QRandomGenerator rng(seed);
-    for (int y = 0; y < size.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const int n = int(rng.bounded(24));
-            line[x] = qRgb((x * 255 / size.width() + n) & 255, (y * 255 / size.height() + n) & 255,
-                           (seed * 40 + n) & 255);
-        }
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 85);
-    return bytes;
-}
-
-void Exec(sqlite3* db, const char* sql) {
-    char* error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::fprintf(stderr, "%s: %s\n", sql, error);
-        sqlite3_free(error);
-        std::abort();
-    }
-}
-
-// The shared book copied and given extras, made once per run.
-struct TExtrasBook {
-    QTemporaryDir Dir;
-    qint64 TenPictures = -1;
-    TExtrasBook() {
-        const QString path = Dir.filePath(QStringLiteral("cook.mdb"));
-        QFile::copy(Book().Path, path);
-        {
-            TADOConnection connection;
-            connection.SetLoginPrompt(false);
-            connection.SetConnectionString(
-                QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1").arg(path));
-            connection.SetConnected(true);
-            EnsureRecipeTables(connection);
-        }
-        sqlite3* db = nullptr;
-        sqlite3_open(path.toUtf8().constData(), &db);
-        Exec(db, "begin");
-        sqlite3_stmt *rows = nullptr, *recipe = nullptr, *label = nullptr, *picture = nullptr;
-        sqlite3_prepare_v2(db, "select rowid, 菜名 from mycook order by rowid", -1, &rows, nullptr);
-        sqlite3_prepare_v2(db,
-                           "insert into mycook_recipe(recipe, name_column, name, servings,"
-                           " servings_unit, prep_time, cook_time, source, favourite)"
-                           " values(?, ?, ?, 4, '人份', 'PT15M', 'PT1H',"
-                           " 'https://www.example.com/r', ?)",
-                           -1, &recipe, nullptr);
-        sqlite3_prepare_v2(db,
-                           "insert into mycook_label(recipe, kind, position, text)"
-                           " values(?, 0, ?, ?)",
-                           -1, &label, nullptr);
-        sqlite3_prepare_v2(db,
-                           "insert into mycook_picture(recipe, position, step, caption, jpeg)"
-                           " values(?, ?, ?, '步骤', ?)",
-                           -1, &picture, nullptr);
-        const QByteArray small = Jpeg(QSize(64, 48), 1);
-        QRandomGenerator rng(11);
-        qint64 n = 0;
-        while (sqlite3_step(rows) == SQLITE_ROW) {
-            const qint64 id = sqlite3_column_int64(rows, 0);
-            const void* name = sqlite3_column_text16(rows, 1);
-            const int nameBytes = sqlite3_column_bytes16(rows, 1);
-            sqlite3_bind_int64(recipe, 1, id);
-            sqlite3_bind_text16(recipe, 2, name, nameBytes, SQLITE_TRANSIENT);
-            sqlite3_bind_text16(recipe, 3, name, nameBytes, SQLITE_TRANSIENT);
-            sqlite3_bind_int(recipe, 4, n % 10 == 0);
-            sqlite3_step(recipe);
-            sqlite3_reset(recipe);
-            const int count = 1 + int(rng.bounded(2));
-            for (int k = 0; k < count; ++k) {
-                const QString c = CategoryName(int(rng.bounded(Categories)));
-                sqlite3_bind_int64(label, 1, id);
-                sqlite3_bind_int(label, 2, k);
-                sqlite3_bind_text16(label, 3, c.utf16(), int(c.size() * 2), SQLITE_TRANSIENT);
-                sqlite3_step(label);
-                sqlite3_reset(label);
-            }
-            if (n % 5 == 0)
-                for (int k = 0; k < 3; ++k) {
-                    sqlite3_bind_int64(picture, 1, id);
-                    sqlite3_bind_int(picture, 2, k);
-                    sqlite3_bind_int(picture, 3, k + 1);
-                    sqlite3_bind_blob(picture, 4, small.constData(), int(small.size()),
-                                      SQLITE_STATIC);
-                    sqlite3_step(picture);
-                    sqlite3_reset(picture);
-                }
-            ++n;
-        }
-        for (sqlite3_stmt* s : {rows, recipe, label, picture})
-            sqlite3_finalize(s);
-        Exec(db, "commit");
-        sqlite3_close(db);
-    }
-    QString Folder() const { return Dir.path(); }
-};
-
-TExtrasBook& ExtrasBook() {
-    static TExtrasBook book;
-    return book;
-}
-
 void Narrow(benchmark::State& state, const QString& category, bool favourites,
             bool afresh = false) {
     TForm_main form(ExtrasBook().Folder());
@@ -173,17 +49,18 @@ void Narrow(benchmark::State& state, const QString& category, bool favourites,
     state.counters["listed"] = form.Controls().ListBox1->Count();
 }
 void BM_NarrowByCategory(benchmark::State& state) {
-    Narrow(state, CategoryName(0), false);
+    Narrow(state, BenchCategory(0), false);
 }
 void BM_NarrowByCategoryAfresh(benchmark::State& state) {
-    Narrow(state, CategoryName(0), false, true);
+    Narrow(state, BenchCategory(0), false, true);
 }
 void BM_NarrowByCategoryAndFavourites(benchmark::State& state) {
-    Narrow(state, CategoryName(0), true);
+    Narrow(state, BenchCategory(0), true);
 }
-// The designed search for everything, on the same book.
+// The designed search for everything, on the same book (arg 1) and on the book
+// without extras (arg 0).
 void BM_SearchEverything(benchmark::State& state) {
-    TForm_main form(ExtrasBook().Folder());
+    TForm_main form(state.range(0) ? ExtrasBook().Folder() : Book().Folder());
     for (auto _ : state)
         form.BitBtn6Click();
     state.counters["listed"] = form.Controls().ListBox1->Count();
@@ -214,9 +91,9 @@ void BM_OpenTenPictures(benchmark::State& state) {
     r.Ingredients = QStringLiteral("料");
     for (int i = 0; i < 10; ++i) {
         r.Steps.push_back({QStringLiteral("第%1步的做法").arg(i + 1)});
-        r.Pictures.push_back({Jpeg(QSize(640, 480), i), i + 1, QStringLiteral("图%1").arg(i)});
+        r.Pictures.push_back({BenchJpeg(QSize(640, 480), i), i + 1, QStringLiteral("图%1").arg(i)});
     }
-    r.Cover = Jpeg(QSize(480, 320), 99);
+    r.Cover = BenchJpeg(QSize(480, 320), 99);
     r.Columns = ColumnsFor(r);
     TRecipeStore(form.ADOConnection1).Append(form.ADOQuery1, r);
     form.BitBtn6Click();
@@ -260,6 +137,8 @@ void BM_OpenTenPictures(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_SearchEverything)
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);

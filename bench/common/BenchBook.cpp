@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QRandomGenerator>
@@ -66,6 +67,11 @@ QByteArray BenchPicture(int index) {
 
 const QString BenchKeyword = QStringLiteral("松茸");
 const QString BenchKeywordFilter = QStringLiteral("菜名 like  '%松茸%' or 原料 like  '%松茸%'");
+
+int PictureEvery() {
+    const int every = qEnvironmentVariableIntValue("MYCOOK_BENCH_PICTURE_EVERY");
+    return every > 3 ? every : 10;
+}
 
 int BenchRows() {
     const QByteArray env = qgetenv("MYCOOK_BENCH_ROWS");
@@ -166,7 +172,7 @@ void TBook::Generate() {
                             SQLITE_TRANSIENT);
         sqlite3_bind_text16(s, 3, method.utf16(), int(method.size() * 2), SQLITE_TRANSIENT);
         sqlite3_bind_text16(s, 4, note.utf16(), int(note.size() * 2), SQLITE_TRANSIENT);
-        if (i % 10 == 3) {
+        if (i % PictureEvery() == 3) {
             const QByteArray picture = BenchPicture(i);
             sqlite3_bind_blob(s, 5, picture.constData(), int(picture.size()), SQLITE_TRANSIENT);
         } else {
@@ -192,5 +198,197 @@ QString TBook::Folder() const {
 
 TBook& Book() {
     static TBook book;
+    return book;
+}
+
+QByteArray BenchJpeg(QSize size, int seed) {
+    QImage image(size, QImage::Format_RGB32);
+    QRandomGenerator rng(seed);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int n = int(rng.bounded(24));
+            line[x] = qRgb((x * 255 / size.width() + n) & 255, (y * 255 / size.height() + n) & 255,
+                           (seed * 40 + n) & 255);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 85);
+    return bytes;
+}
+
+namespace {
+
+void Exec(sqlite3* db, const char* sql) {
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        std::fprintf(stderr, "%s: %s\n", sql, error);
+        sqlite3_free(error);
+        std::abort();
+    }
+}
+
+void BindText(sqlite3_stmt* s, int i, const QString& text) {
+    sqlite3_bind_text16(s, i, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+}
+
+// Our own tables as lib/recipe makes them (the book library stays below it).
+const char* const ExtrasTables =
+    "create table if not exists mycook_recipe("
+    "recipe integer primary key, name_column text not null, name text,"
+    " ingredients_column text, ingredients text, note_column text, note text, steps text,"
+    " servings real, servings_unit text, prep_time text, cook_time text, total_time text,"
+    " source text, favourite integer not null default 0, added text, changed text);"
+    "create table if not exists mycook_label(recipe integer not null, kind integer not null,"
+    " position integer not null, text text not null, primary key(recipe, kind, position));"
+    "create index if not exists mycook_label_text on mycook_label(kind, text, recipe);"
+    "create table if not exists mycook_picture(recipe integer not null,"
+    " position integer not null, step integer not null default 0, caption text,"
+    " jpeg blob not null);"
+    "create unique index if not exists mycook_picture_order on mycook_picture(recipe, position);"
+    "create table if not exists mycook_whole(recipe integer primary key, name text,"
+    " ingredients text);"
+    "create trigger if not exists mycook_extras_gone after delete on mycook begin"
+    " delete from mycook_whole where recipe = old.rowid;"
+    " delete from mycook_recipe where recipe = old.rowid;"
+    " delete from mycook_label where recipe = old.rowid;"
+    " delete from mycook_picture where recipe = old.rowid; end;"
+    "create trigger if not exists mycook_extras_fresh after insert on mycook begin"
+    " delete from mycook_whole where recipe = new.rowid;"
+    " delete from mycook_recipe where recipe = new.rowid;"
+    " delete from mycook_label where recipe = new.rowid;"
+    " delete from mycook_picture where recipe = new.rowid; end;"
+    "pragma user_version = 1;";
+
+void AddExtras(const QString& path) {
+    std::fprintf(stderr, "adding extras into %s ...\n", qPrintable(path));
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    Exec(db, "pragma synchronous=OFF; begin");
+    Exec(db, ExtrasTables);
+    sqlite3_stmt *rows = nullptr, *recipe = nullptr, *label = nullptr, *picture = nullptr,
+                 *whole = nullptr;
+    sqlite3_prepare_v2(db, "select rowid, 菜名, 原料 from mycook order by rowid", -1, &rows,
+                       nullptr);
+    sqlite3_prepare_v2(db,
+                       "insert into mycook_recipe(recipe, name_column, name, ingredients_column,"
+                       " ingredients, servings, servings_unit, prep_time, cook_time, source,"
+                       " favourite) values(?, ?, ?, ?, ?, 4, '人份', 'PT15M', 'PT1H',"
+                       " 'https://www.example.com/r', ?)",
+                       -1, &recipe, nullptr);
+    sqlite3_prepare_v2(db,
+                       "insert into mycook_label(recipe, kind, position, text) values(?, 0, ?, ?)",
+                       -1, &label, nullptr);
+    sqlite3_prepare_v2(db,
+                       "insert into mycook_picture(recipe, position, step, caption, jpeg)"
+                       " values(?, ?, ?, '步骤', ?)",
+                       -1, &picture, nullptr);
+    sqlite3_prepare_v2(db, "insert into mycook_whole(recipe, name, ingredients) values(?, ?, ?)",
+                       -1, &whole, nullptr);
+    const QByteArray small = BenchJpeg(QSize(64, 48), 1);
+    QRandomGenerator rng(11);
+    qint64 n = 0;
+    auto text = [](sqlite3_stmt* s, int i) {
+        return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_column_text16(s, i)),
+                                  sqlite3_column_bytes16(s, i) / 2);
+    };
+    while (sqlite3_step(rows) == SQLITE_ROW) {
+        const qint64 id = sqlite3_column_int64(rows, 0);
+        const QString name = text(rows, 1), ingredients = text(rows, 2);
+        // One in five: the whole name runs on past what the column holds; one in
+        // fifty the ingredients too.
+        const bool cut = n % 5 == 2, cutIngredients = n % 50 == 2;
+        const QString wholeName =
+            cut ? name + QStringLiteral("（") + BenchRandomText(rng, 24) + QStringLiteral("）")
+                : name;
+        const QString wholeIngredients =
+            cutIngredients ? ingredients + BenchRandomText(rng, 200) : ingredients;
+        sqlite3_bind_int64(recipe, 1, id);
+        BindText(recipe, 2, name);
+        BindText(recipe, 3, wholeName);
+        BindText(recipe, 4, ingredients);
+        BindText(recipe, 5, wholeIngredients);
+        sqlite3_bind_int(recipe, 6, n % 10 == 0);
+        sqlite3_step(recipe);
+        sqlite3_reset(recipe);
+        if (cut) {
+            sqlite3_bind_int64(whole, 1, id);
+            BindText(whole, 2, wholeName);
+            if (cutIngredients)
+                BindText(whole, 3, wholeIngredients);
+            sqlite3_step(whole);
+            sqlite3_reset(whole);
+            sqlite3_clear_bindings(whole);
+        }
+        const int count = 1 + int(rng.bounded(2));
+        for (int k = 0; k < count; ++k) {
+            sqlite3_bind_int64(label, 1, id);
+            sqlite3_bind_int(label, 2, k);
+            BindText(label, 3, BenchCategory(int(rng.bounded(BenchCategories))));
+            sqlite3_step(label);
+            sqlite3_reset(label);
+        }
+        if (n % 5 == 0)
+            for (int k = 0; k < 3; ++k) {
+                sqlite3_bind_int64(picture, 1, id);
+                sqlite3_bind_int(picture, 2, k);
+                sqlite3_bind_int(picture, 3, k + 1);
+                sqlite3_bind_blob(picture, 4, small.constData(), int(small.size()), SQLITE_STATIC);
+                sqlite3_step(picture);
+                sqlite3_reset(picture);
+            }
+        ++n;
+    }
+    for (sqlite3_stmt* s : {rows, recipe, label, picture, whole})
+        sqlite3_finalize(s);
+    Exec(db, "commit");
+    sqlite3_close(db);
+}
+} // namespace
+
+QString BenchCategory(int i) {
+    static const QStringList names = {
+        QStringLiteral("川菜"),   QStringLiteral("粤菜"),   QStringLiteral("鲁菜"),
+        QStringLiteral("苏菜"),   QStringLiteral("浙菜"),   QStringLiteral("闽菜"),
+        QStringLiteral("湘菜"),   QStringLiteral("徽菜"),   QStringLiteral("家常菜"),
+        QStringLiteral("早餐"),   QStringLiteral("汤"),     QStringLiteral("凉菜"),
+        QStringLiteral("面食"),   QStringLiteral("甜点"),   QStringLiteral("素菜"),
+        QStringLiteral("海鲜"),   QStringLiteral("烧烤"),   QStringLiteral("火锅"),
+        QStringLiteral("小吃"),   QStringLiteral("粥"),     QStringLiteral("饮品"),
+        QStringLiteral("烘焙"),   QStringLiteral("快手菜"), QStringLiteral("下饭菜"),
+        QStringLiteral("宴客菜"), QStringLiteral("减脂"),   QStringLiteral("儿童"),
+        QStringLiteral("节日"),   QStringLiteral("腌腊"),   QStringLiteral("卤味")};
+    return names[i % names.size()];
+}
+
+TExtrasBook::TExtrasBook() {
+    const QString kept = qEnvironmentVariable("MYCOOK_BENCH_BOOK");
+    Path = kept.isEmpty() ? Dir.filePath(QStringLiteral("cook.mdb"))
+                          : QFileInfo(kept).dir().filePath(QStringLiteral("extras/cook.mdb"));
+    if (QFileInfo::exists(Path))
+        return;
+    QDir().mkpath(QFileInfo(Path).absolutePath());
+    const QString part = Path + QStringLiteral(".part");
+    QFile::remove(part);
+    QFile::copy(Book().Path, part);
+    AddExtras(part);
+    QFile::rename(part, Path);
+    malloc_trim(0);
+}
+
+QString TExtrasBook::Folder() const {
+    return QFileInfo(Path).absolutePath();
+}
+
+QString TExtrasBook::ConnectString() const {
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Persist Security Info = "
+                          "False;Mode = ReadWrite;Data Source=%1;Jet OLEDB:Database Password=")
+        .arg(Path);
+}
+
+TExtrasBook& ExtrasBook() {
+    static TExtrasBook book;
     return book;
 }

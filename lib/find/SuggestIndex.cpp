@@ -56,11 +56,11 @@ bool IsLetter(char32_t u) {
     return u >= u'a' && u <= u'z';
 }
 
-// Whether the text holds the units in a row, compared as units.
-bool ContainsUnits(QStringView text, const std::vector<char32_t>& units) {
+// Whether the text holds the units in a row, compared as units; `all` is scratch.
+bool ContainsUnits(QStringView text, const std::vector<char32_t>& units,
+                   std::vector<char32_t>& all) {
     const auto& bmp = BmpUnits();
-    std::vector<char32_t> all;
-    all.reserve(size_t(text.size()));
+    all.clear();
     TCodePoints points(text);
     char32_t c = 0;
     while (points.Next(c))
@@ -148,13 +148,15 @@ struct TSlotSet {
     size_t Bytes() const { return Sparse.capacity() * 4 + Bits.capacity() * 8 + sizeof(*this); }
 };
 
-// Which pairs of neighbouring characters an ingredients text holds, as 256 hashed
+// Which pairs of neighbouring characters an ingredients text holds, as 512 hashed
 // bits: most recipes that have every typed character but not in a row fail here,
-// before their text is looked at.
-using TPairBits = std::array<uint64_t, 4>;
+// before their text is looked at. Kept as one bitmap over the slots per bit, so a
+// query ands the few bitmaps of its pairs with its characters' sets word by word.
+constexpr int PairBitCount = 512;
+using TPairBits = std::array<uint64_t, PairBitCount / 64>;
 
 int PairBit(char32_t a, char32_t b) {
-    return int(((uint32_t(a) * 0x9E3779B1u) ^ (uint32_t(b) * 0x85EBCA77u)) >> 24);
+    return int(((uint32_t(a) * 0x9E3779B1u) ^ (uint32_t(b) * 0x85EBCA77u)) >> 23);
 }
 
 struct TNameList {
@@ -195,8 +197,8 @@ struct TSuggestIndex::TData {
     std::vector<TNameList> NameLists;
     TCodeMap NameKey; // unit or initial letter -> name list
     std::vector<TSlotSet> IngredientSets;
-    std::vector<uint32_t> IngredientStamp;  // last slot added, per set
-    std::vector<TPairBits> IngredientPairs; // per slot
+    std::vector<uint32_t> IngredientStamp;                       // last slot added, per set
+    std::vector<std::vector<uint64_t>> PairSlices{PairBitCount}; // per bit, over slots
     TCodeMap IngredientKey;
     qsizetype Alive = 0;
     bool Bulk = false;
@@ -285,12 +287,14 @@ struct TSuggestIndex::TData {
         });
     }
 
-    void PostIngredients(uint32_t slot, QStringView ingredients) {
+    void PostIngredients(uint32_t slot, QStringView ingredients, bool again) {
         const auto& bmp = BmpUnits();
-        if (IngredientPairs.size() <= slot)
-            IngredientPairs.resize(slot + 1);
-        TPairBits& pairs = IngredientPairs[slot];
-        pairs = {};
+        const size_t word = slot / 64;
+        if (again)
+            for (auto& slice : PairSlices)
+                if (word < slice.size())
+                    slice[word] &= ~Bit(slot % 64);
+        TPairBits pairs = {};
         TCodePoints points(ingredients);
         char32_t c = 0, before = 0;
         while (points.Next(c)) {
@@ -311,6 +315,13 @@ struct TSuggestIndex::TData {
             IngredientStamp[index] = slot;
             IngredientSets[index].Add(slot, DenseAt());
         }
+        for (size_t w = 0; w < pairs.size(); ++w)
+            for (uint64_t b = pairs[w]; b; b &= b - 1) {
+                auto& slice = PairSlices[w * 64 + size_t(std::countr_zero(b))];
+                if (slice.size() <= word)
+                    slice.resize(std::max(word + 1, (std::max(Expected, Slots.size()) + 63) / 64));
+                slice[word] |= Bit(slot % 64);
+            }
     }
 
     // Next states after name character `c` from query position p: c taken as the
@@ -389,7 +400,8 @@ void TSuggestIndex::Put(qint64 rowId, QStringView name, QStringView ingredients)
 
     auto at = std::lower_bound(D->ById.begin(), D->ById.end(), std::make_pair(rowId, 0u));
     uint32_t slot;
-    if (at != D->ById.end() && at->first == rowId) {
+    const bool again = at != D->ById.end() && at->first == rowId;
+    if (again) {
         slot = at->second;
         D->UnpostName(slot);
     } else {
@@ -414,7 +426,7 @@ void TSuggestIndex::Put(qint64 rowId, QStringView name, QStringView ingredients)
             D->Units.push_back(D->CharInfo(c));
     s.UnitLen = uint16_t(D->Units.size() - s.UnitOff);
     D->PostName(slot);
-    D->PostIngredients(slot, ingredients);
+    D->PostIngredients(slot, ingredients, again);
 }
 
 void TSuggestIndex::Remove(qint64 rowId) {
@@ -434,7 +446,6 @@ void TSuggestIndex::BeginBulk(qsizetype expected) {
     D->Slots.reserve(D->Slots.size() + D->Expected);
     D->Units.reserve(D->Units.size() + D->Expected * 8);
     D->Names.reserve(D->Names.size() + D->Expected * 8);
-    D->IngredientPairs.reserve(D->IngredientPairs.size() + D->Expected);
 }
 
 void TSuggestIndex::EndBulk() {
@@ -471,7 +482,8 @@ void TSuggestIndex::EndBulk() {
         set.Bits.shrink_to_fit();
     }
     D->Slots.shrink_to_fit();
-    D->IngredientPairs.shrink_to_fit();
+    for (auto& slice : D->PairSlices)
+        slice.shrink_to_fit();
     D->Units.shrink_to_fit();
     D->Names.shrink_to_fit();
     D->Expected = 0;
@@ -486,8 +498,9 @@ size_t TSuggestIndex::MemoryBytes() const {
                D->ById.capacity() * sizeof(D->ById[0]) + D->Names.capacity() * 2 +
                D->Units.capacity() * 4 + D->Chars.capacity() * sizeof(TCharInfo) +
                D->CharOf.Bytes() + D->NameKey.Bytes() + D->IngredientKey.Bytes() +
-               D->IngredientStamp.capacity() * 4 +
-               D->IngredientPairs.capacity() * sizeof(TPairBits);
+               D->IngredientStamp.capacity() * 4 + 0;
+    for (const auto& slice : D->PairSlices)
+        n += slice.capacity() * 8;
     for (const TNameList& l : D->NameLists)
         n += sizeof(l) + (l.Start.capacity() + l.Inside.capacity()) * 4;
     for (const TSlotSet& s : D->IngredientSets)
@@ -561,39 +574,49 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     sets.erase(std::unique(sets.begin(), sets.end()), sets.end());
     std::sort(sets.begin(), sets.end(),
               [](const TSlotSet* a, const TSlotSet* b) { return a->Size < b->Size; });
-    TPairBits wanted = {};
-    for (size_t i = 1; i < q.Units.size(); ++i) {
-        const int bit = PairBit(q.Units[i - 1], q.Units[i]);
-        wanted[size_t(bit) / 64] |= Bit(bit % 64);
-    }
+    // The bitmaps of the typed text's neighbour pairs, each once.
+    std::vector<const std::vector<uint64_t>*> pairSlices;
+    for (size_t i = 1; i < q.Units.size(); ++i)
+        pairSlices.push_back(&D->PairSlices[size_t(PairBit(q.Units[i - 1], q.Units[i]))]);
+    std::sort(pairSlices.begin(), pairSlices.end());
+    pairSlices.erase(std::unique(pairSlices.begin(), pairSlices.end()), pairSlices.end());
+    auto pairsOf = [&](size_t w) {
+        uint64_t bits = ~uint64_t(0);
+        for (const auto* slice : pairSlices)
+            bits &= w < slice->size() ? (*slice)[w] : 0;
+        return bits;
+    };
     QString scratch;
+    std::vector<char32_t> units;
     auto check = [&](uint32_t slot) {
         if (slot >= D->Slots.size() || !D->Slots[slot].Alive || listed(slot))
             return true;
-        const TPairBits& has = D->IngredientPairs[slot];
-        for (size_t w = 0; w < 4; ++w)
-            if ((has[w] & wanted[w]) != wanted[w])
-                return true;
-        for (size_t i = 1; i < sets.size(); ++i)
-            if (!sets[i]->Contains(slot))
-                return true;
-        if (!ContainsUnits(ingredients(D->Slots[slot].RowId, scratch), q.Units))
+        if (!ContainsUnits(ingredients(D->Slots[slot].RowId, scratch), q.Units, units))
             return true;
         return take(slot, true);
     };
-    // All dense: their words are and-ed before any slot is looked at.
+    // All dense: their words and the pairs' are and-ed before any slot is looked at.
     if (std::all_of(sets.begin(), sets.end(), [](const TSlotSet* t) { return t->Dense; })) {
         const size_t words = sets.front()->Bits.size();
         for (size_t w = 0; w < words; ++w) {
             uint64_t bits = sets.front()->Bits[w];
             for (size_t i = 1; i < sets.size() && bits; ++i)
                 bits &= w < sets[i]->Bits.size() ? sets[i]->Bits[w] : 0;
+            if (bits)
+                bits &= pairsOf(w);
             for (; bits; bits &= bits - 1)
                 if (!check(uint32_t(w * 64 + size_t(std::countr_zero(bits)))))
                     return out;
         }
         return out;
     }
-    sets.front()->ForEach(check);
+    sets.front()->ForEach([&](uint32_t slot) {
+        if (!((pairsOf(slot / 64) >> (slot % 64)) & 1))
+            return true;
+        for (size_t i = 1; i < sets.size(); ++i)
+            if (!sets[i]->Contains(slot))
+                return true;
+        return check(slot);
+    });
     return out;
 }

@@ -2,6 +2,8 @@
 // match, their order, the keys, the designed search left as it was, and the index
 // following saves, overwrites and deletes.
 #include "AppTestSupport.h"
+#include "RecipeStore.h"
+#include "RecipeText.h"
 #include "SearchSuggest.h"
 #include "WinSubClass.h"
 
@@ -273,5 +275,78 @@ TEST_F(SuggestTest, StartsWithTheCountAndReadsTheRowsLater) {
     Ui().Edit2->setText(QStringLiteral("排骨"));
     QTest::keyClick(Ui().Edit2, Qt::Key_Return);
     EXPECT_EQ(Listed(), QStringList({"紅燒排骨", "糖醋排骨", "排骨汤", "清蒸鱼"}));
+}
+
+// Names and ingredients longer than their columns are offered and found whole,
+// however the index came to know them: read with the rows at start-up, made again
+// after an import, or told of a save.
+TEST_F(SuggestTest, WholeNamesWhereTheColumnsCutThem) {
+    const QString charSiu = QStringLiteral("Easy Char Siu (Chinese BBQ pork, 叉烧)");
+    const QString stem(29, u'汤');
+    auto store = [&](const QString& name, const QString& ingredients) {
+        TRecipe r;
+        r.Name = name;
+        r.Ingredients = ingredients;
+        r.Steps = {{QStringLiteral("烤")}};
+        r.Columns = ColumnsFor(r);
+        TRecipeStore(Form->ADOConnection1).Append(Form->ADOQuery1, r);
+        return r.RowId;
+    };
+    const struct {
+        const char* Typed;
+        QStringList Shown;
+    } cases[] = {
+        {"叉烧", {charSiu}},
+        {"chashao", {charSiu}},
+        {"bbq pork", {charSiu}},
+        {"桂皮", {charSiu + QStringLiteral("（配料）")}}, // past the column's 255 characters
+        {"甲乙", {stem + QStringLiteral("甲乙")}},        // past the column's 30
+        {"丙丁", {stem + QStringLiteral("丙丁")}},
+        {"…", {}}, // the cut form's mark is no part of the name
+    };
+    auto expectWhole = [&](const char* how) {
+        SCOPED_TRACE(how);
+        for (const auto& c : cases) {
+            Type(QString::fromUtf8(c.Typed));
+            EXPECT_EQ(Shown(), c.Shown) << c.Typed << ": " << Shown().join(u'|').toStdString();
+        }
+    };
+    const qint64 charSiuRow = store(charSiu, QString(300, u'盐') + QStringLiteral("\n桂皮"));
+    const qint64 first = store(stem + QStringLiteral("甲乙"), QStringLiteral("水"));
+    store(stem + QStringLiteral("丙丁"), QStringLiteral("水"));
+    ASSERT_EQ(Form->ADOQuery1.FieldByName(QStringLiteral("菜名")).AsString().size(), 30);
+
+    Form->BookChanged(); // as after an import
+    expectWhole("made again");
+    Form.reset();
+    Open(); // the rows and the whole texts read on their own thread
+    Form->show();
+    QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
+    Ui().Edit2->setFocus();
+    expectWhole("read at start-up");
+
+    // A save tells the index the row: the whole texts come with it.
+    Suggest().RecipeChanged(charSiuRow);
+    Suggest().RecipeChanged(first);
+    expectWhole("told of saves");
+    // The designed save overwrote the name: the column's text is the name now.
+    ASSERT_TRUE(Form->ADOQuery1.LocateRowId(first));
+    Form->ADOQuery1.Edit();
+    Form->ADOQuery1.FieldByName(QStringLiteral("菜名")).SetAsString(QStringLiteral("新汤"));
+    Form->ADOQuery1.Post();
+    Suggest().RecipeChanged(first);
+    Type(QStringLiteral("甲乙"));
+    EXPECT_EQ(Shown(), QStringList());
+    Type(QStringLiteral("新汤"));
+    EXPECT_EQ(Shown(), QStringList({"新汤"}));
+
+    // Taking a whole name runs the designed search for it, which finds the recipe.
+    Type(QStringLiteral("chashao"));
+    QTest::keyClick(Ui().Edit2, Qt::Key_Down);
+    QTest::keyClick(Ui().Edit2, Qt::Key_Return);
+    EXPECT_EQ(Ui().Edit2->text(), charSiu);
+    ASSERT_EQ(Listed().size(), 1);
+    EXPECT_TRUE(charSiu.startsWith(Listed().front().chopped(1))) << Listed().front().toStdString();
+    EXPECT_TRUE(Errors().empty());
 }
 } // namespace

@@ -90,6 +90,82 @@ TEST(TLikePatternTest, PathologicalPatternStaysFast) {
     EXPECT_LT(t.elapsed(), 2000);
 }
 
+// The vectorised search against the plain definition, where a fault would hide:
+// at either end, across the eight-unit steps, letters folded at the first and the
+// last unit, a start past the text.
+TEST(TFindFoldedTest, AgreesWithThePlainSearch) {
+    auto plain = [](const std::u16string& t, size_t from, const std::u16string& lit) {
+        auto fold = [](char16_t c) {
+            return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+        };
+        for (size_t i = from; i + lit.size() <= t.size(); ++i) {
+            bool same = true;
+            for (size_t k = 0; k < lit.size() && same; ++k)
+                same = fold(t[i + k]) == lit[k];
+            if (same)
+                return qsizetype(i);
+        }
+        return qsizetype(lit.empty() && from <= t.size() ? qsizetype(from) : -1);
+    };
+    const std::u16string literals[] = {
+        u"松茸", u"a", u"ab", u"abc", u"松", u"x松茸y", u"0123456789abcdefg", u"é"};
+    // Texts of every length up to 40 from a small alphabet, so finds are frequent.
+    const std::u16string alphabet = u"aAbBc松茸xXyÉé0";
+    uint32_t seed = 7;
+    for (int length = 0; length <= 40; ++length)
+        for (int round = 0; round < 30; ++round) {
+            std::u16string t;
+            for (int i = 0; i < length; ++i) {
+                seed = seed * 1103515245u + 12345u;
+                t.push_back(alphabet[(seed >> 16) % alphabet.size()]);
+            }
+            for (const std::u16string& lit : literals)
+                for (size_t from : {size_t(0), size_t(1), size_t(9), t.size(), t.size() + 1}) {
+                    ASSERT_EQ(FindFolded(t.data(), t.size(), from, lit), plain(t, from, lit))
+                        << QString::fromStdU16String(t).toStdString() << " / "
+                        << QString::fromStdU16String(lit).toStdString() << " from " << from;
+                }
+        }
+    // The literal exactly at the last place of a long text, in upper case.
+    std::u16string t(1000, u'z');
+    t.replace(t.size() - 3, 3, u"ABC");
+    EXPECT_EQ(FindFolded(t.data(), t.size(), 0, u"abc"), qsizetype(t.size() - 3));
+}
+
+// Which filters are a keyword search, answered by searching runs of text.
+TEST(TFilterExprTest, KeywordSearchesAreToldApart) {
+    const QStringList columns = {QStringLiteral("菜名"), QStringLiteral("原料"),
+                                 QStringLiteral("做法")};
+    struct TCase {
+        const char* Filter;
+        std::vector<int> Columns; // empty: not a keyword search
+        const char16_t* Literal;
+    };
+    const TCase cases[] = {
+        {"菜名 like  '%松茸%' or 原料 like  '%松茸%'", {0, 1}, u"松茸"},
+        {"原料 like '%Fish%'", {1}, u"fish"},
+        {"(菜名 like '%a%' or (做法 like '*a*')) or 菜名 like '%a%'", {0, 2}, u"a"},
+        {"菜名 like '%[%]%'", {0}, u"%"},
+        {"菜名 like '%a%' or 原料 like '%b%'", {}, u""}, // two texts
+        {"菜名 like '%a%' and 原料 like '%a%'", {}, u""},
+        {"菜名 not like '%a%'", {}, u""},
+        {"菜名 like 'a%'", {}, u""},
+        {"菜名 like '%a_%'", {}, u""},
+        {"菜名 like '%'", {}, u""}, // everything but NULL
+        {"菜名 = 'a'", {}, u""},
+        {"", {}, u""},
+    };
+    for (const TCase& c : cases) {
+        const auto expr = TFilterExpr::Parse(QString::fromUtf8(c.Filter), columns);
+        const auto search = expr->AsContainsSearch();
+        EXPECT_EQ(search.has_value(), !c.Columns.empty()) << c.Filter;
+        if (search) {
+            EXPECT_EQ(search->Columns, c.Columns) << c.Filter;
+            EXPECT_EQ(search->Literal, std::u16string(c.Literal)) << c.Filter;
+        }
+    }
+}
+
 // A small book with the awkward names a keyword search meets.
 class TFilterTest : public TBookTest {
 protected:
@@ -291,6 +367,51 @@ TEST_F(TFilterTest, AppendedRowStaysFindableUntilTheFilterIsApplied) {
     ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("红烧牛肉")));
     EXPECT_EQ(FQuery.FieldByName(QStringLiteral("img")).AsBytes(), QByteArray("jpeg"));
     EXPECT_EQ(FQuery.RecordCount(), FAll.size() + 1);
+}
+
+// A keyword search over runs of the cached texts finds what a row-by-row one
+// does: never a find that runs from one row's or column's text into the next,
+// texts too long for the cache, NULL and empty cells, and texts an edit moved.
+TEST_F(TFilterTest, KeywordSearchFindsOnlyWithinOneText) {
+    const QString longIngredients = QString(5000, u'盐') + QStringLiteral("松茸");
+    Add(QStringLiteral("尾松"), QStringLiteral("茸头")); // name's end, ingredients' start
+    Add(QStringLiteral("茸菜"), QStringLiteral("松"));   // ingredients' end, next name
+    // Longer than the column, as another program may write it.
+    FConnection.Execute(QStringLiteral("insert into mycook(菜名, 原料) values('长配料', '%1')")
+                            .arg(longIngredients));
+    OpenBook();
+    FQuery.AppendRecord({QStringLiteral("松茸汤")}); // ingredients NULL
+    Add(QString(), QStringLiteral("松茸片"));        // empty name
+    Add(QStringLiteral("改过的"), QStringLiteral("豆腐"));
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("改过的")));
+    FQuery.Edit();
+    FQuery.FieldByName(Ingredients).SetAsString(QStringLiteral("鲜松茸"));
+    FQuery.Post();
+    Add(QStringLiteral("SONG茸"), QStringLiteral("x"));
+    struct TCase {
+        const char* Keyword;
+        QStringList Names;
+    };
+    const TCase cases[] = {
+        {"松茸",
+         {QStringLiteral("长配料"), QStringLiteral("松茸汤"), QString(), QStringLiteral("改过的")}},
+        {"song茸", {QStringLiteral("SONG茸")}},
+        {"茸头", {QStringLiteral("尾松")}},
+        {"松茸头", {}},
+        {"菜松", {}},
+        {"盐盐松茸", {QStringLiteral("长配料")}},
+        {"豆腐", {}}, // the edit's old text is still in memory
+        {"姜", {QStringLiteral("清蒸鱼")}},
+    };
+    for (const TCase& c : cases) {
+        const QString k = QString::fromUtf8(c.Keyword);
+        Filter(QStringLiteral("菜名 like  '%%1%' or 原料 like  '%%1%'").arg(k));
+        EXPECT_EQ(Names(), c.Names) << c.Keyword;
+        // The same rows as the row-by-row walk, which a column beyond the cache forces.
+        const QStringList found = Names();
+        Filter(QStringLiteral("菜名 like  '%%1%' or 原料 like  '%%1%' or 做法 = '-'").arg(k));
+        EXPECT_EQ(Names(), found) << c.Keyword;
+    }
 }
 
 TEST_F(TFilterTest, EditsAreSeenByTheNextFilterAndLookUp) {

@@ -169,6 +169,56 @@ TEST_F(SuggestIndexTest, BulkGivesTheSameAsOneByOne) {
     }
 }
 
+// Ingredients found by their characters in a row, however many recipes hold the
+// characters (a sorted set or a bitmap), at slots on either side of a word's edge,
+// whether the index was made in bulk or grew afterwards, and after an overwrite.
+TEST_F(SuggestIndexTest, IngredientsHoldTheTypedCharactersInARow) {
+    struct TCase {
+        const char* Why;
+        int Recipes;
+        bool Bulk;
+    };
+    const TCase cases[] = {{"few, one by one", 10, false},
+                           {"few, in bulk", 10, true},
+                           {"many, one by one", 700, false},
+                           {"many, in bulk", 700, true}};
+    // Every third holds the text in a row; the others hold its characters apart.
+    const QString kinds[] = {QStringLiteral("红烧鱼丸"), QStringLiteral("丸鱼烧红"),
+                             QStringLiteral("红烧 鱼丸")};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Why);
+        Index = TSuggestIndex();
+        Ingredients.clear();
+        if (c.Bulk)
+            Index.BeginBulk(c.Recipes);
+        for (int i = 0; i < c.Recipes; ++i)
+            Add(i, QStringLiteral("菜%1").arg(i), QStringLiteral("葱") + kinds[i % 3]);
+        if (c.Bulk)
+            Index.EndBulk();
+        // Grown afterwards, into words the bitmaps did not reach yet.
+        Add(c.Recipes + 63, QStringLiteral("后加"), QStringLiteral("红烧鱼丸"));
+        Add(c.Recipes + 200, QStringLiteral("后加二"), QStringLiteral("红烧丸"));
+        QStringList inARow, fishBalls;
+        for (int i = 0; i < c.Recipes; ++i) {
+            if (i % 3 == 0)
+                inARow << QStringLiteral("*菜%1").arg(i);
+            if (i % 3 != 1)
+                fishBalls << QStringLiteral("*菜%1").arg(i);
+        }
+        inARow << QStringLiteral("*后加");
+        fishBalls << QStringLiteral("*后加");
+        EXPECT_EQ(Find(QStringLiteral("红烧鱼丸"), 10000), inARow);
+        EXPECT_EQ(Find(QStringLiteral("鱼丸"), 10000), fishBalls);
+        EXPECT_EQ(Find(QStringLiteral("烧丸"), 10000), QStringList({"*后加二"}));
+        EXPECT_EQ(Find(QStringLiteral("烧鱼红"), 10000), QStringList());
+        // Overwritten: the old pairs no longer find it, the new ones do.
+        Add(0, QStringLiteral("菜0"), QStringLiteral("红鱼 烧丸"));
+        inARow.removeFirst();
+        EXPECT_EQ(Find(QStringLiteral("红烧鱼丸"), 10000), inARow);
+        EXPECT_EQ(Find(QStringLiteral("烧丸"), 10000), QStringList({"*菜0", "*后加二"}));
+    }
+}
+
 TEST_F(SuggestIndexTest, HostileInput) {
     Add(1, QString(300, u'鱼'));
     Add(2, QString(QChar(0xD800)) + QStringLiteral("鱼"));
