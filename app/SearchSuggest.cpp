@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace {
 const QString NameField = QStringLiteral("菜名");
@@ -78,9 +80,18 @@ TSearchSuggest::~TSearchSuggest() {
 const TSuggestIndex& TSearchSuggest::Index() {
     if (FQuery.Active())
         FQuery.WaitForRows();
-    const std::lock_guard<std::mutex> hold(FShared->Lock);
-    if (FShared->Fresh)
-        FIndex = std::move(FShared->Fresh);
+    {
+        const std::lock_guard<std::mutex> hold(FShared->Lock);
+        if (FShared->Fresh)
+            FIndex = std::move(FShared->Fresh);
+    }
+    if (FBookChangedMeanwhile) {
+        FBookChangedMeanwhile = false;
+        FChangedMeanwhile.clear();
+        BookChanged();
+    }
+    for (const qint64 rowId : std::exchange(FChangedMeanwhile, {}))
+        RecipeChanged(rowId);
     return *FIndex;
 }
 
@@ -141,6 +152,11 @@ QString TSearchSuggest::FilterOfSuggestions(const QString& typed) {
 }
 
 void TSearchSuggest::RecipeChanged(qint64 rowId) {
+    // A save while a large book's rows are read does not wait for them.
+    if (FQuery.RowsLoading()) {
+        FChangedMeanwhile.push_back(rowId);
+        return;
+    }
     Index();
     if (!FQuery.Active())
         return;
@@ -157,6 +173,10 @@ void TSearchSuggest::RecipeChanged(qint64 rowId) {
 }
 
 void TSearchSuggest::BookChanged() {
+    if (FQuery.RowsLoading()) {
+        FBookChangedMeanwhile = true;
+        return;
+    }
     Index();
     if (!FQuery.Active()) {
         *FIndex = TSuggestIndex();

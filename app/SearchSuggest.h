@@ -61,6 +61,9 @@ private:
     std::function<void()> FRunSearch;
     std::shared_ptr<TShared> FShared;
     std::unique_ptr<TSuggestIndex> FIndex;
+    // Changes made while the rows are read, applied once they are in.
+    std::vector<qint64> FChangedMeanwhile;
+    bool FBookChangedMeanwhile = false;
     QPointer<QListWidget> FList;
     std::function<QStringList()> FCategories;
     std::function<void(const QString&)> FTakeCategory;

@@ -312,6 +312,7 @@ void TADOQuery::Impl::StartLoading() {
             // Any failure here leaves the reading to the query's own connection,
             // which reports it as it always has.
             try {
+                YieldToWindow();
                 auto rows = std::make_unique<TRowCache>();
                 {
                     sqlite3* raw = nullptr;
