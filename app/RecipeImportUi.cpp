@@ -26,6 +26,8 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
+#include <chrono>
+#include <thread>
 
 namespace {
 TDuplicateHook& DuplicateHook() {
@@ -54,6 +56,12 @@ void RefreshAfterImport(const TWindowSite& site) {
     query.Close();
     query.SetFiltered(false);
     query.Open();
+    // A large book's rows are read on their own thread while the window answers.
+    query.StartLoading();
+    while (query.RowsLoading()) {
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     site.Edit2.clear();
     QStringList names;
     TField& name = query.FieldByName(QStringLiteral("菜名"));

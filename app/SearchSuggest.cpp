@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 const QString NameField = QStringLiteral("菜名");
@@ -115,11 +117,20 @@ TSearchSuggest::~TSearchSuggest() {
 const TSuggestIndex& TSearchSuggest::Index() {
     if (FQuery.Active())
         FQuery.WaitForRows();
-    const std::lock_guard<std::mutex> hold(FShared->Lock);
-    if (FShared->Fresh) {
-        FIndex = std::move(FShared->Fresh);
-        FWholeIngredients = std::move(FShared->FreshIngredients);
+    {
+        const std::lock_guard<std::mutex> hold(FShared->Lock);
+        if (FShared->Fresh) {
+            FIndex = std::move(FShared->Fresh);
+            FWholeIngredients = std::move(FShared->FreshIngredients);
+        }
     }
+    if (FBookChangedMeanwhile) {
+        FBookChangedMeanwhile = false;
+        FChangedMeanwhile.clear();
+        BookChanged();
+    }
+    for (const qint64 rowId : std::exchange(FChangedMeanwhile, {}))
+        RecipeChanged(rowId);
     return *FIndex;
 }
 
@@ -183,6 +194,11 @@ QString TSearchSuggest::FilterOfSuggestions(const QString& typed) {
 }
 
 void TSearchSuggest::RecipeChanged(qint64 rowId) {
+    // A save while a large book's rows are read does not wait for them.
+    if (FQuery.RowsLoading()) {
+        FChangedMeanwhile.push_back(rowId);
+        return;
+    }
     Index();
     if (!FQuery.Active())
         return;
@@ -209,6 +225,10 @@ void TSearchSuggest::RecipeChanged(qint64 rowId) {
 }
 
 void TSearchSuggest::BookChanged() {
+    if (FQuery.RowsLoading()) {
+        FBookChangedMeanwhile = true;
+        return;
+    }
     Index();
     if (!FQuery.Active()) {
         *FIndex = TSuggestIndex();

@@ -65,6 +65,9 @@ private:
     std::unique_ptr<TSuggestIndex> FIndex;
     // The ingredients the index holds where the column holds them cut.
     std::unordered_map<qint64, QString> FWholeIngredients;
+    // Changes made while the rows are read, applied once they are in.
+    std::vector<qint64> FChangedMeanwhile;
+    bool FBookChangedMeanwhile = false;
     QPointer<QListWidget> FList;
     std::function<QStringList()> FCategories;
     std::function<void(const QString&)> FTakeCategory;

@@ -156,6 +156,7 @@ void TADOConnection::Connect(bool on) {
         RaiseOpenError(path, raw, rc);
     }
     sqlite3_busy_handler(raw, &TADOConnection::BusyHandler, this);
+    sqlite3_update_hook(raw, &TADOConnection::UpdateHook, this);
     FOwnerThread = std::this_thread::get_id();
     sqlite3_db_config(raw, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     sqlite3_db_config(raw, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
@@ -173,8 +174,14 @@ void TADOConnection::Connect(bool on) {
 
 void TADOConnection::Execute(const QString& sql) {
     CheckConnected();
-    FinishLoads();
     RunStatements(*this, sql);
+}
+
+void TADOConnection::UpdateHook(void* self, int op, const char*, const char* table,
+                                long long rowId) {
+    for (TADOQuery* q : static_cast<TADOConnection*>(self)->FQueries) {
+        q->NoteWrite(op, table, rowId);
+    }
 }
 
 void TADOConnection::RaiseEngineError(const QString& context) {

@@ -82,10 +82,12 @@ public:
 private:
     friend class TADOQuery;
     void RefreshQueries(); // after a rollback the open queries re-read the book
-    void FinishLoads();    // before a write: rows being read would miss it
     void CheckConnected();
     void Connect(bool on);
     static int BusyHandler(void* self, int count);
+    // Every row this connection writes, so rows being read meanwhile catch up on it.
+    static void UpdateHook(void* self, int op, const char* database, const char* table,
+                           long long rowId);
 
     std::vector<TADOQuery*> FQueries;
     QString FConnectionString;
@@ -201,6 +203,7 @@ public:
 private:
     friend class TADOConnection;
     void Reload(); // re-read the book keeping filter and position where possible
+    void NoteWrite(int op, const char* table, qint64 rowId);
     void Detach(); // the connection goes away
 
     TADOConnection* FConnection;

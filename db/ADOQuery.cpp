@@ -35,16 +35,25 @@ void TADOQuery::Reload() {
     if (!FImpl->Active) {
         return;
     }
-    qint64 current = -1;
-    if (FImpl->Cur < FImpl->ViewSize()) {
+    // Rows being read on their thread are read again the same way.
+    const bool loading = FImpl->RowsPending && FImpl->Loader.valid();
+    const bool placed = loading && FImpl->PendingPlaced;
+    qint64 current = loading ? FImpl->PendingRow : -1;
+    if (!loading && FImpl->Cur < FImpl->ViewSize()) {
         current = FImpl->RowIds[size_t(FImpl->RowAt(FImpl->Cur))];
     }
     const QString sql = FImpl->OpenedSql;
     FImpl->Clear(); // a reading under way is given up: this one reads afresh
     try {
-        FImpl->Open(sql);
+        FImpl->Open(sql, loading && FDeferred);
     } catch (const Exception&) {
         FImpl->Clear(); // e.g. the table went away with the rollback
+        return;
+    }
+    if (FImpl->RowsPending) {
+        FImpl->StartLoading();
+        FImpl->PendingRow = current;
+        FImpl->PendingPlaced = placed;
         return;
     }
     const auto& ids = FImpl->RowIds;
@@ -64,7 +73,6 @@ void TADOQuery::ExecSQL() {
     if (text.trimmed().isEmpty()) {
         Raise(QStringLiteral("查询没有语句。"));
     }
-    FConnection->FinishLoads();
     if (RunStatements(*FConnection, text)) {
         FConnection->RefreshQueries(); // open record sets show the statement's effect
     }
@@ -95,7 +103,8 @@ bool TADOQuery::Active() const {
 
 int TADOQuery::RecordCount() const {
     FImpl->CheckActive();
-    if (FImpl->RowsPending && !FImpl->Loader.valid()) {
+    // While the rows are read the count follows the window's own writes.
+    if (FImpl->RowsPending && (!FImpl->Loader.valid() || FImpl->Provisional())) {
         return FImpl->PendingCount;
     }
     FImpl->Ready(); // a reading under way may have met another copy's writes
@@ -134,11 +143,21 @@ const TRowReader& TADOQuery::Rows() {
 
 bool TADOQuery::Locate(const QString& field, const QVariant& value) {
     FImpl->CheckActive();
-    FImpl->Ready();
     const int col = FImpl->ColumnIndex(field);
     if (col < 0) {
         Raise(QStringLiteral("找不到字段“%1”。").arg(field));
     }
+    // The save's look-up by name need not wait for a large book's rows: the index
+    // answers it, and the rows catch up with what the save writes when they come.
+    if (FImpl->Provisional() && FImpl->LocatesByIndex(col)) {
+        FImpl->CheckBrowse();
+        FConnection->SyncWithBook();
+        FImpl->CheckActive();
+        if (FImpl->Provisional()) {
+            return FImpl->LocateByIndex(col, value);
+        }
+    }
+    FImpl->Ready();
     FImpl->CheckBrowse();
     // A look-up decides between adding and overwriting, and finds what a view shows:
     // it sees what another copy of the program saved meanwhile.
@@ -149,25 +168,31 @@ bool TADOQuery::Locate(const QString& field, const QVariant& value) {
 
 void TADOQuery::AppendRecord(const QList<QVariant>& values) {
     FImpl->CheckActive();
-    FImpl->Ready();
+    if (!FImpl->Provisional()) {
+        FImpl->Ready();
+    }
     FImpl->CheckBrowse();
     FImpl->Append(values);
 }
 
 void TADOQuery::Edit() {
     FImpl->CheckActive();
-    FImpl->Ready();
+    if (!FImpl->ProvisionalRow()) {
+        FImpl->Ready();
+    }
     if (FImpl->Editing) {
         return;
     }
-    FImpl->CurrentRow();
+    FImpl->CurrentId();
     FImpl->Editing = true;
     FImpl->Pending.clear();
 }
 
 void TADOQuery::Post() {
     FImpl->CheckActive();
-    FImpl->Ready();
+    if (!FImpl->ProvisionalRow()) {
+        FImpl->Ready();
+    }
     FImpl->Post();
 }
 
@@ -195,6 +220,9 @@ void TADOQuery::Delete() {
 }
 
 qint64 TADOQuery::RowId() const {
+    if (FImpl->ProvisionalRow()) {
+        return FImpl->PendingRow;
+    }
     FImpl->Ready();
     if (!FImpl->Active || FImpl->Cur >= FImpl->ViewSize()) {
         return -1;
@@ -296,4 +324,8 @@ void TADOQuery::SetNarrowing(std::shared_ptr<const std::vector<qint64>> rowIds) 
         std::swap(FNarrowing, rowIds);
         throw;
     }
+}
+
+void TADOQuery::NoteWrite(int op, const char* table, qint64 rowId) {
+    FImpl->NoteWrite(op, table, rowId);
 }

@@ -16,13 +16,14 @@
 #include <unistd.h>
 
 namespace {
-// About 1 MB a step: the book's read lock is held for a few milliseconds at a time.
-constexpr int PagesPerStep = 256;
+// About 256 KB a step: the window's connection, which the copy reads through, is
+// held for a millisecond or so at a time.
+constexpr int PagesPerStep = 64;
 constexpr auto PauseBetweenSteps = std::chrono::milliseconds(1);
 constexpr auto PauseWhenBusy = std::chrono::milliseconds(20);
 // The copy's written data is flushed every 8 MB, so the book's own flush at each save
 // never waits behind a backlog of the copy's (the file system writes them in order).
-constexpr int StepsBetweenFlushes = 8;
+constexpr int StepsBetweenFlushes = 32;
 
 using TDb = TDbPtr;
 
@@ -209,6 +210,7 @@ TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std:
 TBackgroundBackup::TBackgroundBackup(const QString& bookPath, const QDate& today, sqlite3* source,
                                      std::function<void()> onDone)
     : FThread([this, bookPath, today, source, onDone = std::move(onDone)](std::stop_token stop) {
+          YieldToWindow();
           FOutcome = MakeDailyBackup(bookPath, today, stop, KeptBackups, source);
           FFinished = true;
           if (onDone)

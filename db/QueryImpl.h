@@ -63,9 +63,16 @@ struct TADOQuery::Impl : TRowCache {
     bool RowsPending = false;
     int PendingCount = 0;
     QString LoadSql;
+    QString CacheIndex; // quoted; empty when the book has none
     std::future<std::unique_ptr<TRowCache>> Loader;
     std::shared_ptr<std::atomic<bool>> CancelLoad;
     std::unique_ptr<TRowReader> Reader;
+    // While the rows are read: the current row by identity, and the rows the window
+    // itself wrote meanwhile (read again when the rows come).
+    // Placed: a look-up or an append chose the row (-1: none); otherwise the first.
+    qint64 PendingRow = -1;
+    bool PendingPlaced = false;
+    std::vector<qint64> Touched;
 
     bool FilterOn = false;
     std::vector<int32_t> View;    // row indices shown while filtered
@@ -168,6 +175,29 @@ struct TADOQuery::Impl : TRowCache {
     void LoadRows();
     void StartLoading();
     void Ready();
+    // Whether the rows are still being read on their thread; takes them when done.
+    bool Provisional();
+    // The same, with the current row chosen by identity.
+    bool ProvisionalRow() { return PendingPlaced && Provisional(); }
+    // Whether a look-up of this column can go without the rows: the book's covering
+    // index leads with it.
+    bool LocatesByIndex(int col) const {
+        return !CacheIndex.isEmpty() && Columns[size_t(col)].Slot == 0;
+    }
+    bool LocateByIndex(int col, const QVariant& value);
+    void NoteWrite(int op, const char* table, qint64 rowId);
+    void CatchUp(std::vector<qint64>& touched);
+    // The current row's identity, with or without the rows.
+    qint64 CurrentId() {
+        if (RowsPending && PendingPlaced) {
+            CheckActive();
+            if (PendingRow < 0) {
+                Raise(QStringLiteral("没有当前的菜谱记录（已到开头或末尾，或者它已被删除）。"));
+            }
+            return PendingRow;
+        }
+        return RowIds[size_t(CurrentRow())];
+    }
     void TakeRows(TRowCache&& rows);
     void ApplyFilter(const QString& text);
     const TWholeTexts& WholeTexts();

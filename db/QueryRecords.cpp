@@ -68,6 +68,18 @@ QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
 }
 
 QVariant TADOQuery::Impl::StoredValue(int col) {
+    if (RowsPending && PendingPlaced) {
+        const qint64 id = CurrentId();
+        if (FetchedRow != id) {
+            Fetched.clear();
+            FetchedRow = id;
+        }
+        auto it = Fetched.find(col);
+        if (it == Fetched.end()) {
+            it = Fetched.emplace(col, FetchValue(id, col)).first;
+        }
+        return it->second;
+    }
     const int32_t row = CurrentRow();
     const int slot = Columns[size_t(col)].Slot;
     if (slot >= 0) {
@@ -93,7 +105,9 @@ QVariant TADOQuery::Impl::StoredValue(int col) {
 
 QVariant TADOQuery::Impl::Value(int col) {
     CheckActive();
-    Ready();
+    if (!ProvisionalRow()) {
+        Ready();
+    }
     if (size_t(col) >= Columns.size()) {
         Raise(QStringLiteral("这个字段已不属于查询的记录集。"));
     }
@@ -257,7 +271,7 @@ void TADOQuery::Impl::Post() {
         return;
     }
     Q.FConnection->CheckWritable();
-    const int32_t row = CurrentRow();
+    const qint64 id = CurrentId();
     if (Pending.empty()) {
         Editing = false;
         return;
@@ -278,7 +292,7 @@ void TADOQuery::Impl::Post() {
     for (const auto& [col, v] : values) {
         BindValue(s, index++, col, v);
     }
-    sqlite3_bind_int64(s, index, RowIds[size_t(row)]);
+    sqlite3_bind_int64(s, index, id);
     const int rc = sqlite3_step(s);
     g.Release();
     if (rc != SQLITE_DONE) {
@@ -289,7 +303,11 @@ void TADOQuery::Impl::Post() {
     }
     Editing = false;
     Pending.clear();
-    RefreshRowCells(row);
+    FetchedRow = -1;
+    Fetched.clear();
+    if (!RowsPending) {
+        RefreshRowCells(CurrentRow());
+    }
 }
 
 void TADOQuery::Impl::Append(const QList<QVariant>& values) {
@@ -319,7 +337,12 @@ void TADOQuery::Impl::Append(const QList<QVariant>& values) {
     if (rc != SQLITE_DONE) {
         EngineError();
     }
-    InsertRow(sqlite3_last_insert_rowid(Db()));
+    if (RowsPending) {
+        PendingRow = sqlite3_last_insert_rowid(Db()); // the rows catch up when they come
+        PendingPlaced = true;
+    } else {
+        InsertRow(sqlite3_last_insert_rowid(Db()));
+    }
 }
 
 // Takes a deleted row out of the cache, keeping the other rows' texts in place.

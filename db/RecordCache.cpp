@@ -6,7 +6,18 @@
 bool TRowCache::ReadRows(sqlite3_stmt* s, int stride, int& rc, const std::atomic<bool>* cancel) {
     Stride = stride;
     Hashes.assign(size_t(stride), THash{});
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    size_t read = 0;
+    if (!AppendRows(s, rc, cancel, SIZE_MAX, read)) {
+        return false;
+    }
+    FinishRows();
+    return true;
+}
+
+bool TRowCache::AppendRows(sqlite3_stmt* s, int& rc, const std::atomic<bool>* cancel, size_t limit,
+                           size_t& read) {
+    read = 0;
+    while (read < limit && (rc = sqlite3_step(s)) == SQLITE_ROW) {
         if (cancel && cancel->load(std::memory_order_relaxed)) {
             return false;
         }
@@ -14,21 +25,50 @@ bool TRowCache::ReadRows(sqlite3_stmt* s, int stride, int& rc, const std::atomic
             Raise(QStringLiteral("表中的记录太多。"));
         }
         RowIds.push_back(sqlite3_column_int64(s, 0));
-        for (int k = 0; k < stride; ++k) {
+        for (int k = 0; k < Stride; ++k) {
             Cells.push_back(ReadCell(s, k + 1));
         }
+        ++read;
     }
-    if (rc != SQLITE_DONE) {
-        return false;
-    }
+    return read == limit || rc == SQLITE_DONE;
+}
+
+void TRowCache::FinishRows() {
     // Rows may come in index order; they are numbered in row order.
     std::vector<int32_t> order(RowIds.size());
     for (size_t i = 0; i < order.size(); ++i) {
         order[i] = int32_t(i);
     }
     if (!std::is_sorted(RowIds.begin(), RowIds.end())) {
-        std::sort(order.begin(), order.end(),
-                  [&](int32_t a, int32_t b) { return RowIds[size_t(a)] < RowIds[size_t(b)]; });
+        std::sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+            return RowIds[size_t(a)] != RowIds[size_t(b)] ? RowIds[size_t(a)] < RowIds[size_t(b)]
+                                                          : a < b;
+        });
+    }
+    std::vector<char> keep;
+    for (size_t i = 1; i < order.size(); ++i) {
+        if (RowIds[size_t(order[i])] == RowIds[size_t(order[i - 1])]) {
+            keep.resize(order.size(), 1);
+            keep[size_t(order[i - 1])] = 0;
+        }
+    }
+    if (!keep.empty()) {
+        size_t to = 0;
+        for (size_t load = 0; load < keep.size(); ++load) {
+            if (!keep[load]) {
+                continue;
+            }
+            RowIds[to] = RowIds[load];
+            std::copy_n(Cells.begin() + ptrdiff_t(load) * Stride, Stride,
+                        Cells.begin() + ptrdiff_t(to) * Stride);
+            ++to;
+        }
+        RowIds.resize(to);
+        Cells.resize(to * size_t(Stride));
+        FinishRows();
+        return;
+    }
+    if (!std::is_sorted(RowIds.begin(), RowIds.end())) {
         std::vector<qint64> ids(RowIds.size());
         for (size_t i = 0; i < order.size(); ++i) {
             ids[i] = RowIds[size_t(order[i])];
@@ -40,7 +80,6 @@ bool TRowCache::ReadRows(sqlite3_stmt* s, int stride, int& rc, const std::atomic
     for (size_t i = 0; i < order.size(); ++i) {
         PoolOrder[size_t(order[i])] = int32_t(i);
     }
-    return true;
 }
 
 void TRowCache::BuildHash(int slot) {

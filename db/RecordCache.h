@@ -94,6 +94,13 @@ struct TRowCache {
     // Steps `s` (row id, then the cached columns) to its end; false when cancelled.
     // Raises nothing itself but the engine's error code comes back in `rc`.
     bool ReadRows(sqlite3_stmt* s, int stride, int& rc, const std::atomic<bool>* cancel);
+    // The same in pieces: rows appended as `s` yields them (at most `limit`), their
+    // count in `read`; then FinishRows once all are in.
+    bool AppendRows(sqlite3_stmt* s, int& rc, const std::atomic<bool>* cancel, size_t limit,
+                    size_t& read);
+    // Numbers the rows in row order; a row read twice (read in pieces, it moved
+    // meanwhile) keeps its later reading.
+    void FinishRows();
 
     TSpan& CellAt(int32_t load, int slot) { return Cells[size_t(load) * Stride + slot]; }
     const TSpan& CellAt(int32_t load, int slot) const {

@@ -1,5 +1,11 @@
 #include "SqliteSupport.h"
 
+#ifdef __linux__
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 #include "ADODB.h"
 
 QString QuoteIdent(const QString& name) {
@@ -80,4 +86,15 @@ int QuickCheck(sqlite3* db, const std::stop_token& stop) {
     stmt.reset();
     sqlite3_progress_handler(db, 0, nullptr, nullptr);
     return rc;
+}
+
+void YieldToWindow() {
+#ifdef __linux__
+    // Per thread on Linux; a failure leaves the thread as it was.
+    const auto tid = id_t(::syscall(SYS_gettid));
+    ::setpriority(PRIO_PROCESS, tid, 10);
+    constexpr int ioprioWhoProcess = 1, ioprioClassBestEffort = 2, ioprioClassShift = 13;
+    ::syscall(SYS_ioprio_set, ioprioWhoProcess, int(tid),
+              (ioprioClassBestEffort << ioprioClassShift) | 7);
+#endif
 }

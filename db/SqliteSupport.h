@@ -51,6 +51,10 @@ int ReadNumber(sqlite3* db, QByteArrayView sql, qint64& value);
 // The number, or `otherwise` when it cannot be read.
 qint64 ReadNumberOr(sqlite3* db, QByteArrayView sql, qint64 otherwise);
 
+// Lets the window's thread go first: the calling thread (the rows' reading, the
+// daily copy) takes the processor and the disk only when the window does not.
+void YieldToWindow();
+
 // Runs every statement of the text; true when one of them may have changed data.
 bool RunStatements(TADOConnection& connection, const QString& sql);
 
