@@ -333,12 +333,12 @@ QString TitleCore(const QString& title) {
 }
 
 // The page's h1 when the schema's name is only a fragment of it.
-QString WholeName(const QString& name, const TPageMarkup& page) {
+QString WholeName(QString name, const TPageMarkup& page) {
     const QString h1 = TitleCore(page.PageTitle);
     if (name.isEmpty())
-        return !page.CardName.isEmpty() ? page.CardName
-               : !h1.isEmpty()          ? h1
-                                        : TitleCore(page.TitleTag);
+        name = page.CardName;
+    if (name.isEmpty())
+        return !h1.isEmpty() ? h1 : TitleCore(page.TitleTag);
     if (h1.size() > name.size() && h1.size() <= 200 && h1.contains(name, Qt::CaseInsensitive))
         return h1;
     return name;

@@ -201,17 +201,48 @@ QString ItemText(const GumboNode& item, TRecipePart part) {
     return text;
 }
 
+// A table row: one item of its cells ("五花肉 | 500克"), or one item a cell where
+// each cell holds a name and an amount of its own.
+QStringList RowItems(const GumboNode& row, TRecipePart part) {
+    QStringList cells;
+    bool composite = true;
+    for (unsigned i = 0; i < row.v.element.children.length; ++i) {
+        const auto* cell = static_cast<const GumboNode*>(row.v.element.children.data[i]);
+        if (cell->type != GUMBO_NODE_ELEMENT)
+            continue;
+        const QString t = ItemText(*cell, part);
+        if (t.isEmpty())
+            continue;
+        cells.append(t);
+        int parts = 0;
+        for (unsigned k = 0; k < cell->v.element.children.length; ++k) {
+            const auto* c = static_cast<const GumboNode*>(cell->v.element.children.data[k]);
+            parts += c->type == GUMBO_NODE_ELEMENT && !ItemText(*c, part).isEmpty();
+        }
+        composite = composite && parts >= 2;
+    }
+    if (cells.size() >= 2 && composite)
+        return cells;
+    return cells.isEmpty() ? QStringList() : QStringList{cells.join(u' ')};
+}
+
 QString HeadingText(const GumboNode& n) {
-    QString t = Tidy(NodeText(n));
+    QString t = ItemText(n, TRecipePart::None);
     while (t.endsWith(u':') || t.endsWith(u'：'))
         t.chop(1);
     return t.trimmed();
 }
 
 // Whether an element inside a card's list reads as a heading of a group.
-bool IsGroupHeading(const GumboNode& n) {
+bool IsGroupHeading(const GumboNode& n, TRecipePart part) {
     if (IsHeadingTag(n.v.element.tag))
         return true;
+    // "<div class=…>主料</div>" between the lists
+    if (!HasElementChildren(n) && n.v.element.tag != GUMBO_TAG_LI) {
+        const TPartHeading heading = PartHeading(Tidy(NodeText(n)));
+        if (heading.Part == part && !heading.Generic && heading.Rest.isEmpty())
+            return true;
+    }
     const QStringList tokens = Tokens(n);
     if (TokenHas(tokens, {"group-name", "group-title", "group-header", "section-title", "subtitle",
                           "subheading", "heading", "-header"}))
@@ -255,7 +286,7 @@ std::vector<TRecipeLine> ContainerLines(const GumboNode& container, TRecipePart 
     }
     if (items == 0) {
         QStringList lines = NodeText(container, {true, false, false}).split(u'\n');
-        out = part == TRecipePart::Ingredients ? IngredientLines(lines) : StepLines(lines);
+        out = part == TRecipePart::Ingredients ? IngredientLines(lines) : StepLines(lines, true);
         DropBareHeadings(out);
         return out;
     }
@@ -286,18 +317,11 @@ std::vector<TRecipeLine> ContainerLines(const GumboNode& container, TRecipePart 
             return false;
         }
         if (tag == GUMBO_TAG_TR) {
-            QStringList cells;
-            for (unsigned i = 0; i < n.v.element.children.length; ++i) {
-                const auto* cell = static_cast<const GumboNode*>(n.v.element.children.data[i]);
-                if (cell->type == GUMBO_NODE_ELEMENT)
-                    if (const QString t = ItemText(*cell, part); !t.isEmpty())
-                        cells.append(t);
-            }
-            if (!cells.isEmpty())
-                out.push_back({cells.join(u' '), false});
+            for (const QString& item : RowItems(n, part))
+                out.push_back({item, false});
             return false;
         }
-        if (IsGroupHeading(n)) {
+        if (IsGroupHeading(n, part)) {
             const QString t = HeadingText(n);
             const TPartHeading heading = PartHeading(t);
             if (!t.isEmpty() && t.size() <= 80 && !(heading.Part == part && heading.Generic) &&
@@ -522,15 +546,8 @@ std::vector<TBlock> Blocks(const GumboNode& root) {
         }
         if (tag == GUMBO_TAG_TR) {
             flush();
-            QStringList cells;
-            for (unsigned i = 0; i < n.v.element.children.length; ++i) {
-                const auto* cell = static_cast<const GumboNode*>(n.v.element.children.data[i]);
-                if (cell->type == GUMBO_NODE_ELEMENT)
-                    if (const QString t = ItemText(*cell, TRecipePart::Ingredients); !t.isEmpty())
-                        cells.append(t);
-            }
-            if (!cells.isEmpty())
-                blocks.push_back({TBlock::Row, cells.join(u' ')});
+            for (const QString& item : RowItems(n, TRecipePart::Ingredients))
+                blocks.push_back({TBlock::Row, item});
             return false;
         }
         if (!IsInlineFormatting(tag) && tag != GUMBO_TAG_SPAN && tag != GUMBO_TAG_A)
@@ -595,7 +612,8 @@ void ReadHeadings(const GumboNode& root, TFound& found, TSource& ingredientsFrom
         if (HasItems(listed))
             out = std::move(listed);
         else
-            out = part == TRecipePart::Ingredients ? IngredientLines(lines) : StepLines(lines);
+            out =
+                part == TRecipePart::Ingredients ? IngredientLines(lines) : StepLines(lines, true);
         DropBareHeadings(out);
         size_t count = 0;
         for (const TRecipeLine& l : out)

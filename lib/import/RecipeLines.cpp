@@ -255,9 +255,10 @@ const std::vector<TPattern>& Patterns() {
                             "ingredienti|składniki) (for|für|pour|para|per|dla) .+$"),
              ci)},
         {TRecipePart::Steps, true,
-         QRegularExpression(QStringLiteral(
-             "^(具体|详细)?(做法|步骤|制作方法|制作步骤|做法步骤|烹饪步骤|烹饪方法|制作过程|"
-             "操作步骤|烹制方法|烹调方法|制作|制法)(如下|详解|图解)?$"))},
+         QRegularExpression(
+             QStringLiteral("^(具体|详细)?(.{1,20}的)?(做法|步骤|制作方法|制作步骤|做法步骤|"
+                            "烹饪步骤|烹饪方法|制作过程|"
+                            "操作步骤|烹制方法|烹调方法|制作|制法)(如下|详解|图解)?$"))},
         {TRecipePart::Steps, true,
          QRegularExpression(
              QStringLiteral("^(directions|method|methods|instructions|preparation|steps|"
@@ -296,15 +297,26 @@ QString UnifyLineBreaks(QString text) {
 
 TPartHeading PartHeading(const QString& text) {
     TPartHeading out;
-    QString t = Undecorated(CollapseWhitespace(text));
+    QString t = CollapseWhitespace(text);
+    // "【食材】西兰花1棵、大蒜6瓣": the bracket ends the heading as a colon would.
+    static const QString opening = QStringLiteral("【[「『《〔"),
+                         closing = QStringLiteral("】]」』》〕");
+    if (const qsizetype kind = t.isEmpty() ? -1 : opening.indexOf(t[0]); kind >= 0) {
+        const qsizetype close = t.indexOf(closing[kind]);
+        if (close > 0 && close < 42) {
+            QString rest = t.mid(close + 1).trimmed();
+            if (rest.startsWith(u':') || rest.startsWith(u'：'))
+                rest.remove(0, 1);
+            t = t.mid(1, close - 1) + u'：' + rest;
+        }
+    }
+    t = Undecorated(t);
     if (t.isEmpty())
         return out;
     qsizetype colon = -1;
-    for (qsizetype i = 0; i < t.size() && i < 42; ++i)
-        if (t[i] == u':' || t[i] == u'：') {
+    for (qsizetype i = 0; colon < 0 && i < t.size() && i < 42; ++i)
+        if (t[i] == u':' || t[i] == u'：')
             colon = i;
-            break;
-        }
     QString head = colon < 0 ? t : t.left(colon);
     head = Undecorated(head);
     // "用料（2人份）", "Ingredients (serves 4)"
@@ -347,7 +359,7 @@ qsizetype LeadingMarkLength(QStringView line) {
     return 0;
 }
 
-QStringList SplitNumberedSteps(const QString& raw) {
+QStringList SplitNumberedSteps(const QString& raw, bool lastEndsAtLine) {
     const QString text = UnifyLineBreaks(raw);
     const QStringView t(text);
     qsizetype start = 0;
@@ -375,8 +387,13 @@ QStringList SplitNumberedSteps(const QString& raw) {
         return {};
     QStringList steps;
     for (size_t k = 0; k < cuts.size(); ++k) {
-        const qsizetype from = cuts[k].At + cuts[k].Length;
-        const qsizetype to = k + 1 < cuts.size() ? cuts[k + 1].At : t.size();
+        qsizetype from = cuts[k].At + cuts[k].Length;
+        while (from < t.size() && t[from].isSpace())
+            ++from;
+        qsizetype to = k + 1 < cuts.size() ? cuts[k + 1].At : t.size();
+        if (k + 1 == cuts.size() && lastEndsAtLine)
+            if (const qsizetype end = t.indexOf(u'\n', from); end >= 0)
+                to = end;
         if (const QString step = Clean(t.sliced(from, std::max<qsizetype>(to - from, 0)));
             !step.isEmpty())
             steps.append(step);
@@ -411,13 +428,13 @@ std::vector<TRecipeLine> IngredientLines(const QStringList& lines) {
     return out;
 }
 
-std::vector<TRecipeLine> StepLines(const QStringList& lines) {
+std::vector<TRecipeLine> StepLines(const QStringList& lines, bool paragraphs) {
     std::vector<TRecipeLine> out;
     QStringList group;
     auto flush = [&] {
         if (group.isEmpty())
             return;
-        QStringList steps = SplitNumberedSteps(group.join(u'\n'));
+        QStringList steps = SplitNumberedSteps(group.join(u'\n'), paragraphs);
         if (steps.isEmpty())
             for (const QString& line : group)
                 if (const QString t = WithoutMark(line); !t.isEmpty())

@@ -20,7 +20,9 @@ TPartHeading PartHeading(const QString& text);
 
 // The steps of a text that numbers them itself, from 1 and in order, without
 // their numbers; empty when the text holds fewer than two such numbers.
-QStringList SplitNumberedSteps(const QString& text);
+// lastEndsAtLine: the last step ends with its line (a page's paragraphs after a
+// numbered method are its chatter, not the step's).
+QStringList SplitNumberedSteps(const QString& text, bool lastEndsAtLine = false);
 // A line's own number or bullet ("3.", "②", "第三步", "Step 3:", "•") and its length; 0 when none.
 qsizetype LeadingMarkLength(QStringView line);
 
@@ -30,7 +32,7 @@ std::vector<TRecipeLine> IngredientLines(const QStringList& lines);
 // Lines as steps: a text that numbers its steps is split at its numbers (a line
 // without a number continues its step), else one step a line; "For the sauce:"
 // lines are headings.
-std::vector<TRecipeLine> StepLines(const QStringList& lines);
+std::vector<TRecipeLine> StepLines(const QStringList& lines, bool paragraphs = false);
 // A heading without its decoration: "【用料】" and "## Ingredients ##" as the words.
 QString Undecorated(QString text);
 // Line breaks of any kind (CR, U+2028, U+2029, U+0085) as "\n".

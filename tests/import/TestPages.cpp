@@ -1,0 +1,136 @@
+// Recipe pages shaped like real sites' (plugin cards, microformats, lenient
+// schema data, Article pages, Chinese pages with their data only in markup,
+// pages in several languages), each with menus, sidebars and comments whose
+// lists must not be taken: title, every ingredient and every step.
+#include "HtmlRecipe.h"
+#include "ImportTestUtil.h"
+#include "RecipeText.h"
+
+#include <map>
+
+namespace {
+struct TPageCase {
+    const char* File;
+    const char* Kind;
+    const char* Title;
+    int Ingredients; // lines, group headings among them
+    int Steps;
+    const char* FirstIngredient; // "#" before a heading
+    const char* LastStep;
+};
+
+const TPageCase PageCases[] = {
+    {"wprm-ld-without-ingredients.html", "card: WP Recipe Maker", "Beef Hand Pies", 9, 5,
+     "#For the dough", "Bake at 200°C for 20 minutes until golden."},
+    {"wprm-card-only.html", "card: WP Recipe Maker", "The Best Chewy Chocolate Chip Cookies", 6, 7,
+     "1 cup unsalted butter softened", "Bake 10 to 12 minutes at 180°C."},
+    {"wprm-ld-one-numbered-text.html", "schema: numbered text", "Spaghetti Carbonara", 5, 4,
+     "500 g spaghetti", "Toss pasta with guanciale off the heat, then the egg mixture."},
+    {"tasty-card-only.html", "card: Tasty Recipes", "Blueberry Muffins", 9, 4, "2 cups flour",
+     "Fill the cups, sprinkle with topping, bake 22 minutes."},
+    {"tasty-ld-without-steps.html", "card: Tasty Recipes", "Lemon Bars", 6, 4, "1 cup butter",
+     "Cool, then cut into bars."},
+    {"mediavine-card-only.html", "card: Mediavine Create", "Classic Gazpacho", 7, 3,
+     "1 kg ripe tomatoes", "Season, then chill at least two hours."},
+    {"mediavine-ld-name-fragment.html", "schema: name fragment of h1", "Easy Chicken Enchiladas", 6,
+     4, "2 cups shredded chicken", "Pour the sauce over, top with cheese and bake 20 minutes."},
+    {"zip-recipes.html", "card: Zip Recipes", "Overnight Oats", 5, 3, "1/2 cup rolled oats",
+     "Top with fruit and serve cold."},
+    {"h-recipe-lists.html", "h-recipe", "Pea Soup", 4, 3, "500 g frozen peas", "Blend smooth."},
+    {"h-recipe-paragraphs.html", "h-recipe", "Rye Bread", 4, 3, "500 g rye flour",
+     "Prove 2 hours, then bake 1 hour at 220°C."},
+    {"ld-lowercase-type.html", "schema: lenient", "Banana Bread", 6, 4, "3 ripe bananas",
+     "Bake 60 minutes at 175°C."},
+    {"ld-type-list.html", "schema: lenient", "One-Pan Shakshuka with Feta", 6, 3,
+     "2 tbsp olive oil", "Make wells, crack in the eggs, cover until set."},
+    {"ld-nested-main-entity.html", "schema: lenient", "Miso Soup", 5, 3, "4 cups dashi",
+     "Dissolve the miso off the boil; add onions."},
+    {"ld-howto-sections.html", "schema: lenient", "Lasagna", 8, 9, "500 g minced beef",
+     "Bake 40 minutes at 180°C."},
+    {"ld-circled-numbers-zh.html", "schema: numbered text", "番茄炒蛋", 5, 4, "番茄 2个",
+     "倒回鸡蛋翻匀，撒葱花出锅。"},
+    {"ld-first-step-words-zh.html", "schema: numbered text", "可乐鸡翅", 5, 4, "鸡翅中 10个",
+     "倒入可乐，大火烧开转小火20分钟，收汁即可。"},
+    {"ld-escaped-twice.html", "schema: lenient", "Mac & Cheese", 5, 3, "250 g macaroni",
+     "Melt in the cheese, fold in the pasta."},
+    {"ld-line-separators.html", "schema: lenient", "Pancakes", 5, 3, "1 cup flour",
+     "Cook on a hot griddle until bubbles form, then flip."},
+    {"ld-type-as-address.html", "schema: lenient", "Guacamole", 6, 3, "3 avocados",
+     "Season with salt."},
+    {"article-headings-en.html", "Article + headings", "Tomato Soup", 6, 3, "2 tbsp olive oil",
+     "Blend, stir in the cream and season."},
+    {"article-paragraphs-zh.html", "Article + headings", "酸辣土豆丝", 5, 4, "土豆 2个",
+     "沿锅边淋白醋，加盐翻匀出锅。"},
+    {"xiachufang-like.html", "Chinese page markup", "红烧肉", 6, 4, "五花肉 500克",
+     "加开水没过肉，小火炖一小时，大火收汁。"},
+    {"douguo-like.html", "Chinese page markup", "宫保鸡丁", 6, 4, "鸡胸肉 300克",
+     "倒入碗汁炒匀，下花生米和葱段出锅。"},
+    {"meishij-like.html", "Chinese page markup", "糖醋排骨", 7, 4, "#主料",
+     "小火炖40分钟，大火收汁。"},
+    {"blog-one-paragraph-zh.html", "Chinese page markup", "蒜蓉西兰花", 5, 4, "西兰花1棵",
+     "倒入西兰花翻匀，勾薄芡出锅。"},
+    {"german-headings.html", "headings: other languages", "Apfelstrudel", 7, 4, "250 g Mehl",
+     "Bei 200 °C 40 Minuten backen."},
+    {"french-headings-sections.html", "headings: other languages", "Tarte aux pommes", 7, 4,
+     "#Pour la pâte", "Cuire 35 minutes à 180 °C."},
+    {"spanish-paragraphs.html", "headings: other languages", "Tortilla de patatas", 5, 4,
+     "5 patatas medianas", "Cuajar la tortilla por ambos lados."},
+    {"polish-headings.html", "headings: other languages", "Pierogi ruskie", 6, 4, "500 g mąki",
+     "Lepić pierogi i gotować 3 minuty."},
+    {"italian-headings.html", "headings: other languages", "Risotto alla milanese", 6, 4,
+     "320 g riso Carnaroli", "Unire lo zafferano e mantecare con burro e parmigiano."},
+    {"japanese-table.html", "headings: other languages", "肉じゃが", 5, 3, "牛薄切り肉 150g",
+     "だしと調味料を入れて15分煮る。"},
+    {"site-made-classes.html", "card: site-made classes", "Fish Tacos", 4, 3,
+     "500 g white fish fillets", "Fill with fish and cabbage; squeeze over lime."},
+    {"microdata-steps-in-one-text.html", "schema: numbered text", "Scones", 4, 3,
+     "225 g self-raising flour", "Pat out, cut rounds and bake 12 minutes at 220°C."},
+    {"ld-whole-with-comments.html", "schema: lenient", "Greek Salad", 6, 2, "2 tomatoes",
+     "Top with feta and olives, drizzle with oil."},
+};
+
+QString PageFixture(const TPageCase& c) {
+    return Fixture((std::string("pages/") + c.File).c_str());
+}
+
+TEST(RecipePages, EachPageComesInWhole) {
+    std::map<std::string, std::pair<int, int>> byKind; // whole, all
+    for (const TPageCase& c : PageCases) {
+        SCOPED_TRACE(c.File);
+        std::vector<TImportedRecipe> recipes;
+        try {
+            recipes = ReadAllRecipes(PageFixture(c));
+        } catch (const Exception& e) {
+            ADD_FAILURE() << e.Message().toStdString();
+        }
+        auto& [whole, all] = byKind[c.Kind];
+        ++all;
+        if (recipes.size() != 1) {
+            ADD_FAILURE() << "recipes: " << recipes.size();
+            continue;
+        }
+        const TImportedRecipe& r = recipes[0];
+        const QStringList ingredients = LineTexts(r.Ingredients);
+        QStringList steps = LineTexts(r.Steps); // as the method shows them, without numbers
+        for (QString& step : steps)
+            step = WithoutStepNumber(step);
+        const bool ok = r.Name == QString::fromUtf8(c.Title) &&
+                        ingredients.size() == c.Ingredients && steps.size() == c.Steps &&
+                        ingredients.value(0) == QString::fromUtf8(c.FirstIngredient) &&
+                        steps.value(steps.size() - 1) == QString::fromUtf8(c.LastStep);
+        whole += ok;
+        EXPECT_EQ(r.Name.toStdString(), c.Title);
+        EXPECT_EQ(ingredients.size(), c.Ingredients) << ingredients.join(u'|').toStdString();
+        EXPECT_EQ(steps.size(), c.Steps) << steps.join(u'|').toStdString();
+        EXPECT_EQ(ingredients.value(0).toStdString(), c.FirstIngredient);
+        EXPECT_EQ(steps.value(steps.size() - 1).toStdString(), c.LastStep);
+    }
+    int whole = 0, all = 0;
+    for (const auto& [kind, counts] : byKind) {
+        std::printf("  %-32s %d / %d whole\n", kind.c_str(), counts.first, counts.second);
+        whole += counts.first;
+        all += counts.second;
+    }
+    std::printf("  %-32s %d / %d whole\n", "all pages", whole, all);
+}
+} // namespace
