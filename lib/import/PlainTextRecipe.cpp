@@ -51,7 +51,11 @@ TImportedRecipe RecipeFromPlainText(const QString& raw) {
         }
         const bool afterBlank = blank;
         blank = false;
-        const TPartHeading heading = PartHeading(line);
+        TPartHeading heading = PartHeading(line);
+        // "红烧肉的做法" as the first line is the dish's name, not the method's heading.
+        if (state == TState::Head && title.isEmpty() && heading.Part == TRecipePart::Steps &&
+            heading.Rest.isEmpty() && heading.Title.contains(u'的'))
+            heading.Part = TRecipePart::None;
         switch (heading.Part) {
         case TRecipePart::Ingredients:
             state = TState::Ingredients;

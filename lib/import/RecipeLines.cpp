@@ -155,6 +155,9 @@ int MarkAt(QStringView t, qsizetype at, qsizetype& length) {
 bool MarkMayStand(QStringView t, qsizetype at) {
     if (at == 0)
         return true;
+    if (const ushort u = t[at].unicode();
+        (u >= 0x2460 && u <= 0x2473) || (u >= 0x2776 && u <= 0x2793))
+        return true; // "①" stands out wherever it is
     const QChar p = t[at - 1];
     return p.isSpace() || QStringLiteral("。．！!？?；;").contains(p);
 }
