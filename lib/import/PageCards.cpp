@@ -383,6 +383,9 @@ struct TFound {
 // (a print copy) is read once.
 void ReadCards(const GumboNode& scope, TFound& found) {
     std::vector<std::vector<TRecipeLine>> taken[2];
+    // Each list tried reads all it holds: a hostile page nesting thousands of them
+    // would cost the square of its size.
+    int tries = 0;
     THtmlVisitor visitor;
     visitor.Enter = [&](const GumboNode& n) {
         if (n.type == GUMBO_NODE_DOCUMENT)
@@ -401,6 +404,8 @@ void ReadCards(const GumboNode& scope, TFound& found) {
             }
             return true;
         }
+        if (++tries > 2000)
+            return false;
         std::vector<TRecipeLine> lines = ContainerLines(n, part);
         if (!HasItems(lines))
             return true;

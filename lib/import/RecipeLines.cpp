@@ -320,6 +320,8 @@ TPartHeading PartHeading(const QString& text) {
     for (qsizetype i = 0; colon < 0 && i < t.size() && i < 42; ++i)
         if (t[i] == u':' || t[i] == u'：')
             colon = i;
+    if (colon < 0 && t.size() > 60)
+        return out; // a sentence, not a heading
     QString head = colon < 0 ? t : t.left(colon);
     head = Undecorated(head);
     // "用料（2人份）", "Ingredients (serves 4)"
