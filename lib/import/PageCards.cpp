@@ -267,10 +267,13 @@ void DropBareHeadings(std::vector<TRecipeLine>& lines) {
 
 // The lines of a list of one part: its items (list items, table rows) with the
 // headings of its groups; a list without items reads its text line by line.
-std::vector<TRecipeLine> ContainerLines(const GumboNode& container, TRecipePart part) {
+std::vector<TRecipeLine> ContainerLines(const GumboNode& container, TRecipePart part,
+                                        qint64* work = nullptr) {
     int items = 0;
     THtmlVisitor count;
     count.Enter = [&](const GumboNode& n) {
+        if (work)
+            ++*work;
         if (n.type != GUMBO_NODE_ELEMENT || (&n != &container && IsFurniture(n)))
             return false;
         if (n.v.element.tag == GUMBO_TAG_LI || n.v.element.tag == GUMBO_TAG_TR)
@@ -384,8 +387,8 @@ struct TFound {
 void ReadCards(const GumboNode& scope, TFound& found) {
     std::vector<std::vector<TRecipeLine>> taken[2];
     // Each list tried reads all it holds: a hostile page nesting thousands of them
-    // would cost the square of its size.
-    int tries = 0;
+    // would cost the square of its size, so the lists tried read a bounded number of nodes.
+    qint64 work = 0;
     THtmlVisitor visitor;
     visitor.Enter = [&](const GumboNode& n) {
         if (n.type == GUMBO_NODE_DOCUMENT)
@@ -404,9 +407,9 @@ void ReadCards(const GumboNode& scope, TFound& found) {
             }
             return true;
         }
-        if (++tries > 2000)
+        if (work > 2'000'000)
             return false;
-        std::vector<TRecipeLine> lines = ContainerLines(n, part);
+        std::vector<TRecipeLine> lines = ContainerLines(n, part, &work);
         if (!HasItems(lines))
             return true;
         auto& lists = taken[part == TRecipePart::Ingredients ? 0 : 1];
@@ -585,7 +588,6 @@ void ReadHeadings(const GumboNode& root, TFound& found, TSource& ingredientsFrom
         const int level = blocks[i].Level;
         std::vector<TRecipeLine> listed; // items and rows
         QStringList lines;               // loose lines, when there are no items
-        std::vector<TRecipeLine> lineHeadings;
         if (!heading.Generic)
             listed.push_back({heading.Title, true});
         size_t j = i + 1;
@@ -613,6 +615,8 @@ void ReadHeadings(const GumboNode& root, TFound& found, TSource& ingredientsFrom
             else
                 listed.push_back({part == TRecipePart::Steps ? b.Text : b.Text, false});
         }
+        // A heading of the same part within this section would read part of it again.
+        const size_t end = j;
         std::vector<TRecipeLine> out;
         if (HasItems(listed))
             out = std::move(listed);
@@ -629,6 +633,7 @@ void ReadHeadings(const GumboNode& root, TFound& found, TSource& ingredientsFrom
             (k == 0 ? found.Ingredients : found.Steps) = std::move(out);
             (k == 0 ? ingredientsFrom : stepsFrom) = TSource::Headings;
         }
+        i = end - 1;
     }
 }
 

@@ -6,6 +6,8 @@
 #include "ImportTestUtil.h"
 #include "RecipeText.h"
 
+#include <QElapsedTimer>
+
 #include <map>
 
 namespace {
@@ -157,5 +159,102 @@ TEST(RecipePages, EachPageComesInWhole) {
         all += counts.second;
     }
     std::printf("  %-32s %d / %d whole\n", "all pages", whole, all);
+}
+} // namespace
+
+namespace {
+QByteArray Ld(const char* json) {
+    return QByteArray("<script type=\"application/ld+json\">") + json + "</script>";
+}
+
+// What a page shows fills only what its data lacks, and only for a page of one recipe.
+TEST(RecipePages, ThePageOnlyFillsWhatTheDataLacks) {
+    const QByteArray card = "<ul class=\"wprm-recipe-ingredients\"><li class=\"wprm-recipe-"
+                            "ingredient\">card 1</li><li class=\"wprm-recipe-ingredient\">card "
+                            "2</li><li class=\"wprm-recipe-ingredient\">card 3</li></ul>";
+    struct TCase {
+        const char* Label;
+        QByteArray Page;
+        QStringList Names;
+        QStringList FirstIngredients; // of the first recipe
+    };
+    const TCase cases[] = {
+        {"data whole: the card is not mixed in",
+         Ld(R"({"@type":"Recipe","name":"Soup","recipeIngredient":["a","b"]})") + card,
+         {"Soup"},
+         {"a", "b"}},
+        {"data without ingredients: the card's",
+         Ld(R"({"@type":"Recipe","name":"Soup","recipeInstructions":"Boil."})") + card,
+         {"Soup"},
+         {"card 1", "card 2", "card 3"}},
+        {"two recipes: the page's one card belongs to neither",
+         Ld(R"([{"@type":"Recipe","name":"A"},{"@type":"Recipe","name":"B"}])") + card,
+         {"A", "B"},
+         {}},
+        {"an h1 that does not hold the name leaves it",
+         "<h1>Site News</h1>" + Ld(R"({"@type":"Recipe","name":"Soup","recipeIngredient":["a"]})"),
+         {"Soup"},
+         {"a"}},
+        {"an h1 that only says it is the dish's recipe leaves it",
+         "<h1>红烧肉的做法</h1>" +
+             Ld(R"({"@type":"Recipe","name":"红烧肉","recipeIngredient":["肉"]})"),
+         {"红烧肉"},
+         {"肉"}},
+        {"no data, no card name: the h1 without its recipe words",
+         "<h1>Best Pad Thai Recipe</h1>" + card,
+         {"Best Pad Thai"},
+         {"card 1", "card 2", "card 3"}},
+        {"no h1: og:title without the site's name",
+         "<head><meta property=\"og:title\" content=\"番茄炒蛋 - 下厨房\"></head>" + card,
+         {"番茄炒蛋"},
+         {"card 1", "card 2", "card 3"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Label);
+        const std::vector<TImportedRecipe> recipes = RecipesFromHtml(c.Page, {});
+        QStringList names;
+        for (const TImportedRecipe& r : recipes)
+            names << r.Name;
+        EXPECT_EQ(names, c.Names);
+        ASSERT_FALSE(recipes.empty());
+        EXPECT_EQ(LineTexts(recipes[0].Ingredients), c.FirstIngredients);
+    }
+}
+
+// Lists in comments, sidebars, menus and hidden parts are never a recipe's.
+TEST(RecipePages, FurnitureIsNeverRead) {
+    const QByteArray lists = "<h2>Ingredients</h2><ul><li>1 egg</li><li>milk</li></ul>"
+                             "<h2>Instructions</h2><ol><li>Mix.</li><li>Fry.</li></ol>";
+    const QByteArray pages[] = {
+        "<div id=\"comments\" class=\"comments-area\">" + lists + "</div>",
+        "<aside class=\"widget-area\">" + lists + "</aside>",
+        "<nav>" + lists + "</nav>",
+        "<div class=\"sidebar-right\">" + lists + "</div>",
+        "<footer>" + lists + "</footer>",
+        "<div style=\"display: none\">" + lists + "</div>",
+        "<div hidden>" + lists + "</div>",
+        "<ol class=\"comment-list\"><li class=\"comment\"><ul class=\"ingredients\"><li>1 egg</li>"
+        "</ul></li></ol>",
+        "<p>Ingredients are what make it. Instructions were unclear to me.</p><ul><li>a</li></ul>",
+    };
+    for (const QByteArray& page : pages)
+        EXPECT_THROW(RecipesFromHtml(page, {}), EImportError) << page.constData();
+}
+
+// A page nesting thousands of lists that name a part is read quickly.
+TEST(RecipePages, NestedListsAreBounded) {
+    QByteArray page;
+    for (int i = 0; i < 3000; ++i)
+        page += "<div class=\"ingredients\"><h3>Ingredients</h3>";
+    page += "<ul><li>1 egg</li></ul>";
+    for (int i = 0; i < 3000; ++i)
+        page += "</div>";
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        (void)RecipesFromHtml(page, {});
+    } catch (const EImportError&) {
+    }
+    EXPECT_LT(timer.elapsed(), 5000);
 }
 } // namespace
