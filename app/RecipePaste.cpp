@@ -53,8 +53,15 @@ void AcceptRecipePaste(const TWindowSite& site) {
     auto* paste = new QShortcut(QKeySequence::Paste, &site.TabSheet2);
     paste->setContext(Qt::WindowShortcut);
     QObject::connect(paste, &QShortcut::activated, &site.TabSheet2, [site] {
-        if (site.TabSheet2.isVisible())
-            RunGuarded([&] { PasteRecipeFromClipboard(site); });
+        if (!site.TabSheet2.isVisible())
+            return;
+        RunGuarded([&] {
+            // A picture without text is what "粘贴图片" takes.
+            if (ClipboardText().trimmed().isEmpty() && Clipboard().HasBitmap())
+                site.PastePicture();
+            else
+                PasteRecipeFromClipboard(site);
+        });
     });
     site.TabSheet2.setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(&site.TabSheet2, &QWidget::customContextMenuRequested, &site.TabSheet2,

@@ -13,7 +13,8 @@ struct TWindowSite;
 // holds (false when the cook says No). Raises EImportError when the text names
 // neither ingredients nor steps.
 bool PasteRecipeText(const TWindowSite& site, const QString& text);
-// The same with the clipboard's text; what Ctrl+V on the page does.
+// The same with the clipboard's text; what Ctrl+V on the page does (with a picture
+// and no text, Ctrl+V does what "粘贴图片" does).
 bool PasteRecipeFromClipboard(const TWindowSite& site);
 // Ctrl+V and the context menu item on the entry page.
 void AcceptRecipePaste(const TWindowSite& site);

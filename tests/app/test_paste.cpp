@@ -11,11 +11,12 @@ namespace {
 class TTextClipboard : public TClipboard {
 public:
     QString Text;
-    bool HasBitmap() const override { return false; }
+    QImage Picture;
+    bool HasBitmap() const override { return !Picture.isNull(); }
     bool HasFormat(const QString& type) const override {
         return type == u"text/plain" && !Text.isNull();
     }
-    QImage Bitmap() const override { return {}; }
+    QImage Bitmap() const override { return Picture; }
     QByteArray Data(const QString& type) const override {
         return HasFormat(type) ? Text.toUtf8() : QByteArray();
     }
@@ -56,6 +57,16 @@ TEST_F(PasteTest, CtrlVWhereNoTextBoxHasTheFocusFillsThePage) {
     EXPECT_TRUE(Errors().empty());
     Form->BitBtn5Click();
     EXPECT_EQ(Stored(), 1);
+}
+
+TEST_F(PasteTest, CtrlVWithAPictureAndNoTextPastesThePicture) {
+    Board.Picture = QImage(40, 20, QImage::Format_RGB32);
+    Board.Picture.fill(Qt::green);
+    Ui().BitBtn5->setFocus();
+    QTest::keyClick(Ui().BitBtn5, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_NE(Ui().Image2->Picture().Graphic(), nullptr);
+    EXPECT_TRUE(Errors().empty());
+    EXPECT_EQ(Ui().Edit1->text(), QString());
 }
 
 TEST_F(PasteTest, ATextBoxKeepsItsOwnPaste) {
