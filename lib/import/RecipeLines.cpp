@@ -232,62 +232,57 @@ namespace {
 struct TPattern {
     TRecipePart Part;
     bool Generic;
-    QRegularExpression Expression;
+    const char* Words; // a regular expression, matched case-insensitively against the whole heading
 };
 
-const std::vector<TPattern>& Patterns() {
-    static const auto ci = QRegularExpression::CaseInsensitiveOption;
-    static const std::vector<TPattern> patterns = {
-        {TRecipePart::Ingredients, true,
-         QRegularExpression(
-             QStringLiteral("^(所需|需要的?|准备的?|主要|全部)?(用料|食材|材料|原料|原材料|配料|"
-                            "食料)(清单|表|准备|如下|明细|一览)?$"))},
-        {TRecipePart::Ingredients, true,
-         QRegularExpression(
-             QStringLiteral("^(the )?(ingredients?|ingredient list|what you('|’)?ll need|"
-                            "you('|’)?ll need|you will need|zutaten|ingrédients|ingredientes|"
-                            "ingredienti|składniki|ingrediënten|ingredienser|ингредиенты|"
-                            "用意するもの|재료)$"),
-             ci)},
-        {TRecipePart::Ingredients, false,
-         QRegularExpression(QStringLiteral("^(主料|辅料|调料|调味料|佐料|腌料|酱料|酱汁|配菜|"
-                                           "主材料|辅材料|.{1,8}(的)?(用料|材料|配料|食材))$"))},
-        {TRecipePart::Ingredients, false,
-         QRegularExpression(
-             QStringLiteral("^(ingredients?|zutaten|ingrédients|ingredientes|"
-                            "ingredienti|składniki) (for|für|pour|para|per|dla) .+$"),
-             ci)},
-        {TRecipePart::Steps, true,
-         QRegularExpression(
-             QStringLiteral("^(具体|详细)?(.{1,20}的)?(做法|步骤|制作方法|制作步骤|做法步骤|"
-                            "烹饪步骤|烹饪方法|制作过程|"
-                            "操作步骤|烹制方法|烹调方法|制作|制法)(如下|详解|图解)?$"))},
-        {TRecipePart::Steps, true,
-         QRegularExpression(
-             QStringLiteral("^(directions|method|methods|instructions|preparation|steps|"
-                            "how to make( it)?|cooking instructions|cooking method|procedure|"
-                            "zubereitung|anleitung|préparation|étapes|preparación|elaboración|"
-                            "modo de preparación|preparazione|procedimento|przygotowanie|"
-                            "sposób przygotowania|bereiding|bereidingswijze|приготовление|"
-                            "作り方|手順|만드는 법|조리법)$"),
-             ci)},
-        {TRecipePart::Steps, false,
-         QRegularExpression(QStringLiteral("^(directions|instructions|method|zubereitung|"
-                                           "préparation|preparación|preparazione|przygotowanie) "
-                                           "(for|für|pour|para|per|dla) .+$"),
-                            ci)},
-        {TRecipePart::Notes, true,
-         QRegularExpression(
-             QStringLiteral("^(小贴士|贴士|小窍门|窍门|提示|小提示|温馨提示|注意|注意事项|备注|"
-                            "心得|烹饪技巧|技巧|要点|营养|营养成分|评论|相关菜谱|相关推荐|"
-                            "猜你喜欢|tips?|notes?|recipe notes?|cook'?s notes?|chef'?s notes?|"
-                            "nutrition|nutrition facts|nutrition information|comments?|reviews?|"
-                            "related recipes|related posts|you may also like|more recipes|"
-                            "hinweise?|tipps?|notizen|astuces?|conseils?|remarques?|notas?|"
-                            "consejos?|consigli|wskazówki|uwagi|ポイント|コツ|メモ)$"),
-             ci)},
-    };
-    return patterns;
+// In order: the first that matches names the part.
+const TPattern Patterns[] = {
+    {TRecipePart::Ingredients, true,
+     "(所需|需要的?|准备的?|主要|全部)?(用料|食材|材料|原料|原材料|配料|食料)(清单|表|准备|如下|"
+     "明细|一览)?"},
+    {TRecipePart::Ingredients, true,
+     "(the )?(ingredients?|ingredient list|what you('|’)?ll need|you('|’)?ll need|you will "
+     "need|zutaten|ingrédients|ingredientes|ingredienti|składniki|ingrediënten|ingredienser|"
+     "ингредиенты|用意するもの|재료)"},
+    {TRecipePart::Ingredients, false,
+     "(主料|辅料|调料|调味料|佐料|腌料|酱料|酱汁|配菜|主材料|辅材料|.{1,8}(的)?(用料|材料|配料|"
+     "食材))"},
+    {TRecipePart::Ingredients, false,
+     "(ingredients?|zutaten|ingrédients|ingredientes|ingredienti|składniki) "
+     "(for|für|pour|para|per|dla) .+"},
+    {TRecipePart::Steps, true,
+     "(具体|详细)?(.{1,20}的)?(做法|步骤|制作方法|制作步骤|做法步骤|烹饪步骤|烹饪方法|制作过程|"
+     "操作步骤|烹制方法|烹调方法|制作|制法)(如下|详解|图解)?"},
+    {TRecipePart::Steps, true,
+     "(directions|method|methods|instructions|preparation|steps|how to make( it)?|cooking "
+     "instructions|cooking "
+     "method|procedure|zubereitung|anleitung|préparation|étapes|preparación|elaboración|modo de "
+     "preparación|preparazione|procedimento|przygotowanie|sposób "
+     "przygotowania|bereiding|bereidingswijze|приготовление|作り方|手順|만드는 법|조리법)"},
+    {TRecipePart::Steps, false,
+     "(directions|instructions|method|zubereitung|préparation|preparación|preparazione|"
+     "przygotowanie) (for|für|pour|para|per|dla) .+"},
+    {TRecipePart::Notes, true,
+     "(小贴士|贴士|小窍门|窍门|提示|小提示|温馨提示|注意|注意事项|备注|心得|烹饪技巧|技巧|要点|"
+     "营养|营养成分|评论|相关菜谱|相关推荐|猜你喜欢|tips?|notes?|recipe notes?|cook'?s "
+     "notes?|chef'?s notes?|nutrition|nutrition facts|nutrition "
+     "information|comments?|reviews?|related recipes|related posts|you may also like|more "
+     "recipes|hinweise?|tipps?|notizen|astuces?|conseils?|remarques?|notas?|consejos?|consigli|"
+     "wskazówki|uwagi|ポイント|コツ|メモ)"},
+};
+
+// All of them as one expression, each a named group: one match a line.
+const QRegularExpression& HeadingExpression() {
+    static const QRegularExpression expression = [] {
+        QStringList groups;
+        for (size_t i = 0; i < std::size(Patterns); ++i)
+            groups << QStringLiteral("(?<p%1>%2)").arg(i).arg(QString::fromUtf8(Patterns[i].Words));
+        QRegularExpression e(QStringLiteral("^(?:") + groups.join(u'|') + QStringLiteral(")$"),
+                             QRegularExpression::CaseInsensitiveOption);
+        e.optimize();
+        return e;
+    }();
+    return expression;
 }
 } // namespace
 
@@ -332,14 +327,17 @@ TPartHeading PartHeading(const QString& text) {
     head = head.trimmed();
     if (head.isEmpty() || head.size() > 40)
         return out;
-    for (const TPattern& p : Patterns()) {
-        if (!p.Expression.match(head).hasMatch())
+    const QRegularExpressionMatch match = HeadingExpression().match(head);
+    if (!match.hasMatch())
+        return out;
+    for (size_t i = 0; i < std::size(Patterns); ++i) {
+        if (match.capturedStart(QStringLiteral("p%1").arg(i)) < 0)
             continue;
-        out.Part = p.Part;
-        out.Generic = p.Generic;
+        out.Part = Patterns[i].Part;
+        out.Generic = Patterns[i].Generic;
         out.Title = head;
         out.Rest = colon < 0 ? QString() : t.mid(colon + 1).trimmed();
-        return out;
+        break;
     }
     return out;
 }

@@ -77,7 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ReadRecipeMlXml(bytes, Check);
 #elif defined(MYCOOK_FUZZ_PLAINTEXT)
         // A pasted text, and the same bytes as a .txt file in whatever encoding they seem.
-        for (const QString& text : {QString::fromUtf8(bytes), DecodeText(bytes)}) {
+        // (Well-formed UTF-8 decodes as itself: the second pass would repeat the first.)
+        QStringList texts{QString::fromUtf8(bytes)};
+        if (!IsValidUtf8(bytes))
+            texts << DecodeText(bytes);
+        for (const QString& text : texts) {
             try {
                 Check(RecipeFromPlainText(text));
             } catch (const EImportError&) {
