@@ -32,7 +32,8 @@ bool TokenHas(const QStringList& tokens, std::initializer_list<const char*> part
 }
 
 // The page's furniture: menus, sidebars, comments, sharing, footers; and what
-// shows no text (scripts, hidden parts, forms' controls).
+// shows no text (scripts, hidden parts, forms' controls). Not forms themselves:
+// some sites' pages are one form from top to bottom.
 bool IsFurniture(const GumboNode& n) {
     if (n.type != GUMBO_NODE_ELEMENT)
         return false;
@@ -40,7 +41,6 @@ bool IsFurniture(const GumboNode& n) {
     case GUMBO_TAG_NAV:
     case GUMBO_TAG_ASIDE:
     case GUMBO_TAG_FOOTER:
-    case GUMBO_TAG_FORM:
     case GUMBO_TAG_BUTTON:
     case GUMBO_TAG_SELECT:
     case GUMBO_TAG_SCRIPT:
