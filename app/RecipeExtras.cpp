@@ -19,6 +19,7 @@
 #include "RecipeDelete.h"
 #include "RecipeExtrasEditor.h"
 #include "RecipeImportUi.h"
+#include "RecipePaste.h"
 #include "RecipePrint.h"
 #include "RecipeView.h"
 #include "SearchSuggest.h"
@@ -65,6 +66,7 @@ void TRecipeExtras::Connect() {
     FSite.Image2.installEventFilter(this);
     FSite.Image2.setAcceptDrops(true);
     AcceptRecipePageDrops(FSite);
+    AcceptRecipePaste(FSite);
 
     // The count shows at once; the rows are read after the first paint.
     FSite.Query.SetDeferredLoading(true);

@@ -4,6 +4,7 @@
 #include "FileErrors.h"
 #include "HtmlDom.h"
 #include "ImportFile.h"
+#include "PageCards.h"
 #include "SchemaRecipe.h"
 #include "TextDecode.h"
 
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QRegularExpression>
 #include <QUrl>
 #include <gumbo.h>
 
@@ -317,6 +319,43 @@ TMhtml ReadMhtml(const QByteArray& bytes) {
     return result;
 }
 
+namespace {
+// A page's title without what only says it is a recipe: "红烧肉的做法", "Best Pad Thai Recipe".
+QString TitleCore(const QString& title) {
+    static const QRegularExpression suffix(
+        QStringLiteral("(的家常做法|的做法大全|的做法|做法大全|的制作方法|食谱|菜谱|\\s+recipe|"
+                       "\\s+rezept|\\s+recette|\\s+receta|\\s+ricetta|\\s+przepis|レシピ)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString core = title;
+    core.remove(suffix);
+    core = core.trimmed();
+    return core.isEmpty() ? title : core;
+}
+
+// The page's h1 when the schema's name is only a fragment of it.
+QString WholeName(QString name, const TPageMarkup& page) {
+    const QString h1 = TitleCore(page.PageTitle);
+    if (name.isEmpty())
+        name = page.CardName;
+    if (name.isEmpty())
+        return !h1.isEmpty() ? h1 : TitleCore(page.TitleTag);
+    if (h1.size() > name.size() && h1.size() <= 200 && h1.contains(name, Qt::CaseInsensitive))
+        return h1;
+    return name;
+}
+
+// Fills what the schema data lacks from what the page shows.
+void CompleteFromPage(TImportedRecipe& recipe, const TPageMarkup& page) {
+    recipe.Name = WholeName(recipe.Name, page);
+    if (!HasItems(recipe.Ingredients) && HasItems(page.Ingredients))
+        recipe.Ingredients = page.Ingredients;
+    if (!HasItems(recipe.Steps) && HasItems(page.Steps))
+        recipe.Steps = page.Steps;
+    if (recipe.Description.isEmpty())
+        recipe.Description = page.Summary;
+}
+} // namespace
+
 std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
                                              const TPageResources& resources) {
     std::vector<TSchemaRecipe> found;
@@ -357,6 +396,15 @@ std::vector<TImportedRecipe> RecipesFromHtml(const QByteArray& utf8,
         if (objects.empty())
             for (const QJsonObject& o : microdata)
                 found.push_back(RecipeFromSchema(o, true));
+        // What the page shows completes a single recipe, or stands for it when the
+        // page has no recipe data at all (an Article's data, a card, a blog's lists).
+        if (found.size() <= 1) {
+            const TPageMarkup page = ReadPageMarkup(*document.Root());
+            if (found.empty() && (HasItems(page.Ingredients) || HasItems(page.Steps)))
+                found.emplace_back();
+            if (!found.empty())
+                CompleteFromPage(found.front().Recipe, page);
+        }
     }
     std::vector<TImportedRecipe> recipes;
     for (TSchemaRecipe& s : found) {

@@ -9,6 +9,7 @@
 #include "ImportBudget.h"
 #include "ImportPicture.h"
 #include "MealMaster.h"
+#include "PlainTextRecipe.h"
 #include "RecipeFolder.h"
 #include "RecipeStore.h"
 #include "TransactionGuard.h"
@@ -40,6 +41,7 @@ const TFormatRow FormatRows[] = {
     {TImportFormat::RecipeMl, "RecipeML", {"xml"}},
     {TImportFormat::RecipeZip, "菜谱包（recipe.json）", {"zip", "json"}},
     {TImportFormat::Html, "网页", {"html", "htm", "xhtml", "mhtml", "mht"}},
+    {TImportFormat::PlainText, "文本菜谱", {"txt"}},
 };
 
 TImportFormat FormatOfSuffix(const QString& suffix) {
@@ -73,7 +75,7 @@ TImportFormat FormatOfContent(const QString& path) {
         return TImportFormat::RecipeMl;
     if (lower.contains("<html") || lower.contains("<!doctype html"))
         return TImportFormat::Html;
-    if (lower.contains("meal-master"))
+    if (LooksLikeMealMaster(head))
         return TImportFormat::MealMaster;
     return TImportFormat::Unknown;
 }
@@ -349,9 +351,10 @@ TImportFormat FormatOfFile(const QString& path) {
         (named != TImportFormat::Unknown && named != TImportFormat::RecipeZip && suffix != u"txt"))
         return named;
     // A zip is read by what it holds: Paprika's export zipped again is no recipe folder.
+    // A .txt without MealMaster's header is a recipe as a cook wrote it.
     const TImportFormat sniffed = FormatOfContent(path);
     if (sniffed == TImportFormat::Unknown && suffix == u"txt")
-        return TImportFormat::MealMaster;
+        return TImportFormat::PlainText;
     return sniffed;
 }
 
@@ -398,6 +401,9 @@ void ReadRecipeFile(const QString& path, const TRecipeSink& sink, TImportBudget&
         return;
     case TImportFormat::RecipeZip:
         ReadNextcloudZip(path, sink, budget);
+        return;
+    case TImportFormat::PlainText:
+        ReadPlainTextFile(path, sink);
         return;
     case TImportFormat::Unknown:
         break;

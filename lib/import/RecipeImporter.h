@@ -7,7 +7,16 @@
 
 class TADOConnection;
 
-enum class TImportFormat { Unknown, Html, MealMaster, Paprika, Gourmet, RecipeMl, RecipeZip };
+enum class TImportFormat {
+    Unknown,
+    Html,
+    MealMaster,
+    Paprika,
+    Gourmet,
+    RecipeMl,
+    RecipeZip,
+    PlainText
+};
 // By extension, and by content where the extension does not say.
 TImportFormat FormatOfFile(const QString& path);
 // Reads a file of any known format; raises EImportError naming the problem.

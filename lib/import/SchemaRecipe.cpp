@@ -2,6 +2,7 @@
 
 #include "ColumnMapping.h"
 #include "HtmlDom.h"
+#include "RecipeLines.h"
 
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -13,8 +14,10 @@
 
 namespace {
 bool IsRecipeType(const QJsonValue& type) {
+    // Pages write "recipe", "RECIPE", "http://schema.org/Recipe" and lists of types.
     auto is = [](const QString& t) {
-        return t == u"Recipe" || t.endsWith(u"schema.org/Recipe") || t == u"schema:Recipe";
+        const QString name = t.trimmed().section(u'/', -1).section(u':', -1);
+        return name.compare(QLatin1String("Recipe"), Qt::CaseInsensitive) == 0;
     };
     if (type.isString())
         return is(type.toString());
@@ -41,17 +44,33 @@ void Find(const QJsonValue& value, int depth, std::vector<QJsonObject>& out) {
         out.push_back(object);
         return;
     }
-    Find(object.value(QLatin1String("@graph")), depth + 1, out);
-    Find(object.value(QLatin1String("mainEntity")), depth + 1, out);
+    for (const char* key : {"@graph", "mainEntity", "hasPart", "itemListElement", "item", "about"})
+        Find(object.value(QLatin1String(key)), depth + 1, out);
 }
 
 class TReader {
 public:
     explicit TReader(bool plainText) : FPlain(plainText) {}
 
+    // Markup stripped, also where a site escaped it twice ("&amp;lt;p&amp;gt;").
+    QString Unescaped(const QString& raw) const {
+        if (FPlain)
+            return raw;
+        QString text = raw;
+        for (int pass = 0; pass < 3 && (text.contains(u'<') || text.contains(u'&')); ++pass) {
+            QString next = HtmlToText(text);
+            if (next == text)
+                break;
+            text = std::move(next);
+        }
+        return text;
+    }
+
     // The text with markup stripped, as lines.
     QStringList Lines(const QString& raw) const {
-        const QString text = FPlain ? raw : HtmlToText(raw);
+        return SplitLines(UnifyLineBreaks(Unescaped(raw)));
+    }
+    static QStringList SplitLines(const QString& text) {
         QStringList lines;
         for (const QString& line : text.split(u'\n')) {
             const QString clean = CollapseWhitespace(line);
@@ -60,8 +79,13 @@ public:
         }
         return lines;
     }
-    QString Field(const QString& raw) const {
-        return CollapseWhitespace(FPlain ? raw : HtmlToText(raw));
+    QString Field(const QString& raw) const { return CollapseWhitespace(Unescaped(raw)); }
+
+    // A method given as one text that numbers its own steps comes apart at its numbers.
+    QStringList StepTexts(const QString& raw) const {
+        const QString text = UnifyLineBreaks(Unescaped(raw));
+        QStringList steps = SplitNumberedSteps(text);
+        return steps.isEmpty() ? SplitLines(text) : steps;
     }
 
     // A string, a number, or the strings of an array, as one text.
@@ -92,7 +116,7 @@ public:
         if (depth > MaxJsonDepth)
             return;
         if (value.isString()) {
-            for (const QString& line : Lines(value.toString()))
+            for (const QString& line : StepTexts(value.toString()))
                 out.push_back({line, false});
             return;
         }
@@ -113,7 +137,7 @@ public:
             return;
         }
         const QString name = Field(object.value(QLatin1String("name")).toString());
-        QStringList lines = Lines(object.value(QLatin1String("text")).toString());
+        QStringList lines = StepTexts(object.value(QLatin1String("text")).toString());
         if (lines.isEmpty()) {
             lines = Lines(object.value(QLatin1String("name")).toString());
         } else if (!name.isEmpty()) {

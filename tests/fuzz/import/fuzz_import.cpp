@@ -6,6 +6,7 @@
 #include "HtmlRecipe.h"
 #include "ImportPicture.h"
 #include "MealMaster.h"
+#include "PlainTextRecipe.h"
 #include "TextDecode.h"
 #include "XmlFormats.h"
 
@@ -74,6 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ReadGourmetXml(bytes, Check);
 #elif defined(MYCOOK_FUZZ_RECIPEML)
         ReadRecipeMlXml(bytes, Check);
+#elif defined(MYCOOK_FUZZ_PLAINTEXT)
+        // A pasted text, and the same bytes as a .txt file in whatever encoding they seem.
+        // (Well-formed UTF-8 decodes as itself: the second pass would repeat the first.)
+        QStringList texts{QString::fromUtf8(bytes)};
+        if (!IsValidUtf8(bytes))
+            texts << DecodeText(bytes);
+        for (const QString& text : texts) {
+            try {
+                Check(RecipeFromPlainText(text));
+            } catch (const EImportError&) {
+            }
+        }
 #endif
     } catch (const EImportError&) {
     }
