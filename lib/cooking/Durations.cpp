@@ -71,7 +71,8 @@ qsizetype ReadPart(QStringView text, qsizetype at, double& seconds, int& unitSec
         if (s < text.size() && QStringView(u"-–~～〜到至").contains(text[s])) {
             TNumber second;
             const qsizetype k = SkipSpaces(text, s + 1);
-            if (const qsizetype m = ReadNumber(text.sliced(k), second); m && second.Value > number.Value)
+            if (const qsizetype m = ReadNumber(text.sliced(k), second);
+                m && second.Value > number.Value)
                 end = k + m;
         }
     }

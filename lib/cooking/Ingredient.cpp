@@ -29,11 +29,11 @@ qsizetype SkipSpaces(QStringView text, qsizetype at) {
 
 // Words that stand where an amount would: the line stays as written.
 constexpr QStringView VagueWords[] = {
-    u"适量",    u"少许",       u"少量",      u"若干",       u"一点点",   u"一点儿",
-    u"一点",    u"一些",       u"些许",      u"酌量",       u"酌情",     u"随意",
-    u"适当",    u"依口味",     u"按口味",    u"根据口味",   u"可选",     u"to taste",
+    u"适量",      u"少许",        u"少量",        u"若干",        u"一点点",     u"一点儿",
+    u"一点",      u"一些",        u"些许",        u"酌量",        u"酌情",       u"随意",
+    u"适当",      u"依口味",      u"按口味",      u"根据口味",    u"可选",       u"to taste",
     u"as needed", u"as required", u"for garnish", u"for serving", u"for frying", u"a pinch",
-    u"a dash",  u"some",       u"optional",
+    u"a dash",    u"some",        u"optional",
 };
 
 // Where a vague word stands in the line; -1 when none.
@@ -71,9 +71,10 @@ bool IsHeading(QStringView t) {
     if (t.endsWith(u':') || t.endsWith(u'：'))
         return true;
     // "—— 调料 ——", "-- SAUCE --", "== 配料 =="
-    auto rule = [](QChar c) { return c == u'-' || c == u'—' || c == u'=' || c == u'─'; };
-    return t.size() > 4 && rule(t.front()) && rule(t.back()) && rule(t[1]) &&
-           rule(t[t.size() - 2]);
+    auto rule = [](QChar c) {
+        return c == u'-' || c == u'—' || c == u'=' || c == u'─';
+    };
+    return t.size() > 4 && rule(t.front()) && rule(t.back()) && rule(t[1]) && rule(t[t.size() - 2]);
 }
 
 // Notes and brackets off a name: "五花肉（带皮）" → "五花肉", "flour, sifted" → "flour".
@@ -351,4 +352,29 @@ QString NameKey(QStringView name) {
             key.chop(1);
     }
     return key;
+}
+
+std::vector<TScaledLine> ScaleIngredients(QStringView text, double factor) {
+    std::vector<TScaledLine> out;
+    for (QStringView line : text.tokenize(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (factor == 1) {
+            out.push_back({line.toString(), false});
+            continue;
+        }
+        const TIngredient ing = ReadIngredient(line);
+        if (ing.Kind != TLineKind::Amount) {
+            out.push_back({line.toString(), ing.Kind == TLineKind::Unread});
+            continue;
+        }
+        // The line's own blanks around the trimmed text stay.
+        qsizetype lead = 0;
+        while (lead < line.size() && line[lead].isSpace())
+            ++lead;
+        out.push_back({line.first(lead).toString() + ScaledText(ing, factor) +
+                           line.sliced(lead + ing.Text.size()).toString(),
+                       false});
+    }
+    return out;
 }

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <vector>
 
 enum class TLineKind {
     Empty,
@@ -19,11 +20,11 @@ struct TAmount {
     double Low = 0;
     double High = 0; // the same as Low unless a range ("2-3", "两三")
     const TUnit* Unit = nullptr;
-    qsizetype Start = 0;  // the amount and its unit in the line
+    qsizetype Start = 0; // the amount and its unit in the line
     qsizetype Length = 0;
-    QString Separator;    // a range's, as written ("-", "～", "到"); empty for "两三"
+    QString Separator; // a range's, as written ("-", "～", "到"); empty for "两三"
     bool SpaceBeforeUnit = false;
-    QString UnitText;     // as written ("克", "cups", "" for a bare count)
+    QString UnitText; // as written ("克", "cups", "" for a bare count)
 };
 
 struct TIngredient {
@@ -43,3 +44,11 @@ TIngredient ReadIngredient(QStringView line);
 QString ScaledText(const TIngredient& ingredient, double factor);
 // A name compared across recipes: Latin letters in lower case, a plural "s" off.
 QString NameKey(QStringView name);
+
+struct TScaledLine {
+    QString Text;
+    bool Unscaled = false; // an ingredient whose amount could not be read
+};
+// Every line of an ingredient list, scaled; at factor one the lines as written
+// and none marked.
+std::vector<TScaledLine> ScaleIngredients(QStringView text, double factor);

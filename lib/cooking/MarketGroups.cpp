@@ -1,5 +1,7 @@
 #include "MarketGroups.h"
 
+#include <vector>
+
 namespace {
 struct TGroupWords {
     TMarketGroup Group;
@@ -10,7 +12,8 @@ struct TGroupWords {
 
 const TGroupWords Groups[] = {
     {TMarketGroup::Meat, u"肉禽蛋",
-     u"肉 猪 牛 羊 鸡 鸭 鹅 鸽 蛋 排骨 五花 里脊 腩 蹄 肘 肚 腰花 猪肝 鸡翅 鸡腿 鸡胸 培根 火腿 香肠 "
+     u"肉 猪 牛 羊 鸡 鸭 鹅 鸽 蛋 排骨 五花 里脊 腩 蹄 肘 肚 腰花 猪肝 鸡翅 鸡腿 鸡胸 培根 火腿 "
+     u"香肠 "
      u"腊肉 腊肠 午餐肉 肉末 肉馅 鹌鹑 "
      u"meat pork beef lamb mutton chicken duck turkey egg eggs yolk yolks bacon ham sausage "
      u"mince steak ribs"},
@@ -37,6 +40,26 @@ const TGroupWords Groups[] = {
      u"cinnamon nutmeg vanilla yeast soda powder butter stock broth wine ketchup mayonnaise"},
 };
 
+struct TWord {
+    QStringView Text;
+    TMarketGroup Group;
+    bool Latin;
+};
+
+bool IsAsciiLetter(QChar c);
+
+// The words of every group, cut once.
+const std::vector<TWord>& Words() {
+    static const std::vector<TWord> words = [] {
+        std::vector<TWord> out;
+        for (const TGroupWords& g : Groups)
+            for (QStringView word : QStringView(g.Words).tokenize(u' ', Qt::SkipEmptyParts))
+                out.push_back({word, g.Group, IsAsciiLetter(word[0])});
+        return out;
+    }();
+    return words;
+}
+
 struct TMatch {
     qsizetype Length = 0;
     qsizetype End = -1;
@@ -57,23 +80,26 @@ QString MarketGroupName(TMarketGroup group) {
 
 TMarketGroup MarketGroupOf(QStringView name) {
     TMatch best;
-    for (const TGroupWords& g : Groups) {
-        for (QStringView word : QStringView(g.Words).tokenize(u' ', Qt::SkipEmptyParts)) {
-            const bool latin = IsAsciiLetter(word[0]);
-            qsizetype from = 0;
-            while (true) {
-                const qsizetype at =
-                    name.indexOf(word, from, latin ? Qt::CaseInsensitive : Qt::CaseSensitive);
-                if (at < 0)
-                    break;
-                from = at + 1;
-                const qsizetype end = at + word.size();
-                if (latin && ((at > 0 && IsAsciiLetter(name[at - 1])) ||
-                              (end < name.size() && IsAsciiLetter(name[end]))))
-                    continue;
-                if (word.size() > best.Length || (word.size() == best.Length && end > best.End))
-                    best = {word.size(), end, g.Group};
-            }
+    bool latinName = false;
+    for (QChar c : name)
+        latinName = latinName || IsAsciiLetter(c);
+    for (const TWord& w : Words()) {
+        if (w.Latin && !latinName)
+            continue;
+        const QStringView word = w.Text;
+        qsizetype from = 0;
+        while (true) {
+            const qsizetype at =
+                name.indexOf(word, from, w.Latin ? Qt::CaseInsensitive : Qt::CaseSensitive);
+            if (at < 0)
+                break;
+            from = at + 1;
+            const qsizetype end = at + word.size();
+            if (w.Latin && ((at > 0 && IsAsciiLetter(name[at - 1])) ||
+                            (end < name.size() && IsAsciiLetter(name[end]))))
+                continue;
+            if (word.size() > best.Length || (word.size() == best.Length && end > best.End))
+                best = {word.size(), end, w.Group};
         }
     }
     return best.Group;

@@ -380,7 +380,8 @@ qsizetype ReadNumber(QStringView text, TNumber& number) {
     if (i == 0)
         return 0;
     // A decimal: "1.5", "０．５"
-    if (i + 1 < text.size() && (text[i] == u'.' || text[i] == u'．') && DigitValue(text[i + 1]) >= 0) {
+    if (i + 1 < text.size() && (text[i] == u'.' || text[i] == u'．') &&
+        DigitValue(text[i + 1]) >= 0) {
         double scale = 0.1;
         qsizetype j = i + 1;
         for (; j < text.size() && DigitValue(text[j]) >= 0; ++j) {
@@ -460,7 +461,8 @@ double RoundedAmount(double value, const TUnit& unit) {
     }
     if (unit.Fractions) {
         const double whole = std::floor(value);
-        const double rest = nearest({0, 1.0 / 4, 1.0 / 3, 1.0 / 2, 2.0 / 3, 3.0 / 4, 1.0}, value - whole);
+        const double rest =
+            nearest({0, 1.0 / 4, 1.0 / 3, 1.0 / 2, 2.0 / 3, 3.0 / 4, 1.0}, value - whole);
         const double rounded = whole + rest;
         if (rounded > 0)
             return value >= 10 ? std::round(value) : rounded;

@@ -17,10 +17,10 @@ struct TUnit {
     QStringView Written; // as the table spells it
     QStringView Key;     // one name for all its spellings ("g" for 克, g, grams)
     TUnitFamily Family;
-    double Base;      // grams or millilitres in one (Mass, Volume); 0 otherwise
-    bool Chinese;     // a Chinese unit: amounts written the Chinese way
-    int Decimals;     // at most this many decimals when no fraction is used
-    bool Fractions;   // written as fractions (1/2, 1 1/3) rather than decimals
+    double Base;    // grams or millilitres in one (Mass, Volume); 0 otherwise
+    bool Chinese;   // a Chinese unit: amounts written the Chinese way
+    int Decimals;   // at most this many decimals when no fraction is used
+    bool Fractions; // written as fractions (1/2, 1 1/3) rather than decimals
 };
 
 // The longest unit at the start of `text`; a Latin unit only where a word ends.

@@ -15,11 +15,11 @@ bool HasHan(QStringView text) {
 
 // One unit's sum for one ingredient.
 struct TPart {
-    QString Key;             // the unit's key, or "mass"/"volume" across units
+    QString Key;                 // the unit's key, or "mass"/"volume" across units
     const TUnit* Unit = nullptr; // the unit written; for mass and volume the first one
-    QString UnitText;        // as first written
-    bool MixedUnits = false; // mass or volume written in several units
-    double Low = 0;          // in the unit, or in grams / millilitres when mixed
+    QString UnitText;            // as first written
+    bool MixedUnits = false;     // mass or volume written in several units
+    double Low = 0;              // in the unit, or in grams / millilitres when mixed
     double High = 0;
 };
 
@@ -34,8 +34,8 @@ struct TEntry {
 
 void Add(TEntry& entry, const TAmount& a, double factor) {
     const TUnit& unit = *a.Unit;
-    const bool measured = (unit.Family == TUnitFamily::Mass || unit.Family == TUnitFamily::Volume) &&
-                          unit.Base > 0;
+    const bool measured =
+        (unit.Family == TUnitFamily::Mass || unit.Family == TUnitFamily::Volume) && unit.Base > 0;
     const QString key = measured ? (unit.Family == TUnitFamily::Mass ? QStringLiteral("mass")
                                                                      : QStringLiteral("volume"))
                                  : unit.Key.toString();
@@ -89,7 +89,8 @@ std::vector<TShoppingItem> MakeShoppingList(const std::vector<TShoppingRecipe>& 
     for (const TShoppingRecipe& recipe : recipes) {
         for (QStringView line : QStringView(recipe.Ingredients).tokenize(u'\n')) {
             const TIngredient ing = ReadIngredient(line);
-            if (ing.Kind == TLineKind::Empty || ing.Kind == TLineKind::Heading || ing.Name.isEmpty())
+            if (ing.Kind == TLineKind::Empty || ing.Kind == TLineKind::Heading ||
+                ing.Name.isEmpty())
                 continue;
             const QString key = NameKey(ing.Name);
             auto found = byName.constFind(key);
@@ -97,8 +98,8 @@ std::vector<TShoppingItem> MakeShoppingList(const std::vector<TShoppingRecipe>& 
             if (found == byName.cend()) {
                 at = entries.size();
                 byName.insert(key, at);
-                entries.push_back({ing.Name, MarketGroupOf(ing.Name), HasHan(ing.Text), {}, {},
-                                   int(at)});
+                entries.push_back(
+                    {ing.Name, MarketGroupOf(ing.Name), HasHan(ing.Text), {}, {}, int(at)});
             } else {
                 at = *found;
             }
@@ -128,9 +129,8 @@ std::vector<TShoppingItem> MakeShoppingList(const std::vector<TShoppingRecipe>& 
             entry.Parts.erase(bare);
         }
     }
-    std::stable_sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
-        return int(a.Group) < int(b.Group);
-    });
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const TEntry& a, const TEntry& b) { return int(a.Group) < int(b.Group); });
     std::vector<TShoppingItem> items;
     items.reserve(entries.size());
     for (const TEntry& entry : entries) {

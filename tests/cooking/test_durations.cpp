@@ -55,7 +55,8 @@ TEST(DurationsIn, StepsAsWritten) {
 }
 
 TEST(DurationsIn, LongClauseNamedByItsEnd) {
-    const auto found = DurationsIn(u"把所有的材料全部放进砂锅里加满清水大火烧开后转小火慢慢地炖40分钟");
+    const auto found =
+        DurationsIn(u"把所有的材料全部放进砂锅里加满清水大火烧开后转小火慢慢地炖40分钟");
     ASSERT_EQ(found.size(), 1u);
     EXPECT_LE(found[0].Name.size(), 20); // as wide as 36 Latin letters at most
     EXPECT_TRUE(found[0].Name.startsWith(u'…'));

@@ -56,8 +56,8 @@ TEST(MakeShoppingList, SumsAndKeepsApart) {
          {u"豆制品|豆腐|1块"_s}},
         {"groups in market order",
          {{u"a"_s, u"盐 1克\n青菜 300克\n豆腐 1块\n虾仁 150克\n鸡翅 6只\n保鲜膜 1卷"_s}},
-         {u"肉禽蛋|鸡翅|6只"_s, u"水产|虾仁|150克"_s, u"蔬菜|青菜|300克"_s,
-          u"豆制品|豆腐|1块"_s, u"调料|盐|1克"_s, u"其他|保鲜膜 1卷|"_s}},
+         {u"肉禽蛋|鸡翅|6只"_s, u"水产|虾仁|150克"_s, u"蔬菜|青菜|300克"_s, u"豆制品|豆腐|1块"_s,
+          u"调料|盐|1克"_s, u"其他|保鲜膜 1卷|"_s}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(Lines(MakeShoppingList(c.Recipes)), c.Expected) << c.What;
@@ -68,26 +68,27 @@ TEST(MarketGroupOf, LongestAndLastWordDecides) {
         const char16_t* Name;
         TMarketGroup Group;
     } cases[] = {
-        {u"鸡蛋", TMarketGroup::Meat},        {u"鸡精", TMarketGroup::Seasoning},
-        {u"花椒", TMarketGroup::Seasoning},   {u"青椒", TMarketGroup::Vegetable},
-        {u"菜籽油", TMarketGroup::Seasoning}, {u"猪油", TMarketGroup::Seasoning},
-        {u"鱼露", TMarketGroup::Seasoning},   {u"草鱼", TMarketGroup::Seafood},
-        {u"嫩豆腐", TMarketGroup::Soy},       {u"豆瓣酱", TMarketGroup::Seasoning},
-        {u"四季豆", TMarketGroup::Vegetable}, {u"Olive oil", TMarketGroup::Seasoning},
+        {u"鸡蛋", TMarketGroup::Meat},           {u"鸡精", TMarketGroup::Seasoning},
+        {u"花椒", TMarketGroup::Seasoning},      {u"青椒", TMarketGroup::Vegetable},
+        {u"菜籽油", TMarketGroup::Seasoning},    {u"猪油", TMarketGroup::Seasoning},
+        {u"鱼露", TMarketGroup::Seasoning},      {u"草鱼", TMarketGroup::Seafood},
+        {u"嫩豆腐", TMarketGroup::Soy},          {u"豆瓣酱", TMarketGroup::Seasoning},
+        {u"四季豆", TMarketGroup::Vegetable},    {u"Olive oil", TMarketGroup::Seasoning},
         {u"chicken thighs", TMarketGroup::Meat}, {u"chicken", TMarketGroup::Meat},
-        {u"Ground beef", TMarketGroup::Meat}, {u"shallots", TMarketGroup::Other},
-        {u"保鲜膜", TMarketGroup::Other},     {u"", TMarketGroup::Other},
+        {u"Ground beef", TMarketGroup::Meat},    {u"shallots", TMarketGroup::Other},
+        {u"保鲜膜", TMarketGroup::Other},        {u"", TMarketGroup::Other},
     };
     for (const auto& c : cases)
         EXPECT_EQ(MarketGroupOf(c.Name), c.Group) << QString::fromUtf16(c.Name).toStdString();
 }
 
 TEST(ShoppingText, GroupedLines) {
-    const auto items = MakeShoppingList({{u"回锅肉"_s, u"五花肉 500克\n盐 适量"_s},
-                                         {u"番茄炒蛋"_s, u"鸡蛋 3个\n番茄 2个"_s}});
-    EXPECT_EQ(ShoppingText(items, {u"回锅肉"_s, u"番茄炒蛋"_s}),
-              u"购物清单：回锅肉、番茄炒蛋\n【肉禽蛋】\n五花肉 500克\n鸡蛋 3个\n【蔬菜】\n番茄 2个\n"
-              u"【调料】\n盐 适量"_s);
+    const auto items = MakeShoppingList(
+        {{u"回锅肉"_s, u"五花肉 500克\n盐 适量"_s}, {u"番茄炒蛋"_s, u"鸡蛋 3个\n番茄 2个"_s}});
+    EXPECT_EQ(
+        ShoppingText(items, {u"回锅肉"_s, u"番茄炒蛋"_s}),
+        u"购物清单：回锅肉、番茄炒蛋\n【肉禽蛋】\n五花肉 500克\n鸡蛋 3个\n【蔬菜】\n番茄 2个\n"
+        u"【调料】\n盐 适量"_s);
     EXPECT_EQ(ShoppingText({}, {}), u"购物清单"_s);
 }
 

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 a.Start + a.Length > ing.Text.size())
                 __builtin_trap();
         }
-        for (double factor : {0.5, 1.0 / 3, 2.0, 3.0, 1e9})
+        for (double factor : {1.0 / 3, 2.0, 1e9})
             if (ScaledText(ing, factor).isNull() && !ing.Text.isNull())
                 __builtin_trap();
         if (ScaledText(ing, 1) != ing.Text)
@@ -34,12 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 d.Start + d.Length > line.size())
                 __builtin_trap();
     }
-    const auto items = MakeShoppingList({{QStringLiteral("a"), text, 2}, {QStringLiteral("b"), text, 0.5}});
+    const auto items =
+        MakeShoppingList({{QStringLiteral("a"), text, 2}, {QStringLiteral("b"), text, 0.5}});
     const QString list = ShoppingText(items, {QStringLiteral("a")});
     const QStringList pieces = QrPieces(text, 64);
     if (JoinQrPieces(pieces) != text)
         __builtin_trap();
-    if (list.toUtf8().size() < 300)
+    // Encoding is slow: only now and then, when the input asks for it.
+    if (size > 0 && data[0] == 'Q' && list.toUtf8().size() < 300)
         EncodeQr(list.toUtf8());
     return 0;
 }
