@@ -13,11 +13,16 @@ namespace {
 // Chinese numerals, words for amounts, headings.
 QString FortyLines() {
     const char16_t* kinds[] = {
-        u"五花肉 500克",     u"鸡蛋两个",          u"土豆 一个半",      u"青椒 两三个",
-        u"盐 适量",          u"生抽 1汤匙",        u"冰糖 15～20克",    u"料酒 1-2勺",
-        u"1 1/2 cups flour", u"2-3 cloves garlic, minced", u"½ cup sugar", u"salt to taste",
-        u"2 c Heavy cream",  u"调料：",            u"老抽 1/2 勺",      u"8 oz. cream cheese",
-        u"葱 2根",           u"姜 3片",            u"蒜 5瓣",           u"水 1.5升",
+        u"五花肉 500克",     u"鸡蛋两个",
+        u"土豆 一个半",      u"青椒 两三个",
+        u"盐 适量",          u"生抽 1汤匙",
+        u"冰糖 15～20克",    u"料酒 1-2勺",
+        u"1 1/2 cups flour", u"2-3 cloves garlic, minced",
+        u"½ cup sugar",      u"salt to taste",
+        u"2 c Heavy cream",  u"调料：",
+        u"老抽 1/2 勺",      u"8 oz. cream cheese",
+        u"葱 2根",           u"姜 3片",
+        u"蒜 5瓣",           u"水 1.5升",
     };
     QStringList lines;
     for (int i = 0; i < 40; ++i)
@@ -27,9 +32,9 @@ QString FortyLines() {
 
 std::vector<TShoppingRecipe> ThirtyRecipes() {
     std::vector<TShoppingRecipe> recipes;
-    const char16_t* pantry[] = {u"五花肉", u"鸡蛋",  u"青菜", u"豆腐", u"虾仁",  u"葱",
-                                u"姜",     u"蒜",    u"生抽", u"老抽", u"冰糖",  u"土豆",
-                                u"番茄",   u"牛肉",  u"鸡翅", u"木耳", u"香菇",  u"青椒"};
+    const char16_t* pantry[] = {u"五花肉", u"鸡蛋", u"青菜", u"豆腐", u"虾仁", u"葱",
+                                u"姜",     u"蒜",   u"生抽", u"老抽", u"冰糖", u"土豆",
+                                u"番茄",   u"牛肉", u"鸡翅", u"木耳", u"香菇", u"青椒"};
     const char16_t* amounts[] = {u" 300克", u" 2个", u" 1勺", u" 适量", u" 两根", u" 1/2 斤"};
     for (int r = 0; r < 30; ++r) {
         QStringList lines;
