@@ -29,11 +29,11 @@ qsizetype SkipSpaces(QStringView text, qsizetype at) {
 
 // Words that stand where an amount would: the line stays as written.
 constexpr QStringView VagueWords[] = {
-    u"适量",      u"少许",        u"少量",        u"若干",        u"一点点",     u"一点儿",
-    u"一点",      u"一些",        u"些许",        u"酌量",        u"酌情",       u"随意",
-    u"适当",      u"依口味",      u"按口味",      u"根据口味",    u"可选",       u"to taste",
-    u"as needed", u"as required", u"for garnish", u"for serving", u"for frying", u"a pinch",
-    u"a dash",    u"some",        u"optional",
+    u"适量",        u"少许",       u"少量",     u"若干",      u"一点点",      u"一点儿",
+    u"一点",        u"一些",       u"些许",     u"酌量",      u"酌情",        u"随意",
+    u"適量",        u"少許",       u"一點",     u"适当",      u"依口味",      u"按口味",
+    u"根据口味",    u"可选",       u"to taste", u"as needed", u"as required", u"for garnish",
+    u"for serving", u"for frying", u"a pinch",  u"a dash",    u"some",        u"optional",
 };
 
 // Where a vague word stands in the line; -1 when none.
@@ -69,6 +69,12 @@ bool IsHeading(QStringView t) {
     if ((t.startsWith(u'【') && t.endsWith(u'】')) || (t.startsWith(u'[') && t.endsWith(u']')))
         return true;
     if (t.endsWith(u':') || t.endsWith(u'：'))
+        return true;
+    // A recipe file's section in capitals: "FILLING", "CRUMB TOPPING"
+    bool capitals = t.size() >= 3;
+    for (QChar c : t)
+        capitals = capitals && ((c >= u'A' && c <= u'Z') || c == u' ' || c == u'&');
+    if (capitals)
         return true;
     // "—— 调料 ——", "-- SAUCE --", "== 配料 =="
     auto rule = [](QChar c) {

@@ -97,6 +97,10 @@ const TReadCase ReadCases[] = {
     {u"【腌料】", H, u"", 0, 0, nullptr},
     {u"For the sauce:", H, u"", 0, 0, nullptr},
     {u"#TOPPING", H, u"", 0, 0, nullptr},
+    {u"CRUMB TOPPING", H, u"", 0, 0, nullptr}, // MealMaster's sections, as imported
+    {u"SALT", H, u"", 0, 0, nullptr},
+    {u"Salt", U, u"Salt", 0, 0, nullptr},
+    {u"薑片 適量", U, u"薑片", 0, 0, nullptr, u"適量"},
     {u"—— 配料 ——", H, u"", 0, 0, nullptr},
     {u"   ", TLineKind::Empty, u"", 0, 0, nullptr},
 };
