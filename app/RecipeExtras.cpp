@@ -8,6 +8,7 @@
 #include "BusyCursor.h"
 #include "Clipboard.h"
 #include "Controls.h"
+#include "CookingView.h"
 #include "ErrorDisplay.h"
 #include "FileNames.h"
 #include "ImageControl.h"
@@ -20,9 +21,13 @@
 #include "RecipeExtrasEditor.h"
 #include "RecipeImportUi.h"
 #include "RecipePaste.h"
+#include "RecipeLookup.h"
 #include "RecipePrint.h"
+#include "RecipeStore.h"
 #include "RecipeView.h"
+#include "ScaleControl.h"
 #include "SearchSuggest.h"
+#include "ShoppingListWindow.h"
 
 #include <QDate>
 #include <QDropEvent>
@@ -78,6 +83,11 @@ void TRecipeExtras::Connect() {
     FView = std::make_unique<TRecipeView>(FSite);
     FEditor = std::make_unique<TRecipeExtrasEditor>(FSite);
     FSync = std::make_unique<TBookSyncUi>(FSite);
+    FScale = std::make_unique<TScaleControl>(FSite);
+    FScale->OnCook = [this] {
+        StartCooking();
+    };
+    FSite.ListBox1.SetMultiSelect(true);
     // Runs after BitBtn6Click (the button, and Enter in the keyword box).
     connect(&FSite.BitBtn6, &QPushButton::clicked, this,
             [this] { RunGuarded([this] { ListSuggestionsWhenNothingFound(); }); });
@@ -87,6 +97,7 @@ void TRecipeExtras::Connect() {
         const bool shown = !FSite.RichEdit1.document()->isEmpty() && FSite.Query.Active();
         FShownRowId = shown ? FSite.Query.RowId() : -1;
         RunGuarded([this] { FView->Show(FShownRowId); });
+        FScale->Shown(FView->Recipe());
     });
     FSite.ListBox1.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&FSite.ListBox1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -144,6 +155,11 @@ std::unique_ptr<QMenu> TRecipeExtras::ListBox1Menu(const QPoint& pos) {
             [this, index] { RunGuarded([&] { ListBox1Delete(index); }); });
     AddImportExportItems(FSite, *menu);
     FSync->AddMenuItems(*menu);
+    menu->addSeparator();
+    QAction* shopping = menu->addAction(QStringLiteral("购物清单…"));
+    shopping->setEnabled(!FSite.ListBox1.SelectedIndexes().isEmpty());
+    connect(shopping, &QAction::triggered, this,
+            [this] { RunGuarded([this] { ShowShoppingList(); }); });
     return menu;
 }
 
@@ -159,6 +175,10 @@ std::unique_ptr<QMenu> TRecipeExtras::RichEdit1Menu() {
             [this] { RunGuarded([this] { PrintRecipe(); }); });
     connect(menu->addAction(QStringLiteral("导出PDF…")), &QAction::triggered, this,
             [this] { RunGuarded([this] { ExportPdf(); }); });
+    menu->addSeparator();
+    QAction* cook = menu->addAction(QStringLiteral("开始做菜"));
+    cook->setEnabled(FScale->Recipe().RowId >= 0);
+    connect(cook, &QAction::triggered, this, [this] { RunGuarded([this] { StartCooking(); }); });
     return menu;
 }
 
@@ -214,6 +234,7 @@ void TRecipeExtras::ListBox1Delete(int index) {
     RecipeChanged(removed);
     if (removed == FShownRowId) {
         FView->Clear();
+        FScale->Shown(TRecipe());
         FSite.RichEdit1.clear();
         FSite.StatusBar1.SetPanelText(1, QString());
         FSite.StatusBar1.SetPanelText(2, QString());
@@ -303,4 +324,41 @@ void TRecipeExtras::StartDailyBackup() {
 void TRecipeExtras::DailyBackupDone() {
     if (FBackup)
         TellBackupOutcome(FBackup->Wait(), FSite.Connection, QDate::currentDate());
+}
+
+void TRecipeExtras::ShowShoppingList() {
+    const QList<int> chosen = FSite.ListBox1.SelectedIndexes();
+    if (chosen.isEmpty() || !FSite.Query.Active())
+        return;
+    const QStringList listed = FSite.ListBox1.Items();
+    TRecipeStore store(FSite.Connection);
+    std::vector<TShoppingRecipe> recipes;
+    for (int index : chosen) {
+        if (!LocateListedRecipe(FSite.Query, listed, index))
+            continue;
+        const qint64 rowId = FSite.Query.RowId();
+        const TRecipe recipe = store.Read(rowId);
+        const QString ingredients =
+            recipe.Ingredients.isEmpty() ? recipe.Columns.Ingredients : recipe.Ingredients;
+        // The shown recipe counts as scaled in the view.
+        const double factor = rowId == FShownRowId ? FScale->Factor() : 1;
+        recipes.push_back({listed.at(index), ingredients, factor});
+    }
+    if (!FShopping)
+        FShopping = std::make_unique<TShoppingListWindow>(&FSite.Window);
+    FShopping->SetRecipes(recipes);
+    FShopping->show();
+    FShopping->raise();
+    FShopping->activateWindow();
+}
+
+void TRecipeExtras::StartCooking() {
+    if (FScale->Recipe().RowId < 0)
+        return;
+    if (!FCooking)
+        FCooking = std::make_unique<TCookingView>(&FSite.Window);
+    FCooking->Start(FScale->Recipe(), FScale->Factor());
+    FCooking->show();
+    FCooking->raise();
+    FCooking->activateWindow();
 }

@@ -4,7 +4,9 @@
 // reading the book and its daily copy after the first paint, the browse list's
 // import and export (app/RecipeImportUi) and the suggestions under the keyword box
 // (app/SearchSuggest), narrowing the list by category and to favourites
-// (app/RecipeBrowse) and the view's extras (app/RecipeView). The window makes one while it connects
+// (app/RecipeBrowse), the view's extras (app/RecipeView), scaling the view (app/ScaleControl),
+// the shopping list of the recipes chosen (app/ShoppingListWindow) and cooking step by step
+// (app/CookingView). The window makes one while it connects
 // its handlers and reaches nothing of it but what is below; it reaches the window only through its
 // site. Every action runs through RunGuarded.
 
@@ -19,6 +21,9 @@ class QMimeData;
 class QPoint;
 class TBackgroundBackup;
 class TBookSyncUi;
+class TCookingView;
+class TScaleControl;
+class TShoppingListWindow;
 class TRecipeBrowse;
 class TRecipeView;
 class TRecipeExtrasEditor;
@@ -51,6 +56,13 @@ public:
     TRecipeView& View() { return *FView; }
     // Keeping the book in step with a recipe folder (app/BookSyncUi).
     TBookSyncUi& Sync() { return *FSync; }
+    TScaleControl& Scale() { return *FScale; }
+    // "购物清单…" of the list's chosen entries; the window stays for the next time.
+    void ShowShoppingList();
+    TShoppingListWindow* ShoppingList() const { return FShopping.get(); }
+    // "开始做菜" of the shown recipe, its ingredients as scaled in the view.
+    void StartCooking();
+    TCookingView* Cooking() const { return FCooking.get(); }
     // The entry page's extras (app/RecipeExtrasEditor).
     TRecipeExtrasEditor& ExtrasEditor() { return *FEditor; }
     // The window's RecipeSaved: the page's extras go beside the saved row.
@@ -80,4 +92,7 @@ private:
     std::unique_ptr<TRecipeView> FView;
     std::unique_ptr<TRecipeExtrasEditor> FEditor;
     std::unique_ptr<TBookSyncUi> FSync;
+    std::unique_ptr<TScaleControl> FScale;
+    std::unique_ptr<TShoppingListWindow> FShopping;
+    std::unique_ptr<TCookingView> FCooking;
 };

@@ -211,6 +211,7 @@ void TRecipeView::Clear() {
     ++FDecoded->Generation;
     FPool.clear();
     FPending = 0;
+    FRecipe = TRecipe();
 }
 
 int TRecipeView::PendingPictures() const {
@@ -222,7 +223,8 @@ void TRecipeView::Show(qint64 rowId) {
     if (rowId < 0)
         return;
     TRecipeStore store(FSite.Connection);
-    const TRecipe recipe = store.Read(rowId);
+    FRecipe = store.Read(rowId);
+    const TRecipe& recipe = FRecipe;
     const std::vector<TViewItem> items = RecipeViewItems(recipe);
     if (items.empty())
         return;

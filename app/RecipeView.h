@@ -50,6 +50,8 @@ public:
     void FinishPictures();
     // Pictures of the shown recipe still being decoded.
     int PendingPictures() const;
+    // The recipe shown, read whole; RowId -1 when none.
+    const TRecipe& Recipe() const { return FRecipe; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -62,4 +64,5 @@ private:
     QThreadPool FPool;
     std::shared_ptr<TDecoded> FDecoded;
     int FPending = 0;
+    TRecipe FRecipe;
 };

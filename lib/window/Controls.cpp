@@ -58,8 +58,24 @@ QString TListBox::Item(int index) const {
 }
 
 int TListBox::ItemIndex() const {
-    const QModelIndexList selected = selectionModel()->selectedIndexes();
-    return selected.isEmpty() ? -1 : selected.first().row();
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && selectionModel()->isSelected(current))
+        return current.row();
+    const QList<int> selected = SelectedIndexes();
+    return selected.isEmpty() ? -1 : selected.first();
+}
+
+void TListBox::SetMultiSelect(bool on) {
+    setSelectionMode(on ? QAbstractItemView::ExtendedSelection
+                        : QAbstractItemView::SingleSelection);
+}
+
+QList<int> TListBox::SelectedIndexes() const {
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedIndexes())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void TListBox::SetItemIndex(int index) {

@@ -32,8 +32,13 @@ public:
     int Count() const;
     QString Item(int index) const;
     QStringList Items() const { return FModel.stringList(); }
-    int ItemIndex() const; // -1 when nothing is selected
+    // The entry last clicked or moved to when it is selected, else the first
+    // selected; -1 when nothing is selected.
+    int ItemIndex() const;
     void SetItemIndex(int index);
+    // Ctrl- and Shift-clicks choose several; a plain click still chooses one.
+    void SetMultiSelect(bool on);
+    QList<int> SelectedIndexes() const; // in the list's order
 
 Q_SIGNALS:
     // A click on an entry, or a keyboard move of the selection.

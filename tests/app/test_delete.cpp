@@ -47,8 +47,9 @@ TEST_F(DeleteRecipeTest, MenuOffersDeleteOnlyOnAName) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Where);
         const std::unique_ptr<QMenu> menu = Form->Extras().ListBox1Menu(c.At);
-        // Deleting, then import and export of the whole book after a separator.
-        ASSERT_EQ(menu->actions().size(), 5);
+        // Deleting, then import and export of the whole book after a separator, then
+        // the shopping list of the chosen entries.
+        ASSERT_EQ(menu->actions().size(), 7);
         EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("删除菜谱"));
         EXPECT_EQ(menu->actions().first()->isEnabled(), c.Enabled);
         EXPECT_TRUE(menu->actions().at(1)->isSeparator());
@@ -56,6 +57,8 @@ TEST_F(DeleteRecipeTest, MenuOffersDeleteOnlyOnAName) {
         EXPECT_EQ(menu->actions().at(3)->text(), QStringLiteral("导入菜谱文件夹…"));
         EXPECT_EQ(menu->actions().at(4)->text(), QStringLiteral("导出全部菜谱…"));
         EXPECT_TRUE(menu->actions().at(2)->isEnabled());
+        EXPECT_TRUE(menu->actions().at(5)->isSeparator());
+        EXPECT_EQ(menu->actions().at(6)->text(), QStringLiteral("购物清单…"));
     }
 }
 

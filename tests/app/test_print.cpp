@@ -60,9 +60,10 @@ TEST_F(PrintTest, ViewMenuOffersPrintAndPdf) {
     for (QAction* a : menu->actions())
         if (!a->isSeparator())
             texts << a->text();
-    ASSERT_EQ(texts.size(), 4);
+    ASSERT_EQ(texts.size(), 5);
     EXPECT_EQ(texts[2], QStringLiteral("打印菜谱…"));
     EXPECT_EQ(texts[3], QStringLiteral("导出PDF…"));
+    EXPECT_EQ(texts[4], QStringLiteral("开始做菜"));
 }
 
 TEST_F(PrintTest, PdfHoldsTheSevenLinesAndThePictureAtItsPixels) {

@@ -51,6 +51,49 @@ TEST(TListBox, SelectionAndItems) {
     EXPECT_EQ(list.ItemIndex(), -1);
 }
 
+// Choosing several for the shopping list must leave a plain click choosing one,
+// and the entry clicked last is the one the view shows.
+TEST(TListBox, MultiSelectKeepsThePlainClick) {
+    TListBox list;
+    list.SetItems(
+        {QStringLiteral("甲"), QStringLiteral("乙"), QStringLiteral("丙"), QStringLiteral("丁")});
+    list.SetMultiSelect(true);
+    list.resize(200, 200);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    int clicks = 0;
+    QObject::connect(&list, &TListBox::Click, [&] { ++clicks; });
+    auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+        const QPoint at = list.visualRect(list.model()->index(row, 0)).center();
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, modifiers, at);
+    };
+    const struct {
+        int Row;
+        Qt::KeyboardModifiers Modifiers;
+        QList<int> Selected;
+        int ItemIndex;
+    } steps[] = {
+        {1, Qt::NoModifier, {1}, 1},
+        {3, Qt::ControlModifier, {1, 3}, 3},
+        {0, Qt::ControlModifier, {0, 1, 3}, 0},
+        {3, Qt::ControlModifier, {0, 1}, 0},     // the last clicked is no longer chosen
+        {2, Qt::ShiftModifier, {0, 1, 2, 3}, 2}, // from the last clicked, as Qt's lists do
+        {1, Qt::NoModifier, {1}, 1},
+    };
+    int expectedClicks = 0;
+    for (const auto& step : steps) {
+        click(step.Row, step.Modifiers);
+        EXPECT_EQ(list.SelectedIndexes(), step.Selected) << step.Row;
+        EXPECT_EQ(list.ItemIndex(), step.ItemIndex) << step.Row;
+        EXPECT_EQ(clicks, ++expectedClicks);
+    }
+    list.SetItemIndex(2);
+    EXPECT_EQ(list.SelectedIndexes(), QList<int>{2});
+    list.SetMultiSelect(false);
+    click(0, Qt::ControlModifier);
+    EXPECT_EQ(list.SelectedIndexes().size(), 1);
+}
+
 TEST(Dialogs, PictureTypesAndPreviewLabel) {
     const QStringList labels = TOpenPictureDialog::FilterLabels();
     ASSERT_EQ(labels.size(), 9);

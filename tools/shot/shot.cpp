@@ -3,6 +3,7 @@
 // "dark" gives the desktop a dark palette first, to see that the skin stays readable.
 #include "AppLocale.h"
 #include "AppSetup.h"
+#include "CookingView.h"
 #include "ErrorDisplay.h"
 #include "MsgShell.h"
 #include "PictureIo.h"
@@ -12,6 +13,8 @@
 #include "RecipeExtrasEditor.h"
 #include "RecipeStore.h"
 #include "RecipeText.h"
+#include "ScaleControl.h"
+#include "ShoppingListWindow.h"
 #include "Unit_main.h"
 #include "WinSkinDlg.h"
 #include "ui_Unit_main.h"
@@ -146,6 +149,58 @@ void AddRecipesWithExtras(TForm_main& form) {
     add(QStringLiteral("皮蛋瘦肉粥"), {QStringLiteral("早餐"), QStringLiteral("粥")}, true, steps,
         {});
 }
+// Five dishes for a week's shopping and a stove: amounts in every form, durations in the steps.
+void AddCookingRecipes(TForm_main& form) {
+    TRecipeStore store(form.ADOConnection1);
+    auto add = [&](const QString& name, const QString& ingredients, const QStringList& steps,
+                   double servings) {
+        TRecipe r;
+        r.Name = name;
+        r.Ingredients = ingredients;
+        for (const QString& step : steps)
+            r.Steps.push_back({step, false, QString()});
+        r.Servings = servings;
+        r.ServingsUnit = servings > 0 ? QStringLiteral("人份") : QString();
+        r.Columns = ColumnsFor(r);
+        store.Append(form.ADOQuery1, r);
+    };
+    add(QStringLiteral("红烧肉"),
+        QStringLiteral("五花肉 500克\n冰糖 15～20克\n生抽 2汤匙\n老抽 1/2 勺\n料酒 1-2勺\n"
+                       "姜 3片\n葱 2根\n八角 2个\n盐 适量"),
+        {QStringLiteral("五花肉切成麻将块，冷水下锅焯水5分钟，捞出洗净。"),
+         QStringLiteral("锅中放少许油，小火把冰糖炒成枣红色的糖色。"),
+         QStringLiteral("下肉块翻炒上色，加姜、葱、八角、料酒、生抽和老抽炒匀。"),
+         QStringLiteral("加开水没过肉，大火烧开后转小火炖40分钟，再盖上锅盖焖 1 小时。"),
+         QStringLiteral("开大火收汁，汤汁浓稠裹满肉块即可。")},
+        4);
+    add(QStringLiteral("番茄炒蛋"), QStringLiteral("鸡蛋 3个\n番茄 两个\n葱 1根\n糖 半勺\n盐 少许"),
+        {QStringLiteral("鸡蛋打散，番茄切块。"), QStringLiteral("先炒鸡蛋，盛出。"),
+         QStringLiteral("炒番茄出汁，放回鸡蛋，加糖和盐炒匀。")},
+        2);
+    add(QStringLiteral("麻婆豆腐"),
+        QStringLiteral("嫩豆腐 1块\n牛肉末 100克\n郫县豆瓣 1勺\n花椒 少许\n蒜 3瓣\n淀粉 1茶匙"),
+        {QStringLiteral("豆腐切块，用淡盐水焯2分钟。"),
+         QStringLiteral("炒香牛肉末和豆瓣，加水下豆腐，小火煮5分钟。"),
+         QStringLiteral("勾芡，撒花椒面出锅。")},
+        3);
+    add(QStringLiteral("清蒸鲈鱼"), QStringLiteral("鲈鱼 1条\n姜 5片\n葱 3根\n蒸鱼豉油 2汤匙"),
+        {QStringLiteral("鲈鱼处理干净，鱼身划几刀，铺上姜片。"),
+         QStringLiteral("水开后上锅蒸8分钟，关火再焖2分钟。"),
+         QStringLiteral("倒掉盘中的水，铺葱丝，淋热油和蒸鱼豉油。")},
+        2);
+    add(QStringLiteral("蒜蓉西兰花"),
+        QStringLiteral("西兰花 1颗\n蒜 6瓣\n盐 适量\n2 tbsp olive oil"),
+        {QStringLiteral("西兰花掰小朵，焯水1分钟。"),
+         QStringLiteral("蒜蓉爆香，下西兰花大火快炒。")},
+        0);
+}
+
+// The browse page scrolled to the top, the scale bar beside it.
+void ShootScaled(TForm_main& form, const QString& path) {
+    QTest::qWait(200);
+    form.Controls().RichEdit1->verticalScrollBar()->setValue(0);
+    Grab(form, path);
+}
 } // namespace
 
 int main(int argc, char** argv) {
@@ -215,6 +270,47 @@ int main(int argc, char** argv) {
     QTest::qWait(300);
     Grab(form, out.filePath(QStringLiteral("screenshot-browse-category.png")));
     form.Extras().Browse().ChooseCategory(QString());
+
+    // Cooking: the view scaled ×2 and ×½, a shopping list of five, the stove.
+    AddCookingRecipes(form);
+    ui.Edit2->clear();
+    RunGuarded([&] { form.BitBtn6Click(); });
+    const QStringList names = ui.ListBox1->Items();
+    auto click = [&](const QString& name, Qt::KeyboardModifiers modifiers) {
+        // The dishes added last, where an earlier one shares the name
+        const QModelIndex index = ui.ListBox1->model()->index(int(names.lastIndexOf(name)), 0);
+        QTest::mouseClick(ui.ListBox1->viewport(), Qt::LeftButton, modifiers,
+                          ui.ListBox1->visualRect(index).center());
+    };
+    click(QStringLiteral("红烧肉"), Qt::NoModifier);
+    form.Extras().Scale().SetServings(8);
+    ShootScaled(form, out.filePath(QStringLiteral("screenshot-view-scaled-x2.png")));
+    form.Extras().Scale().SetServings(2);
+    ShootScaled(form, out.filePath(QStringLiteral("screenshot-view-scaled-half.png")));
+    form.Extras().Scale().Reset();
+    for (const QString& name : {QStringLiteral("番茄炒蛋"), QStringLiteral("麻婆豆腐"),
+                                QStringLiteral("清蒸鲈鱼"), QStringLiteral("蒜蓉西兰花")})
+        click(name, Qt::ControlModifier);
+    RunGuarded([&] { form.Extras().ShowShoppingList(); });
+    if (TShoppingListWindow* list = form.Extras().ShoppingList()) {
+        list->move(60, 60);
+        QTest::qWait(400);
+        Grab(*list, out.filePath(QStringLiteral("screenshot-shopping-list.png")));
+        list->close();
+    }
+    click(QStringLiteral("红烧肉"), Qt::NoModifier);
+    form.Extras().Scale().SetServings(8);
+    RunGuarded([&] { form.Extras().StartCooking(); });
+    if (TCookingView* cooking = form.Extras().Cooking()) {
+        cooking->move(20, 20);
+        cooking->ShowStep(3);
+        cooking->StartTimer(0);
+        cooking->StartTimer(1);
+        QTest::qWait(1500);
+        Grab(*cooking, out.filePath(QStringLiteral("screenshot-cooking.png")));
+        cooking->close();
+    }
+    form.Extras().Scale().Reset();
 
     // The real boxes and dialogs, skinned as the running program shows them.
     SetMessageHook(nullptr);
