@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QScopeGuard>
 #include <QUrl>
 #include <gumbo.h>
 
@@ -152,6 +153,12 @@ void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
     const QString pageFolder = resources.PagePath.isEmpty()
                                    ? QString()
                                    : QFileInfo(page.absolutePath()).canonicalFilePath();
+    QStringList wanted;
+    // Told once the loop is left without a picture.
+    const auto askFor = qScopeGuard([&] {
+        if (resources.Wanted && !wanted.isEmpty() && recipe.Picture.isEmpty())
+            resources.Wanted->push_back(wanted);
+    });
     for (const QString& url : urls) {
         if (url.startsWith(QLatin1String("data:"), Qt::CaseInsensitive)) {
             const qsizetype comma = url.indexOf(u',');
@@ -169,6 +176,22 @@ void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
             recipe.Picture = *part;
             recipe.PictureOrigin = url;
             return;
+        }
+        if (resources.Address.isValid()) {
+            const QUrl full = resources.Address.resolved(QUrl(url));
+            if (full.scheme() != u"http" && full.scheme() != u"https")
+                continue;
+            const QString key = full.toString();
+            if (auto part = resources.Parts.constFind(key); part != resources.Parts.cend()) {
+                recipe.Picture = *part;
+                recipe.PictureOrigin = key;
+                return;
+            }
+            if (auto why = resources.Unfetched.constFind(key); why != resources.Unfetched.cend())
+                recipe.PictureProblem = QStringLiteral("图片没有导入：%1").arg(*why);
+            if (!wanted.contains(key))
+                wanted.append(key);
+            continue;
         }
         if (resources.PagePath.isEmpty())
             continue;
