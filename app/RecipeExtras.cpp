@@ -63,7 +63,7 @@ void TRecipeExtras::Connect() {
     FSite.ListBox1.installEventFilter(this);
     FSite.Image2.installEventFilter(this);
     FSite.Image2.setAcceptDrops(true);
-    AcceptRecipePageDrops(FSite);
+    AcceptRecipePageDrops(FSite, [this](const TRecipe& recipe) { FEditor->Fill(recipe); });
 
     // The count shows at once; the rows are read after the first paint.
     FSite.Query.SetDeferredLoading(true);

@@ -79,8 +79,8 @@ private:
                                                 : "text/html,application/xhtml+xml,application/"
                                                   "xml;q=0.9,*/*;q=0.8");
         request.setRawHeader("Accept-Language", "zh-CN,zh;q=0.9,en;q=0.8");
-        // Qt's own check of the gzip ratio only beyond our limit: ours tells the cook.
-        request.setDecompressedSafetyCheckThreshold(Limit() + 1);
+        // Not Qt's check of the gzip ratio: ours counts the unpacked bytes and tells the cook.
+        request.setDecompressedSafetyCheckThreshold(-1);
         FBody.clear();
         FRedirect = false;
         FReply = FManager.get(request);

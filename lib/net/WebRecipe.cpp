@@ -6,7 +6,9 @@
 namespace {
 // What a server may call a page; pictures, PDFs and downloads are not read as one.
 bool IsPageType(const QByteArray& contentType) {
-    const QByteArray type = contentType.left(contentType.indexOf(';')).trimmed().toLower();
+    const qsizetype semicolon = contentType.indexOf(';');
+    const QByteArray type =
+        (semicolon < 0 ? contentType : contentType.left(semicolon)).trimmed().toLower();
     return type.isEmpty() || type.contains("html") || type.contains("xml") ||
            type.startsWith("text/");
 }
