@@ -191,7 +191,7 @@ std::optional<QString> AskWebAddress(QWidget* owner) {
     QPushButton* ok = buttons->addButton(QStringLiteral("导入"), QDialogButtonBox::AcceptRole);
     buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole);
     auto check = [edit, ok] {
-        ok->setEnabled(IsWebAddress(edit->text()));
+        ok->setEnabled(WebAddress(edit->text()).has_value());
     };
     QObject::connect(edit, &QLineEdit::textChanged, &box, check);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
@@ -391,19 +391,19 @@ public:
         : QObject(&site.Window), FSite(site), FExtras(std::move(extras)) {}
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto* drag = static_cast<QDropEvent*>(event);
-            if (!IsRecipePageDrop(*drag->mimeData()))
+            if (OverPictureBox(watched, *drag) || !IsRecipePageDrop(*drag->mimeData()))
                 return false;
             drag->acceptProposedAction();
             return true;
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            if (!IsRecipePageDrop(*drop->mimeData()))
+            if (OverPictureBox(watched, *drop) || !IsRecipePageDrop(*drop->mimeData()))
                 return false;
             drop->acceptProposedAction();
             RunGuarded([&] { DropRecipePage(FSite, *drop->mimeData(), FExtras); });
@@ -415,6 +415,13 @@ protected:
     }
 
 private:
+    // What the picture box refused comes up to the page; the box's drops stay its own.
+    bool OverPictureBox(QObject* watched, const QDropEvent& event) const {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* under = widget ? widget->childAt(event.position().toPoint()) : nullptr;
+        return under && (under == &FSite.Image2 || FSite.Image2.isAncestorOf(under));
+    }
+
     TWindowSite FSite;
     TExtrasFill FExtras;
 };

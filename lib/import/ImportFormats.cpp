@@ -28,7 +28,8 @@ void ReadPage(const QString& path, const TRecipeSink& sink, TImportBudget&) {
 }
 
 // Test content in this order: archives first, then markup, MealMaster's banner last.
-const std::vector<TImportFormatRow> Rows = {
+// A plain array: the suffix lists live as long as their rows only so.
+const TImportFormatRow Rows[] = {
     {TImportFormat::Paprika,
      "Paprika",
      {{"paprikarecipes"}, {"paprikarecipe"}},
@@ -96,7 +97,7 @@ QByteArray Head(const QString& path) {
 }
 } // namespace
 
-const std::vector<TImportFormatRow>& ImportFormats() {
+std::span<const TImportFormatRow> ImportFormats() {
     return Rows;
 }
 

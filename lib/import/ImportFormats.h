@@ -6,6 +6,8 @@
 
 #include "ImportTypes.h"
 
+#include <span>
+
 class TImportBudget;
 
 enum class TImportFormat {
@@ -36,7 +38,7 @@ struct TImportFormatRow {
 };
 
 // The rows, in the order their content tests are tried.
-const std::vector<TImportFormatRow>& ImportFormats();
+std::span<const TImportFormatRow> ImportFormats();
 const TImportFormatRow* ImportFormatRow(TImportFormat format);
 
 // By a suffix that decides, else by content, else by a suffix that does not.

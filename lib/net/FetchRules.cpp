@@ -52,10 +52,6 @@ std::optional<QUrl> WebAddress(const QString& text) {
     return url;
 }
 
-bool IsWebAddress(const QString& text) {
-    return WebAddress(text).has_value();
-}
-
 QByteArray CharsetOfContentType(const QByteArray& contentType) {
     const QByteArray lower = contentType.toLower();
     const qsizetype at = lower.indexOf("charset");

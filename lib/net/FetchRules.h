@@ -25,7 +25,6 @@ struct TFetchLimits {
 // The http(s) address a pasted or dropped text is, or none: one line, no blanks
 // inside, a host; "www.…" alone is taken as https.
 std::optional<QUrl> WebAddress(const QString& text);
-bool IsWebAddress(const QString& text);
 
 // The charset a Content-Type header names, lower case; empty when none.
 QByteArray CharsetOfContentType(const QByteArray& contentType);

@@ -48,13 +48,14 @@ TEST_F(DeleteRecipeTest, MenuOffersDeleteOnlyOnAName) {
         SCOPED_TRACE(c.Where);
         const std::unique_ptr<QMenu> menu = Form->Extras().ListBox1Menu(c.At);
         // Deleting, then import and export of the whole book after a separator.
-        ASSERT_EQ(menu->actions().size(), 5);
+        ASSERT_EQ(menu->actions().size(), 6);
         EXPECT_EQ(menu->actions().first()->text(), QStringLiteral("删除菜谱"));
         EXPECT_EQ(menu->actions().first()->isEnabled(), c.Enabled);
         EXPECT_TRUE(menu->actions().at(1)->isSeparator());
         EXPECT_EQ(menu->actions().at(2)->text(), QStringLiteral("导入菜谱…"));
-        EXPECT_EQ(menu->actions().at(3)->text(), QStringLiteral("导入菜谱文件夹…"));
-        EXPECT_EQ(menu->actions().at(4)->text(), QStringLiteral("导出全部菜谱…"));
+        EXPECT_EQ(menu->actions().at(3)->text(), QStringLiteral("从网址导入…"));
+        EXPECT_EQ(menu->actions().at(4)->text(), QStringLiteral("导入菜谱文件夹…"));
+        EXPECT_EQ(menu->actions().at(5)->text(), QStringLiteral("导出全部菜谱…"));
         EXPECT_TRUE(menu->actions().at(2)->isEnabled());
     }
 }
