@@ -210,3 +210,16 @@ TEST_F(LinkImportTest, AFailedFetchLeavesThePageAndSaysWhy) {
     EXPECT_EQ(Ui().Edit1->text(), QStringLiteral("已有的菜名"));
 }
 } // namespace
+
+namespace {
+// The drop test and the import read from one table: a page saved as .xhtml is a page.
+TEST_F(LinkImportTest, APageSavedAsXhtmlIsTakenAsTheImportReadsIt) {
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("hongshao.xhtml"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MYCOOK_IMPORT_FIXTURES "/hongshao.html"), page));
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(page)});
+    ASSERT_TRUE(Drop(Ui().Memo1->viewport(), file));
+    EXPECT_EQ(Ui().Edit1->text(), QStringLiteral("红烧肉 & 卤蛋"));
+}
+} // namespace
