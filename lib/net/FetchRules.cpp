@@ -32,6 +32,15 @@ bool IsSingleByteGuess(const QByteArray& encoding) {
     return encoding == "ibm-437" || encoding == "windows-1252";
 }
 
+// The page's meta and detection; a meta naming a set nobody knows is passed over.
+QByteArray PageText(const QByteArray& bytes) {
+    try {
+        return ToUtf8(bytes, TTextKind::Html);
+    } catch (const EImportError&) {
+        return ToUtf8(bytes, TTextKind::Plain);
+    }
+}
+
 QString Host(const QUrl& address) {
     return address.host().isEmpty() ? address.toString() : address.host();
 }
@@ -75,15 +84,16 @@ QByteArray CharsetOfContentType(const QByteArray& contentType) {
 QByteArray PageAsUtf8(const QByteArray& bytes, const QByteArray& contentType) {
     QByteArray charset = CharsetOfContentType(contentType);
     if (charset.isEmpty() || HasByteOrderMark(bytes))
-        return ToUtf8(bytes, TTextKind::Html);
+        return PageText(bytes);
     const bool utf8 = IsValidUtf8(bytes);
     if (charset == "utf-8" || charset == "utf8")
-        return utf8 ? bytes : ToUtf8(bytes, TTextKind::Html);
+        return utf8 ? bytes : PageText(bytes);
     if (IsServerDefault(charset)) {
         // The page's meta, UTF-8 or a multi-byte set win over a server's default.
         const QByteArray found = DetectEncoding(bytes, TTextKind::Html);
-        return DecodeBytes(bytes, IsSingleByteGuess(found) ? QByteArray("windows-1252") : found)
-            .toUtf8();
+        if (IsSingleByteGuess(found))
+            return DecodeBytes(bytes, "windows-1252").toUtf8();
+        return PageText(bytes);
     }
     // Bytes that are UTF-8 with letters beyond ASCII were not written in another set.
     if (utf8 && !IsAscii(bytes))
@@ -93,7 +103,7 @@ QByteArray PageAsUtf8(const QByteArray& bytes, const QByteArray& contentType) {
     try {
         return DecodeBytes(bytes, charset).toUtf8();
     } catch (const EImportError&) {
-        return ToUtf8(bytes, TTextKind::Html); // a name ICU does not know
+        return PageText(bytes); // a name ICU does not know
     }
 }
 

@@ -113,6 +113,12 @@ TEST(FetchRules, PageTextFromHeaderMetaAndBytes) {
         {"header says GBK over UTF-8 bytes", page("", utf8), "text/html; charset=gbk", dish},
         {"no header, meta says GBK", page("<meta charset=\"gbk\">", gbk), "text/html", gbkText},
         {"unknown charset name", page("", utf8), "text/html; charset=no-such-set", dish},
+        {"unknown charset name, meta names none known either",
+         page("<meta charset=no-such-set>", utf8), "text/html; charset=also-unknown", dish},
+        {"server's default, meta names none known", page("<meta charset=nonsense>", utf8),
+         "text/html; charset=iso-8859-1", dish},
+        {"no header, meta names none known", page("<meta charset=nonsense>", utf8), "text/html",
+         dish},
         {"byte-order mark over the header", "\xEF\xBB\xBF" + page("", utf8),
          "text/html; charset=gbk", dish},
     };

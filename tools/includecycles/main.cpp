@@ -1,18 +1,23 @@
-// Finds circles of includes between the units of the folders given.
+// Finds circles of includes between the units of the folders given, and with a
+// diagram, includes that run up it.
 //
-//   includecycles ROOT FOLDER...
+//   includecycles ROOT [--diagram FILE] FOLDER...
 //
 // A unit is a source file's path without its extension (Foo.h and Foo.cpp are one
 // unit). Unit A depends on unit B when a file of A includes B's header by a quoted
 // name that resolves beside the including file or in one of the folders. Every
-// strongly connected group of more than one unit is printed; the exit code is 1
-// when there is one, so a test can keep the folders free of them.
+// strongly connected group of more than one unit is printed, and every include from
+// a folder of the diagram to one its arrows do not reach; the exit code is 1 when
+// there is either, so a test can keep the folders free of them.
+#include "Diagram.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
@@ -107,16 +112,32 @@ private:
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::cerr << "usage: includecycles ROOT FOLDER...\n";
+        std::cerr << "usage: includecycles ROOT [--diagram FILE] FOLDER...\n";
         return 2;
     }
     const fs::path root = fs::weakly_canonical(argv[1]);
+    int first = 2;
+    std::optional<TLayerDiagram> diagram;
+    if (std::string(argv[2]) == "--diagram" && argc > 4) {
+        std::string error;
+        diagram = TLayerDiagram::Read(argv[3], root, error);
+        if (!diagram) {
+            std::cerr << error << "\n";
+            return 2;
+        }
+        first = 4;
+    }
     std::vector<fs::path> folders;
     std::set<fs::path> files; // a folder may lie inside another one given
-    for (int i = 2; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         const fs::path folder = root / argv[i];
         if (!fs::is_directory(folder)) {
             std::cerr << "no such folder: " << folder << "\n";
+            return 2;
+        }
+        // A folder the diagram does not show would escape the check.
+        if (diagram && diagram->FolderOf(std::string(argv[i]) + "/x").empty()) {
+            std::cerr << "folder not in the diagram: " << argv[i] << "\n";
             return 2;
         }
         folders.push_back(folder);
@@ -127,6 +148,7 @@ int main(int argc, char** argv) {
         }
     }
     std::map<std::string, std::set<std::string>> edges;
+    std::size_t upward = 0;
     for (const fs::path& file : files) {
         const std::string from = UnitOf(file, root);
         edges[from];
@@ -140,6 +162,15 @@ int main(int argc, char** argv) {
                     const std::string to = UnitOf(fs::weakly_canonical(place), root);
                     if (to != from) {
                         edges[from].insert(to);
+                    }
+                    if (diagram) {
+                        const std::string a = diagram->FolderOf(from);
+                        const std::string b = diagram->FolderOf(to);
+                        if (!a.empty() && !b.empty() && !diagram->MayInclude(a, b)) {
+                            std::cout << "include up the diagram: " << from << " includes " << to
+                                      << " (" << a << " does not use " << b << ")\n";
+                            ++upward;
+                        }
                     }
                     break;
                 }
@@ -155,6 +186,6 @@ int main(int argc, char** argv) {
         std::cout << '\n';
     }
     std::cout << files.size() << " files, " << edges.size() << " units, " << groups.size()
-              << " circles\n";
-    return groups.empty() ? 0 : 1;
+              << " circles, " << upward << " includes up the diagram\n";
+    return groups.empty() && upward == 0 ? 0 : 1;
 }

@@ -1,0 +1,2 @@
+#include "Low.h"
+#include "Top.h"

@@ -1,0 +1,3 @@
+#pragma once
+#include "Mid.h"
+#include "Low.h"
