@@ -81,7 +81,8 @@ QByteArray CharsetOfContentType(const QByteArray& contentType) {
     return lower.mid(i, j - i);
 }
 
-QByteArray PageAsUtf8(const QByteArray& bytes, const QByteArray& contentType) {
+namespace {
+QByteArray PageAsDecoded(const QByteArray& bytes, const QByteArray& contentType) {
     QByteArray charset = CharsetOfContentType(contentType);
     if (charset.isEmpty() || HasByteOrderMark(bytes))
         return PageText(bytes);
@@ -105,6 +106,15 @@ QByteArray PageAsUtf8(const QByteArray& bytes, const QByteArray& contentType) {
     } catch (const EImportError&) {
         return PageText(bytes); // a name ICU does not know
     }
+}
+} // namespace
+
+QByteArray PageAsUtf8(const QByteArray& bytes, const QByteArray& contentType) {
+    QByteArray text = PageAsDecoded(bytes, contentType);
+    // A byte-order mark passes the bytes on as they are; broken sequences become U+FFFD.
+    if (!IsValidUtf8(text))
+        text = QString::fromUtf8(text).toUtf8();
+    return text;
 }
 
 QUrl RedirectTarget(const QUrl& from, const QByteArray& location) {

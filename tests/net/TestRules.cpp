@@ -121,8 +121,11 @@ TEST(FetchRules, PageTextFromHeaderMetaAndBytes) {
          dish},
         {"byte-order mark over the header", "\xEF\xBB\xBF" + page("", utf8),
          "text/html; charset=gbk", dish},
+        {"byte-order mark over broken bytes", "\xEF\xBB\xBF" + page("", utf8 + "\xF1\xF1"),
+         "text/html; charset=iso-8859-1", dish},
     };
     for (const auto& c : cases) {
+        EXPECT_TRUE(IsValidUtf8(PageAsUtf8(c.Bytes, c.Header))) << c.Name;
         const QString text = QString::fromUtf8(PageAsUtf8(c.Bytes, c.Header));
         EXPECT_TRUE(text.contains(c.Expected)) << c.Name << ": " << text.toStdString();
     }
