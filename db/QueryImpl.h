@@ -68,6 +68,10 @@ struct TADOQuery::Impl : TRowCache {
     qint64 FetchedRow = -1;
     std::map<int, QVariant> Fetched;
     std::vector<TStmt> SizeStmts, FetchStmts;
+    // The writes' statements, kept prepared: an import appends thousands of rows, and
+    // preparing an insert also compiles the table's triggers.
+    std::map<QString, TStmt> WriteStmts;
+    TStmt RowCellsStmt;
 
     // Kept for the query's life: a field reference stays valid across re-reads.
     std::vector<std::unique_ptr<TFieldImpl>> Fields;
@@ -131,6 +135,12 @@ struct TADOQuery::Impl : TRowCache {
         }
         holder.reset(raw);
         return raw;
+    }
+
+    // A statement of this text prepared once for the query's reading of the book.
+    sqlite3_stmt* PrepareKept(const QString& sql) {
+        TStmt& slot = WriteStmts[sql];
+        return slot ? slot.get() : Prepare(sql, slot);
     }
 
     QString CachedColumnList() const {

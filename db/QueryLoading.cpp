@@ -41,6 +41,8 @@ void TADOQuery::Impl::Clear() {
     Fetched.clear();
     SizeStmts.clear();
     FetchStmts.clear();
+    WriteStmts.clear();
+    RowCellsStmt.reset();
     Hashes.clear();
 }
 

@@ -112,14 +112,18 @@ void TADOQuery::Impl::RefreshRowCells(int32_t row, bool newRow) {
     if (SlotCount == 0) {
         return;
     }
-    TStmt holder;
-    sqlite3_stmt* s = Prepare(
-        QStringLiteral("select rowid%1 from %2 where rowid=?").arg(CachedColumnList(), Table),
-        holder);
+    sqlite3_stmt* s = RowCellsStmt.get();
+    if (!s) {
+        s = Prepare(
+            QStringLiteral("select rowid%1 from %2 where rowid=?").arg(CachedColumnList(), Table),
+            RowCellsStmt);
+    }
+    TResetGuard g{s};
     sqlite3_bind_int64(s, 1, RowIds[size_t(row)]);
     const int rc = sqlite3_step(s);
     if (rc != SQLITE_ROW) {
         if (rc != SQLITE_DONE) {
+            g.Release();
             EngineError();
         }
         return;
@@ -267,21 +271,22 @@ void TADOQuery::Impl::Post() {
         }
         sets += Columns[size_t(col)].Quoted + QStringLiteral("=?");
     }
-    TStmt holder;
     sqlite3_stmt* s =
-        Prepare(QStringLiteral("update %1 set %2 where rowid=?").arg(Table, sets), holder);
+        PrepareKept(QStringLiteral("update %1 set %2 where rowid=?").arg(Table, sets));
+    TResetGuard g{s};
     int index = 1;
     for (const auto& [col, v] : values) {
         BindValue(s, index++, col, v);
     }
     sqlite3_bind_int64(s, index, RowIds[size_t(row)]);
-    if (sqlite3_step(s) != SQLITE_DONE) {
+    const int rc = sqlite3_step(s);
+    g.Release();
+    if (rc != SQLITE_DONE) {
         EngineError();
     }
     if (sqlite3_changes(Db()) == 0) {
         Raise(QStringLiteral("找不到要更新的菜谱记录，它可能已被另一个程序删除。"));
     }
-    holder.reset();
     Editing = false;
     Pending.clear();
     RefreshRowCells(row);
@@ -301,19 +306,19 @@ void TADOQuery::Impl::Append(const QList<QVariant>& values) {
         names += (i ? QStringLiteral(", ") : QString()) + Columns[size_t(i)].Quoted;
         marks += i ? QStringLiteral(", ?") : QStringLiteral("?");
     }
-    TStmt holder;
-    sqlite3_stmt* s =
-        Prepare(values.isEmpty()
-                    ? QStringLiteral("insert into %1 default values").arg(Table)
-                    : QStringLiteral("insert into %1 (%2) values (%3)").arg(Table, names, marks),
-                holder);
+    sqlite3_stmt* s = PrepareKept(
+        values.isEmpty()
+            ? QStringLiteral("insert into %1 default values").arg(Table)
+            : QStringLiteral("insert into %1 (%2) values (%3)").arg(Table, names, marks));
+    TResetGuard g{s};
     for (int i = 0; i < checked.size(); ++i) {
         BindValue(s, i + 1, i, checked[i]);
     }
-    if (sqlite3_step(s) != SQLITE_DONE) {
+    const int rc = sqlite3_step(s);
+    g.Release();
+    if (rc != SQLITE_DONE) {
         EngineError();
     }
-    holder.reset();
     InsertRow(sqlite3_last_insert_rowid(Db()));
 }
 

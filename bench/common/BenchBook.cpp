@@ -2,11 +2,14 @@
 
 #include "ADODB.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QRandomGenerator>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <malloc.h>
@@ -20,7 +23,46 @@ const QString Pool = QStringLiteral(
     "红烧清蒸糖醋鱼肉鸡鸭牛羊猪排骨虾蟹豆腐白菜萝卜土豆茄子青椒辣子葱姜蒜酱油醋盐糖酒香菇木耳"
     "粉丝面条米饭粥汤饼包饺馄饨炒炸煮炖焖烤拌腌卤熏蛋黄瓜番茄芹菜菠菜韭菜花生芝麻核桃红枣枸杞"
     "山药莲藕冬瓜南瓜丝瓜苦瓜玉米豌豆绿豆黄豆海带紫菜虾皮鱿鱼墨鱼鲍参翅肚片丁块条末泥丸球卷");
+// Real photographs' JPEGs, as the importer takes only pictures it can read: a few
+// dozen differently sized and coloured pictures of about 100 KB (soft colour with
+// grain, as a photo of a dish), each recipe's made its own by a comment segment
+// naming it.
+QByteArray PoolPicture(int k) {
+    QRandomGenerator rng(quint32(7919 * k + 1));
+    QImage image(360 + 16 * (k % 7), 270 + 12 * (k % 5), QImage::Format_RGB32);
+    const int r0 = int(rng.bounded(256)), g0 = int(rng.bounded(256)), b0 = int(rng.bounded(256));
+    const int grain = 24 + 6 * (k % 4);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int n = int(rng.bounded(grain)) - grain / 2;
+            line[x] = qRgb(std::clamp(r0 + x / 3 + n, 0, 255), std::clamp(g0 + y / 3 + n, 0, 255),
+                           std::clamp(b0 - (x + y) / 6 + n, 0, 255));
+        }
+    }
+    QByteArray jpeg;
+    QBuffer out(&jpeg);
+    out.open(QIODevice::WriteOnly);
+    image.save(&out, "JPEG", 88);
+    return jpeg;
+}
 } // namespace
+
+QByteArray BenchPicture(int index) {
+    static const std::vector<QByteArray> pool = [] {
+        std::vector<QByteArray> pictures;
+        for (int k = 0; k < 24; ++k)
+            pictures.push_back(PoolPicture(k));
+        return pictures;
+    }();
+    const QByteArray& picture = pool[size_t(index) % pool.size()];
+    // A comment segment (FF FE, its length, the text) after the start marker.
+    const QByteArray text = "mycook bench picture " + QByteArray::number(index);
+    const int length = int(text.size()) + 2;
+    QByteArray segment("\xFF\xFE", 2);
+    segment.append(char(length >> 8)).append(char(length & 0xFF)).append(text);
+    return picture.left(2) + segment + picture.mid(2);
+}
 
 const QString BenchKeyword = QStringLiteral("松茸");
 const QString BenchKeywordFilter = QStringLiteral("菜名 like  '%松茸%' or 原料 like  '%松茸%'");
@@ -107,10 +149,6 @@ void TBook::Generate() {
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(db, "insert into mycook values(?,?,?,?,?)", -1, &s, nullptr);
     QRandomGenerator rng(20240601);
-    QByteArray picture(100 * 1024, '\0');
-    for (char& b : picture) {
-        b = char(rng.bounded(256));
-    }
     for (int i = 0; i < BenchRows(); ++i) {
         QString name = BenchRandomText(rng, 4 + int(rng.bounded(9)));
         QString ingredients = BenchRandomText(rng, 90 + int(rng.bounded(21)));
@@ -129,8 +167,8 @@ void TBook::Generate() {
         sqlite3_bind_text16(s, 3, method.utf16(), int(method.size() * 2), SQLITE_TRANSIENT);
         sqlite3_bind_text16(s, 4, note.utf16(), int(note.size() * 2), SQLITE_TRANSIENT);
         if (i % 10 == 3) {
-            picture[0] = char(i);
-            sqlite3_bind_blob(s, 5, picture.constData(), int(picture.size()), SQLITE_STATIC);
+            const QByteArray picture = BenchPicture(i);
+            sqlite3_bind_blob(s, 5, picture.constData(), int(picture.size()), SQLITE_TRANSIENT);
         } else {
             sqlite3_bind_null(s, 5);
         }

@@ -1,10 +1,11 @@
 #pragma once
 // A generated recipe book at its largest, shared by the benchmarks: 100,000 recipes
 // (names of 4-12 Chinese characters, ~100-character ingredients, ~1,000-character
-// methods, a 100 KB picture on one in ten); about 1% carry the keyword.
+// methods, a JPEG of about 100 KB on one in ten); about 1% carry the keyword.
 // MYCOOK_BENCH_ROWS sets a smaller book; MYCOOK_BENCH_BOOK=<file> keeps the book
 // there and reuses it in later runs.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -15,6 +16,8 @@ extern const QString BenchKeyword;       // matches about 1% of the recipes
 extern const QString BenchKeywordFilter; // the search's filter for it
 
 int BenchRows();
+// The JPEG the book's recipe of this index carries: real, and unlike any other's.
+QByteArray BenchPicture(int index);
 QString BenchRandomText(QRandomGenerator& rng, int length);
 double RssMiB();
 

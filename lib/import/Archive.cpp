@@ -9,9 +9,34 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <cerrno>
+#include <clocale>
+#include <locale.h>
 #include <zlib.h>
 
 namespace {
+// libarchive turns member names into the thread's locale and back: under a locale
+// that is not UTF-8 (a command line run with LANG=C), Chinese names come out
+// broken and recipe folders run together. Names pass through UTF-8 alone.
+class TUtf8Names {
+public:
+    TUtf8Names() : FLocale(newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0))) {
+        if (FLocale)
+            FBefore = uselocale(FLocale);
+    }
+    ~TUtf8Names() {
+        if (FLocale) {
+            uselocale(FBefore);
+            freelocale(FLocale);
+        }
+    }
+    TUtf8Names(const TUtf8Names&) = delete;
+    TUtf8Names& operator=(const TUtf8Names&) = delete;
+
+private:
+    locale_t FLocale;
+    locale_t FBefore = LC_GLOBAL_LOCALE;
+};
+
 struct TReadClose {
     void operator()(archive* a) const { archive_read_free(a); }
 };
@@ -21,7 +46,8 @@ using TReadArchive = std::unique_ptr<archive, TReadClose>;
     throw EImportError(QStringLiteral("压缩包已损坏：%1").arg(ArchiveErrorText(a)));
 }
 
-void Walk(archive* a, TImportBudget& budget, const TMemberVisit& visit) {
+void Walk(archive* a, TImportBudget& budget, const TMemberVisit& visit, TWalkCount count) {
+    const TUtf8Names names;
     archive_entry* entry = nullptr;
     for (;;) {
         const int rc = archive_read_next_header(a, &entry);
@@ -29,7 +55,8 @@ void Walk(archive* a, TImportBudget& budget, const TMemberVisit& visit) {
             return;
         if (rc < ARCHIVE_WARN)
             Broken(a);
-        budget.CountMember();
+        if (count == TWalkCount::Members)
+            budget.CountMember();
         const char* utf8 = archive_entry_pathname_utf8(entry);
         const char* raw = archive_entry_pathname(entry);
         const QString path =
@@ -68,10 +95,13 @@ bool IsArchiveLeftover(const QString& path) {
 QByteArray TArchiveMember::Read() {
     const TArchiveLimits& limits = FBudget.Limits();
     if (FDeclared > limits.MemberBytes)
-        FBudget.CountBytes(0, FDeclared, FPath); // refused before unpacking
+        FBudget.CountBytes(0, 0, FDeclared, FDeclared, FPath); // refused before unpacking
     QByteArray bytes;
-    if (FDeclared > 0)
-        bytes.reserve(qsizetype(FDeclared));
+    if (FDeclared > 0 && FDeclared <= limits.RatioFreeBytes)
+        bytes.reserve(qsizetype(FDeclared)); // a claim past that waits for the bytes
+    // What the member has taken of the archive so far: the packed side of the ratio.
+    const qint64 start = archive_filter_bytes(FArchive, 0);
+    qint64 taken = 0;
     char buffer[64 * 1024];
     for (;;) {
         const la_ssize_t n = archive_read_data(FArchive, buffer, sizeof buffer);
@@ -80,25 +110,29 @@ QByteArray TArchiveMember::Read() {
         if (n < 0)
             throw EImportError(QStringLiteral("压缩包里的“%1”无法解开：%2")
                                    .arg(FPath, ArchiveErrorText(FArchive)));
-        FBudget.CountBytes(n, bytes.size() + n, FPath);
+        const qint64 now = archive_filter_bytes(FArchive, 0) - start;
+        FBudget.CountBytes(n, now - taken, bytes.size() + n, now, FPath);
+        taken = now;
         bytes.append(buffer, qsizetype(n));
     }
 }
 
-void WalkZipFile(const QString& path, TImportBudget& budget, const TMemberVisit& visit) {
+void WalkZipFile(const QString& path, TImportBudget& budget, const TMemberVisit& visit,
+                 TWalkCount count) {
     CheckRegularFile(path); // libarchive would wait on a pipe
     TReadArchive a = OpenReader();
     if (archive_read_open_filename(a.get(), QFile::encodeName(path).constData(), 64 * 1024) !=
         ARCHIVE_OK)
         NotAZip(a.get());
-    Walk(a.get(), budget, visit);
+    Walk(a.get(), budget, visit, count);
 }
 
-void WalkZipBytes(const QByteArray& bytes, TImportBudget& budget, const TMemberVisit& visit) {
+void WalkZipBytes(const QByteArray& bytes, TImportBudget& budget, const TMemberVisit& visit,
+                  TWalkCount count) {
     TReadArchive a = OpenReader();
     if (archive_read_open_memory(a.get(), bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK)
         NotAZip(a.get());
-    Walk(a.get(), budget, visit);
+    Walk(a.get(), budget, visit, count);
 }
 
 void ReadZipFile(const QString& path, const TArchiveVisit& visit) {
@@ -114,7 +148,6 @@ void ReadZipBytes(const QByteArray& bytes, const TArchiveVisit& visit) {
 QByteArray Gunzip(const QByteArray& bytes, qint64 maxBytes) {
     TArchiveLimits limits;
     limits.MemberBytes = maxBytes;
-    limits.TotalBytes = maxBytes;
     TImportBudget budget(limits);
     return Gunzip(bytes, budget, QString());
 }
@@ -130,14 +163,17 @@ QByteArray Gunzip(const QByteArray& bytes, TImportBudget& budget, const QString&
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(bytes.constData()));
     stream.avail_in = uInt(bytes.size());
     QByteArray out;
+    qint64 packed = 0;
     char buffer[64 * 1024];
     for (;;) {
         stream.next_out = reinterpret_cast<Bytef*>(buffer);
         stream.avail_out = sizeof buffer;
         const int rc = inflate(&stream, Z_NO_FLUSH);
         const qsizetype produced = qsizetype(sizeof buffer - stream.avail_out);
-        budget.CountBytes(produced, out.size() + produced,
+        const qint64 taken = qint64(stream.total_in);
+        budget.CountBytes(produced, taken - packed, out.size() + produced, taken,
                           member.isEmpty() ? QStringLiteral("gzip 数据") : member);
+        packed = taken;
         out.append(buffer, produced);
         if (rc == Z_STREAM_END)
             return out;

@@ -32,11 +32,16 @@ private:
 };
 using TMemberVisit = std::function<bool(TArchiveMember& member)>;
 
+// Whether a walk counts the archive's members against the budget: a reader that
+// walks one archive again (names first, then contents) counts them once.
+enum class TWalkCount { Members, Again };
 // Walks the regular files of the zip in archive order, other systems' leftovers
 // (__MACOSX/, ._*, .DS_Store) left out; raises EImportError for a broken archive or
 // one past the budget. visit returns false to stop early.
-void WalkZipFile(const QString& path, TImportBudget& budget, const TMemberVisit& visit);
-void WalkZipBytes(const QByteArray& bytes, TImportBudget& budget, const TMemberVisit& visit);
+void WalkZipFile(const QString& path, TImportBudget& budget, const TMemberVisit& visit,
+                 TWalkCount count = TWalkCount::Members);
+void WalkZipBytes(const QByteArray& bytes, TImportBudget& budget, const TMemberVisit& visit,
+                  TWalkCount count = TWalkCount::Members);
 // Whether a member is a leftover of another system's zipping, never a recipe.
 bool IsArchiveLeftover(const QString& path);
 

@@ -14,6 +14,8 @@
 #include <QJsonObject>
 #include <QUrl>
 #include <map>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 QString Folder(const QString& path) {
@@ -49,7 +51,7 @@ QString JsonText(const QJsonObject& o, const char* key) {
 } // namespace
 
 namespace {
-using TZipWalk = std::function<void(const TMemberVisit&)>;
+using TZipWalk = std::function<void(const TMemberVisit&, TWalkCount)>;
 
 bool IsPictureName(const QString& name) {
     for (const char* ext : {".jpg", ".jpeg", ".png", ".gif", ".webp", ".bmp"})
@@ -74,7 +76,7 @@ void SinkNextcloudRecipe(const QString& folder, const QByteArray& json, TImporte
     } catch (const EImportError& e) {
         throw EImportError(where + QStringLiteral("：") + e.Message());
     }
-    const bool cut = CapJsonTexts(value);
+    const bool cut = JsonMayNeedCapping(json) && CapJsonTexts(value);
     std::vector<QJsonObject> objects = FindRecipeObjects(value);
     // Nextcloud's own files do not always say "@type".
     if (objects.empty() && value.isObject() && value.toObject().contains(QLatin1String("name")))
@@ -98,24 +100,34 @@ void SinkNextcloudRecipe(const QString& folder, const QByteArray& json, TImporte
 
 // A folder per recipe. A first walk over the members' names learns which folders
 // hold what; the second unpacks a folder's files and hands its recipe on as soon as
-// they are in, so only folders whose files lie apart are held meanwhile.
-void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink) {
+// they are in. Folders whose files lie apart are held meanwhile, up to the budget's
+// HeldBytes together; a folder that would pass that is let go and read in a later
+// walk, so an archive of any size and order is read in bounded memory.
+void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink, const TImportBudget& budget) {
+    const qint64 maxHeld = budget.Limits().HeldBytes;
     struct TLayout {
         bool Json = false;
         bool Picture = false;
         int Others = 0; // further pictures, held until all are in
     };
-    std::map<QString, TLayout> layout;
-    walk([&](TArchiveMember& m) {
-        const QString name = FileName(m.Path());
-        if (name == u"recipe.json")
-            layout[Folder(m.Path())].Json = true;
-        else if (name == u"full.jpg")
-            layout[Folder(m.Path())].Picture = true;
-        else if (IsFurtherPicture(name))
-            ++layout[Folder(m.Path())].Others;
-        return true;
-    });
+    // Folders by a hash of their names: a hundred thousand recipes' names would
+    // cost more than their layouts.
+    std::unordered_map<quint64, TLayout> layout;
+    const auto key = [](const QString& folder) {
+        return quint64(qHash(folder, 0x6d79636f6f6b));
+    };
+    walk(
+        [&](TArchiveMember& m) {
+            const QString name = FileName(m.Path());
+            if (name == u"recipe.json")
+                layout[key(Folder(m.Path()))].Json = true;
+            else if (name == u"full.jpg")
+                layout[key(Folder(m.Path()))].Picture = true;
+            else if (IsFurtherPicture(name))
+                ++layout[key(Folder(m.Path()))].Others;
+            return true;
+        },
+        TWalkCount::Members);
     if (std::none_of(layout.begin(), layout.end(), [](const auto& f) { return f.second.Json; }))
         throw EImportError(QStringLiteral("压缩包里没有 recipe.json"));
     struct TPending {
@@ -123,69 +135,108 @@ void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink) {
         std::optional<TImportedRecipe> Picture;
         std::map<QString, QByteArray> Files;
         int Others = 0;
-        qint64 Bytes = 0;
+        qint64 Bytes = 0;     // further pictures, within one member's bound
+        qint64 HeldBytes = 0; // all of the folder's bytes held
     };
-    std::map<QString, TPending> pending;
-    walk([&](TArchiveMember& m) {
-        const QString name = FileName(m.Path());
-        const QString folder = Folder(m.Path());
-        const bool json = name == u"recipe.json";
-        const bool further = IsFurtherPicture(name);
-        if (!json && !further && name != u"full.jpg")
-            return true;
-        const TLayout& files = layout[folder];
-        if (!files.Json)
-            return true; // a picture without a recipe is never unpacked
-        TPending& p = pending[folder];
-        if (further) {
-            ++p.Others;
-            // Within one member's bound for all of a folder's further pictures.
-            if (m.DeclaredSize() <= MaxImportPictureBytes &&
-                p.Bytes + m.DeclaredSize() <= MaxArchiveEntryBytes) {
-                QByteArray bytes = m.Read();
-                p.Bytes += bytes.size();
-                p.Files[name] = std::move(bytes);
-            }
-        } else if (json) {
-            p.Json = m.Read();
-        } else {
-            TImportedRecipe picture;
-            if (m.DeclaredSize() > MaxImportPictureBytes) {
-                picture.PictureProblem = QStringLiteral("图片太大（上限 %1），没有导入")
-                                             .arg(SizeLimitText(MaxImportPictureBytes));
-            } else {
-                picture.Picture = m.Read();
-                picture.PictureOrigin = m.Path();
-            }
-            p.Picture = std::move(picture);
+    std::unordered_set<quint64> done, later;
+    for (bool first = true; first || !later.empty(); first = false) {
+        const std::unordered_set<quint64> now = std::exchange(later, {});
+        std::map<QString, TPending> pending;
+        qint64 held = 0;
+        walk(
+            [&](TArchiveMember& m) {
+                const QString name = FileName(m.Path());
+                const QString folder = Folder(m.Path());
+                const bool json = name == u"recipe.json";
+                const bool further = IsFurtherPicture(name);
+                if (!json && !further && name != u"full.jpg")
+                    return true;
+                const quint64 id = key(folder);
+                const auto files = layout.find(id);
+                if (files == layout.end() || !files->second.Json)
+                    return true; // a picture without a recipe is never unpacked
+                if (done.count(id) || later.count(id) || (!first && !now.count(id)))
+                    return true;
+                TPending& p = pending[folder];
+                const qint64 before = p.HeldBytes;
+                if (further) {
+                    ++p.Others;
+                    if (m.DeclaredSize() <= MaxImportPictureBytes &&
+                        p.Bytes + m.DeclaredSize() <= MaxArchiveEntryBytes) {
+                        QByteArray bytes = m.Read();
+                        p.Bytes += bytes.size();
+                        p.HeldBytes += bytes.size();
+                        p.Files[name] = std::move(bytes);
+                    }
+                } else if (json) {
+                    p.Json = m.Read();
+                    p.HeldBytes += p.Json->size();
+                } else {
+                    TImportedRecipe picture;
+                    if (m.DeclaredSize() > MaxImportPictureBytes) {
+                        picture.PictureProblem = QStringLiteral("图片太大（上限 %1），没有导入")
+                                                     .arg(SizeLimitText(MaxImportPictureBytes));
+                    } else {
+                        picture.Picture = m.Read();
+                        picture.PictureOrigin = m.Path();
+                        p.HeldBytes += picture.Picture.size();
+                    }
+                    p.Picture = std::move(picture);
+                }
+                held += p.HeldBytes - before;
+                const TLayout& expected = files->second;
+                if (p.Json && (p.Picture || !expected.Picture) && p.Others == expected.Others) {
+                    TPending whole = std::move(p);
+                    held -= whole.HeldBytes;
+                    pending.erase(folder);
+                    done.insert(id);
+                    SinkNextcloudRecipe(folder, *whole.Json,
+                                        whole.Picture ? std::move(*whole.Picture)
+                                                      : TImportedRecipe{},
+                                        whole.Files, sink);
+                } else if (held > maxHeld && pending.size() > 1) {
+                    // Let this folder go for now; the first one held always stays, so
+                    // every walk finishes at least one.
+                    held -= p.HeldBytes;
+                    pending.erase(folder);
+                    later.insert(id);
+                }
+                return true;
+            },
+            TWalkCount::Again);
+        // A folder whose files never all came (the names walk saw more): what is in.
+        for (auto& [folder, p] : pending) {
+            if (!p.Json)
+                continue;
+            done.insert(key(folder));
+            SinkNextcloudRecipe(folder, *p.Json,
+                                p.Picture ? std::move(*p.Picture) : TImportedRecipe{}, p.Files,
+                                sink);
         }
-        if (p.Json && (p.Picture || !files.Picture) && p.Others == files.Others) {
-            TPending done = std::move(p);
-            pending.erase(folder);
-            SinkNextcloudRecipe(folder, *done.Json,
-                                done.Picture ? std::move(*done.Picture) : TImportedRecipe{},
-                                done.Files, sink);
-        }
-        return true;
-    });
+    }
 }
 
 } // namespace
 
 void ReadNextcloudZip(const QString& path, const TRecipeSink& sink, TImportBudget& budget) {
-    NextcloudZip([&](const TMemberVisit& visit) { WalkZipFile(path, budget, visit); }, sink);
+    NextcloudZip([&](const TMemberVisit& visit,
+                     TWalkCount count) { WalkZipFile(path, budget, visit, count); },
+                 sink, budget);
 }
 
 void ReadNextcloudZipBytes(const QByteArray& zip, const TRecipeSink& sink) {
     TImportBudget budget;
-    NextcloudZip([&](const TMemberVisit& visit) { WalkZipBytes(zip, budget, visit); }, sink);
+    NextcloudZip([&](const TMemberVisit& visit,
+                     TWalkCount count) { WalkZipBytes(zip, budget, visit, count); },
+                 sink, budget);
 }
 
 TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
     QJsonValue value = ParseJson(json);
     if (!value.isObject())
         throw EImportError(QStringLiteral("不是 Paprika 菜谱"));
-    const bool cut = CapJsonTexts(value, {QStringLiteral("photo_data"), QStringLiteral("data")});
+    const bool cut = JsonMayNeedCapping(json) &&
+                     CapJsonTexts(value, {QStringLiteral("photo_data"), QStringLiteral("data")});
     const QJsonObject o = value.toObject();
     TImportedRecipe r;
     r.TextCut = cut;
@@ -240,17 +291,19 @@ TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
 namespace {
 void Paprika(const TZipWalk& walk, const TRecipeSink& sink, TImportBudget& budget) {
     int count = 0;
-    walk([&](TArchiveMember& m) {
-        if (!m.Path().endsWith(QLatin1String(".paprikarecipe"), Qt::CaseInsensitive))
+    walk(
+        [&](TArchiveMember& m) {
+            if (!m.Path().endsWith(QLatin1String(".paprikarecipe"), Qt::CaseInsensitive))
+                return true;
+            try {
+                sink(RecipeFromPaprika(Gunzip(m.Read(), budget, m.Path())));
+            } catch (const EImportError& e) {
+                throw EImportError(m.Path() + QStringLiteral("：") + e.Message());
+            }
+            ++count;
             return true;
-        try {
-            sink(RecipeFromPaprika(Gunzip(m.Read(), budget, m.Path())));
-        } catch (const EImportError& e) {
-            throw EImportError(m.Path() + QStringLiteral("：") + e.Message());
-        }
-        ++count;
-        return true;
-    });
+        },
+        TWalkCount::Members);
     if (count == 0)
         throw EImportError(QStringLiteral("压缩包里没有 Paprika 菜谱"));
 }
@@ -269,7 +322,9 @@ void ReadPaprika(const QString& path, const TRecipeSink& sink, TImportBudget& bu
         sink(RecipeFromPaprika(Gunzip(ReadImportFile(path), budget, QFileInfo(path).fileName())));
         return;
     }
-    Paprika([&](const TMemberVisit& visit) { WalkZipFile(path, budget, visit); }, sink, budget);
+    Paprika([&](const TMemberVisit& visit,
+                TWalkCount count) { WalkZipFile(path, budget, visit, count); },
+            sink, budget);
 }
 
 void ReadPaprikaBytes(const QByteArray& bytes, const TRecipeSink& sink) {
@@ -278,7 +333,9 @@ void ReadPaprikaBytes(const QByteArray& bytes, const TRecipeSink& sink) {
         sink(RecipeFromPaprika(Gunzip(bytes, budget, QString())));
         return;
     }
-    Paprika([&](const TMemberVisit& visit) { WalkZipBytes(bytes, budget, visit); }, sink, budget);
+    Paprika([&](const TMemberVisit& visit,
+                TWalkCount count) { WalkZipBytes(bytes, budget, visit, count); },
+            sink, budget);
 }
 
 TZipContent ZipContent(const QString& path) {

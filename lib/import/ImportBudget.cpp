@@ -11,14 +11,24 @@ void TImportBudget::CountMember() {
             QStringLiteral("压缩包里的文件太多（一次导入最多 %1 个）").arg(FLimits.Members));
 }
 
-void TImportBudget::CountBytes(qint64 bytes, qint64 memberSoFar, const QString& member) {
+namespace {
+QString BombText(int ratio) {
+    return QStringLiteral("解开后是压缩时的 %1 倍以上，不像菜谱或图片（可能是压缩炸弹）")
+        .arg(ratio);
+}
+} // namespace
+
+void TImportBudget::CountBytes(qint64 bytes, qint64 packed, qint64 memberSoFar, qint64 memberPacked,
+                               const QString& member) {
     if (memberSoFar > FLimits.MemberBytes)
         throw EImportError(QStringLiteral("压缩包里的“%1”解开后太大（每个文件最多 %2）")
                                .arg(member, SizeLimitText(FLimits.MemberBytes)));
+    if (memberSoFar > FLimits.RatioFreeBytes && memberSoFar > FLimits.Ratio * memberPacked)
+        throw EImportError(QStringLiteral("压缩包里的“%1”").arg(member) + BombText(FLimits.Ratio));
     FUnpacked += bytes;
-    if (FUnpacked > FLimits.TotalBytes)
-        throw EImportError(QStringLiteral("压缩包解开后太大（一次导入最多解开 %1）")
-                               .arg(SizeLimitText(FLimits.TotalBytes)));
+    FPacked += packed;
+    if (FUnpacked > FLimits.TotalRatioFreeBytes && FUnpacked > FLimits.TotalRatio * FPacked)
+        throw EImportError(QStringLiteral("压缩包") + BombText(FLimits.TotalRatio));
 }
 
 QString CapRecipeText(QString text, bool& cut) {
@@ -139,6 +149,31 @@ bool CapJsonTexts(QJsonValue& value, const QStringList& keep) {
     bool cut = false;
     CapJson(value, keep, total, cut, 0);
     return cut;
+}
+
+bool JsonMayNeedCapping(QByteArrayView json) {
+    // A text has no more characters than its bytes, escapes included.
+    if (json.size() > MaxRecipeFieldChars)
+        return true;
+    int depth = 0;
+    bool inString = false;
+    for (qsizetype i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > MaxJsonDepth)
+                return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
 }
 
 QString RecipeCutNote() {

@@ -19,7 +19,6 @@ MYCOOK_DECLARE_EXCEPTION(EImportError, Exception)
 // Bounds on hostile input.
 inline constexpr qint64 MaxImportFileBytes = 64LL * 1024 * 1024;   // one text file
 inline constexpr qint64 MaxArchiveEntryBytes = 64LL * 1024 * 1024; // one member, unpacked
-inline constexpr qint64 MaxArchiveTotalBytes = 1024LL * 1024 * 1024;
 inline constexpr int MaxArchiveEntries = 200'000;
 inline constexpr int MaxRecipesPerFile = 200'000;
 inline constexpr int MaxJsonDepth = 64;

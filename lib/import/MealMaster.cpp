@@ -157,7 +157,8 @@ private:
     void Add(QString line) {
         if (line.endsWith(u'\r'))
             line.chop(1);
-        line.replace(u'\t', QStringLiteral("        "));
+        if (line.contains(u'\t'))
+            line.replace(u'\t', QStringLiteral("        "));
         FLines.push_back(std::move(line));
     }
 
@@ -192,9 +193,9 @@ private:
     void Recipe() {
         TImportedRecipe r;
         // Header fields, up to the first blank line after them.
-        while (FLines.Has(FAt) && FLines[FAt].trimmed().isEmpty())
+        while (FLines.Has(FAt) && Blank(FLines[FAt]))
             ++FAt;
-        while (FLines.Has(FAt) && !FLines[FAt].trimmed().isEmpty() && !Stop()) {
+        while (FLines.Has(FAt) && !Blank(FLines[FAt]) && !Stop()) {
             const QString line = FLines[FAt].trimmed();
             const qsizetype colon = line.indexOf(u':');
             const QString key = colon > 0 ? line.left(colon).trimmed().toLower() : QString();
@@ -222,6 +223,8 @@ private:
             --FAt;
     }
 
+    static bool Blank(QStringView line) { return line.trimmed().isEmpty(); }
+
     bool Stop() { return !FLines.Has(FAt) || IsEnd(FLines[FAt]) || IsHeader(FLines[FAt]); }
 
     void Ingredients(TImportedRecipe& r) {
@@ -241,10 +244,10 @@ private:
         };
         while (!Stop()) {
             const QString& line = FLines[FAt];
-            if (line.trimmed().isEmpty()) {
+            if (Blank(line)) {
                 // A blank line ends the ingredients unless more of them follow.
                 qsizetype next = FAt + 1;
-                while (FLines.Has(next) && FLines[next].trimmed().isEmpty())
+                while (FLines.Has(next) && Blank(FLines[next]))
                     ++next;
                 if (!FLines.Has(next) || !LooksLikeIngredientLine(FLines[next]))
                     break;
@@ -295,11 +298,16 @@ private:
                 r.Steps.push_back({heading, true});
                 continue;
             }
-            if (line.trimmed().isEmpty()) {
+            if (Blank(line)) {
                 flush();
                 continue;
             }
             // The byte 0x14 marks a paragraph's end.
+            if (!line.contains(QChar(0x14)) && !line.contains(QChar(0x00B6))) {
+                paragraph += u' ';
+                paragraph += line;
+                continue;
+            }
             line.replace(QChar(0x00B6), QChar(0x14));
             const QStringList pieces = line.split(QChar(0x14));
             for (qsizetype i = 0; i < pieces.size(); ++i) {

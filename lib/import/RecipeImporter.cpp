@@ -20,6 +20,7 @@
 #include <QMultiHash>
 
 #include <chrono>
+#include <sqlite3.h>
 #include <thread>
 
 namespace {
@@ -37,6 +38,38 @@ bool LacksIngredientsAndSteps(const TImportedRecipe& recipe) {
                 return false;
     return true;
 }
+
+// A large import fills more pages than SQLite's default cache holds, and each
+// spill writes pages out mid-transaction; the cache grows for the import alone.
+class TImportCache {
+public:
+    explicit TImportCache(TADOConnection& connection) : FDb(connection.Handle()) {
+        if (!FDb)
+            return;
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(FDb, "pragma cache_size", -1, &s, nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            FBefore = sqlite3_column_int64(s, 0);
+        sqlite3_finalize(s);
+        if (FBefore)
+            Set(-ImportCacheKiB);
+    }
+    ~TImportCache() {
+        if (FBefore)
+            Set(*FBefore);
+    }
+    TImportCache(const TImportCache&) = delete;
+    TImportCache& operator=(const TImportCache&) = delete;
+
+private:
+    static constexpr qint64 ImportCacheKiB = 64 * 1024;
+    void Set(qint64 size) {
+        const QByteArray sql = "pragma cache_size = " + QByteArray::number(size);
+        sqlite3_exec(FDb, sql.constData(), nullptr, nullptr, nullptr);
+    }
+    sqlite3* FDb;
+    std::optional<qint64> FBefore;
+};
 
 class TImportRun {
 public:
@@ -59,6 +92,7 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
         FQuery.WaitForRows();
+        const TImportCache cache(FConnection);
         TTransactionGuard transaction(FConnection);
         for (int i = 0; i < files.size(); ++i) {
             FFileIndex = i;

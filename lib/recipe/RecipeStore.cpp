@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <limits>
 #include <optional>
 #include <sqlite3.h>
 
@@ -102,7 +103,16 @@ QByteArray ColumnBytes(sqlite3_stmt* s, int i) {
 }
 
 QString DateText(const QDateTime& when) {
-    return when.isValid() ? when.toUTC().toString(Qt::ISODate) : QString();
+    // An import stamps thousands of recipes within the same second.
+    thread_local qint64 last = std::numeric_limits<qint64>::min();
+    thread_local QString lastText;
+    if (!when.isValid())
+        return {};
+    if (const qint64 seconds = when.toSecsSinceEpoch(); seconds != last) {
+        last = seconds;
+        lastText = when.toUTC().toString(Qt::ISODate);
+    }
+    return lastText;
 }
 
 QDateTime DateOf(const QString& text) {
@@ -327,9 +337,16 @@ void OwnTransaction(std::optional<TTransactionGuard>& guard, TADOConnection& con
 void TRecipeStore::Append(TADOQuery& query, TRecipe& recipe) {
     std::optional<TTransactionGuard> transaction;
     OwnTransaction(transaction, FImpl->Connection);
-    query.AppendRecord({recipe.Columns.Name, recipe.Columns.Ingredients, recipe.Columns.Method,
-                        recipe.Columns.Note});
-    StoreCover(query, recipe.Cover);
+    // The cover goes in with the texts where img follows them, as in the designed
+    // table: storing it afterwards would write the row and its picture twice.
+    if (!recipe.Cover.isEmpty() && query.FieldIndex(QStringLiteral("img")) == 4) {
+        query.AppendRecord({recipe.Columns.Name, recipe.Columns.Ingredients, recipe.Columns.Method,
+                            recipe.Columns.Note, recipe.Cover});
+    } else {
+        query.AppendRecord({recipe.Columns.Name, recipe.Columns.Ingredients, recipe.Columns.Method,
+                            recipe.Columns.Note});
+        StoreCover(query, recipe.Cover);
+    }
     recipe.RowId = query.RowId();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     if (!recipe.Added.isValid())

@@ -8,19 +8,31 @@ const QString Ellipsis = QStringLiteral("…");
 } // namespace
 
 QString CollapseWhitespace(const QString& text) {
-    QString out;
-    out.reserve(text.size());
+    const auto blankAt = [](QChar c) {
+        return c.isSpace() || c == QChar(0x00A0);
+    };
+    // Most texts are collapsed already (an import passes each line here): shared, not copied.
+    bool collapsed = text.isEmpty() || (!blankAt(text.front()) && !blankAt(text.back()));
+    for (qsizetype i = 1; collapsed && i < text.size(); ++i)
+        if (blankAt(text[i]) && (text[i] != u' ' || text[i - 1] == u' '))
+            collapsed = false;
+    if (collapsed)
+        return text;
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* to = out.data();
+    qsizetype n = 0;
     bool blank = false;
     for (const QChar c : text) {
-        if (c.isSpace() || c == QChar(0x00A0)) {
-            blank = !out.isEmpty();
+        if (blankAt(c)) {
+            blank = n > 0;
             continue;
         }
         if (blank)
-            out.append(u' ');
+            to[n++] = u' ';
         blank = false;
-        out.append(c);
+        to[n++] = c;
     }
+    out.truncate(n);
     return out;
 }
 
@@ -29,7 +41,10 @@ QString CutToFit(const QString& text, int maxChars) {
         return text;
     if (maxChars <= 0)
         return {};
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
+    // A boundary depends on the characters around it only: the finder reads what
+    // it needs, not a whole method of thousands of characters.
+    const qsizetype seen = std::min(text.size(), qsizetype(maxChars) + 32);
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.constData(), int(seen));
     finder.setPosition(maxChars - int(Ellipsis.size()));
     if (!finder.isAtBoundary())
         finder.toPreviousBoundary();

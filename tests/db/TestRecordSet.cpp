@@ -5,6 +5,7 @@
 #include "BookTestUtil.h"
 
 #include <QBuffer>
+#include <functional>
 #include <sqlite3.h>
 
 #include "../common/FailingDevice.h"
@@ -410,6 +411,70 @@ TEST_F(TRecordSetTest, ExecSqlChangesShowInTheOpenQuery) {
     EXPECT_THROW(other.ExecSQL(), EDatabaseError);
     other.SQL.clear();
     EXPECT_THROW(other.ExecSQL(), EDatabaseError);
+}
+
+// Appends and posts reuse their statements: a refused write must leave them reset
+// (no lock held on the book), and a changed table or a reopened query must not meet
+// a statement prepared for the old one.
+TEST_F(TRecordSetTest, WritesAfterARefusalATableChangeAndAReopen) {
+    Add(QStringLiteral("a"));
+    TADOQuery other(&FConnection);
+    other.SQL = QStringList{
+        QStringLiteral("create trigger no_bad before insert on mycook when new.菜名 = 'bad'"
+                       " begin select raise(abort, 'refused'); end")};
+    other.ExecSQL();
+    other.SQL = QStringList{
+        QStringLiteral("create trigger no_bad_edit before update on mycook when new.菜名 = 'bad'"
+                       " begin select raise(abort, 'refused'); end")};
+    other.ExecSQL();
+    const struct {
+        const char* Step;
+        std::function<void()> Write;
+        bool Refused;
+    } steps[] = {
+        {"append refused by the new trigger", [&] { Add(QStringLiteral("bad")); }, true},
+        {"append after it", [&] { Add(QStringLiteral("b")); }, false},
+        {"post refused",
+         [&] {
+             FQuery.Edit();
+             FQuery.FieldByName(Name).SetAsString(QStringLiteral("bad"));
+             FQuery.Post();
+         },
+         true},
+        {"post after it",
+         [&] {
+             FQuery.Cancel();
+             FQuery.Edit();
+             FQuery.FieldByName(Name).SetAsString(QStringLiteral("b2"));
+             FQuery.Post();
+         },
+         false},
+        {"append after reopening",
+         [&] {
+             OpenBook();
+             Add(QStringLiteral("c"));
+         },
+         false},
+        {"append after a column is added",
+         [&] {
+             other.SQL = QStringList{QStringLiteral("alter table mycook add column extra text")};
+             other.ExecSQL();
+             Add(QStringLiteral("d"));
+         },
+         false},
+    };
+    for (const auto& step : steps) {
+        if (step.Refused)
+            EXPECT_THROW(step.Write(), EDatabaseError) << step.Step;
+        else
+            EXPECT_NO_THROW(step.Write()) << step.Step;
+        // Nothing of ours is left stepped: another program may write at once.
+        TRawBook book(FPath);
+        EXPECT_EQ(book.Run("begin immediate; commit"), SQLITE_OK) << step.Step;
+    }
+    OpenBook();
+    EXPECT_EQ(Names(), (QStringList{QStringLiteral("a"), QStringLiteral("b2"), QStringLiteral("c"),
+                                    QStringLiteral("d")}));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "ArchiveFormats.h"
 #include "ColumnMapping.h"
 #include "HtmlRecipe.h"
+#include "ImportBudget.h"
 #include "ImportPicture.h"
 #include "ImportTestUtil.h"
 #include "MealMaster.h"
@@ -14,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QTemporaryDir>
+#include <map>
 
 namespace {
 TEST(HtmlRecipe, JsonLdInAGraphWithSectionsAndTheSavedPicture) {
@@ -257,6 +259,86 @@ TEST(ArchiveFormats, NextcloudZip) {
         FAIL() << "broken recipe.json accepted";
     } catch (const EImportError& e) {
         EXPECT_TRUE(e.Message().startsWith(QStringLiteral("Broken/recipe.json"))) << e.what();
+    }
+}
+
+// Folders whose files lie apart in the archive: under a small budget for what may be
+// held, the reader lets folders go and reads them again, and every recipe still
+// comes once with its own picture. Re-reading shows in the bytes unpacked.
+TEST(ArchiveFormats, NextcloudFoldersApartInBoundedMemory) {
+    constexpr int Folders = 12;
+    auto picture = [](int i) {
+        QByteArray bytes(40 * 1024, char(i));
+        bytes[0] = char(0xFF);
+        return bytes;
+    };
+    auto json = [](int i) {
+        return QStringLiteral("{\"@type\":\"Recipe\",\"name\":\"菜%1\",\"recipeIngredient\":"
+                              "[\"水\"],\"recipeInstructions\":\"煮\"}")
+            .arg(i)
+            .toUtf8();
+    };
+    struct TMember {
+        QString Path;
+        QByteArray Bytes;
+    };
+    auto members = [&](int i, const char* which) -> TMember {
+        const QString folder = QStringLiteral("Recipes/菜%1/").arg(i);
+        if (qstrcmp(which, "json") == 0)
+            return {folder + QStringLiteral("recipe.json"), json(i)};
+        if (qstrcmp(which, "full") == 0)
+            return {folder + QStringLiteral("full.jpg"), picture(i)};
+        return {folder + QStringLiteral("picture-1.jpg"), picture(i + 100)};
+    };
+    std::vector<TMember> together, apart, crossed;
+    for (int i = 0; i < Folders; ++i)
+        for (const char* which : {"json", "full", "other"})
+            together.push_back(members(i, which));
+    for (const char* which : {"full", "other", "json"})
+        for (int i = 0; i < Folders; ++i)
+            apart.push_back(members(i, which));
+    for (int i = 0; i < Folders; ++i) {
+        crossed.push_back(members(i, "json"));
+        crossed.push_back(members(Folders - 1 - i, "full"));
+        crossed.push_back(members((i + 5) % Folders, "other"));
+    }
+    qint64 total = 0;
+    for (const TMember& m : together)
+        total += m.Bytes.size();
+    const struct {
+        const char* Order;
+        const std::vector<TMember>& Members;
+        bool ReadAgain;
+    } cases[] = {{"together", together, false}, {"apart", apart, true}, {"crossed", crossed, true}};
+    QTemporaryDir dir;
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QString::fromLatin1(c.Order) + QStringLiteral(".zip"));
+        {
+            TZipWriter zip(path);
+            for (const TMember& m : c.Members)
+                zip.Add(m.Path, m.Bytes);
+            zip.Commit();
+        }
+        TArchiveLimits limits;
+        limits.HeldBytes = 3 * 40 * 1024;
+        TImportBudget budget(limits);
+        std::map<QString, int> seen;
+        ReadNextcloudZip(
+            path,
+            [&](TImportedRecipe&& r) {
+                const int i = r.Name.mid(1).toInt();
+                ++seen[r.Name];
+                EXPECT_EQ(r.Picture, picture(i)) << c.Order << " " << i;
+            },
+            budget);
+        EXPECT_EQ(seen.size(), size_t(Folders)) << c.Order;
+        for (const auto& [name, times] : seen)
+            EXPECT_EQ(times, 1) << c.Order << " " << name.toStdString();
+        EXPECT_EQ(budget.Members(), 3 * Folders) << c.Order; // each member counted once
+        if (c.ReadAgain)
+            EXPECT_GT(budget.Unpacked(), total) << c.Order;
+        else
+            EXPECT_EQ(budget.Unpacked(), total) << c.Order;
     }
 }
 

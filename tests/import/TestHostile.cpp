@@ -7,6 +7,7 @@
 #include "HtmlRecipe.h"
 #include "ImportBudget.h"
 #include "ImportTestUtil.h"
+#include "SchemaRecipe.h"
 #include "StandardErrors.h"
 #include "XmlFormats.h"
 
@@ -130,17 +131,30 @@ TEST(ImportBudget, OneBudgetForEveryArchiveOfAnImport) {
         ZipOf(dir.filePath(QStringLiteral("a.paprikarecipes")), 2, member, ".paprikarecipe");
     const QString b =
         ZipOf(dir.filePath(QStringLiteral("b.paprikarecipes")), 2, member, ".paprikarecipe");
+    const auto limits = [](auto change) {
+        TArchiveLimits l;
+        change(l);
+        return l;
+    };
     const struct {
         TArchiveLimits Limits;
         int ReadBeforeRefusal; // recipes of a and b read before the budget runs out
         QString Refusal;
     } cases[] = {
-        // Two archives of 1.2 MB each under 2 MB together: the second stops half-way.
-        {{1024 * 1024, 2 * 1024 * 1024, 100}, 3, QStringLiteral("一次导入最多解开 2 MB")},
+        // Blanks packed a thousand times over, two archives counted together: the
+        // whole import may unpack 2 MB at any ratio, and stops half-way through b.
+        // (This case once tested a fixed total of unpacked bytes; the total now
+        // counts against what the archives weigh.)
+        {limits([](TArchiveLimits& l) { l.TotalRatioFreeBytes = 2 * 1024 * 1024; }), 3,
+         QStringLiteral("压缩包解开后是压缩时的 20 倍以上")},
+        // One member past its own free bytes at that ratio: refused at once.
+        {limits([](TArchiveLimits& l) { l.RatioFreeBytes = 256 * 1024; }), 0,
+         QStringLiteral("“r0.paprikarecipe”解开后是压缩时的 100 倍以上")},
         // Members: four .paprikarecipe members, three allowed.
-        {{1024 * 1024, 64 * 1024 * 1024, 3}, 3, QStringLiteral("一次导入最多 3 个")},
+        {limits([](TArchiveLimits& l) { l.Members = 3; }), 3, QStringLiteral("一次导入最多 3 个")},
         // One gzip stream over the member bound.
-        {{512 * 1024, 64 * 1024 * 1024, 100}, 0, QStringLiteral("每个文件最多 512 KB")},
+        {limits([](TArchiveLimits& l) { l.MemberBytes = 512 * 1024; }), 0,
+         QStringLiteral("每个文件最多 512 KB")},
         {{}, 4, {}},
     };
     for (const auto& c : cases) {
@@ -159,6 +173,93 @@ TEST(ImportBudget, OneBudgetForEveryArchiveOfAnImport) {
             EXPECT_TRUE(refusal.isEmpty()) << refusal.toStdString();
         else
             EXPECT_TRUE(refusal.contains(c.Refusal)) << refusal.toStdString();
+    }
+}
+
+// The rule itself, fed as an archive would feed it: (unpacked, packed) steps of one
+// member after another.
+TEST(ImportBudget, RatioPastFreeBytesMemberAndTotal) {
+    constexpr qint64 MiB = 1024 * 1024;
+    struct TStep {
+        qint64 Unpacked, Packed;
+        bool NewMember;
+    };
+    const struct {
+        const char* What;
+        std::vector<TStep> Steps;
+        int RefusedAt; // the step refused, -1: none
+    } cases[] = {
+        {"a picture of 40 MB barely shrinks", {{40 * MiB, 39 * MiB, true}}, -1},
+        {"past the member bound", {{60 * MiB, 60 * MiB, true}, {5 * MiB, 5 * MiB, false}}, 1},
+        {"a text packed a thousand times, within its free bytes",
+         {{20 * MiB, 20 * 1024, true}},
+         -1},
+        {"the same member going on past them",
+         {{20 * MiB, 20 * 1024, true}, {13 * MiB, 1, false}},
+         1},
+        {"exactly a hundred times past them", {{33 * MiB / 100 * 100, 33 * MiB / 100, true}}, -1},
+        {"a byte more than a hundred times", {{33 * MiB / 100 * 100 + 1, 33 * MiB / 100, true}}, 0},
+        // Members each within their free bytes, packed fifty times: the import's
+        // total stops past its own free bytes.
+        {"many members at fifty to one",
+         std::vector<TStep>(20, TStep{16 * MiB, 16 * MiB / 50, true}), 16},
+        {"many members at ten to one", std::vector<TStep>(40, TStep{16 * MiB, 16 * MiB / 10, true}),
+         -1},
+    };
+    for (const auto& c : cases) {
+        TImportBudget budget;
+        int refusedAt = -1;
+        qint64 member = 0, memberPacked = 0;
+        for (int i = 0; i < int(c.Steps.size()) && refusedAt < 0; ++i) {
+            const TStep& step = c.Steps[size_t(i)];
+            if (step.NewMember) {
+                member = memberPacked = 0;
+                budget.CountMember();
+            }
+            member += step.Unpacked;
+            memberPacked += step.Packed;
+            try {
+                budget.CountBytes(step.Unpacked, step.Packed, member, memberPacked,
+                                  QStringLiteral("m"));
+            } catch (const EImportError&) {
+                refusedAt = i;
+            }
+        }
+        EXPECT_EQ(refusedAt, c.RefusedAt) << c.What;
+    }
+}
+
+// The quick look at the bytes must never say "nothing to cut" where the cut would
+// change something: each case is checked against CapJsonTexts itself.
+TEST(ImportBudget, JsonMayNeedCappingNeverMissesACut) {
+    auto nested = [](int depth, const QByteArray& inner) {
+        return QByteArray(depth, '[') + inner + QByteArray(depth, ']');
+    };
+    const QByteArray longText(MaxRecipeFieldChars + 1, 'x');
+    const struct {
+        const char* What;
+        QByteArray Json;
+        bool Needs;
+    } cases[] = {
+        {"a small recipe", R"({"name":"汤","recipeIngredient":["水"]})", false},
+        {"nesting at the depth bound", nested(MaxJsonDepth, "\"x\""), false},
+        {"nesting past it", nested(MaxJsonDepth + 1, "\"x\""), true},
+        {"brackets inside a text do not nest", "[\"" + QByteArray(MaxJsonDepth + 5, '[') + "\"]",
+         false},
+        {"an escaped quote does not end the text",
+         "[\"\\\"" + QByteArray(MaxJsonDepth + 5, '{') + "\"]", false},
+        {"an escaped backslash does", "[\"\\\\\"," + nested(MaxJsonDepth, "1") + "]", true},
+        {"a text past the bound", "[\"" + longText + "\"]", true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(JsonMayNeedCapping(c.Json), c.Needs) << c.What;
+        QJsonValue value = ParseJson(c.Json);
+        const QJsonValue before = value;
+        const bool cut = CapJsonTexts(value);
+        if (!JsonMayNeedCapping(c.Json)) {
+            EXPECT_FALSE(cut) << c.What;
+            EXPECT_EQ(value, before) << c.What;
+        }
     }
 }
 

@@ -30,6 +30,53 @@ TEST(CutToFit, CutsBetweenCharactersWithEllipsis) {
     }
 }
 
+// Long texts: the grapheme finder reads only around the cut, so the cases put the
+// deciding character at its edge and far past it.
+TEST(CutToFit, LongTextsCutAsShortOnes) {
+    const QString many = QString(300, u'x');
+    struct TLongCase {
+        QString Text;
+        int Max;
+        QString Expected;
+    };
+    const TLongCase cases[] = {
+        {many, 255, QString(254, u'x') + u'…'},
+        // An accent right after the cut keeps its letter out too.
+        {QString(253, u'x') + QStringLiteral("e\u0301") + many, 255, QString(253, u'x') + u'…'},
+        // A surrogate pair straddling the cut.
+        {QString(253, u'x') + QStringLiteral("𠮷") + many, 255, QString(253, u'x') + u'…'},
+        // Many accents after the cut: the finder's window ends inside them.
+        {QString(253, u'x') + u'e' + QString(80, QChar(0x0301)) + many, 255,
+         QString(253, u'x') + u'…'},
+    };
+    for (const TLongCase& c : cases)
+        EXPECT_EQ(CutToFit(c.Text, c.Max), c.Expected) << c.Text.left(20).toStdString();
+}
+
+TEST(CollapseWhitespace, OneSpaceBetweenWordsNoneAround) {
+    const struct {
+        const char16_t* Text;
+        const char16_t* Expected;
+    } cases[] = {
+        {u"", u""},
+        {u"   ", u""},
+        {u"a", u"a"},
+        {u"a b", u"a b"},
+        {u" a", u"a"},
+        {u"a ", u"a"},
+        {u"a  b", u"a b"},
+        {u"a\tb", u"a b"},
+        {u"a \tb", u"a b"},
+        {u"a\u00A0b", u"a b"}, // no-break space
+        {u"a\u3000b", u"a b"}, // ideographic space
+        {u"\n红烧 \r\n 肉\n", u"红烧 肉"},
+        {u"a b\u00A0", u"a b"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CollapseWhitespace(QString::fromUtf16(c.Text)), QString::fromUtf16(c.Expected))
+            << QString::fromUtf16(c.Text).toStdString();
+}
+
 TEST(DurationText, IsoDurationsInChinese) {
     const std::pair<const char*, const char*> cases[] = {
         {"PT1H30M", "1小时30分钟"},
