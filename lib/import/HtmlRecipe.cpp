@@ -179,7 +179,8 @@ void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
         }
         if (resources.Address.isValid()) {
             const QUrl full = resources.Address.resolved(QUrl(url));
-            if (full.scheme() != u"http" && full.scheme() != u"https")
+            if (!full.isValid() || full.host().isEmpty() ||
+                (full.scheme() != u"http" && full.scheme() != u"https"))
                 continue;
             const QString key = full.toString();
             if (auto part = resources.Parts.constFind(key); part != resources.Parts.cend()) {
