@@ -20,8 +20,8 @@
 #include "RecipeDelete.h"
 #include "RecipeExtrasEditor.h"
 #include "RecipeImportUi.h"
-#include "RecipePaste.h"
 #include "RecipeLookup.h"
+#include "RecipePaste.h"
 #include "RecipePrint.h"
 #include "RecipeStore.h"
 #include "RecipeView.h"
@@ -70,8 +70,11 @@ void TRecipeExtras::Connect() {
     FSite.ListBox1.installEventFilter(this);
     FSite.Image2.installEventFilter(this);
     FSite.Image2.setAcceptDrops(true);
-    AcceptRecipePageDrops(FSite);
-    AcceptRecipePaste(FSite);
+    const TExtrasFill fill = [this](const TRecipe& recipe) {
+        FEditor->Fill(recipe);
+    };
+    AcceptRecipePageDrops(FSite, fill);
+    AcceptRecipePaste(FSite, fill);
 
     // The count shows at once; the rows are read after the first paint.
     FSite.Query.SetDeferredLoading(true);

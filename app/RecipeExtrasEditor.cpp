@@ -493,3 +493,23 @@ void TRecipeExtrasEditor::Clear() {
     FChanged = 0;
     UpdateNameHint();
 }
+
+void TRecipeExtrasEditor::Fill(const TRecipe& recipe) {
+    FFilling = true;
+    WholeName->setText(recipe.Name.trimmed() == recipe.Columns.Name.trimmed() ? QString()
+                                                                              : recipe.Name);
+    Categories->setText(recipe.Categories.join(QStringLiteral("、")));
+    Servings->setValue(int(recipe.Servings));
+    ServingsUnit->setText(recipe.ServingsUnit);
+    PrepTime->setText(DurationText(recipe.PrepTime));
+    CookTime->setText(DurationText(recipe.CookTime));
+    TotalTime->setText(DurationText(recipe.TotalTime));
+    Source->setText(recipe.Source);
+    Favourite->setChecked(recipe.Favourite);
+    FFilling = false;
+    FPictures = recipe.Pictures;
+    FChanged = PartName | PartCategories | PartServings | PartTimes | PartSource | PartFavourite |
+               PartPictures;
+    ShowPictures(FPictures.empty() ? -1 : 0);
+    UpdateNameHint();
+}

@@ -71,6 +71,9 @@ public:
     // the cook did not change. Then the page's extras are cleared.
     void Store(qint64 rowId, bool overwritten);
     void Clear();
+    // A recipe read onto the page (a page from the web): its extras, for the cook
+    // to check before "保存" stores them.
+    void Fill(const TRecipe& recipe);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -48,14 +48,17 @@ bool PasteRecipeFromClipboard(const TWindowSite& site) {
     return PasteRecipeText(site, text);
 }
 
-void AcceptRecipePaste(const TWindowSite& site) {
+void AcceptRecipePaste(const TWindowSite& site, TExtrasFill extras) {
     // The text boxes take Ctrl+V themselves (they claim the key before shortcuts).
+    // One shortcut for every kind of paste: two on one key would both go silent.
     auto* paste = new QShortcut(QKeySequence::Paste, &site.TabSheet2);
     paste->setContext(Qt::WindowShortcut);
-    QObject::connect(paste, &QShortcut::activated, &site.TabSheet2, [site] {
+    QObject::connect(paste, &QShortcut::activated, &site.TabSheet2, [site, extras] {
         if (!site.TabSheet2.isVisible())
             return;
         RunGuarded([&] {
+            if (PasteOntoEntryPage(site, extras))
+                return;
             // A picture without text is what "粘贴图片" takes.
             if (ClipboardText().trimmed().isEmpty() && Clipboard().HasBitmap())
                 site.PastePicture();

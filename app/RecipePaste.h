@@ -3,6 +3,8 @@
 // focus, or the page's context menu item "粘贴菜谱", fills the four fields from a
 // recipe copied from a chat or an article. Nothing is stored until "保存".
 
+#include "RecipeImportUi.h"
+
 #include <memory>
 
 class QMenu;
@@ -16,7 +18,8 @@ bool PasteRecipeText(const TWindowSite& site, const QString& text);
 // The same with the clipboard's text; what Ctrl+V on the page does (with a picture
 // and no text, Ctrl+V does what "粘贴图片" does).
 bool PasteRecipeFromClipboard(const TWindowSite& site);
-// Ctrl+V and the context menu item on the entry page.
-void AcceptRecipePaste(const TWindowSite& site);
+// Ctrl+V and the context menu item on the entry page. Ctrl+V with a web address
+// fetches its page (PasteOntoEntryPage), the page's extras going to `extras`.
+void AcceptRecipePaste(const TWindowSite& site, TExtrasFill extras = {});
 // The entry page's context menu ("粘贴菜谱"), made when it is asked for.
 std::unique_ptr<QMenu> EntryPageMenu(const TWindowSite& site);

@@ -13,10 +13,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 # Libraries come from the executables (also gumbo, libarchive, ICU and zlib of the
 # import library); what they load by name is listed: the Song-style font and Qt's own
-# Chinese texts (buttons and dialogs would be English without them).
+# Chinese texts (buttons and dialogs would be English without them), and the system's
+# certificates that import by link checks web sites against.
 # Opening the about page and exported files goes through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-arphic-uming, qt6-translations-l10n, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 include(CPack)

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QUrl>
 #include <gumbo.h>
 
@@ -154,6 +155,12 @@ void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
     const QString pageFolder = resources.PagePath.isEmpty()
                                    ? QString()
                                    : QFileInfo(page.absolutePath()).canonicalFilePath();
+    QStringList wanted;
+    // Told once the loop is left without a picture.
+    const auto askFor = qScopeGuard([&] {
+        if (resources.Wanted && !wanted.isEmpty() && recipe.Picture.isEmpty())
+            resources.Wanted->push_back(wanted);
+    });
     for (const QString& url : urls) {
         if (url.startsWith(QLatin1String("data:"), Qt::CaseInsensitive)) {
             const qsizetype comma = url.indexOf(u',');
@@ -171,6 +178,23 @@ void TakePicture(TImportedRecipe& recipe, const QStringList& urls,
             recipe.Picture = *part;
             recipe.PictureOrigin = url;
             return;
+        }
+        if (resources.Address.isValid()) {
+            const QUrl full = resources.Address.resolved(QUrl(url));
+            if (!full.isValid() || full.host().isEmpty() ||
+                (full.scheme() != u"http" && full.scheme() != u"https"))
+                continue;
+            const QString key = full.toString();
+            if (auto part = resources.Parts.constFind(key); part != resources.Parts.cend()) {
+                recipe.Picture = *part;
+                recipe.PictureOrigin = key;
+                return;
+            }
+            if (auto why = resources.Unfetched.constFind(key); why != resources.Unfetched.cend())
+                recipe.PictureProblem = QStringLiteral("图片没有导入：%1").arg(*why);
+            if (!wanted.contains(key))
+                wanted.append(key);
+            continue;
         }
         if (resources.PagePath.isEmpty())
             continue;

@@ -6,10 +6,18 @@
 #include "ImportTypes.h"
 
 #include <QHash>
+#include <QUrl>
 
 struct TPageResources {
     QString PagePath;                 // the saved page, empty for a dragged fragment
-    QHash<QString, QByteArray> Parts; // an .mhtml archive's parts by address
+    QHash<QString, QByteArray> Parts; // an .mhtml archive's parts, or fetched pictures, by address
+    // A page fetched from the web: its pictures are only what Parts holds under
+    // their full http(s) address, never a file.
+    QUrl Address;
+    QHash<QString, QString> Unfetched; // why a picture's address gave nothing
+    // Filled with the pictures' full addresses Parts lacks, each group the
+    // alternatives for one picture in the order they are tried.
+    std::vector<QStringList>* Wanted = nullptr;
 };
 
 // Raises EImportError when the page holds no recipe data.

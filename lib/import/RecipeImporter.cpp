@@ -27,59 +27,6 @@
 namespace {
 const QString NameColumn = QStringLiteral("菜名");
 
-// Every kind of file the import reads, by its name; the open dialog's filter
-// comes from the same rows. Content decides where a name does not (.txt, .xml, .zip).
-struct TFormatRow {
-    TImportFormat Format;
-    const char* Title;
-    std::initializer_list<const char*> Suffixes;
-};
-const TFormatRow FormatRows[] = {
-    {TImportFormat::MealMaster, "MealMaster", {"mmf", "mm", "txt"}},
-    {TImportFormat::Paprika, "Paprika", {"paprikarecipes", "paprikarecipe"}},
-    {TImportFormat::Gourmet, "Gourmet", {"grmt", "xml"}},
-    {TImportFormat::RecipeMl, "RecipeML", {"xml"}},
-    {TImportFormat::RecipeZip, "菜谱包（recipe.json）", {"zip", "json"}},
-    {TImportFormat::Html, "网页", {"html", "htm", "xhtml", "mhtml", "mht"}},
-    {TImportFormat::PlainText, "文本菜谱", {"txt"}},
-};
-
-TImportFormat FormatOfSuffix(const QString& suffix) {
-    for (const TFormatRow& row : FormatRows)
-        for (const char* s : row.Suffixes)
-            if (suffix == QLatin1String(s))
-                return row.Format;
-    return TImportFormat::Unknown;
-}
-
-TImportFormat FormatOfContent(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return TImportFormat::Unknown;
-    const QByteArray head = file.read(4096);
-    if (head.startsWith("PK")) {
-        switch (ZipContent(path)) {
-        case TZipContent::Paprika:
-            return TImportFormat::Paprika;
-        case TZipContent::RecipeFolders:
-        case TZipContent::Other:
-            return TImportFormat::RecipeZip;
-        }
-    }
-    if (head.startsWith("\x1F\x8B"))
-        return TImportFormat::Paprika;
-    const QByteArray lower = head.toLower();
-    if (lower.contains("<gourmetdoc"))
-        return TImportFormat::Gourmet;
-    if (lower.contains("<recipeml"))
-        return TImportFormat::RecipeMl;
-    if (lower.contains("<html") || lower.contains("<!doctype html"))
-        return TImportFormat::Html;
-    if (LooksLikeMealMaster(head))
-        return TImportFormat::MealMaster;
-    return TImportFormat::Unknown;
-}
-
 // A name alone (a page whose data is only a title, an app's empty card) still
 // comes in, but the cook is told.
 bool LacksIngredientsAndSteps(const TImportedRecipe& recipe) {
@@ -128,8 +75,9 @@ private:
 class TImportRun {
 public:
     TImportRun(TADOConnection& connection, const TDuplicateQuestion& ask,
-               const TImportProgress& progress)
-        : FConnection(connection), FQuery(&connection), FAsk(ask), FProgress(progress) {
+               const TImportProgress& progress, const TSourceReader& reader)
+        : FConnection(connection), FQuery(&connection), FAsk(ask), FProgress(progress),
+          FReader(reader) {
         FQuery.SQL = QStringList{QStringLiteral("select * from mycook")};
         // A large book's rows take a second to read: they are read on a thread
         // of their own while the window keeps answering.
@@ -164,22 +112,26 @@ private:
     }
 
     void File(const QString& path) {
-        const QString shown = QFileInfo(path).fileName();
+        const QString shown =
+            path.contains(QLatin1String("://")) ? path : QFileInfo(path).fileName();
         const TImportSummary before = FSummary;
         const int recipesBefore = FRecipes;
         // A savepoint: a file that breaks half-way leaves none of its recipes.
         TTransactionGuard file(FConnection);
         int found = 0;
         try {
-            ReadRecipeFile(
-                path,
-                [&](TImportedRecipe&& recipe) {
-                    ++found;
-                    const bool cut = CapRecipeTexts(recipe) || recipe.TextCut;
-                    Store(shown, recipe, cut);
-                    CheckCancel();
-                },
-                FBudget);
+            const TRecipeSink sink = [&](TImportedRecipe&& recipe) {
+                ++found;
+                const bool cut = CapRecipeTexts(recipe) || recipe.TextCut;
+                Store(shown, recipe, cut);
+                CheckCancel();
+            };
+            if (FReader)
+                FReader(path, sink, FBudget, [this] {
+                    return !FProgress || FProgress(FFileIndex, FFileCount, FRecipes);
+                });
+            else
+                ReadRecipeFile(path, sink, FBudget);
         } catch (const EImportError& e) {
             Failed(shown, e.Message(), before, recipesBefore);
             return;
@@ -327,6 +279,7 @@ private:
     bool FIndexed = false;
     const TDuplicateQuestion& FAsk;
     const TImportProgress& FProgress;
+    const TSourceReader& FReader;
     std::optional<TDuplicateAnswer> FStanding;
     TImportSummary FSummary;
     TImportBudget FBudget; // one for every archive of the import
@@ -335,86 +288,6 @@ private:
     int FRecipes = 0;
 };
 } // namespace
-
-TImportFormat FormatOfFile(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == u"xml")
-        return XmlRootName([&] {
-                   QFile f(path);
-                   return f.open(QIODevice::ReadOnly) ? f.read(64 * 1024) : QByteArray();
-               }()) == u"gourmetDoc"
-                   ? TImportFormat::Gourmet
-                   : TImportFormat::RecipeMl;
-    const TImportFormat named = FormatOfSuffix(suffix);
-    // A bare recipe.json is a recipe folder's file.
-    if (suffix == u"json" ||
-        (named != TImportFormat::Unknown && named != TImportFormat::RecipeZip && suffix != u"txt"))
-        return named;
-    // A zip is read by what it holds: Paprika's export zipped again is no recipe folder.
-    // A .txt without MealMaster's header is a recipe as a cook wrote it.
-    const TImportFormat sniffed = FormatOfContent(path);
-    if (sniffed == TImportFormat::Unknown && suffix == u"txt")
-        return TImportFormat::PlainText;
-    return sniffed;
-}
-
-QString ImportDialogFilter() {
-    QStringList all;
-    QStringList kinds;
-    for (const TFormatRow& row : FormatRows) {
-        QStringList patterns;
-        for (const char* s : row.Suffixes) {
-            const QString pattern = QStringLiteral("*.") + QLatin1String(s);
-            patterns << pattern;
-            if (!all.contains(pattern))
-                all << pattern;
-        }
-        kinds << QString::fromUtf8(row.Title) + u'|' + patterns.join(u';');
-    }
-    return QStringLiteral("所有菜谱文件|") + all.join(u';') + u'|' + kinds.join(u'|');
-}
-
-void ReadRecipeFile(const QString& path, const TRecipeSink& sink, TImportBudget& budget) {
-    if (QFileInfo(path).isDir()) {
-        ReadRecipeFolder(path, sink);
-        return;
-    }
-    CheckRegularFile(path);
-    if (QFileInfo(path).suffix().compare(QLatin1String("json"), Qt::CaseInsensitive) == 0) {
-        ReadRecipeJsonFile(path, sink);
-        return;
-    }
-    switch (FormatOfFile(path)) {
-    case TImportFormat::Html:
-        for (TImportedRecipe& r : RecipesFromPageFile(path))
-            sink(std::move(r));
-        return;
-    case TImportFormat::MealMaster:
-        ReadMealMasterFile(path, sink);
-        return;
-    case TImportFormat::Paprika:
-        ReadPaprika(path, sink, budget);
-        return;
-    case TImportFormat::Gourmet:
-    case TImportFormat::RecipeMl:
-        ReadXmlRecipeFile(path, sink);
-        return;
-    case TImportFormat::RecipeZip:
-        ReadNextcloudZip(path, sink, budget);
-        return;
-    case TImportFormat::PlainText:
-        ReadPlainTextFile(path, sink);
-        return;
-    case TImportFormat::Unknown:
-        break;
-    }
-    throw EImportError(QStringLiteral("不认识的文件格式"));
-}
-
-void ReadRecipeFile(const QString& path, const TRecipeSink& sink) {
-    TImportBudget budget;
-    ReadRecipeFile(path, sink, budget);
-}
 
 QString KeepBothName(const QString& name, const std::function<bool(const QString&)>& taken) {
     for (int n = 2;; ++n) {
@@ -439,7 +312,8 @@ QString TImportSummary::CountsText() const {
 }
 
 TImportSummary ImportRecipeFiles(TADOConnection& connection, const QStringList& files,
-                                 const TDuplicateQuestion& ask, const TImportProgress& progress) {
-    TImportRun run(connection, ask, progress);
+                                 const TDuplicateQuestion& ask, const TImportProgress& progress,
+                                 const TSourceReader& reader) {
+    TImportRun run(connection, ask, progress, reader);
     return run.Run(files);
 }

@@ -3,30 +3,9 @@
 // of the book leaves it exactly as it was. A file that cannot be read is
 // reported and leaves nothing behind; the rest still comes in.
 
-#include "ImportTypes.h"
+#include "ImportFormats.h"
 
 class TADOConnection;
-
-enum class TImportFormat {
-    Unknown,
-    Html,
-    MealMaster,
-    Paprika,
-    Gourmet,
-    RecipeMl,
-    RecipeZip,
-    PlainText
-};
-// By extension, and by content where the extension does not say.
-TImportFormat FormatOfFile(const QString& path);
-// Reads a file of any known format; raises EImportError naming the problem.
-void ReadRecipeFile(const QString& path, const TRecipeSink& sink);
-// The same, its archives counted against one import's budget.
-class TImportBudget;
-void ReadRecipeFile(const QString& path, const TRecipeSink& sink, TImportBudget& budget);
-// The open dialog's filter ("所有菜谱文件|*.mmf;...|MealMaster|*.mmf;..."), from the
-// same table that tells formats by their names.
-QString ImportDialogFilter();
 
 enum class TDuplicateAnswer { Skip, Overwrite, KeepBoth };
 struct TDuplicateChoice {
@@ -50,9 +29,17 @@ struct TImportSummary {
     QString CountsText() const;
 };
 
+// Reads one source of an import into the sink; keepGoing() false means the cook
+// cancelled. The default reads files and folders (ReadRecipeFile); lib/net's also
+// fetches web addresses.
+using TSourceReader =
+    std::function<void(const QString& source, const TRecipeSink& sink, TImportBudget& budget,
+                       const std::function<bool()>& keepGoing)>;
+
 // Raises EImportCancelled (book unchanged) or the book's own error (book unchanged).
 TImportSummary ImportRecipeFiles(TADOConnection& connection, const QStringList& files,
                                  const TDuplicateQuestion& ask,
-                                 const TImportProgress& progress = {});
+                                 const TImportProgress& progress = {},
+                                 const TSourceReader& reader = {});
 // The dish name with "（2）", "（3）"... that is not yet in the book, within 30 characters.
 QString KeepBothName(const QString& name, const std::function<bool(const QString&)>& taken);

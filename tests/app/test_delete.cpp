@@ -54,8 +54,9 @@ TEST_F(DeleteRecipeTest, MenuOffersDeleteOnlyOnAName) {
         EXPECT_EQ(menu->actions().first()->isEnabled(), c.Enabled);
         EXPECT_TRUE(menu->actions().at(1)->isSeparator());
         EXPECT_EQ(menu->actions().at(2)->text(), QStringLiteral("导入菜谱…"));
-        EXPECT_EQ(menu->actions().at(3)->text(), QStringLiteral("导入菜谱文件夹…"));
-        EXPECT_EQ(menu->actions().at(4)->text(), QStringLiteral("导出全部菜谱…"));
+        EXPECT_EQ(menu->actions().at(3)->text(), QStringLiteral("从网址导入…"));
+        EXPECT_EQ(menu->actions().at(4)->text(), QStringLiteral("导入菜谱文件夹…"));
+        EXPECT_EQ(menu->actions().at(5)->text(), QStringLiteral("导出全部菜谱…"));
         EXPECT_TRUE(menu->actions().at(2)->isEnabled());
         EXPECT_TRUE(menu->actions().at(5)->isSeparator());
         EXPECT_EQ(menu->actions().at(6)->text(), QStringLiteral("购物清单…"));

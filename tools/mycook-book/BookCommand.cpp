@@ -6,17 +6,24 @@
 #include "EngineErrors.h"
 #include "RecipeImporter.h"
 #include "StandardErrors.h"
+#include "WebRecipe.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
-const char* const Usage = "用法：\n"
-                          "  mycook-book import 菜谱本 文件… [--on-duplicate=skip|overwrite|keep]\n"
-                          "  mycook-book export 菜谱本 输出.zip\n"
-                          "  mycook-book sync 菜谱本 同步文件夹\n"
-                          "  mycook-book --help | --version\n"
-                          "菜谱本是 cook.mdb 文件或它所在的文件夹。\n";
+QString UsageText() {
+    return QStringLiteral(
+               "用法：\n"
+               "  mycook-book import 菜谱本 文件或网址… [--on-duplicate=skip|overwrite|keep]\n"
+               "  mycook-book export 菜谱本 输出.zip\n"
+               "  mycook-book sync 菜谱本 同步文件夹\n"
+               "  mycook-book --help | --version\n"
+               "菜谱本是 cook.mdb 文件或它所在的文件夹。\n"
+               "能导入的文件：") +
+           ImportFormatsText() +
+           QStringLiteral("，以及菜谱文件夹；网址（http:// 或 https://）读取网上的菜谱网页。\n");
+}
 
 #ifndef MYCOOK_VERSION
 #define MYCOOK_VERSION "0"
@@ -78,7 +85,7 @@ int Import(const QStringList& args, QTextStream& out, QTextStream& err) {
             else if (v == u"keep")
                 answer = TDuplicateAnswer::KeepBoth;
             else {
-                err << Usage;
+                err << UsageText();
                 return 2;
             }
         } else {
@@ -86,7 +93,7 @@ int Import(const QStringList& args, QTextStream& out, QTextStream& err) {
         }
     }
     if (positional.size() < 2) {
-        err << Usage;
+        err << UsageText();
         return 2;
     }
     TADOConnection connection;
@@ -94,9 +101,12 @@ int Import(const QStringList& args, QTextStream& out, QTextStream& err) {
     OpenBook(connection, book, true);
     TImportSummary summary;
     Guarded(connection, book, [&] {
-        summary = ImportRecipeFiles(connection, positional, [answer](const QString&) {
-            return TDuplicateChoice{answer, true};
-        });
+        summary = ImportRecipeFiles(
+            connection, positional,
+            [answer](const QString&) {
+                return TDuplicateChoice{answer, true};
+            },
+            {}, ReadRecipeSource);
         return 0;
     });
     out << "导入完毕\n" << summary.CountsText() << '\n';
@@ -111,7 +121,7 @@ int Import(const QStringList& args, QTextStream& out, QTextStream& err) {
 
 int Export(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (args.size() != 2) {
-        err << Usage;
+        err << UsageText();
         return 2;
     }
     TADOConnection connection;
@@ -131,7 +141,7 @@ int Export(const QStringList& args, QTextStream& out, QTextStream& err) {
 // One sync both ways; what it did, or that nothing changed.
 int Sync(const QStringList& args, QTextStream& out, QTextStream& err) {
     if (args.size() != 2) {
-        err << Usage;
+        err << UsageText();
         return 2;
     }
     TADOConnection connection;
@@ -161,13 +171,13 @@ int Sync(const QStringList& args, QTextStream& out, QTextStream& err) {
 
 int RunBookCommand(const QStringList& arguments, QTextStream& out, QTextStream& err) {
     if (arguments.isEmpty()) {
-        err << Usage;
+        err << UsageText();
         return 2;
     }
     const QString command = arguments.first();
     const QStringList rest = arguments.mid(1);
     if (command == u"--help" || command == u"-h" || command == u"help") {
-        out << Usage;
+        out << UsageText();
         return 0;
     }
     if (command == u"--version") {
@@ -185,6 +195,6 @@ int RunBookCommand(const QStringList& arguments, QTextStream& out, QTextStream& 
         err << StandardErrorText(e) << '\n';
         return 1;
     }
-    err << Usage;
+    err << UsageText();
     return 2;
 }
