@@ -12,19 +12,36 @@ TEST(ReadNumber, FormsCooksWrite) {
         qsizetype Read;
         bool Chinese;
     } cases[] = {
-        {u"500克", 500, 3, false},    {u"1.5kg", 1.5, 3, false},      {u"０．５升", 0.5, 3, false},
-        {u"1/2 勺", 0.5, 3, false},   {u"1 1/2 cups", 1.5, 5, false}, {u"1-1/2 c", 1.5, 5, false},
-        {u"½ cup", 0.5, 1, false},    {u"1½ cups", 1.5, 2, false},    {u"1 ½ cups", 1.5, 3, false},
-        {u"3⁄4 tsp", 0.75, 3, false}, {u"1/0 杯", 1, 1, false}, // no fraction with a zero below:
-                                                                // the 1 alone
-        {u"2-3个", 2, 1, false}, // a range is read by the line, not here
-        {u"1 2/1", 1, 1, false}, // an improper fraction is not a whole's part
-        {u"一", 1, 1, true},          {u"两个", 2, 1, true},          {u"十", 10, 1, true},
-        {u"十五分钟", 15, 2, true},   {u"二十", 20, 2, true},         {u"二十五", 25, 3, true},
-        {u"一百", 100, 2, true},      {u"两百二十克", 220, 4, true},  {u"一百零五", 105, 4, true},
-        {u"半斤", 0.5, 1, true},      {u"两三个", 2, 1, true},      // the range's first number
-        {u"三十四五", 34, 3, true},   {u"12345678克", 0, 0, false}, // too many digits for an amount
-        {u"零", 0, 0, true},          {u"百叶", 0, 0, true},          {u"盐", 0, 0, false},
+        {u"500克", 500, 3, false},
+        {u"1.5kg", 1.5, 3, false},
+        {u"０．５升", 0.5, 3, false},
+        {u"1/2 勺", 0.5, 3, false},
+        {u"1 1/2 cups", 1.5, 5, false},
+        {u"1-1/2 c", 1.5, 5, false},
+        {u"½ cup", 0.5, 1, false},
+        {u"1½ cups", 1.5, 2, false},
+        {u"1 ½ cups", 1.5, 3, false},
+        {u"3⁄4 tsp", 0.75, 3, false},
+        {u"1/0 杯", 1, 1, false}, // no fraction with a zero below:
+                                  // the 1 alone
+        {u"2-3个", 2, 1, false},  // a range is read by the line, not here
+        {u"1 2/1", 1, 1, false},  // an improper fraction is not a whole's part
+        {u"一", 1, 1, true},
+        {u"两个", 2, 1, true},
+        {u"十", 10, 1, true},
+        {u"十五分钟", 15, 2, true},
+        {u"二十", 20, 2, true},
+        {u"二十五", 25, 3, true},
+        {u"一百", 100, 2, true},
+        {u"两百二十克", 220, 4, true},
+        {u"一百零五", 105, 4, true},
+        {u"半斤", 0.5, 1, true},
+        {u"两三个", 2, 1, true}, // the range's first number
+        {u"三十四五", 34, 3, true},
+        {u"12345678克", 0, 0, false}, // too many digits for an amount
+        {u"零", 0, 0, true},
+        {u"百叶", 0, 0, true},
+        {u"盐", 0, 0, false},
         {u"", 0, 0, false},
     };
     for (const auto& c : cases) {

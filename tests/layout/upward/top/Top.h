@@ -1,3 +1,3 @@
 #pragma once
-#include "Mid.h"
 #include "Low.h"
+#include "Mid.h"
