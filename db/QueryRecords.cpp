@@ -68,8 +68,8 @@ QVariant TADOQuery::Impl::FetchValue(qint64 rowId, int col) {
 }
 
 QVariant TADOQuery::Impl::StoredValue(int col) {
-    if (RowsPending && PendingPlaced) {
-        const qint64 id = CurrentId();
+    // One row's uncached values, read from the book once while it stays current.
+    const auto fetched = [this, col](qint64 id) {
         if (FetchedRow != id) {
             Fetched.clear();
             FetchedRow = id;
@@ -79,6 +79,9 @@ QVariant TADOQuery::Impl::StoredValue(int col) {
             it = Fetched.emplace(col, FetchValue(id, col)).first;
         }
         return it->second;
+    };
+    if (RowsPending && PendingPlaced) {
+        return fetched(CurrentId());
     }
     const int32_t row = CurrentRow();
     const int slot = Columns[size_t(col)].Slot;
@@ -91,16 +94,7 @@ QVariant TADOQuery::Impl::StoredValue(int col) {
             return QVariant(SpanText(s).toString());
         }
     }
-    const qint64 id = RowIds[size_t(row)];
-    if (FetchedRow != id) {
-        Fetched.clear();
-        FetchedRow = id;
-    }
-    auto it = Fetched.find(col);
-    if (it == Fetched.end()) {
-        it = Fetched.emplace(col, FetchValue(id, col)).first;
-    }
-    return it->second;
+    return fetched(RowIds[size_t(row)]);
 }
 
 QVariant TADOQuery::Impl::Value(int col) {

@@ -2,6 +2,7 @@
 
 #include "ImportTypes.h"
 
+#include <QEventLoop>
 #include <QThread>
 #include <gumbo.h>
 
@@ -119,7 +120,7 @@ GumboOutput* Parse(const QByteArray& utf8) {
 }
 } // namespace
 
-void RunWithDeepStack(const std::function<void()>& work) {
+void RunWithDeepStack(const std::function<void()>& work, bool serveEvents) {
     std::exception_ptr error;
     std::unique_ptr<QThread> thread(QThread::create([&] {
         try {
@@ -129,7 +130,15 @@ void RunWithDeepStack(const std::function<void()>& work) {
         }
     }));
     thread->setStackSize(DeepStackBytes);
-    thread->start();
+    if (serveEvents) {
+        QEventLoop loop;
+        QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
+                         Qt::QueuedConnection);
+        thread->start();
+        loop.exec();
+    } else {
+        thread->start();
+    }
     thread->wait();
     if (error)
         std::rethrow_exception(error);

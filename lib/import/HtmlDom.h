@@ -28,8 +28,9 @@ private:
 };
 
 // Runs the work on a thread whose stack is deep enough for any tree of
-// MaxHtmlBytes; an exception comes back to the caller.
-void RunWithDeepStack(const std::function<void()>& work);
+// MaxHtmlBytes; an exception comes back to the caller. With serveEvents the
+// caller's thread keeps handling its events meanwhile (a window stays answering).
+void RunWithDeepStack(const std::function<void()>& work, bool serveEvents = false);
 
 // Visits elements and text depth first; return false from enter to skip an
 // element's children. leave is called after the children (may be empty).

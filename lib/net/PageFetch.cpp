@@ -1,5 +1,6 @@
 #include "PageFetch.h"
 
+#include "HtmlDom.h"
 #include "RecipeImporter.h"
 
 #include <QEventLoop>
@@ -339,21 +340,5 @@ TFetchedPictures FetchPictures(const std::vector<QStringList>& groups, const TKe
 }
 
 void RunBeside(const std::function<void()>& work) {
-    std::exception_ptr error;
-    std::unique_ptr<QThread> thread(QThread::create([&] {
-        try {
-            work();
-        } catch (...) {
-            error = std::current_exception();
-        }
-    }));
-    QEventLoop loop;
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit,
-                     Qt::QueuedConnection);
-    thread->setStackSize(64u << 20); // gumbo's tree goes as deep as the page
-    thread->start();
-    loop.exec();
-    thread->wait();
-    if (error)
-        std::rethrow_exception(error);
+    RunWithDeepStack(work, true);
 }
