@@ -2,6 +2,7 @@
 // trash, a vanished folder, a sync killed half-way, the command line.
 #include "SyncTestUtil.h"
 
+#include "../common/RawBook.h"
 #include "../common/RunTool.h"
 #include "RecipeFolder.h"
 #include "RecipeImporter.h"
@@ -396,5 +397,38 @@ TEST(SyncTool, ADamagedBookIsRefusedBeforeAnythingIsWritten) {
     EXPECT_TRUE(r.ErrText().contains(QStringLiteral("已损坏"))) << r.ErrText().toStdString();
     EXPECT_EQ(FileDigest(path), damaged);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("cook-trash"))));
+}
+} // namespace
+
+namespace {
+// As every way into the book: another program's lock is waited for, and when it stays
+// the sync says so and writes nothing on either side.
+TEST(SyncTool, ABookHeldByAnotherProgramIsWaitedForAndTold) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("Recipes"));
+    QDir().mkpath(folder);
+    const QString path = dir.filePath(QStringLiteral("cook.mdb"));
+    {
+        TSyncBook book(path);
+        book.Add(QStringLiteral("锁前菜"), 'a');
+        book.Sync(folder);
+    }
+    AppRecipe(folder + QStringLiteral("/清炒菜心"), QStringLiteral("清炒菜心"),
+              QStringLiteral("菜心"));
+    // Read before the lock: closing any other handle of the file in this process
+    // would drop the lock (POSIX locks are the process's).
+    const QByteArray before = FileDigest(path);
+    TRawBook other(path, SQLITE_OPEN_READWRITE);
+    ASSERT_EQ(other.Run("begin exclusive"), SQLITE_OK);
+    const TToolRun r =
+        RunTool(QStringLiteral(MYCOOK_BOOK_TOOL), {QStringLiteral("sync"), path, folder}, 120000);
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_TRUE(r.ErrText().contains(QStringLiteral("另一个程序"))) << r.ErrText().toStdString();
+    ASSERT_EQ(other.Run("rollback"), SQLITE_OK);
+    EXPECT_EQ(FileDigest(path), before);
+    // Once the lock is gone the same sync goes through.
+    const TToolRun again =
+        RunTool(QStringLiteral(MYCOOK_BOOK_TOOL), {QStringLiteral("sync"), path, folder}, 120000);
+    EXPECT_EQ(again.Code, 0) << again.ErrText().toStdString();
 }
 } // namespace
