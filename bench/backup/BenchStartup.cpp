@@ -37,11 +37,18 @@ void EnsureTodaysCopy() {
         MakeDailyBackup(Book().Path, QDate::currentDate());
 }
 
+double LoadAverage() {
+    double load[1] = {0};
+    return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
 struct TUiWatch {
     double MaxGapMs = 0;
     double MaxSaveMs = 0;
     double CopySeconds = 0;
     int Saves = 0;
+    int GapsOver50 = 0;
+    int LargestGapSave = -1; // the save that the largest gap fell in, -1: none
 };
 
 // Runs the loop until the copy ends, saving now and then unless idle, and watches
@@ -56,7 +63,12 @@ TUiWatch WatchWhileCopying(TForm_main& form, bool saving, qint64 atLeastMs = 0) 
     tick.setInterval(1);
     bool inSave = false; // the window holds the cook's input while a save runs
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        watch.MaxGapMs = std::max(watch.MaxGapMs, sinceTick.nsecsElapsed() / 1e6);
+        const double gap = sinceTick.nsecsElapsed() / 1e6;
+        if (gap > watch.MaxGapMs) {
+            watch.MaxGapMs = gap;
+            watch.LargestGapSave = inSave ? watch.Saves - 1 : -1;
+        }
+        watch.GapsOver50 += gap > 50 ? 1 : 0;
         sinceTick.restart();
         if (saving && !inSave && sinceSave.elapsed() >= 200) {
             inSave = true;
@@ -66,6 +78,9 @@ TUiWatch WatchWhileCopying(TForm_main& form, bool saving, qint64 atLeastMs = 0) 
             form.BitBtn5Click();
             watch.MaxSaveMs = std::max(watch.MaxSaveMs, save.nsecsElapsed() / 1e6);
             sinceSave.restart(); // the save holds the window: it counts in the next gap
+            // The gap that ends at the next tick is the save's tail.
+            if (sinceTick.nsecsElapsed() / 1e6 > watch.MaxGapMs)
+                watch.LargestGapSave = watch.Saves - 1;
             inSave = false;
         }
     });
@@ -101,6 +116,11 @@ void BM_StartUp(benchmark::State& state) {
         state.PauseTiming();
         if (watched) {
             const TUiWatch watch = WatchWhileCopying(form, saving, pending ? 0 : 30000);
+            std::fprintf(stderr,
+                         "run: load %.2f  gap %.1f ms (in save %d; %d gaps over 50 ms; %d saves, "
+                         "slowest %.1f ms)\n",
+                         LoadAverage(), watch.MaxGapMs, watch.LargestGapSave, watch.GapsOver50,
+                         watch.Saves, watch.MaxSaveMs);
             worst.MaxGapMs = std::max(worst.MaxGapMs, watch.MaxGapMs);
             worst.MaxSaveMs = std::max(worst.MaxSaveMs, watch.MaxSaveMs);
             worst.CopySeconds = std::max(worst.CopySeconds, watch.CopySeconds);
@@ -118,11 +138,6 @@ void BM_StartUp(benchmark::State& state) {
     state.counters["book_MiB"] = QFileInfo(Book().Path).size() / 1048576.0;
 }
 BENCHMARK(BM_StartUp)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Iterations(3)->Unit(benchmark::kMillisecond);
-
-double LoadAverage() {
-    double load[1] = {0};
-    return getloadavg(load, 1) == 1 ? load[0] : -1;
-}
 
 // One window from its showing on: the copy pending or not, saving every 200 ms or
 // idle, for at least `ms` (and until the copy ends).
@@ -158,10 +173,12 @@ void BM_CopyPauses(benchmark::State& state) {
         const TUiWatch without = WindowRun(false, saving, qint64(withCopy.CopySeconds * 1000));
         const double load = std::max(loadBefore, LoadAverage());
         std::fprintf(stderr,
-                     "pair: load %.2f  copy %.1f s  gap with copy %.1f ms (%d saves, slowest "
-                     "%.1f ms)  without %.1f ms (%d saves, slowest %.1f ms)  ratio %.2f\n",
-                     load, withCopy.CopySeconds, withCopy.MaxGapMs, withCopy.Saves,
-                     withCopy.MaxSaveMs, without.MaxGapMs, without.Saves, without.MaxSaveMs,
+                     "pair: load %.2f  copy %.1f s  gap with copy %.1f ms (in save %d; %d gaps "
+                     "over 50 ms; %d saves, slowest %.1f ms)  without %.1f ms (in save %d; %d "
+                     "gaps over 50 ms; %d saves, slowest %.1f ms)  ratio %.2f\n",
+                     load, withCopy.CopySeconds, withCopy.MaxGapMs, withCopy.LargestGapSave,
+                     withCopy.GapsOver50, withCopy.Saves, withCopy.MaxSaveMs, without.MaxGapMs,
+                     without.LargestGapSave, without.GapsOver50, without.Saves, without.MaxSaveMs,
                      withCopy.MaxGapMs / without.MaxGapMs);
         worstCase = std::max(worstCase, withCopy.MaxGapMs);
         worstReference = std::max(worstReference, without.MaxGapMs);
