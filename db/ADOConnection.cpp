@@ -296,8 +296,8 @@ void TADOConnection::RollbackTrans() {
 // other programs write); the window paints meanwhile. Input waits in the queue, so
 // the cook cannot start anything until the save is on disk.
 void TADOConnection::CommitWhilePainting() {
-    TAsideCommit aside;
     QEventLoop loop;
+    TAsideCommit aside; // joined before the loop it wakes goes
     sqlite3* db = FDb;
     try {
         aside.Worker = std::thread([this, db, &aside, &loop] {
@@ -321,6 +321,10 @@ void TADOConnection::CommitWhilePainting() {
         return;
     }
     FAside = &aside;
+    struct TForget {
+        TAsideCommit*& Aside;
+        ~TForget() { Aside = nullptr; }
+    } forget{FAside};
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     Settle();
     if (aside.Code != SQLITE_OK) {

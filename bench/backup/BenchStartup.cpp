@@ -62,13 +62,15 @@ TUiWatch WatchWhileCopying(TForm_main& form, bool saving, qint64 atLeastMs = 0) 
     QTimer tick;
     tick.setInterval(1);
     bool inSave = false; // the window holds the cook's input while a save runs
+    int savesAtTick = 0; // a gap that saw the count change spanned a save's end
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const double gap = sinceTick.nsecsElapsed() / 1e6;
         if (gap > watch.MaxGapMs) {
             watch.MaxGapMs = gap;
-            watch.LargestGapSave = inSave ? watch.Saves - 1 : -1;
+            watch.LargestGapSave = inSave || watch.Saves != savesAtTick ? watch.Saves - 1 : -1;
         }
         watch.GapsOver50 += gap > 50 ? 1 : 0;
+        savesAtTick = watch.Saves;
         sinceTick.restart();
         if (saving && !inSave && sinceSave.elapsed() >= 200) {
             inSave = true;
@@ -78,9 +80,6 @@ TUiWatch WatchWhileCopying(TForm_main& form, bool saving, qint64 atLeastMs = 0) 
             form.BitBtn5Click();
             watch.MaxSaveMs = std::max(watch.MaxSaveMs, save.nsecsElapsed() / 1e6);
             sinceSave.restart(); // the save holds the window: it counts in the next gap
-            // The gap that ends at the next tick is the save's tail.
-            if (sinceTick.nsecsElapsed() / 1e6 > watch.MaxGapMs)
-                watch.LargestGapSave = watch.Saves - 1;
             inSave = false;
         }
     });
