@@ -81,6 +81,7 @@ TUiWatch WatchWhileCopying(TForm_main& form, bool saving, qint64 atLeastMs = 0) 
             watch.MaxSaveMs = std::max(watch.MaxSaveMs, save.nsecsElapsed() / 1e6);
             sinceSave.restart(); // the save holds the window: it counts in the next gap
             inSave = false;
+            savesAtTick = -1; // the gap now running ends the save
         }
     });
     tick.start();
