@@ -159,8 +159,65 @@ int PairBit(char32_t a, char32_t b) {
     return int(((uint32_t(a) * 0x9E3779B1u) ^ (uint32_t(b) * 0x85EBCA77u)) >> 23);
 }
 
+// A name position under one key, with the character after it (None at the name's
+// end): most postings fail on that character, so they are dropped without a look at
+// the name itself.
+struct TPosting {
+    uint32_t Entry; // slot << 8 | position
+    uint32_t Next;  // char info
+};
+
+// Postings by name length, then by slot and position: one band per length, so a
+// query walks all its lists length by length and stops at the first length that
+// completes its suggestions. Between BeginBulk and EndBulk only Items grows.
+struct TBandList {
+    std::vector<TPosting> Items;
+    std::vector<std::pair<uint16_t, uint32_t>> Bands; // length, first item
+
+    size_t End(size_t band) const {
+        return band + 1 < Bands.size() ? Bands[band + 1].second : Items.size();
+    }
+    size_t BandOf(uint16_t length) const {
+        return size_t(std::lower_bound(Bands.begin(), Bands.end(), std::make_pair(length, 0u)) -
+                      Bands.begin());
+    }
+    void Insert(const TPosting& p, uint16_t length) {
+        size_t band = BandOf(length);
+        if (band == Bands.size() || Bands[band].first != length)
+            Bands.insert(
+                Bands.begin() + ptrdiff_t(band),
+                {length, uint32_t(band < Bands.size() ? Bands[band].second : Items.size())});
+        const auto first = Items.begin() + Bands[band].second;
+        const auto at = std::upper_bound(
+            first, Items.begin() + ptrdiff_t(End(band)), p,
+            [](const TPosting& a, const TPosting& b) { return a.Entry < b.Entry; });
+        Items.insert(at, p);
+        for (size_t b = band + 1; b < Bands.size(); ++b)
+            ++Bands[b].second;
+    }
+    void Erase(uint32_t entry, uint16_t length) {
+        const size_t band = BandOf(length);
+        if (band == Bands.size() || Bands[band].first != length)
+            return;
+        const auto first = Items.begin() + Bands[band].second;
+        const auto last = Items.begin() + ptrdiff_t(End(band));
+        const auto at = std::lower_bound(first, last, entry,
+                                         [](const TPosting& a, uint32_t e) { return a.Entry < e; });
+        if (at == last || at->Entry != entry)
+            return;
+        Items.erase(at);
+        for (size_t b = band + 1; b < Bands.size(); ++b)
+            --Bands[b].second;
+        if (Bands[band].second == End(band))
+            Bands.erase(Bands.begin() + ptrdiff_t(band));
+    }
+    size_t Bytes() const {
+        return Items.capacity() * sizeof(TPosting) + Bands.capacity() * sizeof(Bands[0]);
+    }
+};
+
 struct TNameList {
-    std::vector<uint32_t> Start, Inside;
+    TBandList Start, Inside;
 };
 
 struct TCharInfo {
@@ -195,7 +252,8 @@ struct TSuggestIndex::TData {
     std::vector<TCharInfo> Chars;
     TCodeMap CharOf; // original code -> char info
     std::vector<TNameList> NameLists;
-    TCodeMap NameKey; // unit or initial letter -> name list
+    TCodeMap UnitKey;                  // unit -> name list
+    std::vector<uint32_t> SyllableKey; // syllable id -> name list
     std::vector<TSlotSet> IngredientSets;
     std::vector<uint32_t> IngredientStamp;                       // last slot added, per set
     std::vector<std::vector<uint64_t>> PairSlices{PairBitCount}; // per bit, over slots
@@ -227,63 +285,61 @@ struct TSuggestIndex::TData {
         return la != lb ? la < lb : a < b;
     }
 
-    // The keys a name position is found under: its unit and its readings' initials.
-    template <class F> void KeysOf(const TCharInfo& info, F&& f) const {
-        f(info.Unit);
-        uint32_t seen = 0; // letters already given
-        for (uint32_t r = 0; r < info.ReadingCount; ++r) {
-            const char first = TPinyinTable::Syllable(info.Readings[r]).front().toLatin1();
-            if (first < 'a' || first > 'z' || char32_t(first) == info.Unit)
-                continue;
-            if (!(seen & (1u << (first - 'a')))) {
-                seen |= 1u << (first - 'a');
-                f(char32_t(first));
-            }
+    uint32_t& ListOf(uint32_t& index) {
+        if (index == None) {
+            index = uint32_t(NameLists.size());
+            NameLists.emplace_back();
         }
+        return index;
     }
 
-    // Each posting of a name: its entry (slot and position) under every key of each
-    // of its first MaxPostedPos characters.
+    // The lists a name position is found under: its unit's and each reading's.
+    template <class F> void ListsOf(const TCharInfo& info, F&& f) {
+        f(ListOf(UnitKey.Slot(info.Unit)));
+        if (SyllableKey.empty())
+            SyllableKey.assign(size_t(TPinyinTable::SyllableCount()), None);
+        for (uint32_t r = 0; r < info.ReadingCount; ++r)
+            if (info.Readings[r] < SyllableKey.size())
+                f(ListOf(SyllableKey[info.Readings[r]]));
+    }
+
+    // Each posting of a name: under every list of each of its first MaxPostedPos
+    // characters.
     template <class F> void ForEachPosting(uint32_t slot, F f) {
         const TSlot& s = Slots[slot];
         const int n = std::min<int>(s.UnitLen, MaxPostedPos);
         for (int pos = 0; pos < n; ++pos) {
-            const uint32_t entry = slot << 8 | uint32_t(pos);
-            KeysOf(Chars[Units[s.UnitOff + size_t(pos)]],
-                   [&](char32_t key) { f(key, pos, entry); });
+            const TPosting posting{slot << 8 | uint32_t(pos),
+                                   pos + 1 < s.UnitLen ? Units[s.UnitOff + size_t(pos) + 1] : None};
+            ListsOf(Chars[Units[s.UnitOff + size_t(pos)]],
+                    [&](uint32_t index) { f(NameLists[index], pos, posting); });
         }
     }
 
     void PostName(uint32_t slot) {
-        ForEachPosting(slot, [&](char32_t key, int pos, uint32_t entry) {
-            uint32_t& index = NameKey.Slot(key);
-            if (index == None) {
-                index = uint32_t(NameLists.size());
-                NameLists.emplace_back();
-            }
-            auto& list = pos == 0 ? NameLists[index].Start : NameLists[index].Inside;
+        const uint16_t length = Slots[slot].NameLen;
+        ForEachPosting(slot, [&](TNameList& lists, int pos, const TPosting& posting) {
+            TBandList& list = pos == 0 ? lists.Start : lists.Inside;
             if (Bulk)
-                list.push_back(entry);
+                list.Items.push_back(posting);
             else
-                list.insert(
-                    std::upper_bound(list.begin(), list.end(), entry,
-                                     [this](uint32_t a, uint32_t b) { return Before(a, b); }),
-                    entry);
+                list.Insert(posting, length);
         });
     }
 
     void UnpostName(uint32_t slot) {
-        ForEachPosting(slot, [&](char32_t key, int pos, uint32_t entry) {
-            const uint32_t index = NameKey.Find(key);
-            if (index == None)
+        const uint16_t length = Slots[slot].NameLen;
+        ForEachPosting(slot, [&](TNameList& lists, int pos, const TPosting& posting) {
+            TBandList& list = pos == 0 ? lists.Start : lists.Inside;
+            if (!Bulk) {
+                list.Erase(posting.Entry, length);
                 return;
-            auto& list = pos == 0 ? NameLists[index].Start : NameLists[index].Inside;
-            auto it =
-                Bulk ? std::find(list.begin(), list.end(), entry)
-                     : std::lower_bound(list.begin(), list.end(), entry,
-                                        [this](uint32_t a, uint32_t b) { return Before(a, b); });
-            if (it != list.end() && *it == entry)
-                list.erase(it);
+            }
+            const auto it =
+                std::find_if(list.Items.begin(), list.Items.end(),
+                             [&](const TPosting& p) { return p.Entry == posting.Entry; });
+            if (it != list.Items.end())
+                list.Items.erase(it);
         });
     }
 
@@ -342,25 +398,30 @@ struct TSuggestIndex::TData {
         return r;
     }
 
-    // memo: Next per character and query position, bit 0 while not yet known (no
-    // result has it); empty when the book has too many distinct characters for it.
+    // The states after name character `ci` from `states` (each below q.L). memo:
+    // Next per character and query position, bit 0 while not yet known (no result
+    // has it); empty when the book has too many distinct characters for it.
+    uint64_t Step(uint32_t ci, uint64_t states, const TTyped& q,
+                  std::vector<uint64_t>& memo) const {
+        uint64_t next = 0;
+        for (uint64_t b = states; b; b &= b - 1) {
+            const int p = std::countr_zero(b);
+            if (memo.empty()) {
+                next |= Next(Chars[ci], p, q);
+                continue;
+            }
+            uint64_t& m = memo[size_t(ci) * size_t(q.L) + size_t(p)];
+            if (m & 1)
+                m = Next(Chars[ci], p, q);
+            next |= m;
+        }
+        return next;
+    }
+
     bool MatchAt(const TSlot& s, int pos, const TTyped& q, std::vector<uint64_t>& memo) const {
         uint64_t states = 1;
         for (int i = pos; i < s.UnitLen; ++i) {
-            const uint32_t ci = Units[s.UnitOff + size_t(i)];
-            const TCharInfo& c = Chars[ci];
-            uint64_t next = 0;
-            for (uint64_t b = states; b; b &= b - 1) {
-                const int p = std::countr_zero(b);
-                if (memo.empty()) {
-                    next |= Next(c, p, q);
-                    continue;
-                }
-                uint64_t& m = memo[size_t(ci) * size_t(q.L) + size_t(p)];
-                if (m & 1)
-                    m = Next(c, p, q);
-                next |= m;
-            }
+            const uint64_t next = Step(Units[s.UnitOff + size_t(i)], states, q, memo);
             if (next & Bit(q.L))
                 return true;
             if (!next)
@@ -452,26 +513,47 @@ void TSuggestIndex::EndBulk() {
     if (!D->Bulk)
         return;
     D->Bulk = false;
-    // Entries were appended in slot order: a counting sort by name length settles them.
-    std::vector<uint32_t> sorted;
+    // Postings were appended mostly in slot order: a counting sort by name length
+    // settles them, and the bands follow from its counts.
+    std::vector<TPosting> sorted;
     std::vector<size_t> starts;
-    auto settle = [&](std::vector<uint32_t>& list) {
-        if (list.empty())
+    auto settle = [&](TBandList& list) {
+        list.Bands.clear();
+        if (list.Items.empty()) {
+            list.Items = {};
             return;
+        }
+        auto length = [&](const TPosting& p) {
+            return D->Slots[p.Entry >> 8].NameLen;
+        };
         uint16_t shortest = 0xFFFF, longest = 0;
-        for (uint32_t e : list) {
-            shortest = std::min(shortest, D->Slots[e >> 8].NameLen);
-            longest = std::max(longest, D->Slots[e >> 8].NameLen);
+        for (const TPosting& p : list.Items) {
+            shortest = std::min(shortest, length(p));
+            longest = std::max(longest, length(p));
         }
         starts.assign(size_t(longest - shortest) + 2, 0);
-        for (uint32_t e : list)
-            ++starts[size_t(D->Slots[e >> 8].NameLen - shortest) + 1];
+        for (const TPosting& p : list.Items)
+            ++starts[size_t(length(p) - shortest) + 1];
         for (size_t i = 1; i < starts.size(); ++i)
             starts[i] += starts[i - 1];
-        sorted.resize(list.size());
-        for (uint32_t e : list)
-            sorted[starts[size_t(D->Slots[e >> 8].NameLen - shortest)]++] = e;
-        list = std::vector<uint32_t>(sorted.begin(), sorted.end()); // exact size
+        for (size_t i = 0; i + 1 < starts.size(); ++i)
+            if (starts[i + 1] > starts[i])
+                list.Bands.push_back({uint16_t(shortest + i), uint32_t(starts[i])});
+        sorted.resize(list.Items.size());
+        for (const TPosting& p : list.Items)
+            sorted[starts[size_t(length(p) - shortest)]++] = p;
+        // A recipe put again during the bulk came after later ones.
+        auto byEntry = [](const TPosting& a, const TPosting& b) {
+            return a.Entry < b.Entry;
+        };
+        for (size_t b = 0; b < list.Bands.size(); ++b) {
+            const auto first = sorted.begin() + list.Bands[b].second;
+            const auto last = sorted.begin() + ptrdiff_t(list.End(b));
+            if (!std::is_sorted(first, last, byEntry))
+                std::sort(first, last, byEntry);
+        }
+        list.Items = std::vector<TPosting>(sorted.begin(), sorted.end()); // exact size
+        list.Bands.shrink_to_fit();
     };
     for (TNameList& l : D->NameLists) {
         settle(l.Start);
@@ -497,12 +579,12 @@ size_t TSuggestIndex::MemoryBytes() const {
     size_t n = sizeof(TData) + D->Slots.capacity() * sizeof(TSlot) +
                D->ById.capacity() * sizeof(D->ById[0]) + D->Names.capacity() * 2 +
                D->Units.capacity() * 4 + D->Chars.capacity() * sizeof(TCharInfo) +
-               D->CharOf.Bytes() + D->NameKey.Bytes() + D->IngredientKey.Bytes() +
-               D->IngredientStamp.capacity() * 4 + 0;
+               D->CharOf.Bytes() + D->UnitKey.Bytes() + D->SyllableKey.capacity() * 4 +
+               D->IngredientKey.Bytes() + D->IngredientStamp.capacity() * 4;
     for (const auto& slice : D->PairSlices)
         n += slice.capacity() * 8;
     for (const TNameList& l : D->NameLists)
-        n += sizeof(l) + (l.Start.capacity() + l.Inside.capacity()) * 4;
+        n += sizeof(l) + l.Start.Bytes() + l.Inside.Bytes();
     for (const TSlotSet& s : D->IngredientSets)
         n += s.Bytes();
     return n;
@@ -537,26 +619,90 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
         return std::find(found.begin(), found.end(), slot) != found.end();
     };
 
-    if (const uint32_t key = D->NameKey.Find(q.Units[0]); key != None) {
-        const TNameList& lists = D->NameLists[key];
-        for (const auto* list : {&lists.Start, &lists.Inside}) {
-            const size_t n = list->size();
-            for (size_t i = 0; i < n; ++i) {
-                // A long list is walked by name length, so its names lie scattered:
-                // fetch what the next ones need while this one is matched.
-                if (i + 16 < n)
-                    __builtin_prefetch(&D->Slots[(*list)[i + 16] >> 8]);
-                if (i + 8 < n) {
-                    const uint32_t ahead = (*list)[i + 8];
-                    __builtin_prefetch(&D->Units[D->Slots[ahead >> 8].UnitOff + (ahead & 0xFF)]);
-                }
-                const uint32_t entry = (*list)[i];
-                const uint32_t slot = entry >> 8;
-                if (listed(slot) || !D->MatchAt(D->Slots[slot], int(entry & 0xFF), q, memo))
+    // Names, from the lists of each way a match can begin: the first typed unit
+    // taken as a character, or the typed text's start as a prefix of a reading.
+    struct TSource {
+        const TNameList* Lists;
+        uint64_t States; // after the first character
+    };
+    std::vector<TSource> sources;
+    if (const uint32_t key = D->UnitKey.Find(q.Units[0]); key != None)
+        sources.push_back({&D->NameLists[key], Bit(1)});
+    if (IsLetter(q.Units[0]))
+        for (size_t id = 0; id < D->SyllableKey.size(); ++id) {
+            if (D->SyllableKey[id] == None)
+                continue;
+            const QLatin1StringView syllable = TPinyinTable::Syllable(int(id));
+            int k = 0;
+            while (k < syllable.size() && k < q.L &&
+                   q.Units[size_t(k)] == char32_t(syllable[k].unicode()))
+                ++k;
+            if (k > 0)
+                sources.push_back({&D->NameLists[D->SyllableKey[id]], (Bit(k) - 1) << 1});
+        }
+    // 0: no match; 1: a match; 2: one only if the rest of the name agrees. Most
+    // postings are settled by the character after them, without reading the name.
+    auto classify = [&](const TPosting& p, uint64_t states) {
+        if (states & Bit(q.L))
+            return 1;
+        if (p.Next == None)
+            return 0;
+        const uint64_t next = D->Step(p.Next, states, q, memo);
+        return !next ? 0 : (next & Bit(q.L)) ? 1 : 2;
+    };
+    // Start positions before inside ones, each length by length over all lists; in
+    // one length a list gives at most the slots still wanted, in its own order, and
+    // merged they give the best of all lists.
+    struct TCursor {
+        const TBandList* List;
+        uint64_t States;
+        size_t Band;
+    };
+    std::vector<TCursor> cursors;
+    std::vector<uint32_t> collected;
+    for (int inside = 0; inside < 2; ++inside) {
+        cursors.clear();
+        for (const TSource& source : sources) {
+            const TBandList& list = inside ? source.Lists->Inside : source.Lists->Start;
+            if (!list.Bands.empty())
+                cursors.push_back({&list, source.States, 0});
+        }
+        for (;;) {
+            uint32_t length = None;
+            for (const TCursor& c : cursors)
+                if (c.Band < c.List->Bands.size())
+                    length = std::min<uint32_t>(length, c.List->Bands[c.Band].first);
+            if (length == None)
+                break;
+            const size_t wanted = size_t(limit) - out.size();
+            collected.clear();
+            for (TCursor& c : cursors) {
+                if (c.Band == c.List->Bands.size() || c.List->Bands[c.Band].first != length)
                     continue;
-                if (!take(slot, false))
-                    return out;
+                const TPosting* p = c.List->Items.data() + c.List->Bands[c.Band].second;
+                const TPosting* const end = c.List->Items.data() + c.List->End(c.Band);
+                ++c.Band;
+                size_t got = 0;
+                uint32_t last = None;
+                for (; p != end; ++p) {
+                    const uint32_t slot = p->Entry >> 8;
+                    if (slot == last) // a name's postings in one list lie together
+                        continue;
+                    const int kind = classify(*p, c.States);
+                    if (kind == 0 || listed(slot))
+                        continue;
+                    if (kind == 2 && !D->MatchAt(D->Slots[slot], int(p->Entry & 0xFF), q, memo))
+                        continue;
+                    collected.push_back(p->Entry);
+                    last = slot;
+                    if (++got == wanted)
+                        break;
+                }
             }
+            std::sort(collected.begin(), collected.end());
+            for (uint32_t entry : collected)
+                if (!listed(entry >> 8) && !take(entry >> 8, false))
+                    return out;
         }
     }
     if (q.HasLetter || !ingredients)
