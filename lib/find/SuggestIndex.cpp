@@ -159,12 +159,12 @@ int PairBit(char32_t a, char32_t b) {
     return int(((uint32_t(a) * 0x9E3779B1u) ^ (uint32_t(b) * 0x85EBCA77u)) >> 23);
 }
 
-// A name position under one key, with the character after it (None at the name's
-// end): most postings fail on that character, so they are dropped without a look at
+// A name position under one key, with the two characters after it (None past the
+// name's end): most postings fail on those, so they are dropped without a look at
 // the name itself.
 struct TPosting {
-    uint32_t Entry; // slot << 8 | position
-    uint32_t Next;  // char info
+    uint32_t Entry;   // slot << 8 | position
+    uint32_t Next[2]; // char info
 };
 
 // Postings by name length, then by slot and position: one band per length, so a
@@ -309,8 +309,10 @@ struct TSuggestIndex::TData {
         const TSlot& s = Slots[slot];
         const int n = std::min<int>(s.UnitLen, MaxPostedPos);
         for (int pos = 0; pos < n; ++pos) {
-            const TPosting posting{slot << 8 | uint32_t(pos),
-                                   pos + 1 < s.UnitLen ? Units[s.UnitOff + size_t(pos) + 1] : None};
+            auto at = [&](int i) {
+                return i < s.UnitLen ? Units[s.UnitOff + size_t(i)] : None;
+            };
+            const TPosting posting{slot << 8 | uint32_t(pos), {at(pos + 1), at(pos + 2)}};
             ListsOf(Chars[Units[s.UnitOff + size_t(pos)]],
                     [&](uint32_t index) { f(NameLists[index], pos, posting); });
         }
@@ -643,12 +645,16 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     // 0: no match; 1: a match; 2: one only if the rest of the name agrees. Most
     // postings are settled by the character after them, without reading the name.
     auto classify = [&](const TPosting& p, uint64_t states) {
-        if (states & Bit(q.L))
-            return 1;
-        if (p.Next == None)
-            return 0;
-        const uint64_t next = D->Step(p.Next, states, q, memo);
-        return !next ? 0 : (next & Bit(q.L)) ? 1 : 2;
+        for (uint32_t next : p.Next) {
+            if (states & Bit(q.L))
+                return 1;
+            if (next == None)
+                return 0;
+            states = D->Step(next, states, q, memo);
+            if (!states)
+                return 0;
+        }
+        return (states & Bit(q.L)) ? 1 : 2;
     };
     // Start positions before inside ones, each length by length over all lists; in
     // one length a list gives at most the slots still wanted, in its own order, and
