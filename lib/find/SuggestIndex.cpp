@@ -167,26 +167,27 @@ struct TPosting {
     uint32_t Next[2]; // char info
 };
 
-// Postings by name length, then by slot and position: one band per length, so a
-// query walks all its lists length by length and stops at the first length that
-// completes its suggestions. Between BeginBulk and EndBulk only Items grows.
+// Postings in bands: names matched at their start before those matched inside,
+// each by name length, then by slot and position. A query walks all its lists band
+// by band and stops at the first band that completes its suggestions. Between
+// BeginBulk and EndBulk only Items grows.
 struct TBandList {
     std::vector<TPosting> Items;
-    std::vector<std::pair<uint16_t, uint32_t>> Bands; // length, first item
+    std::vector<std::pair<uint32_t, uint32_t>> Bands; // BandKey, first item
 
+    static uint32_t BandKey(int pos, uint16_t length) { return uint32_t(pos > 0) << 16 | length; }
     size_t End(size_t band) const {
         return band + 1 < Bands.size() ? Bands[band + 1].second : Items.size();
     }
-    size_t BandOf(uint16_t length) const {
-        return size_t(std::lower_bound(Bands.begin(), Bands.end(), std::make_pair(length, 0u)) -
+    size_t BandOf(uint32_t key) const {
+        return size_t(std::lower_bound(Bands.begin(), Bands.end(), std::make_pair(key, 0u)) -
                       Bands.begin());
     }
-    void Insert(const TPosting& p, uint16_t length) {
-        size_t band = BandOf(length);
-        if (band == Bands.size() || Bands[band].first != length)
-            Bands.insert(
-                Bands.begin() + ptrdiff_t(band),
-                {length, uint32_t(band < Bands.size() ? Bands[band].second : Items.size())});
+    void Insert(const TPosting& p, uint32_t key) {
+        size_t band = BandOf(key);
+        if (band == Bands.size() || Bands[band].first != key)
+            Bands.insert(Bands.begin() + ptrdiff_t(band),
+                         {key, uint32_t(band < Bands.size() ? Bands[band].second : Items.size())});
         const auto first = Items.begin() + Bands[band].second;
         const auto at = std::upper_bound(
             first, Items.begin() + ptrdiff_t(End(band)), p,
@@ -195,9 +196,9 @@ struct TBandList {
         for (size_t b = band + 1; b < Bands.size(); ++b)
             ++Bands[b].second;
     }
-    void Erase(uint32_t entry, uint16_t length) {
-        const size_t band = BandOf(length);
-        if (band == Bands.size() || Bands[band].first != length)
+    void Erase(uint32_t entry, uint32_t key) {
+        const size_t band = BandOf(key);
+        if (band == Bands.size() || Bands[band].first != key)
             return;
         const auto first = Items.begin() + Bands[band].second;
         const auto last = Items.begin() + ptrdiff_t(End(band));
@@ -212,16 +213,18 @@ struct TBandList {
             Bands.erase(Bands.begin() + ptrdiff_t(band));
     }
     size_t Bytes() const {
-        return Items.capacity() * sizeof(TPosting) + Bands.capacity() * sizeof(Bands[0]);
+        return sizeof(*this) + Items.capacity() * sizeof(TPosting) +
+               Bands.capacity() * sizeof(Bands[0]);
     }
 };
 
-struct TNameList {
-    TBandList Start, Inside;
-};
+// What the character after a posting is found by in a list's buckets: the initial
+// of each of its readings, or, having none, its unit; EndKey past the name's end.
+constexpr char32_t EndKey = 0x110000;
 
 struct TCharInfo {
     char32_t Unit = 0;
+    uint32_t Initials = 0; // bit n: a reading starts with 'a' + n
     const unsigned short* Readings = nullptr;
     uint32_t ReadingCount = 0;
 };
@@ -251,9 +254,18 @@ struct TSuggestIndex::TData {
     std::vector<uint32_t> Units; // char info per name position
     std::vector<TCharInfo> Chars;
     TCodeMap CharOf; // original code -> char info
-    std::vector<TNameList> NameLists;
-    TCodeMap UnitKey;                  // unit -> name list
-    std::vector<uint32_t> SyllableKey; // syllable id -> name list
+    // A name position is posted under each way a match can begin there (its unit,
+    // each reading's syllable: the "first" keys), split into buckets by the key of
+    // the character after it, so a query walks only the postings whose next
+    // character can take the next piece of what is typed.
+    TCodeMap UnitKey;                                 // unit -> first
+    std::vector<uint32_t> SyllableKey;                // syllable id -> first
+    std::vector<std::vector<uint32_t>> FirstBuckets;  // first -> its buckets
+    std::unordered_map<uint64_t, uint32_t> BucketKey; // first << 32 | next key -> bucket
+    std::vector<TBandList> Buckets;
+    // Per unit, the initials of the characters of that unit (either script).
+    TCodeMap UnitInitialsKey;
+    std::vector<uint32_t> UnitInitials;
     std::vector<TSlotSet> IngredientSets;
     std::vector<uint32_t> IngredientStamp;                       // last slot added, per set
     std::vector<std::vector<uint64_t>> PairSlices{PairBitCount}; // per bit, over slots
@@ -272,6 +284,17 @@ struct TSuggestIndex::TData {
                 readings = TPinyinTable::Readings(info.Unit);
             info.Readings = readings.data();
             info.ReadingCount = uint32_t(readings.size());
+            for (unsigned short id : readings) {
+                const QLatin1StringView syllable = TPinyinTable::Syllable(id);
+                if (!syllable.isEmpty() && IsLetter(char32_t(syllable.front().unicode())))
+                    info.Initials |= 1u << (syllable.front().unicode() - u'a');
+            }
+            uint32_t& unit = UnitInitialsKey.Slot(info.Unit);
+            if (unit == None) {
+                unit = uint32_t(UnitInitials.size());
+                UnitInitials.push_back(0);
+            }
+            UnitInitials[unit] |= info.Initials;
             index = uint32_t(Chars.size());
             Chars.push_back(info);
         }
@@ -285,56 +308,81 @@ struct TSuggestIndex::TData {
         return la != lb ? la < lb : a < b;
     }
 
-    uint32_t& ListOf(uint32_t& index) {
+    uint32_t FirstOf(uint32_t& index) {
         if (index == None) {
-            index = uint32_t(NameLists.size());
-            NameLists.emplace_back();
+            index = uint32_t(FirstBuckets.size());
+            FirstBuckets.emplace_back();
         }
         return index;
     }
 
-    // The lists a name position is found under: its unit's and each reading's.
-    template <class F> void ListsOf(const TCharInfo& info, F&& f) {
-        f(ListOf(UnitKey.Slot(info.Unit)));
+    // The first keys of a name position: its unit's and each reading's.
+    template <class F> void FirstsOf(const TCharInfo& info, F&& f) {
+        f(FirstOf(UnitKey.Slot(info.Unit)));
         if (SyllableKey.empty())
             SyllableKey.assign(size_t(TPinyinTable::SyllableCount()), None);
         for (uint32_t r = 0; r < info.ReadingCount; ++r)
             if (info.Readings[r] < SyllableKey.size())
-                f(ListOf(SyllableKey[info.Readings[r]]));
+                f(FirstOf(SyllableKey[info.Readings[r]]));
     }
 
-    // Each posting of a name: under every list of each of its first MaxPostedPos
-    // characters.
+    // The keys a following character is found by.
+    template <class F> static void NextKeysOf(const TCharInfo* info, F&& f) {
+        if (!info)
+            return f(EndKey);
+        if (!info->Initials)
+            return f(info->Unit);
+        for (uint32_t b = info->Initials; b; b &= b - 1)
+            f(char32_t(u'a' + std::countr_zero(b)));
+    }
+
+    TBandList& Bucket(uint32_t first, char32_t next) {
+        auto [it, added] =
+            BucketKey.try_emplace(uint64_t(first) << 32 | next, uint32_t(Buckets.size()));
+        if (added) {
+            Buckets.emplace_back();
+            FirstBuckets[first].push_back(it->second);
+        }
+        return Buckets[it->second];
+    }
+
+    const TBandList* FindBucket(uint32_t first, char32_t next) const {
+        const auto it = BucketKey.find(uint64_t(first) << 32 | next);
+        return it == BucketKey.end() ? nullptr : &Buckets[it->second];
+    }
+
+    // Each posting of a name: under every first key of each of its first
+    // MaxPostedPos characters, in the bucket of each key of the character after it.
     template <class F> void ForEachPosting(uint32_t slot, F f) {
         const TSlot& s = Slots[slot];
         const int n = std::min<int>(s.UnitLen, MaxPostedPos);
+        auto at = [&](int i) {
+            return i < s.UnitLen ? Units[s.UnitOff + size_t(i)] : None;
+        };
         for (int pos = 0; pos < n; ++pos) {
-            auto at = [&](int i) {
-                return i < s.UnitLen ? Units[s.UnitOff + size_t(i)] : None;
-            };
             const TPosting posting{slot << 8 | uint32_t(pos), {at(pos + 1), at(pos + 2)}};
-            ListsOf(Chars[Units[s.UnitOff + size_t(pos)]],
-                    [&](uint32_t index) { f(NameLists[index], pos, posting); });
+            const TCharInfo* next = posting.Next[0] == None ? nullptr : &Chars[posting.Next[0]];
+            const uint32_t key = TBandList::BandKey(pos, s.NameLen);
+            FirstsOf(Chars[Units[s.UnitOff + size_t(pos)]], [&](uint32_t first) {
+                NextKeysOf(next,
+                           [&](char32_t nextKey) { f(Bucket(first, nextKey), key, posting); });
+            });
         }
     }
 
     void PostName(uint32_t slot) {
-        const uint16_t length = Slots[slot].NameLen;
-        ForEachPosting(slot, [&](TNameList& lists, int pos, const TPosting& posting) {
-            TBandList& list = pos == 0 ? lists.Start : lists.Inside;
+        ForEachPosting(slot, [&](TBandList& list, uint32_t key, const TPosting& posting) {
             if (Bulk)
                 list.Items.push_back(posting);
             else
-                list.Insert(posting, length);
+                list.Insert(posting, key);
         });
     }
 
     void UnpostName(uint32_t slot) {
-        const uint16_t length = Slots[slot].NameLen;
-        ForEachPosting(slot, [&](TNameList& lists, int pos, const TPosting& posting) {
-            TBandList& list = pos == 0 ? lists.Start : lists.Inside;
+        ForEachPosting(slot, [&](TBandList& list, uint32_t key, const TPosting& posting) {
             if (!Bulk) {
-                list.Erase(posting.Entry, length);
+                list.Erase(posting.Entry, key);
                 return;
             }
             const auto it =
@@ -515,8 +563,8 @@ void TSuggestIndex::EndBulk() {
     if (!D->Bulk)
         return;
     D->Bulk = false;
-    // Postings were appended mostly in slot order: a counting sort by name length
-    // settles them, and the bands follow from its counts.
+    // Postings were appended mostly in slot order: a counting sort by band settles
+    // them (start lengths, then inside lengths), and the bands follow from its counts.
     std::vector<TPosting> sorted;
     std::vector<size_t> starts;
     auto settle = [&](TBandList& list) {
@@ -525,25 +573,33 @@ void TSuggestIndex::EndBulk() {
             list.Items = {};
             return;
         }
-        auto length = [&](const TPosting& p) {
-            return D->Slots[p.Entry >> 8].NameLen;
+        auto key = [&](const TPosting& p) {
+            return TBandList::BandKey(int(p.Entry & 0xFF), D->Slots[p.Entry >> 8].NameLen);
         };
-        uint16_t shortest = 0xFFFF, longest = 0;
+        uint32_t lows[2] = {None, None}, highs[2] = {0, 0};
         for (const TPosting& p : list.Items) {
-            shortest = std::min(shortest, length(p));
-            longest = std::max(longest, length(p));
+            const uint32_t k = key(p), half = k >> 16;
+            lows[half] = std::min(lows[half], k);
+            highs[half] = std::max(highs[half], k);
         }
-        starts.assign(size_t(longest - shortest) + 2, 0);
+        const size_t startSpan = lows[0] == None ? 0 : highs[0] - lows[0] + 1;
+        auto index = [&](uint32_t k) {
+            return k >> 16 ? startSpan + (k - lows[1]) : size_t(k - lows[0]);
+        };
+        auto keyOf = [&](size_t i) {
+            return i < startSpan ? lows[0] + uint32_t(i) : lows[1] + uint32_t(i - startSpan);
+        };
+        starts.assign(startSpan + (lows[1] == None ? 0 : highs[1] - lows[1] + 1) + 1, 0);
         for (const TPosting& p : list.Items)
-            ++starts[size_t(length(p) - shortest) + 1];
+            ++starts[index(key(p)) + 1];
         for (size_t i = 1; i < starts.size(); ++i)
             starts[i] += starts[i - 1];
         for (size_t i = 0; i + 1 < starts.size(); ++i)
             if (starts[i + 1] > starts[i])
-                list.Bands.push_back({uint16_t(shortest + i), uint32_t(starts[i])});
+                list.Bands.push_back({keyOf(i), uint32_t(starts[i])});
         sorted.resize(list.Items.size());
         for (const TPosting& p : list.Items)
-            sorted[starts[size_t(length(p) - shortest)]++] = p;
+            sorted[starts[index(key(p))]++] = p;
         // A recipe put again during the bulk came after later ones.
         auto byEntry = [](const TPosting& a, const TPosting& b) {
             return a.Entry < b.Entry;
@@ -557,10 +613,8 @@ void TSuggestIndex::EndBulk() {
         list.Items = std::vector<TPosting>(sorted.begin(), sorted.end()); // exact size
         list.Bands.shrink_to_fit();
     };
-    for (TNameList& l : D->NameLists) {
-        settle(l.Start);
-        settle(l.Inside);
-    }
+    for (TBandList& list : D->Buckets)
+        settle(list);
     for (TSlotSet& set : D->IngredientSets) {
         set.Sparse.shrink_to_fit();
         set.Bits.shrink_to_fit();
@@ -582,11 +636,15 @@ size_t TSuggestIndex::MemoryBytes() const {
                D->ById.capacity() * sizeof(D->ById[0]) + D->Names.capacity() * 2 +
                D->Units.capacity() * 4 + D->Chars.capacity() * sizeof(TCharInfo) +
                D->CharOf.Bytes() + D->UnitKey.Bytes() + D->SyllableKey.capacity() * 4 +
+               D->BucketKey.size() * 32 + D->BucketKey.bucket_count() * 8 +
+               D->UnitInitialsKey.Bytes() + D->UnitInitials.capacity() * 4 +
                D->IngredientKey.Bytes() + D->IngredientStamp.capacity() * 4;
     for (const auto& slice : D->PairSlices)
         n += slice.capacity() * 8;
-    for (const TNameList& l : D->NameLists)
-        n += sizeof(l) + l.Start.Bytes() + l.Inside.Bytes();
+    for (const TBandList& list : D->Buckets)
+        n += list.Bytes();
+    for (const auto& buckets : D->FirstBuckets)
+        n += sizeof(buckets) + buckets.capacity() * 4;
     for (const TSlotSet& s : D->IngredientSets)
         n += s.Bytes();
     return n;
@@ -621,15 +679,41 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
         return std::find(found.begin(), found.end(), slot) != found.end();
     };
 
-    // Names, from the lists of each way a match can begin: the first typed unit
-    // taken as a character, or the typed text's start as a prefix of a reading.
-    struct TSource {
-        const TNameList* Lists;
+    // Names. A match begins with the first typed unit taken as a character, or
+    // with the typed text's start as a prefix of a reading: the first keys, each
+    // with the states it leaves. Of their buckets, only those whose next
+    // character can take what follows are walked, or all once nothing follows.
+    struct TCursor {
+        const TBandList* List;
         uint64_t States; // after the first character
+        size_t Band;
     };
-    std::vector<TSource> sources;
-    if (const uint32_t key = D->UnitKey.Find(q.Units[0]); key != None)
-        sources.push_back({&D->NameLists[key], Bit(1)});
+    std::vector<TCursor> cursors;
+    std::vector<char32_t> nextKeys;
+    auto addFirst = [&](uint32_t first, uint64_t states) {
+        if (states & Bit(q.L)) {
+            for (uint32_t bucket : D->FirstBuckets[first])
+                cursors.push_back({&D->Buckets[bucket], states, 0});
+            return;
+        }
+        nextKeys.clear();
+        for (uint64_t b = states; b; b &= b - 1) {
+            const char32_t u = q.Units[size_t(std::countr_zero(b))];
+            nextKeys.push_back(u);
+            if (IsLetter(u))
+                continue;
+            if (const uint32_t key = D->UnitInitialsKey.Find(u); key != None)
+                for (uint32_t i = D->UnitInitials[key]; i; i &= i - 1)
+                    nextKeys.push_back(char32_t(u'a' + std::countr_zero(i)));
+        }
+        std::sort(nextKeys.begin(), nextKeys.end());
+        nextKeys.erase(std::unique(nextKeys.begin(), nextKeys.end()), nextKeys.end());
+        for (char32_t key : nextKeys)
+            if (const TBandList* list = D->FindBucket(first, key))
+                cursors.push_back({list, states, 0});
+    };
+    if (const uint32_t first = D->UnitKey.Find(q.Units[0]); first != None)
+        addFirst(first, Bit(1));
     if (IsLetter(q.Units[0]))
         for (size_t id = 0; id < D->SyllableKey.size(); ++id) {
             if (D->SyllableKey[id] == None)
@@ -640,10 +724,10 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
                    q.Units[size_t(k)] == char32_t(syllable[k].unicode()))
                 ++k;
             if (k > 0)
-                sources.push_back({&D->NameLists[D->SyllableKey[id]], (Bit(k) - 1) << 1});
+                addFirst(D->SyllableKey[id], (Bit(k) - 1) << 1);
         }
     // 0: no match; 1: a match; 2: one only if the rest of the name agrees. Most
-    // postings are settled by the character after them, without reading the name.
+    // postings are settled by the characters after them, without reading the name.
     auto classify = [&](const TPosting& p, uint64_t states) {
         for (uint32_t next : p.Next) {
             if (states & Bit(q.L))
@@ -656,60 +740,45 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
         }
         return (states & Bit(q.L)) ? 1 : 2;
     };
-    // Start positions before inside ones, each length by length over all lists; in
-    // one length a list gives at most the slots still wanted, in its own order, and
-    // merged they give the best of all lists.
-    struct TCursor {
-        const TBandList* List;
-        uint64_t States;
-        size_t Band;
-    };
-    std::vector<TCursor> cursors;
+    // Band by band over all cursors; in one band a list gives at most the slots
+    // still wanted, in its own order, and merged they give the best of all lists.
     std::vector<uint32_t> collected;
-    for (int inside = 0; inside < 2; ++inside) {
-        cursors.clear();
-        for (const TSource& source : sources) {
-            const TBandList& list = inside ? source.Lists->Inside : source.Lists->Start;
-            if (!list.Bands.empty())
-                cursors.push_back({&list, source.States, 0});
-        }
-        for (;;) {
-            uint32_t length = None;
-            for (const TCursor& c : cursors)
-                if (c.Band < c.List->Bands.size())
-                    length = std::min<uint32_t>(length, c.List->Bands[c.Band].first);
-            if (length == None)
-                break;
-            const size_t wanted = size_t(limit) - out.size();
-            collected.clear();
-            for (TCursor& c : cursors) {
-                if (c.Band == c.List->Bands.size() || c.List->Bands[c.Band].first != length)
+    for (;;) {
+        uint32_t band = None;
+        for (const TCursor& c : cursors)
+            if (c.Band < c.List->Bands.size())
+                band = std::min(band, c.List->Bands[c.Band].first);
+        if (band == None)
+            break;
+        const size_t wanted = size_t(limit) - out.size();
+        collected.clear();
+        for (TCursor& c : cursors) {
+            if (c.Band == c.List->Bands.size() || c.List->Bands[c.Band].first != band)
+                continue;
+            const TPosting* p = c.List->Items.data() + c.List->Bands[c.Band].second;
+            const TPosting* const end = c.List->Items.data() + c.List->End(c.Band);
+            ++c.Band;
+            size_t got = 0;
+            uint32_t last = None;
+            for (; p != end; ++p) {
+                const uint32_t slot = p->Entry >> 8;
+                if (slot == last) // a name's postings in one list lie together
                     continue;
-                const TPosting* p = c.List->Items.data() + c.List->Bands[c.Band].second;
-                const TPosting* const end = c.List->Items.data() + c.List->End(c.Band);
-                ++c.Band;
-                size_t got = 0;
-                uint32_t last = None;
-                for (; p != end; ++p) {
-                    const uint32_t slot = p->Entry >> 8;
-                    if (slot == last) // a name's postings in one list lie together
-                        continue;
-                    const int kind = classify(*p, c.States);
-                    if (kind == 0 || listed(slot))
-                        continue;
-                    if (kind == 2 && !D->MatchAt(D->Slots[slot], int(p->Entry & 0xFF), q, memo))
-                        continue;
-                    collected.push_back(p->Entry);
-                    last = slot;
-                    if (++got == wanted)
-                        break;
-                }
+                const int kind = classify(*p, c.States);
+                if (kind == 0 || listed(slot))
+                    continue;
+                if (kind == 2 && !D->MatchAt(D->Slots[slot], int(p->Entry & 0xFF), q, memo))
+                    continue;
+                collected.push_back(p->Entry);
+                last = slot;
+                if (++got == wanted)
+                    break;
             }
-            std::sort(collected.begin(), collected.end());
-            for (uint32_t entry : collected)
-                if (!listed(entry >> 8) && !take(entry >> 8, false))
-                    return out;
         }
+        std::sort(collected.begin(), collected.end());
+        for (uint32_t entry : collected)
+            if (!listed(entry >> 8) && !take(entry >> 8, false))
+                return out;
     }
     if (q.HasLetter || !ingredients)
         return out; // pinyin is looked for in names only
