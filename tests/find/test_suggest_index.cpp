@@ -234,18 +234,19 @@ TEST_F(SuggestIndexTest, WhereAMatchBeginsAndEnds) {
     Add(5, QStringLiteral("红烧肉"));
     Add(6, longName);
     Add(7, QStringLiteral("虾"));
+    Add(8, QStringLiteral("可乐鸡翅2号"));
     const QString lng = longName;
     const struct {
         const char* Typed;
         QStringList Expected;
     } cases[] = {
-        {"xian", {"鲜虾粥", "西安凉皮"}}, // one syllable, or two
+        {"xian", {"鲜虾粥", "西安凉皮"}},  // one syllable, or two
         {"xi an", {"鲜虾粥", "西安凉皮"}}, // blanks are dropped
         {"xianl", {"西安凉皮"}},
         {"xiaz", {"鲜虾粥"}},
-        {"x", {"虾", "鲜虾粥", "西安凉皮"}},
-        {"xi", {"虾", "鲜虾粥", "西安凉皮"}}, // a prefix of "xia" and "xian" too
-        {"xia", {"虾", "鲜虾粥", "西安凉皮"}}, // 虾 whole; 鲜 by "xia"n
+        {"x", {"虾", "鲜虾粥", "西安凉皮", "可乐鸡翅2号"}},
+        {"xi", {"虾", "鲜虾粥", "西安凉皮", "可乐鸡翅2号"}},  // a prefix of "xia" and "xian" too
+        {"xia", {"虾", "鲜虾粥", "西安凉皮", "可乐鸡翅2号"}}, // 虾 whole; 鲜 by "xia"n
         {"lü", {"绿豆汤"}},
         {"lv", {"绿豆汤"}},
         {"lu", {"绿豆汤"}},
@@ -266,8 +267,13 @@ TEST_F(SuggestIndexTest, WhereAMatchBeginsAndEnds) {
         {"jiachangcai", {lng}},
         {"hong", {"红烧肉", "女儿红", lng}},
         {"hongx", {}},
-        {"h", {"虾", "红烧肉", "鲜虾粥", "女儿红", lng}}, // 虾 reads "ha" too
+        {"h", {"虾", "红烧肉", "鲜虾粥", "女儿红", "可乐鸡翅2号", lng}}, // 虾 reads "ha" too
         {"shaoq", {}},
+        {"翅2", {"可乐鸡翅2号"}}, // a digit after a character
+        {"chi2h", {"可乐鸡翅2号"}},
+        {"2hao", {"可乐鸡翅2号"}},
+        {"2号", {"可乐鸡翅2号"}},
+        {"chi3", {}},
         {"'", {}},
         {"q", {}},
     };
@@ -278,14 +284,14 @@ TEST_F(SuggestIndexTest, WhereAMatchBeginsAndEnds) {
 // Names found through different readings or characters come out in one order:
 // start before inside, shorter first, earlier first, the limit counted across all.
 TEST_F(SuggestIndexTest, OneOrderAcrossReadingsAndCharacters) {
-    Add(1, QStringLiteral("重庆小面"));  // chong
-    Add(2, QStringLiteral("长寿面"));    // chang
-    Add(3, QStringLiteral("茶"));        // cha
-    Add(4, QStringLiteral("小炒肉"));    // chao, inside
-    Add(5, QStringLiteral("Chili酱"));   // the letters themselves
-    Add(6, QStringLiteral("叉烧"));      // cha
-    Add(7, QStringLiteral("川菜"));      // chuan
-    Add(8, QStringLiteral("炒饭"));      // chao
+    Add(1, QStringLiteral("重庆小面")); // chong
+    Add(2, QStringLiteral("长寿面"));   // chang
+    Add(3, QStringLiteral("茶"));       // cha
+    Add(4, QStringLiteral("小炒肉"));   // chao, inside
+    Add(5, QStringLiteral("Chili酱"));  // the letters themselves
+    Add(6, QStringLiteral("叉烧"));     // cha
+    Add(7, QStringLiteral("川菜"));     // chuan
+    Add(8, QStringLiteral("炒饭"));     // chao
     const struct {
         const char* Typed;
         int Limit;
@@ -341,6 +347,25 @@ TEST(SuggestIndex, AgreesWithAPlainSearch) {
         names.push_back(random(alphabet, 1 + int(rng.bounded(8))));
         index.Put(i, names.back(), QString());
     }
+    // Some renamed, some removed: their old postings must go, bands emptied or not.
+    std::vector<bool> gone(names.size());
+    std::vector<int> order(names.size()); // a recipe put after its removal comes last
+    for (size_t id = 0; id < names.size(); ++id)
+        order[id] = int(id);
+    int added = int(names.size());
+    for (int i = 0; i < 60; ++i) {
+        const int id = int(rng.bounded(340));
+        if (i % 3 == 0) {
+            index.Remove(id);
+            gone[size_t(id)] = true;
+        } else {
+            names[size_t(id)] = random(alphabet, 1 + int(rng.bounded(8)));
+            index.Put(id, names[size_t(id)], QString());
+            if (gone[size_t(id)])
+                order[size_t(id)] = added++;
+            gone[size_t(id)] = false;
+        }
+    }
 
     auto units = [](const QString& text) {
         std::vector<char32_t> out;
@@ -383,8 +408,12 @@ TEST(SuggestIndex, AgreesWithAPlainSearch) {
     for (int round = 0; round < 400; ++round) {
         const QString typed = random(typedAlphabet, 1 + int(rng.bounded(6)));
         const std::vector<char32_t> q = units(typed);
-        std::vector<std::pair<std::pair<int, qsizetype>, int>> start, inside; // (length, id)
+        // ((inside, length), (order, id))
+        using TKey = std::pair<std::pair<int, qsizetype>, std::pair<int, int>>;
+        std::vector<TKey> start, inside;
         for (int id = 0; id < int(names.size()); ++id) {
+            if (gone[size_t(id)])
+                continue;
             const QString trimmed = names[size_t(id)].trimmed();
             const std::vector<char32_t> n = units(trimmed);
             bool atStart = false, within = false;
@@ -392,18 +421,19 @@ TEST(SuggestIndex, AgreesWithAPlainSearch) {
                 if (matchesAt(n, trimmed, p, q))
                     (p == 0 ? atStart : within) = true;
             if (atStart)
-                start.push_back({{0, trimmed.size()}, id});
+                start.push_back({{0, trimmed.size()}, {order[size_t(id)], id}});
             else if (within)
-                inside.push_back({{1, trimmed.size()}, id});
+                inside.push_back({{1, trimmed.size()}, {order[size_t(id)], id}});
         }
-        std::vector<std::pair<std::pair<int, qsizetype>, int>> all = start;
+        std::vector<TKey> all = start;
         all.insert(all.end(), inside.begin(), inside.end());
         std::sort(all.begin(), all.end());
         for (int limit : {1, 3, 10, 1000}) {
             QStringList expected;
             for (size_t i = 0; i < all.size() && int(i) < limit; ++i)
-                expected << names[size_t(all[i].second)].trimmed();
-            EXPECT_EQ(Names(index.Suggest(typed, {}, limit)), expected) << qPrintable(typed) << " " << limit;
+                expected << names[size_t(all[i].second.second)].trimmed();
+            EXPECT_EQ(Names(index.Suggest(typed, {}, limit)), expected)
+                << qPrintable(typed) << " " << limit;
         }
     }
 }
