@@ -148,15 +148,16 @@ struct TSlotSet {
     size_t Bytes() const { return Sparse.capacity() * 4 + Bits.capacity() * 8 + sizeof(*this); }
 };
 
-// Which pairs of neighbouring characters an ingredients text holds, as 512 hashed
+// Which pairs of neighbouring characters an ingredients text holds, as 1,024 hashed
 // bits: most recipes that have every typed character but not in a row fail here,
 // before their text is looked at. Kept as one bitmap over the slots per bit, so a
 // query ands the few bitmaps of its pairs with its characters' sets word by word.
-constexpr int PairBitCount = 512;
+constexpr int PairBitCount = 1024;
 using TPairBits = std::array<uint64_t, PairBitCount / 64>;
 
 int PairBit(char32_t a, char32_t b) {
-    return int(((uint32_t(a) * 0x9E3779B1u) ^ (uint32_t(b) * 0x85EBCA77u)) >> 23);
+    return int(((uint32_t(a) * 0x9E3779B1u) ^ (uint32_t(b) * 0x85EBCA77u)) >>
+               (32 - std::countr_zero(unsigned(PairBitCount))));
 }
 
 // A name position under one key, with the two characters after it (None past the
