@@ -304,11 +304,6 @@ struct TSuggestIndex::TData {
 
     size_t DenseAt() const { return std::max<size_t>(256, std::max(Expected, Slots.size()) / 32); }
 
-    bool Before(uint32_t a, uint32_t b) const {
-        const uint16_t la = Slots[a >> 8].NameLen, lb = Slots[b >> 8].NameLen;
-        return la != lb ? la < lb : a < b;
-    }
-
     uint32_t FirstOf(uint32_t& index) {
         if (index == None) {
             index = uint32_t(FirstBuckets.size());
