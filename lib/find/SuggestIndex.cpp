@@ -259,10 +259,12 @@ struct TSuggestIndex::TData {
     // each reading's syllable: the "first" keys), split into buckets by the key of
     // the character after it, so a query walks only the postings whose next
     // character can take the next piece of what is typed.
-    TCodeMap UnitKey;                                 // unit -> first
-    std::vector<uint32_t> SyllableKey;                // syllable id -> first
-    std::vector<std::vector<uint32_t>> FirstBuckets;  // first -> its buckets
-    std::unordered_map<uint64_t, uint32_t> BucketKey; // first << 32 | next key -> bucket
+    TCodeMap UnitKey;                                // unit -> first
+    std::vector<uint32_t> SyllableKey;               // syllable id -> first
+    std::vector<std::vector<uint32_t>> FirstBuckets; // first -> its buckets
+    // first -> bucket by a letter (nearly every key); by any other key in the hash.
+    std::vector<std::array<uint32_t, 26>> LetterBuckets;
+    std::unordered_map<uint64_t, uint32_t> OtherBuckets; // first << 32 | next key -> bucket
     std::vector<TBandList> Buckets;
     // Per unit, the initials of the characters of that unit (either script).
     TCodeMap UnitInitialsKey;
@@ -308,6 +310,8 @@ struct TSuggestIndex::TData {
         if (index == None) {
             index = uint32_t(FirstBuckets.size());
             FirstBuckets.emplace_back();
+            LetterBuckets.emplace_back();
+            LetterBuckets.back().fill(None);
         }
         return index;
     }
@@ -333,18 +337,28 @@ struct TSuggestIndex::TData {
     }
 
     TBandList& Bucket(uint32_t first, char32_t next) {
-        auto [it, added] =
-            BucketKey.try_emplace(uint64_t(first) << 32 | next, uint32_t(Buckets.size()));
-        if (added) {
+        uint32_t* index = nullptr;
+        if (IsLetter(next))
+            index = &LetterBuckets[first][next - u'a'];
+        else
+            index = &OtherBuckets.try_emplace(uint64_t(first) << 32 | next, None).first->second;
+        if (*index == None) {
+            *index = uint32_t(Buckets.size());
             Buckets.emplace_back();
-            FirstBuckets[first].push_back(it->second);
+            FirstBuckets[first].push_back(*index);
         }
-        return Buckets[it->second];
+        return Buckets[*index];
     }
 
     const TBandList* FindBucket(uint32_t first, char32_t next) const {
-        const auto it = BucketKey.find(uint64_t(first) << 32 | next);
-        return it == BucketKey.end() ? nullptr : &Buckets[it->second];
+        uint32_t index = None;
+        if (IsLetter(next)) {
+            index = LetterBuckets[first][next - u'a'];
+        } else if (const auto it = OtherBuckets.find(uint64_t(first) << 32 | next);
+                   it != OtherBuckets.end()) {
+            index = it->second;
+        }
+        return index == None ? nullptr : &Buckets[index];
     }
 
     // Each posting of a name: under every first key of each of its first
@@ -632,7 +646,8 @@ size_t TSuggestIndex::MemoryBytes() const {
                D->ById.capacity() * sizeof(D->ById[0]) + D->Names.capacity() * 2 +
                D->Units.capacity() * 4 + D->Chars.capacity() * sizeof(TCharInfo) +
                D->CharOf.Bytes() + D->UnitKey.Bytes() + D->SyllableKey.capacity() * 4 +
-               D->BucketKey.size() * 32 + D->BucketKey.bucket_count() * 8 +
+               D->LetterBuckets.capacity() * sizeof(D->LetterBuckets[0]) +
+               D->OtherBuckets.size() * 32 + D->OtherBuckets.bucket_count() * 8 +
                D->UnitInitialsKey.Bytes() + D->UnitInitials.capacity() * 4 +
                D->IngredientKey.Bytes() + D->IngredientStamp.capacity() * 4;
     for (const auto& slice : D->PairSlices)
