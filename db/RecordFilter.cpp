@@ -134,8 +134,14 @@ private:
 } // namespace
 
 bool TADOQuery::Impl::KeepsWholeTexts() const {
-    return TableName.compare(QStringLiteral("mycook"), Qt::CaseInsensitive) == 0 &&
-           ColumnNames.contains(QStringLiteral("菜名")) && ColumnNames.contains(QStringLiteral("原料"));
+    if (TableName.compare(QStringLiteral("mycook"), Qt::CaseInsensitive) != 0) {
+        return false;
+    }
+    // Whether a whole text still belongs to its row is read from the cached cells.
+    const qsizetype name = ColumnNames.indexOf(QStringLiteral("菜名"));
+    const qsizetype ingredients = ColumnNames.indexOf(QStringLiteral("原料"));
+    return name >= 0 && ingredients >= 0 && Columns[size_t(name)].Slot >= 0 &&
+           Columns[size_t(ingredients)].Slot >= 0;
 }
 
 void TADOQuery::Impl::StartWholeTexts() {

@@ -11,6 +11,7 @@ namespace {
 
 // Rows of a piece read in one go on the reading thread: a few milliseconds.
 constexpr size_t RowsPerPiece = 2000;
+constexpr int WaitStepMs = 10;
 
 QString Text(sqlite3_stmt* s, int i) {
     if (sqlite3_column_type(s, i) == SQLITE_NULL) {
@@ -118,8 +119,7 @@ void TWholeReading::Start(const QByteArray& bookPath) {
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     try {
         FResult = std::async(
-            std::launch::async,
-            [bookPath, cancel]() -> std::optional<std::vector<TWholeEntry>> {
+            std::launch::async, [bookPath, cancel]() -> std::optional<std::vector<TWholeEntry>> {
                 YieldToWindow();
                 sqlite3* raw = nullptr;
                 const int opened =
@@ -128,7 +128,19 @@ void TWholeReading::Start(const QByteArray& bookPath) {
                 if (opened != SQLITE_OK) {
                     return std::nullopt;
                 }
-                sqlite3_busy_timeout(raw, BusyTimeoutMs);
+                // Waits for another program's write as the book's connection does, but
+                // gives up at once when the reading is no longer wanted.
+                sqlite3_busy_handler(
+                    raw,
+                    [](void* stop, int count) {
+                        if (static_cast<std::atomic<bool>*>(stop)->load() ||
+                            count * WaitStepMs >= BusyTimeoutMs) {
+                            return 0;
+                        }
+                        sqlite3_sleep(WaitStepMs);
+                        return 1;
+                    },
+                    cancel.get());
                 std::vector<TWholeEntry> out;
                 if (!HasWholeTextsTable(raw)) {
                     return out;
@@ -242,7 +254,8 @@ void TWholeTexts::Map(const TRowCache& rows, int nameSlot, int ingredientsSlot) 
             continue;
         }
         e.Load = rows.LoadOfRow[size_t(row)];
-        e.UseIngredients = !e.Ingredients.isNull() && holds(row, ingredientsSlot, e.IngredientsColumn);
+        e.UseIngredients =
+            !e.Ingredients.isNull() && holds(row, ingredientsSlot, e.IngredientsColumn);
         any = true;
         if (!e.Name.isNull()) {
             for (qsizetype k = e.NameSame; k < e.NameColumn.size(); ++k) {

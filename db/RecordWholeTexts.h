@@ -61,10 +61,10 @@ private:
 struct TWholeTexts {
     int NameCol = -1;
     int IngredientsCol = -1;
-    std::vector<TWholeEntry> Entries;  // every row of the table, ascending
-    std::vector<int32_t> Index;        // by row: the counting entry, -1 for none; empty: none count
-    std::vector<int32_t> ByLoad;       // the same by load slot
-    std::u16string PastSame;           // sorted: what columns hold past what they share
+    std::vector<TWholeEntry> Entries; // every row of the table, ascending
+    std::vector<int32_t> Index;       // by row: the counting entry, -1 for none; empty: none count
+    std::vector<int32_t> ByLoad;      // the same by load slot
+    std::u16string PastSame;          // sorted: what columns hold past what they share
     // The counting entries' whole texts in load order, back to back, for the search's
     // one pass: each from `LaidBack` characters before the end of what the column
     // shares with it. A length of -1: the column holds it, or the whole does not count.
@@ -77,17 +77,17 @@ struct TWholeTexts {
     std::u16string Pool;
     bool Laid = false;
     qint32 LaidBack = 0;
-    bool Read = false;                 // Entries hold the book's table
-    bool Table = false;                // the book has the table
-    bool Mapped = false;               // Load, Index and ByLoad follow the rows of `Layout`
+    bool Read = false;   // Entries hold the book's table
+    bool Table = false;  // the book has the table
+    bool Mapped = false; // Load, Index and ByLoad follow the rows of `Layout`
     quint64 Layout = 0;
     // What they were read at: the connection's total changes and the hooks' count of
     // them (equal steps: every change was a hooked row), others' changes.
     qint64 Changes = -1;
     qint64 Hooked = -1;
     qint64 Version = -1;
-    std::vector<qint64> Dirty;         // rows written since, by this connection
-    TWholeReading Reading;             // the entries being read, when Read is false
+    std::vector<qint64> Dirty; // rows written since, by this connection
+    TWholeReading Reading;     // the entries being read, when Read is false
 
     // Replaces the entries of the dirty rows with what the book holds now.
     // False when the engine fails.

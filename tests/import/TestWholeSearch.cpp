@@ -62,7 +62,8 @@ public:
         // Many recipes with cut names, so that reading them all shows.
         for (int i = 0; i < 40; ++i)
             Store(QStringLiteral("filler%1").arg(i), Lead + QStringLiteral("第%1版").arg(i));
-        Store("冰糖", Lead + QStringLiteral("冰糖版"), QString(300, u'盐') + QStringLiteral("八角"));
+        Store("冰糖", Lead + QStringLiteral("冰糖版"),
+              QString(300, u'盐') + QStringLiteral("八角"));
         Store("腐乳", Lead + QStringLiteral("腐乳版"));
         Store("桂花", QStringLiteral("桂花糯米藕"));
     }
@@ -136,7 +137,7 @@ TEST_F(TWholeSearchTest, EachChangeIsFoundAsTheBookHoldsIt) {
          [](TWholeSearchTest&) {},
          {{"冰糖版", {"冰糖"}},
           {"腐乳", {"腐乳"}},
-          {"八角", {"冰糖"}},  // whole ingredients past the column's 255
+          {"八角", {"冰糖"}},   // whole ingredients past the column's 255
           {"全冰糖", {"冰糖"}}, // across the column's end
           // As long as the overlap searched in one pass, and longer.
           {"及诀窍大全冰糖版", {"冰糖"}},
@@ -146,9 +147,7 @@ TEST_F(TWholeSearchTest, EachChangeIsFoundAsTheBookHoldsIt) {
           {"桂花", {"桂花"}},
           {"…", {}}}}, // the column's ellipsis is in no whole name
         {"a save",
-         [](TWholeSearchTest& t) {
-             t.Store("啤酒", Lead + QStringLiteral("啤酒版"));
-         },
+         [](TWholeSearchTest& t) { t.Store("啤酒", Lead + QStringLiteral("啤酒版")); },
          {{"啤酒", {"啤酒"}}, {"冰糖", {"冰糖"}}}},
         {"an overwrite with a new whole name",
          [](TWholeSearchTest& t) {
@@ -214,13 +213,13 @@ TEST_F(TWholeSearchTest, EachChangeIsFoundAsTheBookHoldsIt) {
              s.FQuery.Close();
              s.FQuery.SetFiltered(false);
              s.FQuery.Open();
-             s.FRows["叉烧"] = s.RowOfWholeName(QStringLiteral("Easy Char Siu (Chinese BBQ pork, 叉烧)"));
+             s.FRows["叉烧"] =
+                 s.RowOfWholeName(QStringLiteral("Easy Char Siu (Chinese BBQ pork, 叉烧)"));
          },
          {{"叉烧", {"叉烧"}}, {"BBQ pork", {"叉烧"}}, {"黄酒", {"黄酒"}}}},
         {"our own statement that empties the table at once",
          [](TWholeSearchTest& t) {
-             t.FConnection.Execute(
-                 QStringLiteral("delete from mycook_whole"));
+             t.FConnection.Execute(QStringLiteral("delete from mycook_whole"));
          },
          {{"黄酒", {}}, {"叉烧", {}}, {"Easy Char", {"叉烧"}}}},
     };
