@@ -5,6 +5,7 @@
 #include "RecordCache.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 namespace {
@@ -171,6 +172,12 @@ void TWholeReading::Start(const QByteArray& bookPath) {
 
 std::optional<std::vector<TWholeEntry>> TWholeReading::Take() {
     if (!FResult.valid()) {
+        return std::nullopt;
+    }
+    // Not done yet: its thread gives way to the window's and may wait long on a busy
+    // machine, so the caller reads them itself at the window's own priority.
+    if (FResult.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        Stop();
         return std::nullopt;
     }
     auto result = FResult.get();

@@ -49,7 +49,8 @@ public:
     ~TWholeReading() { Stop(); }
     void Start(const QByteArray& bookPath);
     bool Running() const { return FResult.valid(); }
-    // Waits for the reading; none when it failed.
+    // The entries when the reading is done; none when it failed or is still under way
+    // (it is then given up).
     std::optional<std::vector<TWholeEntry>> Take();
     void Stop();
 
