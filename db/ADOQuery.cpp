@@ -43,7 +43,11 @@ void TADOQuery::Reload() {
         current = FImpl->RowIds[size_t(FImpl->RowAt(FImpl->Cur))];
     }
     const QString sql = FImpl->OpenedSql;
+    const bool whole = FImpl->Whole.Table || FImpl->Whole.Reading.Running();
     FImpl->Clear(); // a reading under way is given up: this one reads afresh
+    if (whole && FDeferred) {
+        FImpl->StartWholeTexts(); // beside the rows' reading, not after it
+    }
     try {
         FImpl->Open(sql, loading && FDeferred);
     } catch (const Exception&) {
@@ -89,6 +93,11 @@ void TADOQuery::Open() {
     } catch (...) {
         FImpl->Clear();
         throw;
+    }
+    // A record set whose rows come later reads the whole texts on a thread too, so
+    // the first search need not read them.
+    if (FDeferred && FImpl->KeepsWholeTexts() && HasWholeTextsTable(FImpl->Db())) {
+        FImpl->StartWholeTexts();
     }
 }
 
@@ -327,5 +336,6 @@ void TADOQuery::SetNarrowing(std::shared_ptr<const std::vector<qint64>> rowIds) 
 }
 
 void TADOQuery::NoteWrite(int op, const char* table, qint64 rowId) {
+    FImpl->NoteWholeWrite(table, rowId);
     FImpl->NoteWrite(op, table, rowId);
 }

@@ -5,6 +5,7 @@
 #include "ADODB.h"
 #include "ColumnTypes.h"
 #include "RecordCache.h"
+#include "RecordWholeTexts.h"
 #include "SqliteSupport.h"
 
 #include <QStringList>
@@ -15,35 +16,6 @@
 
 class TFieldImpl;
 struct TContainsSearch;
-
-// Whole texts of rows whose 菜名 or 原料 hold them cut, by row; a null text: the
-// column is whole.
-struct TWholeTexts {
-    int NameCol = -1;
-    int IngredientsCol = -1;
-    // One entry per row that has any, in the cache's memory order; its texts lie in
-    // Pool in the same order, so a filter's walk reads both front to back.
-    struct TEntry {
-        qint32 NameOff = 0, NameLen = -1; // -1: the column is whole
-        qint32 IngredientsOff = 0, IngredientsLen = -1;
-    };
-    std::vector<int32_t> Index;  // by row: into Entries, -1 for none; empty when none at all
-    std::vector<int32_t> ByLoad; // the same by load slot
-    std::vector<TEntry> Entries;
-    std::u16string Pool;
-    // Every row of the whole texts' table as last read, with what mycook_recipe
-    // says its texts were cut to, so a reading after a change looks up only rows
-    // whose whole texts changed.
-    struct TCut {
-        qint64 RowId = -1;
-        QString Name, Ingredients, NameColumn, IngredientsColumn;
-    };
-    std::vector<TCut> Cuts;
-    // What they were read at: the connection's own changes, others' changes, rows.
-    qint64 Changes = -1;
-    qint64 Version = -1;
-    size_t Rows = 0;
-};
 
 struct TADOQuery::Impl : TRowCache {
     // Out of line: the fields' type is complete only where the query is made.
@@ -200,13 +172,25 @@ struct TADOQuery::Impl : TRowCache {
     }
     void TakeRows(TRowCache&& rows);
     void ApplyFilter(const QString& text);
-    const TWholeTexts& WholeTexts();
+    // The whole texts as the book holds them now, for a filter on these rows; laid out
+    // for a search for a keyword of that many characters.
+    const TWholeTexts& WholeTexts(size_t keyword = 0);
     TWholeTexts Whole;
+    qint64 Hooked = 0; // rows the connection's writes changed, as its hook told them
+    // Every write of the connection: the whole texts note the rows they must read again.
+    void NoteWholeWrite(const char* table, qint64 rowId);
+    // Begins reading the whole texts on a thread of their own, when the book has them.
+    void StartWholeTexts();
     // The rows (ascending) whose searched columns, whole where cut, hold the text;
     // matchesRow answers for a row whose text the cache does not hold.
     void SearchRuns(const TContainsSearch& search, const TWholeTexts& whole,
                     const std::function<bool(int32_t load)>& matchesRow,
                     std::vector<int32_t>& rows);
+    // Marks the rows whose whole texts hold it where the columns' texts do not.
+    void SearchWholeTexts(const TContainsSearch& search, const TWholeTexts& whole,
+                          const std::function<bool(int32_t load)>& matchesRow,
+                          std::vector<char>& hit);
+    bool KeepsWholeTexts() const;
     void RebuildViewPos();
     QVariant StoredValue(int col);
     QVariant FetchValue(qint64 rowId, int col);

@@ -115,6 +115,7 @@ QVariant TADOQuery::Impl::Value(int col) {
 }
 
 void TADOQuery::Impl::RefreshRowCells(int32_t row, bool newRow) {
+    Layout = NewRowsLayout();
     FetchedRow = -1;
     Fetched.clear();
     if (SlotCount == 0) {
@@ -164,6 +165,7 @@ void TADOQuery::Impl::InsertRow(qint64 rowId) {
     }
     const int32_t row = int32_t(at - RowIds.begin());
     const bool atEnd = at == RowIds.end();
+    Layout = NewRowsLayout();
     RowIds.insert(at, rowId);
     const int32_t load = int32_t(PoolOrder.size());
     Cells.resize(Cells.size() + size_t(SlotCount));
@@ -341,6 +343,7 @@ void TADOQuery::Impl::Append(const QList<QVariant>& values) {
 
 // Takes a deleted row out of the cache, keeping the other rows' texts in place.
 void TADOQuery::Impl::RemoveRow(int32_t row) {
+    Layout = NewRowsLayout();
     FetchedRow = -1;
     Fetched.clear();
     const int32_t load = LoadOfRow[size_t(row)];

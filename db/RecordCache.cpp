@@ -34,6 +34,7 @@ bool TRowCache::AppendRows(sqlite3_stmt* s, int& rc, const std::atomic<bool>* ca
 }
 
 void TRowCache::FinishRows() {
+    Layout = NewRowsLayout();
     // Rows may come in index order; they are numbered in row order.
     std::vector<int32_t> order(RowIds.size());
     for (size_t i = 0; i < order.size(); ++i) {

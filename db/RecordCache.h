@@ -16,6 +16,13 @@ inline constexpr size_t ChunkChars = size_t(1) << 20;
 inline constexpr quint32 NullLen = 0xFFFFFFFFu;
 inline constexpr quint32 UncachedLen = 0xFFFFFFFEu;
 
+// A fresh number for each layout of a cache's rows (read, or a row added, removed
+// or read again), so what is built over the rows knows when to follow them.
+inline quint64 NewRowsLayout() {
+    static std::atomic<quint64> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 struct TSpan {
     quint32 Chunk = 0;
     quint32 Off = 0;
@@ -27,6 +34,7 @@ struct TSpan {
 // connection, so a thread of its own can fill one while the window starts.
 struct TRowCache {
     int Stride = 0; // cached columns per row
+    quint64 Layout = NewRowsLayout();
     std::vector<qint64> RowIds;
     // Spans are kept in the order the rows were read (the texts' memory order), so a
     // filter pass runs through memory sequentially.

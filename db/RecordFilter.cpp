@@ -1,6 +1,8 @@
 #include "RecordFilter.h"
 
+#include <QByteArray>
 #include <algorithm>
+#include <limits>
 #include <map>
 
 namespace {
@@ -57,12 +59,9 @@ public:
         if (col == FWhole.NameCol || col == FWhole.IngredientsCol) {
             const int32_t i = FIndex[size_t(FPosition)];
             if (i >= 0) {
-                const TWholeTexts::TEntry& e = FWhole.Entries[size_t(i)];
-                const bool name = col == FWhole.NameCol;
-                const qint32 len = name ? e.NameLen : e.IngredientsLen;
-                if (len >= 0) {
-                    out = QStringView(FWhole.Pool.data() + (name ? e.NameOff : e.IngredientsOff),
-                                      len);
+                const TWholeEntry& e = FWhole.Entries[size_t(i)];
+                if (col == FWhole.NameCol ? !e.Name.isNull() : e.UseIngredients) {
+                    out = col == FWhole.NameCol ? e.Name : e.Ingredients;
                     return true;
                 }
             }
@@ -80,8 +79,7 @@ private:
 // A keyword searched for in texts handed over cell by cell (a cell: one column of
 // one row). Cells that lie back to back in memory, as the cache lays a row's
 // columns and the rows one after another, are searched as one run; a find that
-// runs over the end of its cell counts for none, nor does one in a cell of load -1
-// (a text read whole elsewhere, kept in the run so that the run goes on).
+// runs over the end of its cell counts for none.
 class TRunSearch {
 public:
     TRunSearch(std::u16string_view literal, std::vector<char>& hit)
@@ -107,7 +105,7 @@ public:
                 ++c;
             }
             const size_t cellEnd = size_t(FCells[c].Off) + FCells[c].Len;
-            if (size_t(at) + m <= cellEnd && FCells[c].Load >= 0) {
+            if (size_t(at) + m <= cellEnd) {
                 FHit[size_t(FCells[c].Load)] = 1;
                 from = cellEnd;
             } else {
@@ -135,139 +133,101 @@ private:
 
 } // namespace
 
-const TWholeTexts& TADOQuery::Impl::WholeTexts() {
-    // Read again only when the book changed: by this connection, another, or rows.
+bool TADOQuery::Impl::KeepsWholeTexts() const {
+    if (TableName.compare(QStringLiteral("mycook"), Qt::CaseInsensitive) != 0) {
+        return false;
+    }
+    // Whether a whole text still belongs to its row is read from the cached cells.
+    const qsizetype name = ColumnNames.indexOf(QStringLiteral("菜名"));
+    const qsizetype ingredients = ColumnNames.indexOf(QStringLiteral("原料"));
+    return name >= 0 && ingredients >= 0 && Columns[size_t(name)].Slot >= 0 &&
+           Columns[size_t(ingredients)].Slot >= 0;
+}
+
+void TADOQuery::Impl::StartWholeTexts() {
+    if (Whole.Read || Whole.Reading.Running() || !Db() || !sqlite3_get_autocommit(Db())) {
+        return; // another connection would not see what our transaction wrote
+    }
+    // Writes from now on are read again once the reading is in.
+    Whole.Changes = sqlite3_total_changes64(Db());
+    Whole.Hooked = Hooked;
+    Whole.Version = Q.FConnection->DataVersion();
+    Whole.Dirty.clear();
+    Whole.Reading.Start(Q.FConnection->DatabasePath().toUtf8());
+}
+
+void TADOQuery::Impl::NoteWholeWrite(const char* table, qint64 rowId) {
+    ++Hooked;
+    if (!Whole.Read && !Whole.Reading.Running()) {
+        return;
+    }
+    if (qstricmp(table, WholeTextsTable) != 0 && qstricmp(table, "mycook_recipe") != 0 &&
+        qstricmp(table, "mycook") != 0) {
+        return;
+    }
+    if (Whole.Dirty.size() >= MaxDirtyWholeRows) {
+        Whole.Read = false; // so many that one reading of all is cheaper
+        Whole.Dirty.clear();
+        return;
+    }
+    Whole.Dirty.push_back(rowId);
+}
+
+const TWholeTexts& TADOQuery::Impl::WholeTexts(size_t keyword) {
+    static const TWholeTexts none;
+    if (!KeepsWholeTexts()) {
+        return none;
+    }
+    Whole.NameCol = int(ColumnNames.indexOf(QStringLiteral("菜名")));
+    Whole.IngredientsCol = int(ColumnNames.indexOf(QStringLiteral("原料")));
     const qint64 changes = sqlite3_total_changes64(Db());
     const qint64 version = Q.FConnection->DataVersion();
-    if (Whole.Changes == changes && Whole.Version == version && Whole.Rows == RowIds.size()) {
-        return Whole;
+    if (!Whole.Read && Whole.Reading.Running()) {
+        if (auto entries = Whole.Reading.Take()) {
+            Whole.Entries = std::move(*entries);
+            Whole.Table = HasWholeTextsTable(Db());
+            Whole.Read = true;
+            Whole.Mapped = false;
+        }
     }
-    TWholeTexts whole;
-    whole.Changes = changes;
-    whole.Version = version;
-    whole.Rows = RowIds.size();
-    whole.NameCol = int(ColumnNames.indexOf(QStringLiteral("菜名")));
-    whole.IngredientsCol = int(ColumnNames.indexOf(QStringLiteral("原料")));
-    const QByteArray exists = QStringLiteral("select count(*) from sqlite_master where type = "
-                                             "'table' and name = '%1'")
-                                  .arg(QLatin1String(WholeTextsTable))
-                                  .toUtf8();
-    if (TableName.compare(QStringLiteral("mycook"), Qt::CaseInsensitive) != 0 ||
-        whole.NameCol < 0 || whole.IngredientsCol < 0 || ReadNumberOr(Db(), exists, 0) <= 0) {
-        Whole = std::move(whole);
-        return Whole;
+    // Read everything again after another program's change, or a change of ours that
+    // the hook did not tell row by row. While the rows too are from before another
+    // program's change, the texts stay as old as they are: the rows' re-reading that
+    // follows reads both.
+    const qint64 rowsVersion = Q.FConnection->FDataVersion;
+    const bool rowsCurrent = rowsVersion < 0 || rowsVersion == version;
+    if (Whole.Read && ((version != Whole.Version && rowsCurrent) ||
+                       changes - Whole.Changes != Hooked - Whole.Hooked)) {
+        Whole.Read = false;
     }
-    // Only texts that still belong to their row: the row's columns are what the
-    // whole texts were cut to, compared in the cache. What they were cut to lies in
-    // mycook_recipe, whose rows (the whole recipe) are long and cover the book's
-    // recipes: it is read only for whole texts that are new since the last reading.
-    TStmt holder, oneHolder;
-    // The first reading joins the two tables in one pass.
-    const bool first = Whole.Cuts.empty();
-    sqlite3_stmt* s =
-        Prepare(first ? QStringLiteral("select w.recipe, w.name, w.ingredients, e.name_column,"
-                                       " e.ingredients_column from %1 w join mycook_recipe e on"
-                                       " e.recipe = w.recipe order by w.recipe")
-                            .arg(QLatin1String(WholeTextsTable))
-                      : QStringLiteral("select recipe, name, ingredients from %1 order by recipe")
-                            .arg(QLatin1String(WholeTextsTable)),
-                holder);
-    sqlite3_stmt* cutTo = nullptr;
-    auto text = [](sqlite3_stmt* st, int i) {
-        if (sqlite3_column_type(st, i) == SQLITE_NULL) {
-            return QString();
+    if (!Whole.Read) {
+        Whole.Entries.clear();
+        Whole.Dirty.clear();
+        Whole.Table = HasWholeTextsTable(Db());
+        if (Whole.Table &&
+            !ReadWholeEntries(Db(), std::numeric_limits<qint64>::min(),
+                              std::numeric_limits<qint64>::max(), SIZE_MAX, Whole.Entries)) {
+            Whole.Entries.clear();
+            EngineError();
         }
-        return QString::fromUtf16(static_cast<const char16_t*>(sqlite3_column_text16(st, i)),
-                                  sqlite3_column_bytes16(st, i) / 2);
-    };
-    TCacheRow row(*this);
-    QString scratch;
-    // Whether the row's column holds the text.
-    auto holds = [&](int col, const QString& cut) {
-        QStringView cell;
-        return !cut.isNull() && row.Text(col, cell, scratch) && cell == cut;
-    };
-    std::vector<std::pair<QString, QString>> found;
-    std::vector<int32_t> foundAt(RowIds.size(), -1);
-    std::vector<TWholeTexts::TCut> cuts;
-    auto before = Whole.Cuts.cbegin();
-    int rc;
-    auto at = RowIds.begin();
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        TWholeTexts::TCut c;
-        c.RowId = sqlite3_column_int64(s, 0);
-        c.Name = text(s, 1);
-        c.Ingredients = text(s, 2);
-        while (before != Whole.Cuts.cend() && before->RowId < c.RowId) {
-            ++before;
-        }
-        if (first) {
-            c.NameColumn = text(s, 3);
-            c.IngredientsColumn = text(s, 4);
-        } else if (before != Whole.Cuts.cend() && before->RowId == c.RowId &&
-                   before->Name == c.Name && before->Ingredients == c.Ingredients &&
-                   before->Name.isNull() == c.Name.isNull() &&
-                   before->Ingredients.isNull() == c.Ingredients.isNull()) {
-            c.NameColumn = before->NameColumn;
-            c.IngredientsColumn = before->IngredientsColumn;
-        } else {
-            if (!cutTo) {
-                cutTo = Prepare(QStringLiteral("select name_column, ingredients_column from"
-                                               " mycook_recipe where recipe = ?"),
-                                oneHolder);
-            }
-            sqlite3_bind_int64(cutTo, 1, c.RowId);
-            const int one = sqlite3_step(cutTo);
-            if (one == SQLITE_ROW) {
-                c.NameColumn = text(cutTo, 0);
-                c.IngredientsColumn = text(cutTo, 1);
-            } else if (one != SQLITE_DONE) {
-                EngineError();
-            }
-            sqlite3_reset(cutTo);
-        }
-        cuts.push_back(c);
-        at = std::lower_bound(at, RowIds.end(), c.RowId);
-        if (at == RowIds.end() || *at != c.RowId) {
-            continue;
-        }
-        row.Row = int32_t(at - RowIds.begin());
-        if (!holds(whole.NameCol, c.NameColumn)) {
-            continue;
-        }
-        foundAt[size_t(row.Row)] = int32_t(found.size());
-        found.emplace_back(c.Name, holds(whole.IngredientsCol, c.IngredientsColumn) ? c.Ingredients
-                                                                                    : QString());
+        Whole.Read = true;
+        Whole.Mapped = false;
+        Whole.Version = version;
     }
-    whole.Cuts = std::move(cuts);
-    if (rc != SQLITE_DONE) {
+    if (!Whole.Update(Db())) {
+        Whole.Read = false;
         EngineError();
     }
-    if (!found.empty()) {
-        whole.Index.assign(RowIds.size(), -1);
-        whole.ByLoad.assign(PoolOrder.size(), -1);
-        auto put = [&](const QString& text, qint32& off, qint32& len) {
-            if (text.isNull()) {
-                return;
-            }
-            off = qint32(whole.Pool.size());
-            len = qint32(text.size());
-            whole.Pool.append(reinterpret_cast<const char16_t*>(text.utf16()), size_t(len));
-        };
-        for (size_t load = 0; load < PoolOrder.size(); ++load) {
-            const int32_t row = PoolOrder[load];
-            const int32_t f = foundAt[size_t(row)];
-            if (f < 0) {
-                continue;
-            }
-            TWholeTexts::TEntry e;
-            put(found[size_t(f)].first, e.NameOff, e.NameLen);
-            put(found[size_t(f)].second, e.IngredientsOff, e.IngredientsLen);
-            whole.Index[size_t(row)] = whole.ByLoad[load] = int32_t(whole.Entries.size());
-            whole.Entries.push_back(e);
-        }
+    Whole.Changes = changes;
+    Whole.Hooked = Hooked;
+    if (!Whole.Mapped || Whole.Layout != Layout) {
+        Whole.Map(*this, Columns[size_t(Whole.NameCol)].Slot,
+                  Columns[size_t(Whole.IngredientsCol)].Slot);
     }
-    Whole = std::move(whole);
+    const auto back = qint32(std::min<size_t>(std::max<size_t>(keyword, 1) - 1, INT32_MAX / 2));
+    if (!Whole.Laid || Whole.LaidBack < back) {
+        Whole.Lay(back);
+    }
     return Whole;
 }
 
@@ -323,11 +283,11 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
         }
     }
     const int32_t rows = int32_t(RowIds.size());
-    const TWholeTexts& whole = WholeTexts();
+    const std::optional<TContainsSearch> search = expr->AsContainsSearch();
+    const TWholeTexts& whole = WholeTexts(search ? search->Literal.size() : 0);
     const TWholeRow<TCacheRow> wholeCacheRow(cacheRow, cacheRow.Load, whole.ByLoad, whole);
     const TFilterRow& cached =
         whole.Index.empty() ? static_cast<const TFilterRow&>(cacheRow) : wholeCacheRow;
-    const std::optional<TContainsSearch> search = expr->AsContainsSearch();
     if (streamCols.isEmpty() && search) {
         SearchRuns(
             *search, whole,
@@ -385,40 +345,22 @@ void TADOQuery::Impl::SearchRuns(const TContainsSearch& search, const TWholeText
     std::vector<char> hit(PoolOrder.size(), 0);
     std::vector<int32_t> others; // rows with a text too long for the cache
     {
-        TRunSearch cut(search.Literal, hit), wholeRuns(search.Literal, hit);
-        const bool anyWhole = !whole.ByLoad.empty();
+        TRunSearch run(search.Literal, hit);
         for (size_t load = 0; load < PoolOrder.size(); ++load) {
-            const int32_t w = anyWhole ? whole.ByLoad[load] : -1;
             for (const int col : search.Columns) {
-                if (w >= 0 && (col == whole.NameCol || col == whole.IngredientsCol)) {
-                    const TWholeTexts::TEntry& e = whole.Entries[size_t(w)];
-                    const bool name = col == whole.NameCol;
-                    const qint32 len = name ? e.NameLen : e.IngredientsLen;
-                    if (len >= 0) {
-                        if (len > 0) {
-                            wholeRuns.Add(whole.Pool.data() + (name ? e.NameOff : e.IngredientsOff),
-                                          quint32(len), int32_t(load));
-                        }
-                        const TSpan& s = CellAt(int32_t(load), Columns[size_t(col)].Slot);
-                        if (s.Len != NullLen && s.Len != UncachedLen && s.Len != 0) {
-                            cut.Add(Chunks[s.Chunk].get() + s.Off, s.Len, -1);
-                        }
-                        continue;
-                    }
-                }
                 const TSpan& s = CellAt(int32_t(load), Columns[size_t(col)].Slot);
                 if (s.Len == UncachedLen) {
                     others.push_back(int32_t(load));
                     break;
                 }
                 if (s.Len != NullLen && s.Len != 0) {
-                    cut.Add(Chunks[s.Chunk].get() + s.Off, s.Len, int32_t(load));
+                    run.Add(Chunks[s.Chunk].get() + s.Off, s.Len, int32_t(load));
                 }
             }
         }
-        cut.Flush();
-        wholeRuns.Flush();
+        run.Flush();
     }
+    SearchWholeTexts(search, whole, matchesRow, hit);
     for (const int32_t load : others) {
         if (!hit[size_t(load)] && matchesRow(load)) {
             hit[size_t(load)] = 1;
@@ -430,6 +372,53 @@ void TADOQuery::Impl::SearchRuns(const TContainsSearch& search, const TWholeText
         }
     }
     std::sort(rows.begin(), rows.end());
+}
+
+// The columns were searched as they are; what they share with the whole text from its
+// start needs no second look, only the rest with the keyword's length less one before.
+void TADOQuery::Impl::SearchWholeTexts(const TContainsSearch& search, const TWholeTexts& whole,
+                                       const std::function<bool(int32_t load)>& matchesRow,
+                                       std::vector<char>& hit) {
+    if (whole.Parts.empty()) {
+        return;
+    }
+    const std::u16string_view literal = search.Literal;
+    const auto searched = [&search](int col) {
+        return std::binary_search(search.Columns.begin(), search.Columns.end(), col);
+    };
+    const bool name = searched(whole.NameCol), ingredients = searched(whole.IngredientsCol);
+    if (!name && !ingredients) {
+        return;
+    }
+    // A find in a column that runs into what the column holds past the shared start
+    // (an ellipsis where it was cut) may be none in the whole text: such keywords are
+    // answered row by row.
+    bool exact = false;
+    for (const char16_t c : whole.PastSame) {
+        const char16_t folded = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+        exact = exact || literal.find(folded) != std::u16string_view::npos;
+    }
+    if (exact) { // the column's find may be none
+        for (const TWholeTexts::TPart& p : whole.Parts) {
+            hit[size_t(p.Load)] = matchesRow(p.Load) ? 1 : 0;
+        }
+        return;
+    }
+    // The parts lie back to back, each from the keyword's length less one before the
+    // shared end (WholeTexts laid them out so): one run, as the columns are searched.
+    TRunSearch run(literal, hit);
+    for (const TWholeTexts::TPart& p : whole.Parts) {
+        if (hit[size_t(p.Load)]) {
+            continue;
+        }
+        if (name && p.NameLen > 0) {
+            run.Add(whole.Pool.data() + p.NameOff, quint32(p.NameLen), p.Load);
+        }
+        if (ingredients && p.IngredientsLen > 0) {
+            run.Add(whole.Pool.data() + p.IngredientsOff, quint32(p.IngredientsLen), p.Load);
+        }
+    }
+    run.Flush();
 }
 
 void TADOQuery::Impl::RebuildViewPos() {

@@ -91,7 +91,7 @@ TEST(TLikePatternTest, PathologicalPatternStaysFast) {
 }
 
 // The vectorised search against the plain definition, where a fault would hide:
-// at either end, across the eight-unit steps, letters folded at the first and the
+// at either end, across the eight- and sixteen-unit steps, letters folded at the first and the
 // last unit, a start past the text.
 TEST(TFindFoldedTest, AgreesWithThePlainSearch) {
     auto plain = [](const std::u16string& t, size_t from, const std::u16string& lit) {
@@ -109,10 +109,11 @@ TEST(TFindFoldedTest, AgreesWithThePlainSearch) {
     };
     const std::u16string literals[] = {
         u"松茸", u"a", u"ab", u"abc", u"松", u"x松茸y", u"0123456789abcdefg", u"é"};
-    // Texts of every length up to 40 from a small alphabet, so finds are frequent.
+    // Texts of every length up to 70 from a small alphabet, so finds are frequent:
+    // across the steps of eight and of sixteen places.
     const std::u16string alphabet = u"aAbBc松茸xXyÉé0";
     uint32_t seed = 7;
-    for (int length = 0; length <= 40; ++length)
+    for (int length = 0; length <= 70; ++length)
         for (int round = 0; round < 30; ++round) {
             std::u16string t;
             for (int i = 0; i < length; ++i) {
