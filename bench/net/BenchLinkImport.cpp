@@ -2,7 +2,10 @@
 // recipe page (about 300 KB, its data in JSON-LD, a 1200 × 800 cover and three step
 // pictures) from a server on 127.0.0.1, answered at once or trickled over a second.
 // The reference is the same page saved with its pictures and dropped as a file. A
-// 1 ms timer watches the event loop; its longest gap is the window's longest pause.
+// 1 ms timer watches the event loop; its longest gap is the window's longest pause,
+// watched on through the first paint after the fill. On a shared machine most of a
+// long gap is the window's thread waiting for a processor: max_gui_cpu_ms is the
+// most processor time that thread itself spent between two ticks.
 #include "LocalServer.h"
 #include "RecipeImportUi.h"
 #include "Unit_main.h"
@@ -22,6 +25,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <ctime>
 
 namespace {
 QByteArray Jpeg(int width, int height, int seed) {
@@ -107,7 +112,18 @@ void Drop(QWidget* target, const QMimeData& data) {
 
 // Drops the data onto a fresh window's entry page and runs the loop until the page
 // is filled; the time is from the drop.
-void FillOnce(benchmark::State& state, const QMimeData& data, double& maxGap) {
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+struct TPauses {
+    double Gap = 0; // wall time
+    double Cpu = 0; // the window's thread's own time
+};
+
+void FillOnce(benchmark::State& state, const QMimeData& data, TPauses& most) {
     QTemporaryDir book;
     TForm_main form(book.path());
     form.show();
@@ -116,9 +132,13 @@ void FillOnce(benchmark::State& state, const QMimeData& data, double& maxGap) {
     QElapsedTimer sinceTick;
     QTimer tick;
     tick.setInterval(1);
-    double gap = 0;
+    TPauses pauses;
+    double cpuAtTick = ThreadCpuMs();
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        gap = std::max(gap, sinceTick.nsecsElapsed() / 1e6);
+        const double cpu = ThreadCpuMs();
+        pauses.Gap = std::max(pauses.Gap, sinceTick.nsecsElapsed() / 1e6);
+        pauses.Cpu = std::max(pauses.Cpu, cpu - cpuAtTick);
+        cpuAtTick = cpu;
         sinceTick.restart();
     });
     QElapsedTimer clock;
@@ -129,18 +149,22 @@ void FillOnce(benchmark::State& state, const QMimeData& data, double& maxGap) {
     const bool filled =
         QTest::qWaitFor([&] { return form.Controls().Edit1->text() == u"红烧肉"; }, 60'000);
     state.SetIterationTime(clock.nsecsElapsed() / 1e9);
-    gap = std::max(gap, sinceTick.nsecsElapsed() / 1e6); // a fill done without a tick since
+    QTest::qWait(200); // the cover's first paint
+    pauses.Gap = std::max(pauses.Gap, sinceTick.nsecsElapsed() / 1e6);
+    pauses.Cpu = std::max(pauses.Cpu, ThreadCpuMs() - cpuAtTick);
     tick.stop();
     if (!filled)
         state.SkipWithError("the page was not filled");
-    maxGap = std::max(maxGap, gap);
+    most.Gap = std::max(most.Gap, pauses.Gap);
+    most.Cpu = std::max(most.Cpu, pauses.Cpu);
 }
 
 void Run(benchmark::State& state, const QMimeData& data) {
-    double maxGap = 0;
+    TPauses most;
     for (auto _ : state)
-        FillOnce(state, data, maxGap);
-    state.counters["max_gap_ms"] = maxGap;
+        FillOnce(state, data, most);
+    state.counters["max_gap_ms"] = most.Gap;
+    state.counters["max_gui_cpu_ms"] = most.Cpu;
 }
 
 void BM_SavedPageDropped(benchmark::State& state) {

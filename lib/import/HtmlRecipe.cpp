@@ -17,6 +17,10 @@
 #include <QUrl>
 #include <gumbo.h>
 
+#include <map>
+#include <optional>
+#include <tuple>
+
 namespace {
 bool IsRecipeItemType(const QString& itemtype) {
     for (const QString& t : itemtype.split(u' ', Qt::SkipEmptyParts))
@@ -40,8 +44,8 @@ TTextOptions TextOptionsFor(const QString& property) {
     return {};
 }
 
-// The value an itemprop element gives.
-QString ItemValue(const GumboNode& node, const QString& property) {
+// The value an itemprop element gives, its text read as `options` say.
+QString ItemValue(const GumboNode& node, const TTextOptions& options) {
     if (HasAttribute(node, "content")) {
         // Sites put markup into content attributes too.
         const QString content = Attribute(node, "content");
@@ -61,7 +65,7 @@ QString ItemValue(const GumboNode& node, const QString& property) {
     default:
         break;
     }
-    return NodeText(node, TextOptionsFor(property));
+    return NodeText(node, options);
 }
 
 // A microdata item as the JSON-LD object it stands for, nested items (a
@@ -76,11 +80,24 @@ QJsonObject MicrodataObject(const GumboNode& item, int depth = 0) {
             return true;
         const QStringList names = Attribute(n, "itemprop").split(u' ', Qt::SkipEmptyParts);
         const bool nested = HasAttribute(n, "itemscope");
+        // Read once for all the names an element gives: a page naming many at
+        // each of the nested levels would otherwise read them to the power of the depth.
+        std::optional<QJsonObject> inner;
+        std::map<std::tuple<bool, bool, bool>, QString> values; // by how the text is read
         for (const QString& name : names) {
-            if (nested && depth < 8)
-                props[name].append(MicrodataObject(n, depth + 1));
-            else
-                props[name].append(ItemValue(n, name));
+            if (nested && depth < 8) {
+                if (!inner)
+                    inner = MicrodataObject(n, depth + 1);
+                props[name].append(*inner);
+                continue;
+            }
+            const TTextOptions options = TextOptionsFor(name);
+            const auto key =
+                std::tuple(options.BlocksBreak, options.DropStepNumbers, options.SourceLinesBreak);
+            auto value = values.find(key);
+            if (value == values.end())
+                value = values.emplace(key, ItemValue(n, options)).first;
+            props[name].append(value->second);
         }
         return !nested; // a nested item's own properties are not this item's
     };

@@ -43,6 +43,14 @@ TImportedRecipe RecipeFromPlainText(const QString& raw) {
     bool blank = false;
     bool numbered = false; // the method numbers its steps
     int stepLines = 0;
+    // Whether the ingredients so far name an item. Each line reads on its own, so
+    // this is kept line by line: read whole at every line, a long paste of lines
+    // without items would cost the square of its length.
+    bool ingredientsHaveItems = false;
+    const auto addIngredient = [&](const QString& line) {
+        ingredients.append(line);
+        ingredientsHaveItems = ingredientsHaveItems || HasItems(IngredientLines({line}));
+    };
     for (const QString& raw : text.split(u'\n')) {
         const QString line = CollapseWhitespace(raw);
         if (line.isEmpty()) {
@@ -59,7 +67,7 @@ TImportedRecipe RecipeFromPlainText(const QString& raw) {
         switch (heading.Part) {
         case TRecipePart::Ingredients:
             state = TState::Ingredients;
-            ingredients.append(line);
+            addIngredient(line);
             continue;
         case TRecipePart::Steps:
             state = TState::Steps;
@@ -80,6 +88,7 @@ TImportedRecipe RecipeFromPlainText(const QString& raw) {
             else if (BeginsMethod(line) && !description.isEmpty()) {
                 // No headings at all: the lines before a numbered method are its ingredients.
                 ingredients = description;
+                ingredientsHaveItems = HasItems(IngredientLines(ingredients));
                 description.clear();
                 state = TState::Steps;
                 numbered = true;
@@ -91,13 +100,13 @@ TImportedRecipe RecipeFromPlainText(const QString& raw) {
             break;
         case TState::Ingredients:
             // A numbered method straight after the ingredients, without its heading.
-            if (BeginsMethod(line) && HasItems(IngredientLines(ingredients))) {
+            if (BeginsMethod(line) && ingredientsHaveItems) {
                 state = TState::Steps;
                 numbered = true;
                 ++stepLines;
                 steps.append(line);
             } else {
-                ingredients.append(line);
+                addIngredient(line);
             }
             break;
         case TState::Steps:

@@ -169,8 +169,8 @@ QString FetchFailureText(TFetchFailure failure, const QUrl& address, qint64 deta
         return QStringLiteral("%1太大（超过 %2），没有读取%3。")
             .arg(what, SizeLimitText(detail),
                  picture ? QString()
-                         : QStringLiteral(
-                               "：这不像是一个菜谱网页。请确认网址，或把网页另存为文件再导入"));
+                         : QStringLiteral("：菜谱网页不会这么大。请确认网址没有拼错，"
+                                          "或在浏览器里把网页另存为文件再导入"));
     case TFetchFailure::TooManyRedirects:
         return QStringLiteral("网站“%1”把网址转了太多次（超过 %2 次），没有读到%3。"
                               "请在浏览器里打开网页，把最后显示的网址复制过来再试。")

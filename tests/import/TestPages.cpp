@@ -262,4 +262,27 @@ TEST(RecipePages, NestedListsAreBounded) {
     }
     EXPECT_LT(timer.elapsed(), TimeLimitMs(5000));
 }
+
+// Microdata items nested eight deep, each named by several properties at once, are
+// read once a level: read once a name, the page took the names to the power of the depth.
+TEST(RecipePages, NestedMicrodataNamedManyTimesIsReadOnce) {
+    QByteArray page = "<div itemscope itemtype=\"http://schema.org/Recipe\">"
+                      "<h1 itemprop=\"name\">Soup</h1>"
+                      "<span itemprop=\"recipeIngredient\">1 egg</span>"
+                      "<p itemprop=\"recipeInstructions\">Boil it.</p>";
+    for (int i = 0; i < 8; ++i)
+        page += "<div itemprop=\"a b c d e f g h\" itemscope itemtype=\"http://schema.org/Thing\">"
+                "<span itemprop=\"recipeIngredient\">salt</span>";
+    for (int i = 0; i < 8; ++i)
+        page += "</div>";
+    page += "</div>";
+    QElapsedTimer timer;
+    timer.start();
+    const std::vector<TImportedRecipe> recipes = RecipesFromHtml(page, {});
+    EXPECT_LT(timer.elapsed(), TimeLimitMs(2000));
+    ASSERT_EQ(recipes.size(), 1u);
+    EXPECT_EQ(recipes[0].Name, QStringLiteral("Soup"));
+    ASSERT_EQ(recipes[0].Ingredients.size(), 1u);
+    EXPECT_EQ(recipes[0].Ingredients[0].Text, QStringLiteral("1 egg"));
+}
 } // namespace

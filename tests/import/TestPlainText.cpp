@@ -1,9 +1,11 @@
 // Recipes pasted as text from chats and articles, and .txt files that are no
 // MealMaster files.
 #include "../common/TestFiles.h"
+#include "../common/TimeLimit.h"
 #include "ImportTestUtil.h"
 #include "PlainTextRecipe.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 namespace {
@@ -129,5 +131,34 @@ TEST(PlainTextRecipe, TxtFilesThatAreNoMealMasterImportAsText) {
     const QString note = dir.filePath(QStringLiteral("note.txt"));
     WriteFile(note, "shopping: milk, eggs");
     EXPECT_THROW(ReadAllRecipes(note), EImportError);
+}
+
+// Long pastes of lines that are read one by one take time in proportion to their
+// length; the first one read the ingredients so far again at each line.
+TEST(PlainTextRecipe, LongPastesAreReadInTimeToTheirLength) {
+    const struct {
+        const char* Label;
+        const char* Head;
+        const char* Line; // repeated
+    } cases[] = {
+        {"numbered lines without items after the ingredients' heading", "用料：\n", "1. ，\n"},
+        {"numbered steps", "汤\n用料：盐\n做法：\n", "1. 煮\n"},
+        {"one line of many items", "用料：", "盐、"},
+        {"headings only", "", "用料：\n做法：\n"},
+        {"lines before a numbered method", "汤\n", "盐\n"},
+    };
+    for (const auto& c : cases) {
+        QString text = QString::fromUtf8(c.Head);
+        const QString line = QString::fromUtf8(c.Line);
+        while (text.size() + line.size() < 100'000)
+            text += line;
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            (void)RecipeFromPlainText(text);
+        } catch (const EImportError&) {
+        }
+        EXPECT_LT(timer.elapsed(), TimeLimitMs(3000)) << c.Label;
+    }
 }
 } // namespace

@@ -168,4 +168,36 @@ TEST(FetchRules, NetworkFailuresAreToldByWhatTheCookCanDo) {
                         .contains(QString::fromUtf8(s.Says)))
             << s.Status;
 }
+
+// Each failure the cook may meet reads as whole Chinese sentences that say what
+// happened (with the site, the status, the limit) and what to do next.
+TEST(FetchRules, EachFailureSaysWhatHappenedAndWhatToDo) {
+    const QUrl address(QStringLiteral("https://cook.example/r/1"));
+    const struct {
+        TFetchFailure Failure;
+        qint64 Detail;
+        const char* Happened;
+        const char* ToDo;
+    } cases[] = {
+        {TFetchFailure::NoNetwork, 0, "没有连上网络", "请连上网络后再试"},
+        {TFetchFailure::HostNotFound, 0, "找不到网站“cook.example”", "请检查网址和网络"},
+        {TFetchFailure::Unreachable, 0, "连不上网站“cook.example”", "请过一会儿再试"},
+        {TFetchFailure::Certificate, 0, "安全证书无法验证", "另存为文件再导入"},
+        {TFetchFailure::Http, 404, "没有这个网页（404）", "请在浏览器里打开网址确认"},
+        {TFetchFailure::Http, 500, "暂时出了问题（500）", "请过一会儿再试"},
+        {TFetchFailure::TooLarge, 16 << 20, "网页太大（超过 16 MB）", "另存为文件再导入"},
+        {TFetchFailure::TooManyRedirects, 5, "超过 5 次", "复制过来再试"},
+        {TFetchFailure::Stalled, 20'000, "20 秒没有回应", "请检查网络后再试"},
+        {TFetchFailure::TooSlow, 120'000, "120 秒还没有传完", "请过一会儿再试"},
+        {TFetchFailure::Other, 0, "出了问题", "请检查网址和网络后再试"},
+    };
+    for (const auto& c : cases) {
+        const QString text = FetchFailureText(c.Failure, address, c.Detail);
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.Happened))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.ToDo))) << text.toStdString();
+        // No placeholder left unfilled, and a whole sentence at the end.
+        EXPECT_FALSE(text.contains(u'%')) << text.toStdString();
+        EXPECT_TRUE(text.endsWith(u'。')) << text.toStdString();
+    }
+}
 } // namespace
