@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <libdeflate.h>
 #include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,6 +27,9 @@ constexpr qsizetype RecordBytes = 46;
 constexpr qsizetype HeaderBytes = 30;
 constexpr qsizetype EndBytes = 22;
 constexpr quint32 Unknown32 = 0xFFFFFFFF;
+// Members packed to at most this are unpacked whole (libdeflate), larger ones a
+// piece at a time (zlib), so that no more than this is held beside a member.
+constexpr qint64 WholeInflateBytes = 4 * 1024 * 1024;
 
 quint16 U16(const char* p) {
     return quint16(quint8(p[0]) | quint8(p[1]) << 8);
@@ -75,6 +79,10 @@ struct TZipDirectory::TSource {
     // Exactly n bytes at the offset, or false.
     virtual bool ReadAt(quint64 offset, char* into, qsizetype n) = 0;
     std::vector<char> Buffer = std::vector<char>(256 * 1024); // packed bytes on their way
+    struct TFree {
+        void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+    };
+    std::unique_ptr<libdeflate_decompressor, TFree> Inflater{libdeflate_alloc_decompressor()};
 };
 
 namespace {
@@ -321,6 +329,26 @@ QByteArray TZipDirectory::Read(const TZipMember& member, const QString& path,
     if (member.Method == 0) {
         if (member.Packed != member.Size || !FSource->ReadAt(data, bytes.data(), bytes.size()))
             BrokenMember(path, QStringLiteral("数据不完整"));
+    } else if (member.Packed <= quint64(WholeInflateBytes) && FSource->Inflater) {
+        // A recipe's file or picture in one go, its packed bytes held meanwhile.
+        std::vector<char>& packed = FSource->Buffer;
+        if (packed.size() < member.Packed)
+            packed.resize(size_t(member.Packed));
+        if (!FSource->ReadAt(data, packed.data(), qsizetype(member.Packed)))
+            BrokenMember(path, QStringLiteral("数据不完整"));
+        size_t produced = 0;
+        switch (libdeflate_deflate_decompress(FSource->Inflater.get(), packed.data(),
+                                              size_t(member.Packed), bytes.data(),
+                                              size_t(bytes.size()), &produced)) {
+        case LIBDEFLATE_SUCCESS:
+            if (produced != member.Size)
+                BrokenMember(path, QStringLiteral("大小与压缩包所记的不符"));
+            break;
+        case LIBDEFLATE_INSUFFICIENT_SPACE:
+            BrokenMember(path, QStringLiteral("大小与压缩包所记的不符"));
+        default:
+            BrokenMember(path, QStringLiteral("压缩的数据已损坏或不完整"));
+        }
     } else {
         z_stream stream{};
         if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
@@ -363,8 +391,7 @@ QByteArray TZipDirectory::Read(const TZipMember& member, const QString& path,
         if (stream.total_out != member.Size)
             BrokenMember(path, QStringLiteral("大小与压缩包所记的不符"));
     }
-    if (quint32(crc32(0, reinterpret_cast<const Bytef*>(bytes.constData()), uInt(bytes.size()))) !=
-        member.Crc)
+    if (quint32(libdeflate_crc32(0, bytes.constData(), size_t(bytes.size()))) != member.Crc)
         BrokenMember(path, QStringLiteral("校验不符，数据已损坏"));
     return bytes;
 }
@@ -372,14 +399,13 @@ QByteArray TZipDirectory::Read(const TZipMember& member, const QString& path,
 void TZipDirectory::CheckApart(std::vector<const TZipMember*> members) const {
     std::sort(members.begin(), members.end(),
               [](const TZipMember* a, const TZipMember* b) { return a->Header < b->Header; });
-    for (size_t i = 0; i < members.size(); ++i) {
-        // Each member's header and packed bytes end before the next begins, the
-        // last before the directory.
-        const quint64 next = i + 1 < members.size() ? members[i + 1]->Header : FStart;
-        const TZipMember& m = *members[i];
-        if (next < m.Header || next - m.Header < quint64(HeaderBytes) ||
-            next - m.Header - quint64(HeaderBytes) < m.Packed)
-            throw EImportError(QStringLiteral("压缩包里的文件共用同一段数据或超出了压缩包，"
-                                              "不像菜谱或图片（可能是压缩炸弹），没有导入"));
+    // Each member's header and packed bytes end before the next one's begin. One
+    // running into the directory is cut, and told so when it is read.
+    for (size_t i = 1; i < members.size(); ++i) {
+        const TZipMember& m = *members[i - 1];
+        const quint64 gap = members[i]->Header - m.Header;
+        if (gap < quint64(HeaderBytes) || gap - quint64(HeaderBytes) < m.Packed)
+            throw EImportError(QStringLiteral("压缩包已损坏：几个文件的数据互相重叠（也可能是"
+                                              "压缩炸弹），请重新导出或重新下载这个压缩包"));
     }
 }

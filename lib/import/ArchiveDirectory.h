@@ -50,7 +50,8 @@ public:
     // bound, or lies about its size.
     QByteArray Read(const TZipMember& member, const QString& path, TImportBudget& budget);
     // Raises EImportError when members share bytes of the archive: a bomb that
-    // unpacks one packed stream over and over through many names.
+    // unpacks one packed stream over and over through many names, each counted as
+    // if its bytes were its own.
     void CheckApart(std::vector<const TZipMember*> members) const;
     // Records the directory says it holds.
     quint64 Entries() const { return FEntries; }

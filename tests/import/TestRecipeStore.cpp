@@ -247,6 +247,72 @@ TEST_F(TRecipeStoreTest, ImportAnswersKeepEachCopysOwnExtras) {
     EXPECT_EQ(FAsked, 1);
 }
 
+// Steps that 做法 cannot give back are kept as JSON beside it, written as Qt's
+// compact writer writes them (its escapes, pairs whole, halves of pairs escaped),
+// and read back whole.
+TEST_F(TRecipeStoreTest, StepsKeptBesideTheMethodAreWrittenAsQtWritesThem) {
+    const QString pair = QString::fromUcs4(U"\U0001D11E");
+    const struct {
+        const char* What;
+        std::vector<TRecipeLine> Steps;
+        bool ReadsBack; // a half pair comes back as something else
+    } cases[] = {
+        {"quotes and backslashes",
+         {{QStringLiteral("引号\"与\\斜杠")},
+          {QStringLiteral("换行\n回车\r制表\t"), false, QStringLiteral("标\"题")}},
+         true},
+        {"other control characters and a heading",
+         {{QStringLiteral("小节"), true},
+          {QStringLiteral("控制") + QChar(1) + QChar(0x1F) + QChar(8) + QChar(12) +
+           QStringLiteral("字符")}},
+         true},
+        {"a pair and the characters JSON leaves alone",
+         {{QStringLiteral("乐谱") + pair + QStringLiteral("/ </script> ") + QChar(0x2028) +
+           QChar(0x7F)}},
+         true},
+        {"empty steps left out",
+         {{QString()}, {QStringLiteral("空的跳过")}, {QString(), true}},
+         true},
+        {"halves of pairs",
+         {{QChar(0xD834) + QStringLiteral("前半")}, {QStringLiteral("后半") + QChar(0xDD1E)}},
+         false},
+    };
+    TRecipeStore store(FConnection);
+    int n = 0;
+    for (const auto& c : cases) {
+        TRecipe r;
+        r.Name = QStringLiteral("步骤%1").arg(++n);
+        r.Steps = c.Steps;
+        // A title 做法 has no place for: the steps are kept beside it.
+        r.Steps.push_back({QStringLiteral("收尾"), false, QStringLiteral("装盘")});
+        r.Columns = ColumnsFor(r);
+        store.Append(FQuery, r);
+        QJsonArray expected;
+        std::vector<TRecipeLine> kept;
+        for (const TRecipeLine& step : r.Steps) {
+            if (step.Text.isEmpty())
+                continue;
+            kept.push_back(step);
+            QJsonObject o{{QStringLiteral("text"), step.Text}};
+            if (step.Heading)
+                o.insert(QStringLiteral("heading"), true);
+            if (!step.Title.isEmpty())
+                o.insert(QStringLiteral("title"), step.Title);
+            expected.append(o);
+        }
+        {
+            TRawBook raw(FPath);
+            EXPECT_EQ(raw.Texts(QStringLiteral("select steps from mycook_recipe where recipe = %1")
+                                    .arg(r.RowId))
+                          .value(0),
+                      QString::fromUtf8(QJsonDocument(expected).toJson(QJsonDocument::Compact)))
+                << c.What;
+        }
+        if (c.ReadsBack)
+            EXPECT_EQ(store.Read(r.RowId).Steps, kept) << c.What;
+    }
+}
+
 TEST_F(TRecipeStoreTest, TheDailyCopyHoldsTheExtras) {
     const TRecipe a = Stored(QStringLiteral("叉烧"));
     const QDate today(2026, 1, 5);
