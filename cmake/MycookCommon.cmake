@@ -35,7 +35,7 @@ function(mycook_add_test)
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main mycook_options)
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     set_tests_properties(${T_NAME} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MYCOOK_TESTDATA=${PROJECT_SOURCE_DIR}/../shared/testdata;MYCOOK_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;MYCOOK_TESTDATA=${PROJECT_SOURCE_DIR}/tests/samples;MYCOOK_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
         TIMEOUT 600)
     mycook_leak_check(${T_NAME})
 endfunction()

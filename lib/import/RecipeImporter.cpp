@@ -20,7 +20,9 @@
 #include <QFileInfo>
 #include <QMultiHash>
 
+#include <algorithm>
 #include <chrono>
+#include <memory>
 #include <sqlite3.h>
 #include <thread>
 
@@ -70,6 +72,53 @@ private:
     }
     sqlite3* FDb;
     std::optional<qint64> FBefore;
+};
+
+// Rows by their exact 菜名 through an index that leads with the column; Ask says
+// false when the book has no such index (a book another program made).
+class TRowsByName {
+public:
+    explicit TRowsByName(TADOConnection& connection) : FConnection(connection) {
+        sqlite3* db = connection.Handle();
+        if (!db || !HasNameIndex(db))
+            return;
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, "select rowid from mycook where 菜名 = ?1 order by rowid", -1,
+                               &s, nullptr) == SQLITE_OK)
+            FStatement.reset(s);
+    }
+
+    bool Ask(const QString& column, std::vector<qint64>& rows) {
+        sqlite3_stmt* s = FStatement.get();
+        if (!s)
+            return false;
+        sqlite3_bind_text16(s, 1, column.utf16(), int(column.size() * 2), SQLITE_TRANSIENT);
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+            rows.push_back(sqlite3_column_int64(s, 0));
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+        if (rc != SQLITE_DONE)
+            FConnection.RaiseEngineError();
+        return true;
+    }
+
+private:
+    static bool HasNameIndex(sqlite3* db) {
+        sqlite3_stmt* s = nullptr;
+        const char* sql = "select 1 from pragma_index_list('mycook') l, "
+                          "pragma_index_info(l.name) i where i.seqno = 0 and i.name = '菜名'";
+        bool found = false;
+        if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) == SQLITE_OK)
+            found = sqlite3_step(s) == SQLITE_ROW;
+        sqlite3_finalize(s);
+        return found;
+    }
+    struct TFinalize {
+        void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+    };
+    TADOConnection& FConnection;
+    std::unique_ptr<sqlite3_stmt, TFinalize> FStatement;
 };
 
 class TImportRun {
@@ -161,36 +210,51 @@ private:
         return {};
     }
 
-    // The book's rows by their 菜名 column, read once; kept as recipes come in.
-    void IndexRows() {
-        if (FIndexed)
+    // The book's rows by their 菜名 column. Asked of the index that leads with it,
+    // so the window does not stop while every name of a large book is hashed; a
+    // book without one has its names hashed once and kept as recipes come in.
+    std::vector<qint64> RowsNamed(const QString& column) {
+        std::vector<qint64> found;
+        if (!FByName)
+            FByName.emplace(FConnection);
+        if (FByName->Ask(column, found))
+            return found;
+        if (!FIndexed) {
+            FIndexed = true;
+            const TRowReader& rows = FQuery.Rows();
+            const int col = rows.Column(NameColumn);
+            QString scratch;
+            for (qsizetype i = 0; i < rows.Count(); ++i)
+                FByColumn.insert(rows.Text(i, col, scratch).toString(), rows.RowId(i));
+        }
+        for (auto it = FByColumn.constFind(column); it != FByColumn.cend() && it.key() == column;
+             ++it)
+            found.push_back(it.value());
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+    void NameChanged(const QString& before, const QString& after, qint64 row) {
+        if (!FIndexed)
             return;
-        FIndexed = true;
-        const TRowReader& rows = FQuery.Rows();
-        const int col = rows.Column(NameColumn);
-        QString scratch;
-        for (qsizetype i = 0; i < rows.Count(); ++i)
-            FByColumn.insert(rows.Text(i, col, scratch).toString(), rows.RowId(i));
+        if (!before.isNull())
+            FByColumn.remove(before, row);
+        FByColumn.insert(after, row);
     }
 
     // The row whose whole name is this one; -1 when there is none. Rows whose
     // column holds the same cut name are read whole only then.
     qint64 Duplicate(const TRecipe& recipe) {
-        IndexRows();
-        for (auto it = FByColumn.constFind(recipe.Columns.Name);
-             it != FByColumn.cend() && it.key() == recipe.Columns.Name; ++it) {
+        for (const qint64 row : RowsNamed(recipe.Columns.Name)) {
             if (recipe.Name == recipe.Columns.Name.trimmed())
-                return it.value(); // a name the column holds whole: nothing to read
-            if (FStore.Read(it.value()).Name == recipe.Name)
-                return it.value();
+                return row; // a name the column holds whole: nothing to read
+            if (FStore.Read(row).Name == recipe.Name)
+                return row;
         }
         return -1;
     }
 
-    bool ColumnTaken(const QString& name) {
-        IndexRows();
-        return FByColumn.contains(name);
-    }
+    bool ColumnTaken(const QString& name) { return !RowsNamed(name).empty(); }
 
     void Store(const QString& shown, const TImportedRecipe& imported, bool cut) {
         ++FRecipes;
@@ -240,10 +304,8 @@ private:
                     throw EDatabaseError(QStringLiteral("菜谱库里找不到要覆盖的菜谱。"));
                 const QString before = FQuery.FieldByName(NameColumn).AsString();
                 FStore.Overwrite(FQuery, recipe);
-                if (before != recipe.Columns.Name) {
-                    FByColumn.remove(before, existing);
-                    FByColumn.insert(recipe.Columns.Name, existing);
-                }
+                if (before != recipe.Columns.Name)
+                    NameChanged(before, recipe.Columns.Name, existing);
                 ++FSummary.Overwritten;
                 FSummary.Empty += empty;
                 FSummary.Details.append(line + QStringLiteral("已覆盖") + pictureNote);
@@ -269,13 +331,14 @@ private:
 
     void Append(TRecipe& recipe) {
         FStore.Append(FQuery, recipe);
-        FByColumn.insert(recipe.Columns.Name, recipe.RowId);
+        NameChanged(QString(), recipe.Columns.Name, recipe.RowId);
     }
 
     TADOConnection& FConnection;
     TADOQuery FQuery;
     TRecipeStore FStore{FConnection};
-    QMultiHash<QString, qint64> FByColumn;
+    std::optional<TRowsByName> FByName;    // made once the query has made its index
+    QMultiHash<QString, qint64> FByColumn; // only for a book without the index
     bool FIndexed = false;
     const TDuplicateQuestion& FAsk;
     const TImportProgress& FProgress;

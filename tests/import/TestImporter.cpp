@@ -134,23 +134,29 @@ TEST_F(TImportTest, DuplicatesAskOnceWithForAll) {
         {{TDuplicateAnswer::Overwrite, true}, 1, 0, 2, 0, 2, "3 西红柿\n4 鸡蛋\n盐 适量\n糖 少许"},
         {{TDuplicateAnswer::KeepBoth, true}, 1, 2, 0, 0, 4, "旧配料"},
     };
-    for (const TCase& c : cases) {
-        FQuery.Close(); // an empty book per case
-        FQuery.SQL = QStringList{QStringLiteral("delete from mycook")};
-        FQuery.ExecSQL();
-        OpenBook();
-        Add(QStringLiteral("西红柿炒鸡蛋"), QStringLiteral("旧配料"), QStringLiteral("旧做法"));
-        Add(QStringLiteral("蒜蓉西兰花"), QStringLiteral("旧配料"));
-        FAsked = 0;
-        const TImportSummary s = Import({Fixture("chinese-gb18030.mmf")}, c.Choice);
-        EXPECT_EQ(FAsked, c.Asked);
-        EXPECT_EQ(s.Imported, c.Imported);
-        EXPECT_EQ(s.Overwritten, c.Overwritten);
-        EXPECT_EQ(s.Skipped, c.Skipped);
-        EXPECT_EQ(FQuery.RecordCount(), c.Rows);
-        EXPECT_EQ(Row(QStringLiteral("西红柿炒鸡蛋")).Ingredients,
-                  QString::fromUtf8(c.Ingredients));
-    }
+    // Names are looked up through the book's index on 菜名, or hashed when a book
+    // another program made has none.
+    for (const bool indexed : {true, false})
+        for (const TCase& c : cases) {
+            FQuery.Close(); // an empty book per case
+            FQuery.SQL = QStringList{QStringLiteral("delete from mycook")};
+            FQuery.ExecSQL();
+            if (!indexed)
+                FConnection.Execute(QStringLiteral("pragma application_id = 0; "
+                                                   "drop index if exists mycook_cache_mycook"));
+            OpenBook();
+            Add(QStringLiteral("西红柿炒鸡蛋"), QStringLiteral("旧配料"), QStringLiteral("旧做法"));
+            Add(QStringLiteral("蒜蓉西兰花"), QStringLiteral("旧配料"));
+            FAsked = 0;
+            const TImportSummary s = Import({Fixture("chinese-gb18030.mmf")}, c.Choice);
+            EXPECT_EQ(FAsked, c.Asked);
+            EXPECT_EQ(s.Imported, c.Imported);
+            EXPECT_EQ(s.Overwritten, c.Overwritten);
+            EXPECT_EQ(s.Skipped, c.Skipped);
+            EXPECT_EQ(FQuery.RecordCount(), c.Rows);
+            EXPECT_EQ(Row(QStringLiteral("西红柿炒鸡蛋")).Ingredients,
+                      QString::fromUtf8(c.Ingredients));
+        }
     EXPECT_EQ(Row(QStringLiteral("西红柿炒鸡蛋（2）")).Ingredients,
               QStringLiteral("3 西红柿\n4 鸡蛋\n盐 适量\n糖 少许"));
 }
