@@ -87,7 +87,10 @@ void BindText(sqlite3_stmt* s, int i, const QString& text) {
         sqlite3_bind_null(s, i);
         return;
     }
-    sqlite3_bind_text16(s, i, text.utf16(), int(text.size() * 2), SQLITE_TRANSIENT);
+    // The book keeps UTF-8: Qt's conversion is quicker than SQLite's.
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text64(s, i, utf8.constData(), sqlite3_uint64(utf8.size()), SQLITE_TRANSIENT,
+                        SQLITE_UTF8);
 }
 
 QString ColumnText(sqlite3_stmt* s, int i) {
