@@ -2,9 +2,11 @@
 // and delete keep them true, the daily copy, and every field through import and
 // the export read back by us and by a plain JSON reader.
 #include "Archive.h"
+#include "ArchiveDirectory.h"
 #include "BookBackup.h"
 #include "BookExport.h"
 #include "BookTestUtil.h"
+#include "ImportBudget.h"
 #include "ImportTestUtil.h"
 #include "RecipeStore.h"
 #include "RecipeText.h"
@@ -510,6 +512,62 @@ TEST_F(TExportTest, TheRoundTripKeepsEveryFieldAndPicture) {
             EXPECT_EQ(copied[i], expected) << i;
         }
     }
+}
+
+// Our own export's recipe.json is known from its bytes: the digest taken of them is
+// the one the export wrote. A file written out again otherwise (an escape where we
+// wrote the character) is still known, through the parsed JSON; an edited one is not.
+// Pictures are stored in the zip as they are, the JSON deflated.
+TEST_F(TExportTest, OurOwnRecipeJsonIsKnownFromItsBytes) {
+    FillBook();
+    QTemporaryDir out;
+    const QString zip = out.filePath(QStringLiteral("book.zip"));
+    ExportBook(FConnection, zip);
+    std::vector<std::pair<QString, QByteArray>> files;
+    ReadZipFile(zip, [&](const QString& path, const QByteArray& bytes) {
+        if (path.endsWith(QStringLiteral("/recipe.json")))
+            files.emplace_back(path, bytes);
+        return true;
+    });
+    int checked = 0;
+    for (const auto& [path, bytes] : files) {
+        ++checked;
+        const QJsonObject o = QJsonDocument::fromJson(bytes).object();
+        const QString stored = o.value(QLatin1String(ExactExtrasKey))
+                                   .toObject()
+                                   .value(QLatin1String(SchemaDigestKey))
+                                   .toString();
+        EXPECT_EQ(SchemaDigestOfBytes(bytes), stored) << path.toStdString();
+        EXPECT_TRUE(RecipeFromSchema(o, false, bytes).Recipe.Exact) << path.toStdString();
+        const QString name = o.value("name").toString();
+        const QByteArray key = "\n    \"name\": \"";
+        const qsizetype at = bytes.indexOf(key) + key.size();
+        ASSERT_GT(at, key.size());
+        QByteArray escaped = bytes;
+        escaped.replace(at, name.left(1).toUtf8().size(),
+                        "\\u" +
+                            QByteArray::number(name.at(0).unicode(), 16).rightJustified(4, '0'));
+        ASSERT_EQ(QJsonDocument::fromJson(escaped).object(), o) << path.toStdString();
+        EXPECT_NE(SchemaDigestOfBytes(escaped), stored);
+        EXPECT_TRUE(RecipeFromSchema(o, false, escaped).Recipe.Exact) << path.toStdString();
+        QByteArray edited = bytes;
+        const QByteArray description = "\n    \"description\": \"";
+        edited.insert(edited.indexOf(description) + description.size(), "改过");
+        const QJsonObject changed = QJsonDocument::fromJson(edited).object();
+        EXPECT_FALSE(RecipeFromSchema(changed, false, edited).Recipe.Exact) << path.toStdString();
+    }
+    EXPECT_EQ(checked, 6);
+    const std::unique_ptr<TZipDirectory> directory = TZipDirectory::OpenFile(zip);
+    ASSERT_TRUE(directory);
+    TImportBudget budget;
+    int pictures = 0;
+    directory->Walk(budget, [&](const QString& path, const TZipMember& m) {
+        const bool picture = path.endsWith(QStringLiteral(".jpg"));
+        pictures += picture;
+        EXPECT_EQ(m.Method, picture ? 0 : 8) << path.toStdString();
+        return true;
+    });
+    EXPECT_GT(pictures, 3);
 }
 
 // As another program reads it: only the zip and JSON, no code of ours.
