@@ -65,6 +65,8 @@ TRecipeExtras::~TRecipeExtras() {
 void TRecipeExtras::Connect() {
     FBookExisted = BookFileExists(FSite.BookPath);
     FSite.Connection.SetWaitHandler(ShowBusyUntilIdle);
+    // A save's disk flushes never hold the window.
+    FSite.Connection.SetCommitAside(true);
     SavePdfDialog.SetFilter(QStringLiteral("PDF|*.pdf"));
     FSite.Window.installEventFilter(this);
     FSite.ListBox1.installEventFilter(this);
@@ -265,7 +267,7 @@ void TRecipeExtras::RecipeSaved(qint64 rowId, bool overwritten) {
 void TRecipeExtras::BookChanged() {
     FBrowse->BookChanged();
     FSuggest->BookChanged();
-    FEditor->ReadBookCategories();
+    FEditor->BookCategoriesChanged();
     FSync->BookTouched();
 }
 

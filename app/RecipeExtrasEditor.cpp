@@ -279,6 +279,13 @@ void TRecipeExtrasEditor::ReadBookCategories() {
     FCategoryModel->setStringList(FBookCategories);
 }
 
+void TRecipeExtrasEditor::BookCategoriesChanged() {
+    // Counting a large book's labels takes tens of milliseconds: only for the open
+    // panel; opening it, or the menu of the book's categories, reads them anyway.
+    if (!Panel->isHidden())
+        ReadBookCategories();
+}
+
 void TRecipeExtrasEditor::CompleteCategory() {
     const QString text = Categories->text();
     const QString typed = text.mid(text.lastIndexOf(CategorySeparators()) + 1).trimmed();
@@ -478,7 +485,7 @@ void TRecipeExtrasEditor::Store(qint64 rowId, bool overwritten) {
     recipe.Changed = now;
     store.WriteExtras(rowId, recipe);
     Clear();
-    ReadBookCategories();
+    BookCategoriesChanged();
 }
 
 void TRecipeExtrasEditor::Clear() {

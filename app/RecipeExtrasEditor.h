@@ -66,6 +66,8 @@ public:
     // The book's own categories, most used first, offered while typing.
     QStringList BookCategories() const { return FBookCategories; }
     void ReadBookCategories();
+    // After the book changed: read again where the cook can see them.
+    void BookCategoriesChanged();
 
     // The row just saved gets what the page holds; an overwritten one keeps what
     // the cook did not change. Then the page's extras are cleared.

@@ -4,9 +4,23 @@
 #include "EngineErrors.h"
 #include "SqliteSupport.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
+#include <QThread>
+
+// A commit running on a thread of its own; joined before it goes, whatever happens.
+struct TADOConnection::TAsideCommit {
+    std::thread Worker;
+    int Code = SQLITE_OK;
+    ~TAsideCommit() {
+        if (Worker.joinable()) {
+            Worker.join();
+        }
+    }
+};
 
 QString ConnectionStringItem(const QString& text, const QString& key) {
     QString value;
@@ -26,6 +40,7 @@ QString ConnectionStringItem(const QString& text, const QString& key) {
 TADOConnection::TADOConnection() = default;
 
 TADOConnection::~TADOConnection() {
+    Settle();
     for (TADOQuery* q : std::vector<TADOQuery*>(FQueries)) {
         q->Detach();
     }
@@ -41,6 +56,7 @@ void TADOConnection::SetConnectionString(const QString& text) {
 }
 
 void TADOConnection::CheckConnected() {
+    Settle();
     if (!FDb && FWantConnected) {
         SetConnected(true); // a lock or a missing disk may have gone since
     }
@@ -88,15 +104,18 @@ bool TADOConnection::SyncWithBook() {
 // SQLite's own waits, told to the program once per wait. Another thread stepping the
 // daily copy through this connection never waits here: it would hold the connection
 // (and so the window) meanwhile; it pauses on its own instead.
+// A commit running aside waits as the window would, without telling the window.
 int TADOConnection::BusyHandler(void* self, int count) {
     auto* c = static_cast<TADOConnection*>(self);
-    if (std::this_thread::get_id() != c->FOwnerThread) {
+    const std::thread::id me = std::this_thread::get_id();
+    const bool owner = me == c->FOwnerThread;
+    if (!owner && me != c->FCommitThread.load()) {
         return 0;
     }
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (count == 0) {
         c->FWaitStartMs = now;
-        if (c->FWaitHandler) {
+        if (owner && c->FWaitHandler) {
             c->FWaitHandler();
         }
     }
@@ -125,6 +144,7 @@ void TADOConnection::Connect(bool on) {
         return;
     }
     if (!on) {
+        Settle();
         for (TADOQuery* q : FQueries) {
             q->Close();
         }
@@ -166,6 +186,10 @@ void TADOConnection::Connect(bool on) {
     if (sqlite3_exec(raw, "pragma synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
         RaiseOpenError(path, raw, SQLITE_ERROR);
     }
+    // A save's pages (a photo of several MB among them) stay in memory until the
+    // commit, whose flushes run aside (SetCommitAside): a spill would flush the journal
+    // on the window's thread in the middle of the save. 4096 pages: 16 MB at most.
+    sqlite3_exec(raw, "pragma cache_spill=4096", nullptr, nullptr, nullptr);
     FDb = db.release();
     FPath = path;
     FTransLevel = 0;
@@ -188,7 +212,10 @@ void TADOConnection::RaiseEngineError(const QString& context) {
     if (!FDb) {
         Raise(QStringLiteral("菜谱库没有打开。"));
     }
-    const int code = sqlite3_extended_errcode(FDb);
+    RaiseEngineCode(sqlite3_extended_errcode(FDb), context);
+}
+
+void TADOConnection::RaiseEngineCode(int code, const QString& context) {
     QString message;
     if (IsDamageCode(code)) {
         // Told once by the caller's error display; from now on nothing more is
@@ -224,10 +251,26 @@ void TADOConnection::BeginTrans() {
     ++FTransLevel;
 }
 
+sqlite3* TADOConnection::Handle() const {
+    const_cast<TADOConnection*>(this)->Settle();
+    return FDb;
+}
+
+bool TADOConnection::InTransaction() const {
+    const_cast<TADOConnection*>(this)->Settle();
+    return FTransLevel > 0;
+}
+
 void TADOConnection::CommitTrans() {
     CheckConnected();
     if (FTransLevel == 0) {
         Raise(QStringLiteral("没有进行中的事务。"));
+    }
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (FTransLevel == 1 && FCommitAside && app && QThread::currentThread() == app->thread() &&
+        std::this_thread::get_id() == FOwnerThread) {
+        CommitWhilePainting();
+        return;
     }
     Execute(FTransLevel == 1 ? QStringLiteral("commit")
                              : QStringLiteral("release mycook_%1").arg(FTransLevel - 1));
@@ -247,4 +290,63 @@ void TADOConnection::RollbackTrans() {
     }
     --FTransLevel;
     RefreshQueries();
+}
+
+// The flushes of a commit take the disk's time (milliseconds each, far more while
+// other programs write); the window paints meanwhile. Input waits in the queue, so
+// the cook cannot start anything until the save is on disk.
+void TADOConnection::CommitWhilePainting() {
+    QEventLoop loop;
+    TAsideCommit aside; // joined before the loop it wakes goes
+    sqlite3* db = FDb;
+    try {
+        aside.Worker = std::thread([this, db, &aside, &loop] {
+            FCommitThread = std::this_thread::get_id();
+            // The code read under the same hold as the commit: the daily copy steps
+            // through this connection too.
+            sqlite3_mutex* hold = sqlite3_db_mutex(db);
+            sqlite3_mutex_enter(hold);
+            int rc = sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+            if (rc != SQLITE_OK) {
+                rc = sqlite3_extended_errcode(db);
+            }
+            sqlite3_mutex_leave(hold);
+            aside.Code = rc;
+            FCommitThread = std::thread::id();
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+    } catch (const std::system_error&) {
+        Execute(QStringLiteral("commit")); // no thread to be had: in place
+        --FTransLevel;
+        return;
+    }
+    FAside = &aside;
+    struct TForget {
+        TAsideCommit*& Aside;
+        ~TForget() { Aside = nullptr; }
+    } forget{FAside};
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    Settle();
+    if (aside.Code != SQLITE_OK) {
+        FTransLevel = 1; // told, and the queries re-read, as a transaction the engine gave up
+        RaiseEngineCode(aside.Code, QString());
+    }
+}
+
+// Whoever needs the connection next on its own thread (the commit's caller, or a
+// timer or queued call that ran while the commit's loop turned) waits here for the
+// commit and sees the transaction ended: committed, or rolled back when it failed.
+void TADOConnection::Settle() {
+    if (!FAside || std::this_thread::get_id() != FOwnerThread) {
+        return;
+    }
+    TAsideCommit& aside = *FAside;
+    FAside = nullptr;
+    if (aside.Worker.joinable()) {
+        aside.Worker.join();
+    }
+    if (aside.Code != SQLITE_OK && !sqlite3_get_autocommit(FDb)) {
+        sqlite3_exec(FDb, "rollback", nullptr, nullptr, nullptr);
+    }
+    FTransLevel = 0;
 }

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -65,9 +66,18 @@ public:
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
-    bool InTransaction() const { return FTransLevel > 0; }
+    bool InTransaction() const;
 
-    sqlite3* Handle() const { return FDb; }
+    // On: a transaction's commit (its disk flushes) runs on a thread of its own while
+    // the connection's thread keeps its event loop going with user input held, so a
+    // window keeps painting. CommitTrans still returns only once the commit is on
+    // disk. Meanwhile any use of the connection on that thread first waits for the
+    // commit, so nothing runs inside or between its steps.
+    void SetCommitAside(bool on) { FCommitAside = on; }
+    // Whether such a commit is running now (its event loop is turning).
+    bool Committing() const { return FAside != nullptr; }
+
+    sqlite3* Handle() const;
     QString DatabasePath() const { return FPath; }
     // Why the book could not be opened, for errors raised later by its queries.
     const QString& LastOpenError() const { return FLastOpenError; }
@@ -80,10 +90,14 @@ public:
     [[noreturn]] void RaiseEngineError(const QString& context = QString());
 
 private:
+    struct TAsideCommit;
     friend class TADOQuery;
     void RefreshQueries(); // after a rollback the open queries re-read the book
     void CheckConnected();
     void Connect(bool on);
+    void CommitWhilePainting();
+    void Settle(); // the commit running aside has ended and been accounted for
+    [[noreturn]] void RaiseEngineCode(int code, const QString& context);
     static int BusyHandler(void* self, int count);
     // Every row this connection writes, so rows being read meanwhile catch up on it.
     static void UpdateHook(void* self, int op, const char* database, const char* table,
@@ -101,6 +115,9 @@ private:
     qint64 FDataVersion = -1;
     std::function<void()> FWaitHandler;
     std::thread::id FOwnerThread; // the daily copy may step through this connection
+    std::atomic<std::thread::id> FCommitThread{};
+    bool FCommitAside = false;
+    TAsideCommit* FAside = nullptr; // the commit running on its thread, not yet settled
     qint64 FWaitStartMs = 0;
 };
 

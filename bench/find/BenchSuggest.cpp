@@ -1,5 +1,5 @@
 // On the 100,000-recipe book, in one run:
-// - suggestions for one keystroke (characters, pinyin, initials, nothing found)
+// - suggestions for every keystroke of a few typed texts (bench/find/Keystrokes.h)
 //   next to the designed keyword search they must stay well under;
 // - the index's own memory;
 // - start-up to the first shown round with the large book next to an empty book,
@@ -8,6 +8,7 @@
 // extras, one in five with a whole name the column holds cut).
 #include "BenchBook.h"
 #include "BookBackup.h"
+#include "Keystrokes.h"
 #include "MsgShell.h"
 #include "RecipeExtras.h"
 #include "SearchSuggest.h"
@@ -54,19 +55,20 @@ void BM_DesignedSearch(benchmark::State& state) {
     state.counters["listed"] = form.Controls().ListBox1->Count();
 }
 
-// Found at once, found after a search of the whole index, and nothing found.
-const char* const Typed[] = {"松茸", "红烧",         "songrong", "hongshao", "hs",
-                             "srp",  "紅燒",         "松茸鱼",   "茸松",     "红烧鱼丸",
-                             "qqqq", "hongshaorouq", "zzz"};
+const QStringList& Typed() {
+    static const QStringList typed = SuggestKeystrokes();
+    return typed;
+}
 
-// args: what is typed; 0 the book without extras, 1 with them.
+// args: the keystroke (every one of the typed texts); 0 the book without extras, 1
+// with them.
 void BM_Suggest(benchmark::State& state) {
     TForm_main& form = Form(state.range(1) != 0);
-    const QString typed = QString::fromUtf8(Typed[state.range(0)]);
+    const QString typed = Typed()[state.range(0)];
     size_t found = 0;
     for (auto _ : state)
         found = form.Extras().SearchSuggest().Suggest(typed).size();
-    state.SetLabel(Typed[state.range(0)]);
+    state.SetLabel(typed.toStdString());
     state.counters["found"] = double(found);
 }
 
@@ -132,7 +134,7 @@ BENCHMARK(BM_DesignedSearch)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_Suggest)
-    ->ArgsProduct({benchmark::CreateDenseRange(0, int(std::size(Typed)) - 1, 1), {0, 1}})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, int(SuggestKeystrokes().size()) - 1, 1), {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);

@@ -148,23 +148,84 @@ struct TSlotSet {
     size_t Bytes() const { return Sparse.capacity() * 4 + Bits.capacity() * 8 + sizeof(*this); }
 };
 
-// Which pairs of neighbouring characters an ingredients text holds, as 512 hashed
+// Which pairs of neighbouring characters an ingredients text holds, as 1,024 hashed
 // bits: most recipes that have every typed character but not in a row fail here,
 // before their text is looked at. Kept as one bitmap over the slots per bit, so a
 // query ands the few bitmaps of its pairs with its characters' sets word by word.
-constexpr int PairBitCount = 512;
+constexpr int PairBitCount = 1024;
 using TPairBits = std::array<uint64_t, PairBitCount / 64>;
 
 int PairBit(char32_t a, char32_t b) {
-    return int(((uint32_t(a) * 0x9E3779B1u) ^ (uint32_t(b) * 0x85EBCA77u)) >> 23);
+    return int(((uint32_t(a) * 0x9E3779B1u) ^ (uint32_t(b) * 0x85EBCA77u)) >>
+               (32 - std::countr_zero(unsigned(PairBitCount))));
 }
 
-struct TNameList {
-    std::vector<uint32_t> Start, Inside;
+// A name position under one key, with the two characters after it (None past the
+// name's end): most postings fail on those, so they are dropped without a look at
+// the name itself.
+struct TPosting {
+    uint32_t Entry;   // slot << 8 | position
+    uint32_t Next[2]; // char info
 };
+
+// Postings in bands: names matched at their start before those matched inside,
+// each by name length, then by slot and position. A query walks all its lists band
+// by band and stops at the first band that completes its suggestions. Between
+// BeginBulk and EndBulk only Items grows.
+struct TBandList {
+    std::vector<TPosting> Items;
+    std::vector<std::pair<uint32_t, uint32_t>> Bands; // BandKey, first item
+
+    static uint32_t BandKey(int pos, uint16_t length) { return uint32_t(pos > 0) << 16 | length; }
+    size_t End(size_t band) const {
+        return band + 1 < Bands.size() ? Bands[band + 1].second : Items.size();
+    }
+    size_t BandOf(uint32_t key) const {
+        return size_t(std::lower_bound(Bands.begin(), Bands.end(), std::make_pair(key, 0u)) -
+                      Bands.begin());
+    }
+    void Insert(const TPosting& p, uint32_t key) {
+        size_t band = BandOf(key);
+        if (band == Bands.size() || Bands[band].first != key)
+            Bands.insert(Bands.begin() + ptrdiff_t(band),
+                         {key, uint32_t(band < Bands.size() ? Bands[band].second : Items.size())});
+        const auto first = Items.begin() + Bands[band].second;
+        const auto at = std::upper_bound(
+            first, Items.begin() + ptrdiff_t(End(band)), p,
+            [](const TPosting& a, const TPosting& b) { return a.Entry < b.Entry; });
+        Items.insert(at, p);
+        for (size_t b = band + 1; b < Bands.size(); ++b)
+            ++Bands[b].second;
+    }
+    void Erase(uint32_t entry, uint32_t key) {
+        const size_t band = BandOf(key);
+        if (band == Bands.size() || Bands[band].first != key)
+            return;
+        const auto first = Items.begin() + Bands[band].second;
+        const auto last = Items.begin() + ptrdiff_t(End(band));
+        const auto at = std::lower_bound(first, last, entry,
+                                         [](const TPosting& a, uint32_t e) { return a.Entry < e; });
+        if (at == last || at->Entry != entry)
+            return;
+        Items.erase(at);
+        for (size_t b = band + 1; b < Bands.size(); ++b)
+            --Bands[b].second;
+        if (Bands[band].second == End(band))
+            Bands.erase(Bands.begin() + ptrdiff_t(band));
+    }
+    size_t Bytes() const {
+        return sizeof(*this) + Items.capacity() * sizeof(TPosting) +
+               Bands.capacity() * sizeof(Bands[0]);
+    }
+};
+
+// What the character after a posting is found by in a list's buckets: the initial
+// of each of its readings, or, having none, its unit; EndKey past the name's end.
+constexpr char32_t EndKey = 0x110000;
 
 struct TCharInfo {
     char32_t Unit = 0;
+    uint32_t Initials = 0; // bit n: a reading starts with 'a' + n
     const unsigned short* Readings = nullptr;
     uint32_t ReadingCount = 0;
 };
@@ -194,8 +255,20 @@ struct TSuggestIndex::TData {
     std::vector<uint32_t> Units; // char info per name position
     std::vector<TCharInfo> Chars;
     TCodeMap CharOf; // original code -> char info
-    std::vector<TNameList> NameLists;
-    TCodeMap NameKey; // unit or initial letter -> name list
+    // A name position is posted under each way a match can begin there (its unit,
+    // each reading's syllable: the "first" keys), split into buckets by the key of
+    // the character after it, so a query walks only the postings whose next
+    // character can take the next piece of what is typed.
+    TCodeMap UnitKey;                                // unit -> first
+    std::vector<uint32_t> SyllableKey;               // syllable id -> first
+    std::vector<std::vector<uint32_t>> FirstBuckets; // first -> its buckets
+    // first -> bucket by a letter (nearly every key); by any other key in the hash.
+    std::vector<std::array<uint32_t, 26>> LetterBuckets;
+    std::unordered_map<uint64_t, uint32_t> OtherBuckets; // first << 32 | next key -> bucket
+    std::vector<TBandList> Buckets;
+    // Per unit, the initials of the characters of that unit (either script).
+    TCodeMap UnitInitialsKey;
+    std::vector<uint32_t> UnitInitials;
     std::vector<TSlotSet> IngredientSets;
     std::vector<uint32_t> IngredientStamp;                       // last slot added, per set
     std::vector<std::vector<uint64_t>> PairSlices{PairBitCount}; // per bit, over slots
@@ -214,6 +287,17 @@ struct TSuggestIndex::TData {
                 readings = TPinyinTable::Readings(info.Unit);
             info.Readings = readings.data();
             info.ReadingCount = uint32_t(readings.size());
+            for (unsigned short id : readings) {
+                const QLatin1StringView syllable = TPinyinTable::Syllable(id);
+                if (!syllable.isEmpty() && IsLetter(char32_t(syllable.front().unicode())))
+                    info.Initials |= 1u << (syllable.front().unicode() - u'a');
+            }
+            uint32_t& unit = UnitInitialsKey.Slot(info.Unit);
+            if (unit == None) {
+                unit = uint32_t(UnitInitials.size());
+                UnitInitials.push_back(0);
+            }
+            UnitInitials[unit] |= info.Initials;
             index = uint32_t(Chars.size());
             Chars.push_back(info);
         }
@@ -222,68 +306,100 @@ struct TSuggestIndex::TData {
 
     size_t DenseAt() const { return std::max<size_t>(256, std::max(Expected, Slots.size()) / 32); }
 
-    bool Before(uint32_t a, uint32_t b) const {
-        const uint16_t la = Slots[a >> 8].NameLen, lb = Slots[b >> 8].NameLen;
-        return la != lb ? la < lb : a < b;
-    }
-
-    // The keys a name position is found under: its unit and its readings' initials.
-    template <class F> void KeysOf(const TCharInfo& info, F&& f) const {
-        f(info.Unit);
-        uint32_t seen = 0; // letters already given
-        for (uint32_t r = 0; r < info.ReadingCount; ++r) {
-            const char first = TPinyinTable::Syllable(info.Readings[r]).front().toLatin1();
-            if (first < 'a' || first > 'z' || char32_t(first) == info.Unit)
-                continue;
-            if (!(seen & (1u << (first - 'a')))) {
-                seen |= 1u << (first - 'a');
-                f(char32_t(first));
-            }
+    uint32_t FirstOf(uint32_t& index) {
+        if (index == None) {
+            index = uint32_t(FirstBuckets.size());
+            FirstBuckets.emplace_back();
+            LetterBuckets.emplace_back();
+            LetterBuckets.back().fill(None);
         }
+        return index;
     }
 
-    // Each posting of a name: its entry (slot and position) under every key of each
-    // of its first MaxPostedPos characters.
+    // The first keys of a name position: its unit's and each reading's.
+    template <class F> void FirstsOf(const TCharInfo& info, F&& f) {
+        f(FirstOf(UnitKey.Slot(info.Unit)));
+        if (SyllableKey.empty())
+            SyllableKey.assign(size_t(TPinyinTable::SyllableCount()), None);
+        for (uint32_t r = 0; r < info.ReadingCount; ++r)
+            if (info.Readings[r] < SyllableKey.size())
+                f(FirstOf(SyllableKey[info.Readings[r]]));
+    }
+
+    // The keys a following character is found by.
+    template <class F> static void NextKeysOf(const TCharInfo* info, F&& f) {
+        if (!info)
+            return f(EndKey);
+        if (!info->Initials)
+            return f(info->Unit);
+        for (uint32_t b = info->Initials; b; b &= b - 1)
+            f(char32_t(u'a' + std::countr_zero(b)));
+    }
+
+    TBandList& Bucket(uint32_t first, char32_t next) {
+        uint32_t* index = nullptr;
+        if (IsLetter(next))
+            index = &LetterBuckets[first][next - u'a'];
+        else
+            index = &OtherBuckets.try_emplace(uint64_t(first) << 32 | next, None).first->second;
+        if (*index == None) {
+            *index = uint32_t(Buckets.size());
+            Buckets.emplace_back();
+            FirstBuckets[first].push_back(*index);
+        }
+        return Buckets[*index];
+    }
+
+    const TBandList* FindBucket(uint32_t first, char32_t next) const {
+        uint32_t index = None;
+        if (IsLetter(next)) {
+            index = LetterBuckets[first][next - u'a'];
+        } else if (const auto it = OtherBuckets.find(uint64_t(first) << 32 | next);
+                   it != OtherBuckets.end()) {
+            index = it->second;
+        }
+        return index == None ? nullptr : &Buckets[index];
+    }
+
+    // Each posting of a name: under every first key of each of its first
+    // MaxPostedPos characters, in the bucket of each key of the character after it.
     template <class F> void ForEachPosting(uint32_t slot, F f) {
         const TSlot& s = Slots[slot];
         const int n = std::min<int>(s.UnitLen, MaxPostedPos);
+        auto at = [&](int i) {
+            return i < s.UnitLen ? Units[s.UnitOff + size_t(i)] : None;
+        };
         for (int pos = 0; pos < n; ++pos) {
-            const uint32_t entry = slot << 8 | uint32_t(pos);
-            KeysOf(Chars[Units[s.UnitOff + size_t(pos)]],
-                   [&](char32_t key) { f(key, pos, entry); });
+            const TPosting posting{slot << 8 | uint32_t(pos), {at(pos + 1), at(pos + 2)}};
+            const TCharInfo* next = posting.Next[0] == None ? nullptr : &Chars[posting.Next[0]];
+            const uint32_t key = TBandList::BandKey(pos, s.NameLen);
+            FirstsOf(Chars[Units[s.UnitOff + size_t(pos)]], [&](uint32_t first) {
+                NextKeysOf(next,
+                           [&](char32_t nextKey) { f(Bucket(first, nextKey), key, posting); });
+            });
         }
     }
 
     void PostName(uint32_t slot) {
-        ForEachPosting(slot, [&](char32_t key, int pos, uint32_t entry) {
-            uint32_t& index = NameKey.Slot(key);
-            if (index == None) {
-                index = uint32_t(NameLists.size());
-                NameLists.emplace_back();
-            }
-            auto& list = pos == 0 ? NameLists[index].Start : NameLists[index].Inside;
+        ForEachPosting(slot, [&](TBandList& list, uint32_t key, const TPosting& posting) {
             if (Bulk)
-                list.push_back(entry);
+                list.Items.push_back(posting);
             else
-                list.insert(
-                    std::upper_bound(list.begin(), list.end(), entry,
-                                     [this](uint32_t a, uint32_t b) { return Before(a, b); }),
-                    entry);
+                list.Insert(posting, key);
         });
     }
 
     void UnpostName(uint32_t slot) {
-        ForEachPosting(slot, [&](char32_t key, int pos, uint32_t entry) {
-            const uint32_t index = NameKey.Find(key);
-            if (index == None)
+        ForEachPosting(slot, [&](TBandList& list, uint32_t key, const TPosting& posting) {
+            if (!Bulk) {
+                list.Erase(posting.Entry, key);
                 return;
-            auto& list = pos == 0 ? NameLists[index].Start : NameLists[index].Inside;
-            auto it =
-                Bulk ? std::find(list.begin(), list.end(), entry)
-                     : std::lower_bound(list.begin(), list.end(), entry,
-                                        [this](uint32_t a, uint32_t b) { return Before(a, b); });
-            if (it != list.end() && *it == entry)
-                list.erase(it);
+            }
+            const auto it =
+                std::find_if(list.Items.begin(), list.Items.end(),
+                             [&](const TPosting& p) { return p.Entry == posting.Entry; });
+            if (it != list.Items.end())
+                list.Items.erase(it);
         });
     }
 
@@ -342,25 +458,30 @@ struct TSuggestIndex::TData {
         return r;
     }
 
-    // memo: Next per character and query position, bit 0 while not yet known (no
-    // result has it); empty when the book has too many distinct characters for it.
+    // The states after name character `ci` from `states` (each below q.L). memo:
+    // Next per character and query position, bit 0 while not yet known (no result
+    // has it); empty when the book has too many distinct characters for it.
+    uint64_t Step(uint32_t ci, uint64_t states, const TTyped& q,
+                  std::vector<uint64_t>& memo) const {
+        uint64_t next = 0;
+        for (uint64_t b = states; b; b &= b - 1) {
+            const int p = std::countr_zero(b);
+            if (memo.empty()) {
+                next |= Next(Chars[ci], p, q);
+                continue;
+            }
+            uint64_t& m = memo[size_t(ci) * size_t(q.L) + size_t(p)];
+            if (m & 1)
+                m = Next(Chars[ci], p, q);
+            next |= m;
+        }
+        return next;
+    }
+
     bool MatchAt(const TSlot& s, int pos, const TTyped& q, std::vector<uint64_t>& memo) const {
         uint64_t states = 1;
         for (int i = pos; i < s.UnitLen; ++i) {
-            const uint32_t ci = Units[s.UnitOff + size_t(i)];
-            const TCharInfo& c = Chars[ci];
-            uint64_t next = 0;
-            for (uint64_t b = states; b; b &= b - 1) {
-                const int p = std::countr_zero(b);
-                if (memo.empty()) {
-                    next |= Next(c, p, q);
-                    continue;
-                }
-                uint64_t& m = memo[size_t(ci) * size_t(q.L) + size_t(p)];
-                if (m & 1)
-                    m = Next(c, p, q);
-                next |= m;
-            }
+            const uint64_t next = Step(Units[s.UnitOff + size_t(i)], states, q, memo);
             if (next & Bit(q.L))
                 return true;
             if (!next)
@@ -452,31 +573,58 @@ void TSuggestIndex::EndBulk() {
     if (!D->Bulk)
         return;
     D->Bulk = false;
-    // Entries were appended in slot order: a counting sort by name length settles them.
-    std::vector<uint32_t> sorted;
+    // Postings were appended mostly in slot order: a counting sort by band settles
+    // them (start lengths, then inside lengths), and the bands follow from its counts.
+    std::vector<TPosting> sorted;
     std::vector<size_t> starts;
-    auto settle = [&](std::vector<uint32_t>& list) {
-        if (list.empty())
+    auto settle = [&](TBandList& list) {
+        list.Bands.clear();
+        if (list.Items.empty()) {
+            list.Items = {};
             return;
-        uint16_t shortest = 0xFFFF, longest = 0;
-        for (uint32_t e : list) {
-            shortest = std::min(shortest, D->Slots[e >> 8].NameLen);
-            longest = std::max(longest, D->Slots[e >> 8].NameLen);
         }
-        starts.assign(size_t(longest - shortest) + 2, 0);
-        for (uint32_t e : list)
-            ++starts[size_t(D->Slots[e >> 8].NameLen - shortest) + 1];
+        auto key = [&](const TPosting& p) {
+            return TBandList::BandKey(int(p.Entry & 0xFF), D->Slots[p.Entry >> 8].NameLen);
+        };
+        uint32_t lows[2] = {None, None}, highs[2] = {0, 0};
+        for (const TPosting& p : list.Items) {
+            const uint32_t k = key(p), half = k >> 16;
+            lows[half] = std::min(lows[half], k);
+            highs[half] = std::max(highs[half], k);
+        }
+        const size_t startSpan = lows[0] == None ? 0 : highs[0] - lows[0] + 1;
+        auto index = [&](uint32_t k) {
+            return k >> 16 ? startSpan + (k - lows[1]) : size_t(k - lows[0]);
+        };
+        auto keyOf = [&](size_t i) {
+            return i < startSpan ? lows[0] + uint32_t(i) : lows[1] + uint32_t(i - startSpan);
+        };
+        starts.assign(startSpan + (lows[1] == None ? 0 : highs[1] - lows[1] + 1) + 1, 0);
+        for (const TPosting& p : list.Items)
+            ++starts[index(key(p)) + 1];
         for (size_t i = 1; i < starts.size(); ++i)
             starts[i] += starts[i - 1];
-        sorted.resize(list.size());
-        for (uint32_t e : list)
-            sorted[starts[size_t(D->Slots[e >> 8].NameLen - shortest)]++] = e;
-        list = std::vector<uint32_t>(sorted.begin(), sorted.end()); // exact size
+        for (size_t i = 0; i + 1 < starts.size(); ++i)
+            if (starts[i + 1] > starts[i])
+                list.Bands.push_back({keyOf(i), uint32_t(starts[i])});
+        sorted.resize(list.Items.size());
+        for (const TPosting& p : list.Items)
+            sorted[starts[index(key(p))]++] = p;
+        // A recipe put again during the bulk came after later ones.
+        auto byEntry = [](const TPosting& a, const TPosting& b) {
+            return a.Entry < b.Entry;
+        };
+        for (size_t b = 0; b < list.Bands.size(); ++b) {
+            const auto first = sorted.begin() + list.Bands[b].second;
+            const auto last = sorted.begin() + ptrdiff_t(list.End(b));
+            if (!std::is_sorted(first, last, byEntry))
+                std::sort(first, last, byEntry);
+        }
+        list.Items = std::vector<TPosting>(sorted.begin(), sorted.end()); // exact size
+        list.Bands.shrink_to_fit();
     };
-    for (TNameList& l : D->NameLists) {
-        settle(l.Start);
-        settle(l.Inside);
-    }
+    for (TBandList& list : D->Buckets)
+        settle(list);
     for (TSlotSet& set : D->IngredientSets) {
         set.Sparse.shrink_to_fit();
         set.Bits.shrink_to_fit();
@@ -497,12 +645,17 @@ size_t TSuggestIndex::MemoryBytes() const {
     size_t n = sizeof(TData) + D->Slots.capacity() * sizeof(TSlot) +
                D->ById.capacity() * sizeof(D->ById[0]) + D->Names.capacity() * 2 +
                D->Units.capacity() * 4 + D->Chars.capacity() * sizeof(TCharInfo) +
-               D->CharOf.Bytes() + D->NameKey.Bytes() + D->IngredientKey.Bytes() +
-               D->IngredientStamp.capacity() * 4 + 0;
+               D->CharOf.Bytes() + D->UnitKey.Bytes() + D->SyllableKey.capacity() * 4 +
+               D->LetterBuckets.capacity() * sizeof(D->LetterBuckets[0]) +
+               D->OtherBuckets.size() * 32 + D->OtherBuckets.bucket_count() * 8 +
+               D->UnitInitialsKey.Bytes() + D->UnitInitials.capacity() * 4 +
+               D->IngredientKey.Bytes() + D->IngredientStamp.capacity() * 4;
     for (const auto& slice : D->PairSlices)
         n += slice.capacity() * 8;
-    for (const TNameList& l : D->NameLists)
-        n += sizeof(l) + (l.Start.capacity() + l.Inside.capacity()) * 4;
+    for (const TBandList& list : D->Buckets)
+        n += list.Bytes();
+    for (const auto& buckets : D->FirstBuckets)
+        n += sizeof(buckets) + buckets.capacity() * 4;
     for (const TSlotSet& s : D->IngredientSets)
         n += s.Bytes();
     return n;
@@ -537,27 +690,106 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
         return std::find(found.begin(), found.end(), slot) != found.end();
     };
 
-    if (const uint32_t key = D->NameKey.Find(q.Units[0]); key != None) {
-        const TNameList& lists = D->NameLists[key];
-        for (const auto* list : {&lists.Start, &lists.Inside}) {
-            const size_t n = list->size();
-            for (size_t i = 0; i < n; ++i) {
-                // A long list is walked by name length, so its names lie scattered:
-                // fetch what the next ones need while this one is matched.
-                if (i + 16 < n)
-                    __builtin_prefetch(&D->Slots[(*list)[i + 16] >> 8]);
-                if (i + 8 < n) {
-                    const uint32_t ahead = (*list)[i + 8];
-                    __builtin_prefetch(&D->Units[D->Slots[ahead >> 8].UnitOff + (ahead & 0xFF)]);
-                }
-                const uint32_t entry = (*list)[i];
-                const uint32_t slot = entry >> 8;
-                if (listed(slot) || !D->MatchAt(D->Slots[slot], int(entry & 0xFF), q, memo))
+    // Names. A match begins with the first typed unit taken as a character, or
+    // with the typed text's start as a prefix of a reading: the first keys, each
+    // with the states it leaves. Of their buckets, only those whose next
+    // character can take what follows are walked, or all once nothing follows.
+    struct TCursor {
+        const TBandList* List;
+        uint64_t States; // after the first character
+        size_t Band;
+    };
+    std::vector<TCursor> cursors;
+    std::vector<char32_t> nextKeys;
+    auto addFirst = [&](uint32_t first, uint64_t states) {
+        if (states & Bit(q.L)) {
+            for (uint32_t bucket : D->FirstBuckets[first])
+                cursors.push_back({&D->Buckets[bucket], states, 0});
+            return;
+        }
+        nextKeys.clear();
+        for (uint64_t b = states; b; b &= b - 1) {
+            const char32_t u = q.Units[size_t(std::countr_zero(b))];
+            nextKeys.push_back(u);
+            if (IsLetter(u))
+                continue;
+            if (const uint32_t key = D->UnitInitialsKey.Find(u); key != None)
+                for (uint32_t i = D->UnitInitials[key]; i; i &= i - 1)
+                    nextKeys.push_back(char32_t(u'a' + std::countr_zero(i)));
+        }
+        std::sort(nextKeys.begin(), nextKeys.end());
+        nextKeys.erase(std::unique(nextKeys.begin(), nextKeys.end()), nextKeys.end());
+        for (char32_t key : nextKeys)
+            if (const TBandList* list = D->FindBucket(first, key))
+                cursors.push_back({list, states, 0});
+    };
+    if (const uint32_t first = D->UnitKey.Find(q.Units[0]); first != None)
+        addFirst(first, Bit(1));
+    if (IsLetter(q.Units[0]))
+        for (size_t id = 0; id < D->SyllableKey.size(); ++id) {
+            if (D->SyllableKey[id] == None)
+                continue;
+            const QLatin1StringView syllable = TPinyinTable::Syllable(int(id));
+            int k = 0;
+            while (k < syllable.size() && k < q.L &&
+                   q.Units[size_t(k)] == char32_t(syllable[k].unicode()))
+                ++k;
+            if (k > 0)
+                addFirst(D->SyllableKey[id], (Bit(k) - 1) << 1);
+        }
+    // 0: no match; 1: a match; 2: one only if the rest of the name agrees. Most
+    // postings are settled by the characters after them, without reading the name.
+    auto classify = [&](const TPosting& p, uint64_t states) {
+        for (uint32_t next : p.Next) {
+            if (states & Bit(q.L))
+                return 1;
+            if (next == None)
+                return 0;
+            states = D->Step(next, states, q, memo);
+            if (!states)
+                return 0;
+        }
+        return (states & Bit(q.L)) ? 1 : 2;
+    };
+    // Band by band over all cursors; in one band a list gives at most the slots
+    // still wanted, in its own order, and merged they give the best of all lists.
+    std::vector<uint32_t> collected;
+    for (;;) {
+        uint32_t band = None;
+        for (const TCursor& c : cursors)
+            if (c.Band < c.List->Bands.size())
+                band = std::min(band, c.List->Bands[c.Band].first);
+        if (band == None)
+            break;
+        const size_t wanted = size_t(limit) - out.size();
+        collected.clear();
+        for (TCursor& c : cursors) {
+            if (c.Band == c.List->Bands.size() || c.List->Bands[c.Band].first != band)
+                continue;
+            const TPosting* p = c.List->Items.data() + c.List->Bands[c.Band].second;
+            const TPosting* const end = c.List->Items.data() + c.List->End(c.Band);
+            ++c.Band;
+            size_t got = 0;
+            uint32_t last = None;
+            for (; p != end; ++p) {
+                const uint32_t slot = p->Entry >> 8;
+                if (slot == last) // a name's postings in one list lie together
                     continue;
-                if (!take(slot, false))
-                    return out;
+                const int kind = classify(*p, c.States);
+                if (kind == 0 || listed(slot))
+                    continue;
+                if (kind == 2 && !D->MatchAt(D->Slots[slot], int(p->Entry & 0xFF), q, memo))
+                    continue;
+                collected.push_back(p->Entry);
+                last = slot;
+                if (++got == wanted)
+                    break;
             }
         }
+        std::sort(collected.begin(), collected.end());
+        for (uint32_t entry : collected)
+            if (!listed(entry >> 8) && !take(entry >> 8, false))
+                return out;
     }
     if (q.HasLetter || !ingredients)
         return out; // pinyin is looked for in names only

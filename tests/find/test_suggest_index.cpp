@@ -4,8 +4,11 @@
 #include "SuggestIndex.h"
 
 #include <QHash>
+#include <QRandomGenerator>
 #include <QSet>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -216,6 +219,222 @@ TEST_F(SuggestIndexTest, IngredientsHoldTheTypedCharactersInARow) {
         inARow.removeFirst();
         EXPECT_EQ(Find(QStringLiteral("红烧鱼丸"), 10000), inARow);
         EXPECT_EQ(Find(QStringLiteral("烧丸"), 10000), QStringList({"*菜0", "*后加二"}));
+    }
+}
+
+// Where a match can begin and end: syllable boundaries, "ü" typed as "v" or "u",
+// initials against whole syllables, mixes, either script, the name's last character,
+// and names longer than the 30 characters a column holds.
+TEST_F(SuggestIndexTest, WhereAMatchBeginsAndEnds) {
+    const QString longName = QStringLiteral("家常") + QString(40, u'菜') + QStringLiteral("红烧肉");
+    Add(1, QStringLiteral("西安凉皮"));
+    Add(2, QStringLiteral("鲜虾粥"));
+    Add(3, QStringLiteral("绿豆汤"));
+    Add(4, QStringLiteral("女儿红"));
+    Add(5, QStringLiteral("红烧肉"));
+    Add(6, longName);
+    Add(7, QStringLiteral("虾"));
+    Add(8, QStringLiteral("可乐鸡翅2号"));
+    const QString lng = longName;
+    const struct {
+        const char* Typed;
+        QStringList Expected;
+    } cases[] = {
+        {"xian", {"鲜虾粥", "西安凉皮"}},  // one syllable, or two
+        {"xi an", {"鲜虾粥", "西安凉皮"}}, // blanks are dropped
+        {"xianl", {"西安凉皮"}},
+        {"xiaz", {"鲜虾粥"}},
+        {"x", {"虾", "鲜虾粥", "西安凉皮", "可乐鸡翅2号"}},
+        {"xi", {"虾", "鲜虾粥", "西安凉皮", "可乐鸡翅2号"}},  // a prefix of "xia" and "xian" too
+        {"xia", {"虾", "鲜虾粥", "西安凉皮", "可乐鸡翅2号"}}, // 虾 whole; 鲜 by "xia"n
+        {"lü", {"绿豆汤"}},
+        {"lv", {"绿豆汤"}},
+        {"lu", {"绿豆汤"}},
+        {"ld", {"绿豆汤"}},
+        {"nü'er", {"女儿红"}},
+        {"nuer", {"女儿红"}},
+        {"nverh", {"女儿红"}},
+        {"rou", {"红烧肉", lng}}, // the last character, in a short and a long name
+        {"rouq", {}},
+        {"hsr", {"红烧肉", lng}},
+        {"hongshaor", {"红烧肉", lng}},
+        {"hshaorou", {"红烧肉", lng}},
+        {"紅燒肉", {"红烧肉", lng}},
+        {"红shaorou", {"红烧肉", lng}},
+        {"红s肉", {"红烧肉", lng}},
+        {"h烧", {"红烧肉", lng}},
+        {"caihong", {lng}},
+        {"jiachangcai", {lng}},
+        {"hong", {"红烧肉", "女儿红", lng}},
+        {"hongx", {}},
+        {"h", {"虾", "红烧肉", "鲜虾粥", "女儿红", "可乐鸡翅2号", lng}}, // 虾 reads "ha" too
+        {"shaoq", {}},
+        {"翅2", {"可乐鸡翅2号"}}, // a digit after a character
+        {"chi2h", {"可乐鸡翅2号"}},
+        {"2hao", {"可乐鸡翅2号"}},
+        {"2号", {"可乐鸡翅2号"}},
+        {"chi3", {}},
+        {"'", {}},
+        {"q", {}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Find(QString::fromUtf8(c.Typed)), c.Expected) << c.Typed;
+}
+
+// Names found through different readings or characters come out in one order:
+// start before inside, shorter first, earlier first, the limit counted across all.
+TEST_F(SuggestIndexTest, OneOrderAcrossReadingsAndCharacters) {
+    Add(1, QStringLiteral("重庆小面")); // chong
+    Add(2, QStringLiteral("长寿面"));   // chang
+    Add(3, QStringLiteral("茶"));       // cha
+    Add(4, QStringLiteral("小炒肉"));   // chao, inside
+    Add(5, QStringLiteral("Chili酱"));  // the letters themselves
+    Add(6, QStringLiteral("叉烧"));     // cha
+    Add(7, QStringLiteral("川菜"));     // chuan
+    Add(8, QStringLiteral("炒饭"));     // chao
+    const struct {
+        const char* Typed;
+        int Limit;
+        QStringList Expected;
+    } cases[] = {
+        {"ch", 10, {"茶", "叉烧", "川菜", "炒饭", "长寿面", "重庆小面", "Chili酱", "小炒肉"}},
+        {"ch", 4, {"茶", "叉烧", "川菜", "炒饭"}},
+        {"ch", 7, {"茶", "叉烧", "川菜", "炒饭", "长寿面", "重庆小面", "Chili酱"}},
+        {"c", 2, {"茶", "叉烧"}},
+        {"cha", 10, {"茶", "叉烧", "炒饭", "长寿面", "小炒肉"}},
+        {"chao", 10, {"炒饭", "小炒肉"}},
+        {"chi", 10, {"Chili酱"}},
+        {"chil", 10, {"Chili酱"}},
+        {"chili", 10, {"Chili酱"}},
+        {"z", 10, {"长寿面", "重庆小面"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Find(QString::fromUtf8(c.Typed), c.Limit), c.Expected) << c.Typed << c.Limit;
+}
+
+// Names longer than the postings reach: a match may begin at the last posted
+// position and run on past it, but not begin after it.
+TEST_F(SuggestIndexTest, MatchesRunPastTheLastPostedPosition) {
+    const QString head(254, u'菜');
+    Add(1, head + QStringLiteral("红烧肉"));
+    Add(2, head + QStringLiteral("菜红烧"));
+    EXPECT_EQ(Find(QStringLiteral("hongshaorou")), QStringList({head + QStringLiteral("红烧肉")}));
+    EXPECT_EQ(Find(QStringLiteral("红烧")), QStringList({head + QStringLiteral("红烧肉")}));
+}
+
+// The same as a plain search of every name and every start, on many random names
+// of a few characters whose readings overlap: whatever lists a match is found
+// through, the set and the order are those of the plain search.
+TEST(SuggestIndex, AgreesWithAPlainSearch) {
+    const QString alphabet = QStringLiteral("红烧肉重长绿西安鲜虾紅燒茶叉炒xoan 女儿");
+    const QString typedAlphabet = QStringLiteral("hongshaxinzclvurec红烧肉长西紅");
+    QRandomGenerator rng(7);
+    auto random = [&](const QString& from, int n) {
+        QString s;
+        for (int i = 0; i < n; ++i)
+            s += from[int(rng.bounded(quint32(from.size())))];
+        return s;
+    };
+    std::vector<QString> names;
+    TSuggestIndex index;
+    index.BeginBulk(300);
+    for (int i = 0; i < 300; ++i) {
+        names.push_back(random(alphabet, 1 + int(rng.bounded(8))));
+        index.Put(i, names.back(), QString());
+    }
+    index.EndBulk();
+    for (int i = 300; i < 340; ++i) { // and some added one by one
+        names.push_back(random(alphabet, 1 + int(rng.bounded(8))));
+        index.Put(i, names.back(), QString());
+    }
+    // Some renamed, some removed: their old postings must go, bands emptied or not.
+    std::vector<bool> gone(names.size());
+    std::vector<int> order(names.size()); // a recipe put after its removal comes last
+    for (size_t id = 0; id < names.size(); ++id)
+        order[id] = int(id);
+    int added = int(names.size());
+    for (int i = 0; i < 60; ++i) {
+        const int id = int(rng.bounded(340));
+        if (i % 3 == 0) {
+            index.Remove(id);
+            gone[size_t(id)] = true;
+        } else {
+            names[size_t(id)] = random(alphabet, 1 + int(rng.bounded(8)));
+            index.Put(id, names[size_t(id)], QString());
+            if (gone[size_t(id)])
+                order[size_t(id)] = added++;
+            gone[size_t(id)] = false;
+        }
+    }
+
+    auto units = [](const QString& text) {
+        std::vector<char32_t> out;
+        for (char32_t c : text.toUcs4())
+            if (!IsSkippedInName(c))
+                out.push_back(SuggestUnit(c));
+        return out;
+    };
+    // Character i of the name takes its unit or a non-empty prefix of a reading.
+    auto matchesAt = [](const std::vector<char32_t>& name, const QString& text, size_t start,
+                        const std::vector<char32_t>& q) {
+        const QList<uint> codes = text.toUcs4();
+        std::vector<char32_t> original;
+        for (uint c : codes)
+            if (!IsSkippedInName(c))
+                original.push_back(c);
+        std::function<bool(size_t, size_t)> from = [&](size_t i, size_t p) {
+            if (p == q.size())
+                return true;
+            if (i == name.size())
+                return false;
+            if (name[i] == q[p] && from(i + 1, p + 1))
+                return true;
+            auto readings = TPinyinTable::Readings(original[i]);
+            if (readings.empty())
+                readings = TPinyinTable::Readings(name[i]);
+            for (unsigned short id : readings) {
+                const QLatin1StringView s = TPinyinTable::Syllable(id);
+                for (qsizetype k = 0; k < s.size() && p + size_t(k) < q.size() &&
+                                      q[p + size_t(k)] == char32_t(s[k].unicode());
+                     ++k)
+                    if (from(i + 1, p + size_t(k) + 1))
+                        return true;
+            }
+            return false;
+        };
+        return from(start, 0);
+    };
+
+    for (int round = 0; round < 400; ++round) {
+        const QString typed = random(typedAlphabet, 1 + int(rng.bounded(6)));
+        const std::vector<char32_t> q = units(typed);
+        // ((inside, length), (order, id))
+        using TKey = std::pair<std::pair<int, qsizetype>, std::pair<int, int>>;
+        std::vector<TKey> start, inside;
+        for (int id = 0; id < int(names.size()); ++id) {
+            if (gone[size_t(id)])
+                continue;
+            const QString trimmed = names[size_t(id)].trimmed();
+            const std::vector<char32_t> n = units(trimmed);
+            bool atStart = false, within = false;
+            for (size_t p = 0; p < n.size(); ++p)
+                if (matchesAt(n, trimmed, p, q))
+                    (p == 0 ? atStart : within) = true;
+            if (atStart)
+                start.push_back({{0, trimmed.size()}, {order[size_t(id)], id}});
+            else if (within)
+                inside.push_back({{1, trimmed.size()}, {order[size_t(id)], id}});
+        }
+        std::vector<TKey> all = start;
+        all.insert(all.end(), inside.begin(), inside.end());
+        std::sort(all.begin(), all.end());
+        for (int limit : {1, 3, 10, 1000}) {
+            QStringList expected;
+            for (size_t i = 0; i < all.size() && int(i) < limit; ++i)
+                expected << names[size_t(all[i].second.second)].trimmed();
+            EXPECT_EQ(Names(index.Suggest(typed, {}, limit)), expected)
+                << qPrintable(typed) << " " << limit;
+        }
     }
 }
 

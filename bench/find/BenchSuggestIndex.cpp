@@ -1,0 +1,117 @@
+// The suggestion index alone, on recipes drawn as the benchmark book draws them but
+// without a book file, so a million recipes cost memory and not disk: every
+// keystroke of the typed texts, against plainly scanning every name for the typed
+// characters in the same run; the index's memory and build time. arg 1: as the
+// book with extras gives them (one in five whole names run on past 30 characters,
+// one in fifty whole ingredients longer). MYCOOK_BENCH_ROWS sets the recipes.
+#include "BenchBook.h"
+#include "Keystrokes.h"
+#include "SuggestIndex.h"
+
+#include <QRandomGenerator>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+
+namespace {
+
+struct TRecipes {
+    std::vector<QString> Names, Ingredients;
+};
+
+TRecipes Draw(bool extras) {
+    TRecipes r;
+    QRandomGenerator rng(20240601), more(11);
+    const int rows = BenchRows();
+    r.Names.reserve(size_t(rows));
+    r.Ingredients.reserve(size_t(rows));
+    for (int i = 0; i < rows; ++i) {
+        QString name = BenchRandomText(rng, 4 + int(rng.bounded(9)));
+        QString ingredients = BenchRandomText(rng, 90 + int(rng.bounded(21)));
+        if (i % 100 == 37) { // as the book: ~1% carry the keyword, half in the name
+            if (i % 200 == 37)
+                name.replace(1, 2, BenchKeyword);
+            else
+                ingredients.replace(40, 2, BenchKeyword);
+        }
+        if (extras && i % 5 == 2)
+            name += QStringLiteral("（") + BenchRandomText(more, 24) + QStringLiteral("）");
+        if (extras && i % 50 == 2)
+            ingredients += BenchRandomText(more, 200);
+        r.Names.push_back(name);
+        r.Ingredients.push_back(ingredients);
+    }
+    return r;
+}
+
+const TRecipes& Recipes(bool extras) {
+    static const TRecipes r[2] = {Draw(false), Draw(true)};
+    return r[extras];
+}
+
+TSuggestIndex Build(const TRecipes& r) {
+    TSuggestIndex index;
+    index.BeginBulk(qsizetype(r.Names.size()));
+    for (size_t i = 0; i < r.Names.size(); ++i)
+        index.Put(qint64(i), r.Names[i], r.Ingredients[i]);
+    index.EndBulk();
+    return index;
+}
+
+const TSuggestIndex& Index(bool extras) {
+    static const TSuggestIndex index[2] = {Build(Recipes(false)), Build(Recipes(true))};
+    return index[extras];
+}
+
+const QStringList& Typed() {
+    static const QStringList typed = SuggestKeystrokes();
+    return typed;
+}
+
+// args: the keystroke; 0 names as the book holds them, 1 with the extras' whole ones.
+void BM_SuggestIndex(benchmark::State& state) {
+    const bool extras = state.range(1) != 0;
+    const TRecipes& r = Recipes(extras);
+    const TSuggestIndex& index = Index(extras);
+    const QString typed = Typed()[state.range(0)];
+    const TIngredientsOf ingredients = [&r](qint64 id, QString&) {
+        return QStringView(r.Ingredients[size_t(id)]);
+    };
+    size_t found = 0;
+    for (auto _ : state)
+        found = index.Suggest(typed, ingredients).size();
+    state.SetLabel(typed.toStdString());
+    state.counters["found"] = double(found);
+}
+
+// The reference: every name's characters scanned once for the typed characters.
+void BM_ScanNames(benchmark::State& state) {
+    const TRecipes& r = Recipes(state.range(0) != 0);
+    const QString typed = QStringLiteral("红烧鱼丸");
+    size_t found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (const QString& name : r.Names)
+            found += name.contains(typed);
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["found"] = double(found);
+}
+
+void BM_BuildIndex(benchmark::State& state) {
+    const TRecipes& r = Recipes(state.range(0) != 0);
+    size_t bytes = 0;
+    for (auto _ : state)
+        bytes = Build(r).MemoryBytes();
+    state.counters["index_MiB"] = double(bytes) / 1048576.0;
+}
+
+} // namespace
+
+BENCHMARK(BM_ScanNames)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SuggestIndex)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, int(SuggestKeystrokes().size()) - 1, 1), {0, 1}})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BuildIndex)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
