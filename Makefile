@@ -11,7 +11,7 @@ PREFIX    ?= /usr/local
 PACKAGES := build-essential cmake ninja-build pkg-config \
     qt6-base-dev qt6-base-dev-tools \
     libsqlite3-dev libjpeg62-turbo-dev libtiff-dev \
-    libgumbo-dev libarchive-dev zlib1g-dev libicu-dev libqrencode-dev \
+    libgumbo-dev libarchive-dev zlib1g-dev libdeflate-dev libicu-dev libqrencode-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     fonts-arphic-uming dpkg-dev file qt6-translations-l10n unicode-data bzip2
 TEST_PACKAGES := libreoffice-writer-nogui poppler-utils desktop-file-utils appstream \

@@ -57,7 +57,8 @@ QByteArray Gunzip(const QByteArray& bytes, TImportBudget& budget, const QString&
 // gzip-compresses (for tests and for writing Paprika-like data).
 QByteArray Gzip(const QByteArray& bytes);
 
-// Writes a zip into a file that replaces the target only when complete.
+// Writes a zip into a file that replaces the target only when complete; JPEG and
+// PNG members are stored as they are, the rest deflated.
 class TZipWriter {
 public:
     explicit TZipWriter(const QString& path);

@@ -1,6 +1,7 @@
 #include "ArchiveFormats.h"
 
 #include "Archive.h"
+#include "ArchiveDirectory.h"
 #include "ColumnMapping.h"
 #include "FileErrors.h"
 #include "HtmlDom.h"
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QUrl>
 #include <map>
 #include <unordered_map>
@@ -66,8 +68,12 @@ bool IsFurtherPicture(const QString& name) {
            name != u"thumb16.jpg";
 }
 
+// A folder's further pictures by name: `file` gives them, or nothing for a name
+// the folder does not hold.
+using TFolderFile = std::function<std::optional<QByteArray>(const QString& name)>;
+
 void SinkNextcloudRecipe(const QString& folder, const QByteArray& json, TImportedRecipe picture,
-                         const std::map<QString, QByteArray>& files, const TRecipeSink& sink) {
+                         const TFolderFile& file, const TRecipeSink& sink) {
     const QString where =
         folder.isEmpty() ? QStringLiteral("recipe.json") : folder + QStringLiteral("/recipe.json");
     QJsonValue value;
@@ -81,21 +87,24 @@ void SinkNextcloudRecipe(const QString& folder, const QByteArray& json, TImporte
     // Nextcloud's own files do not always say "@type".
     if (objects.empty() && value.isObject() && value.toObject().contains(QLatin1String("name")))
         objects.push_back(value.toObject());
+    // The bytes stand for the object only while it is the file's whole, uncut.
+    const bool whole =
+        !cut && objects.size() == 1 && value.isObject() && objects.front() == value.toObject();
     for (const QJsonObject& o : objects) {
-        TSchemaRecipe s = RecipeFromSchema(o);
+        TSchemaRecipe s =
+            RecipeFromSchema(o, false, whole ? QByteArrayView(json) : QByteArrayView());
         s.Recipe.Picture = picture.Picture;
         s.Recipe.PictureOrigin = picture.PictureOrigin;
         s.Recipe.PictureProblem = picture.PictureProblem;
         s.Recipe.TextCut = cut;
-        TakeFolderPictures(
-            s,
-            [&](const QString& name) -> std::optional<QByteArray> {
-                const auto it = files.find(name);
-                return it == files.end() ? std::nullopt : std::optional(it->second);
-            },
-            folder);
+        TakeFolderPictures(s, file, folder);
         sink(std::move(s.Recipe));
     }
+}
+
+std::optional<QByteArray> FromMap(const std::map<QString, QByteArray>& files, const QString& name) {
+    const auto it = files.find(name);
+    return it == files.end() ? std::nullopt : std::optional(it->second);
 }
 
 // A folder per recipe. A first walk over the members' names learns which folders
@@ -190,10 +199,10 @@ void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink, const TImportBu
                     held -= whole.HeldBytes;
                     pending.erase(folder);
                     done.insert(id);
-                    SinkNextcloudRecipe(folder, *whole.Json,
-                                        whole.Picture ? std::move(*whole.Picture)
-                                                      : TImportedRecipe{},
-                                        whole.Files, sink);
+                    SinkNextcloudRecipe(
+                        folder, *whole.Json,
+                        whole.Picture ? std::move(*whole.Picture) : TImportedRecipe{},
+                        [&](const QString& name) { return FromMap(whole.Files, name); }, sink);
                 } else if (held > maxHeld && pending.size() > 1) {
                     // Let this folder go for now; the first one held always stays, so
                     // every walk finishes at least one.
@@ -209,26 +218,179 @@ void NextcloudZip(const TZipWalk& walk, const TRecipeSink& sink, const TImportBu
             if (!p.Json)
                 continue;
             done.insert(key(folder));
-            SinkNextcloudRecipe(folder, *p.Json,
-                                p.Picture ? std::move(*p.Picture) : TImportedRecipe{}, p.Files,
-                                sink);
+            SinkNextcloudRecipe(
+                folder, *p.Json, p.Picture ? std::move(*p.Picture) : TImportedRecipe{},
+                [&](const QString& name) { return FromMap(p.Files, name); }, sink);
         }
     }
 }
 
 } // namespace
 
+namespace {
+// A folder per recipe, read through the zip's directory: one pass over it learns
+// where each folder's files lie, then every folder's files are unpacked together,
+// folders in the order they first appear, wherever the archive keeps their files.
+// One folder's bytes are held at a time. False, with nothing read, when a member it
+// needs is one the directory's reader cannot unpack (then the walk reads the zip).
+bool NextcloudZipDirect(TZipDirectory& zip, const TRecipeSink& sink, TImportBudget& budget) {
+    enum : quint8 { Json, Cover, Further };
+    struct TEntry {
+        size_t Folder; // a hash of its name; the names themselves are compared when read
+        quint32 Order;
+        quint8 Kind;
+        TZipMember Member;
+    };
+    std::vector<TEntry> entries;
+    entries.reserve(size_t(std::min<quint64>(zip.Entries(), quint64(budget.Limits().Members))));
+    // A seed of this run's own: no archive can be made to run folders together.
+    const size_t seed = size_t(QRandomGenerator::system()->generate64());
+    bool readable = true;
+    zip.Walk(budget, [&](const QString& path, const TZipMember& m) {
+        const QString name = FileName(path);
+        quint8 kind = Further;
+        if (name == u"recipe.json")
+            kind = Json;
+        else if (name == u"full.jpg")
+            kind = Cover;
+        else if (!IsFurtherPicture(name))
+            return true;
+        readable = readable && m.Readable();
+        const qsizetype slash = std::max<qsizetype>(path.lastIndexOf(u'/'), 0);
+        entries.push_back(
+            {qHash(QStringView(path).first(slash), seed), quint32(entries.size()), kind, m});
+        return true;
+    });
+    if (!readable)
+        return false;
+    if (std::none_of(entries.begin(), entries.end(),
+                     [](const TEntry& e) { return e.Kind == Json; }))
+        throw EImportError(QStringLiteral("压缩包里没有 recipe.json"));
+    {
+        std::vector<const TZipMember*> members;
+        members.reserve(entries.size());
+        for (const TEntry& e : entries)
+            members.push_back(&e.Member);
+        zip.CheckApart(std::move(members));
+    }
+    std::sort(entries.begin(), entries.end(), [](const TEntry& a, const TEntry& b) {
+        return a.Folder != b.Folder ? a.Folder < b.Folder : a.Order < b.Order;
+    });
+    struct TGroup {
+        quint32 Begin, End, First;
+    };
+    std::vector<TGroup> groups;
+    for (size_t i = 0; i < entries.size();) {
+        size_t end = i + 1;
+        while (end < entries.size() && entries[end].Folder == entries[i].Folder)
+            ++end;
+        groups.push_back({quint32(i), quint32(end), entries[i].Order});
+        i = end;
+    }
+    std::sort(groups.begin(), groups.end(),
+              [](const TGroup& a, const TGroup& b) { return a.First < b.First; });
+
+    // One folder's files: a later member of the same name stands, as unzipping has it.
+    const auto folder = [&](const QString& name,
+                            const std::vector<std::pair<QString, const TEntry*>>& files) {
+        const std::pair<QString, const TEntry*>*json = nullptr, *cover = nullptr;
+        std::map<QString, const std::pair<QString, const TEntry*>*> further;
+        for (const auto& file : files) {
+            if (file.second->Kind == Json)
+                json = &file;
+            else if (file.second->Kind == Cover)
+                cover = &file;
+            else
+                further[FileName(file.first)] = &file;
+        }
+        if (!json)
+            return; // a picture without a recipe is never unpacked
+        const QByteArray bytes = zip.Read(json->second->Member, json->first, budget);
+        TImportedRecipe picture;
+        if (cover && cover->second->Member.Size > quint64(MaxImportPictureBytes)) {
+            picture.PictureProblem = QStringLiteral("图片太大（上限 %1），没有导入")
+                                         .arg(SizeLimitText(MaxImportPictureBytes));
+        } else if (cover) {
+            picture.Picture = zip.Read(cover->second->Member, cover->first, budget);
+            picture.PictureOrigin = cover->first;
+        }
+        // Further pictures are unpacked when the recipe names them, together within
+        // one member's bound.
+        qint64 furtherBytes = 0;
+        SinkNextcloudRecipe(
+            name, bytes, std::move(picture),
+            [&](const QString& file) -> std::optional<QByteArray> {
+                const auto it = further.find(file);
+                if (it == further.end())
+                    return std::nullopt;
+                const TZipMember& m = it->second->second->Member;
+                if (m.Size > quint64(MaxImportPictureBytes) ||
+                    quint64(furtherBytes) + m.Size > quint64(MaxArchiveEntryBytes))
+                    return std::nullopt;
+                QByteArray picture = zip.Read(m, it->second->first, budget);
+                furtherBytes += picture.size();
+                return picture;
+            },
+            sink);
+    };
+    for (const TGroup& g : groups) {
+        std::vector<std::pair<QString, const TEntry*>> files;
+        for (quint32 i = g.Begin; i < g.End; ++i)
+            files.emplace_back(zip.Path(entries[i].Member), &entries[i]);
+        std::sort(files.begin(), files.end(),
+                  [](const auto& a, const auto& b) { return a.second->Order < b.second->Order; });
+        // Folders whose names share the hash by chance part here, each whole.
+        while (!files.empty()) {
+            const QString name = Folder(files.front().first);
+            const auto other = std::stable_partition(
+                files.begin(), files.end(), [&](const auto& f) { return Folder(f.first) == name; });
+            const std::vector<std::pair<QString, const TEntry*>> mine(files.begin(), other);
+            files.erase(files.begin(), other);
+            folder(name, mine);
+        }
+    }
+    return true;
+}
+} // namespace
+
+namespace {
+void WalkNextcloudZip(const QString& path, const TRecipeSink& sink, TImportBudget& budget,
+                      bool counted) {
+    NextcloudZip(
+        [&](const TMemberVisit& visit, TWalkCount count) {
+            WalkZipFile(path, budget, visit, counted ? TWalkCount::Again : count);
+        },
+        sink, budget);
+}
+} // namespace
+
 void ReadNextcloudZip(const QString& path, const TRecipeSink& sink, TImportBudget& budget) {
-    NextcloudZip([&](const TMemberVisit& visit,
-                     TWalkCount count) { WalkZipFile(path, budget, visit, count); },
-                 sink, budget);
+    bool counted = false; // the directory's walk counted the members
+    if (const std::unique_ptr<TZipDirectory> zip = TZipDirectory::OpenFile(path)) {
+        if (NextcloudZipDirect(*zip, sink, budget))
+            return;
+        counted = true;
+    }
+    WalkNextcloudZip(path, sink, budget, counted);
 }
 
-void ReadNextcloudZipBytes(const QByteArray& zip, const TRecipeSink& sink) {
+void ReadNextcloudZipWalking(const QString& path, const TRecipeSink& sink, TImportBudget& budget) {
+    WalkNextcloudZip(path, sink, budget, false);
+}
+
+void ReadNextcloudZipBytes(const QByteArray& bytes, const TRecipeSink& sink) {
     TImportBudget budget;
-    NextcloudZip([&](const TMemberVisit& visit,
-                     TWalkCount count) { WalkZipBytes(zip, budget, visit, count); },
-                 sink, budget);
+    bool counted = false;
+    if (const std::unique_ptr<TZipDirectory> zip = TZipDirectory::OpenBytes(bytes)) {
+        if (NextcloudZipDirect(*zip, sink, budget))
+            return;
+        counted = true;
+    }
+    NextcloudZip(
+        [&](const TMemberVisit& visit, TWalkCount count) {
+            WalkZipBytes(bytes, budget, visit, counted ? TWalkCount::Again : count);
+        },
+        sink, budget);
 }
 
 TImportedRecipe RecipeFromPaprika(const QByteArray& json) {
@@ -341,16 +503,21 @@ void ReadPaprikaBytes(const QByteArray& bytes, const TRecipeSink& sink) {
 TZipContent ZipContent(const QString& path) {
     TImportBudget budget;
     TZipContent found = TZipContent::Other;
+    const auto look = [&](const QString& member) {
+        if (member.endsWith(QLatin1String(".paprikarecipe"), Qt::CaseInsensitive)) {
+            found = TZipContent::Paprika;
+            return false;
+        }
+        if (FileName(member) == u"recipe.json")
+            found = TZipContent::RecipeFolders;
+        return true;
+    };
     try {
-        WalkZipFile(path, budget, [&](TArchiveMember& m) {
-            if (m.Path().endsWith(QLatin1String(".paprikarecipe"), Qt::CaseInsensitive)) {
-                found = TZipContent::Paprika;
-                return false;
-            }
-            if (FileName(m.Path()) == u"recipe.json")
-                found = TZipContent::RecipeFolders;
-            return true;
-        });
+        if (const std::unique_ptr<TZipDirectory> zip = TZipDirectory::OpenFile(path))
+            zip->Walk(budget,
+                      [&](const QString& member, const TZipMember&) { return look(member); });
+        else
+            WalkZipFile(path, budget, [&](TArchiveMember& m) { return look(m.Path()); });
     } catch (const EImportError&) {
         // Told when the file is read.
     }

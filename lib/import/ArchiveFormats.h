@@ -7,7 +7,11 @@
 
 class TImportBudget;
 
+// Through the zip's directory where it can (stored and deflated members), else by
+// walking it.
 void ReadNextcloudZip(const QString& path, const TRecipeSink& sink, TImportBudget& budget);
+// Always by walking: what ReadNextcloudZip falls back to.
+void ReadNextcloudZipWalking(const QString& path, const TRecipeSink& sink, TImportBudget& budget);
 // A .paprikarecipes zip, or one .paprikarecipe (gzip-compressed JSON).
 void ReadPaprika(const QString& path, const TRecipeSink& sink, TImportBudget& budget);
 // The same from bytes in memory.

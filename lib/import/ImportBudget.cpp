@@ -4,6 +4,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <cstring>
 
 void TImportBudget::CountMember() {
     if (++FMembers > FLimits.Members)
@@ -155,17 +156,25 @@ bool JsonMayNeedCapping(QByteArrayView json) {
     // A text has no more characters than its bytes, escapes included.
     if (json.size() > MaxRecipeFieldChars)
         return true;
+    // Only the nesting is left to look at: strings, most of the bytes, are
+    // passed over quote to quote.
     int depth = 0;
-    bool inString = false;
-    for (qsizetype i = 0; i < json.size(); ++i) {
-        const char c = json[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
+    const char* p = json.data();
+    const char* const end = p + json.size();
+    while (p < end) {
+        const char c = *p++;
+        if (c == '"') {
+            for (;;) {
+                const auto* quote = static_cast<const char*>(std::memchr(p, '"', size_t(end - p)));
+                if (!quote)
+                    return false;
+                qsizetype slashes = 0;
+                while (quote - 1 - slashes >= p && quote[-1 - slashes] == '\\')
+                    ++slashes;
+                p = quote + 1;
+                if (slashes % 2 == 0)
+                    break;
+            }
         } else if (c == '[' || c == '{') {
             if (++depth > MaxJsonDepth)
                 return true;

@@ -65,32 +65,44 @@ struct TIngredient {
     QString Text;
 };
 
-// One ingredient: amount in columns 1-7, unit 9-10, the item from 12 to the cell's end.
+QStringView Part(QStringView cell, qsizetype from, qsizetype n) {
+    return from >= cell.size() ? QStringView() : cell.sliced(from, std::min(n, cell.size() - from));
+}
+
+// Whether the cell is laid out as one ingredient: amount in columns 1-7, unit
+// 9-10, the item from 12 to the cell's end. Asked of most lines more than once,
+// so it builds no text.
+bool IsIngredientCell(QStringView cell) {
+    if (cell.trimmed().isEmpty())
+        return false;
+    const QStringView amount = Part(cell, 0, 7);
+    if (!IsAmount(amount) || !IsUnit(Part(cell, 8, 2)))
+        return false;
+    if ((cell.size() > 7 && cell[7] != u' ') || (cell.size() > 10 && cell[10] != u' '))
+        return false;
+    return !Part(cell, 11, cell.size()).trimmed().isEmpty() || !amount.trimmed().isEmpty();
+}
+
+// One ingredient, as IsIngredientCell lays it out.
 TIngredient ParseIngredient(QStringView cell) {
     TIngredient result;
-    if (cell.trimmed().isEmpty())
-        return result;
-    auto part = [&](qsizetype from, qsizetype n) {
-        return from >= cell.size() ? QStringView()
-                                   : cell.sliced(from, std::min(n, cell.size() - from));
-    };
-    const QStringView amount = part(0, 7);
-    const QStringView unit = part(8, 2);
-    const QStringView item = part(11, cell.size());
-    if (!IsAmount(amount) || !IsUnit(unit))
-        return result;
-    if ((cell.size() > 7 && cell[7] != u' ') || (cell.size() > 10 && cell[10] != u' '))
-        return result;
-    const QString itemText = CollapseWhitespace(item.toString());
-    if (itemText.isEmpty() && amount.trimmed().isEmpty())
+    if (!IsIngredientCell(cell))
         return result;
     result.Valid = true;
-    if (amount.trimmed().isEmpty() && unit.trimmed().isEmpty() && itemText.startsWith(u'-')) {
-        result.Continues = true;
-        result.Text = CollapseWhitespace(itemText.mid(1));
+    const QStringView amount = Part(cell, 0, 7);
+    const QStringView unit = Part(cell, 8, 2);
+    const QStringView item = Part(cell, 11, cell.size());
+    if (amount.trimmed().isEmpty() && unit.trimmed().isEmpty()) {
+        QString text = CollapseWhitespace(item.toString());
+        if (text.startsWith(u'-')) {
+            result.Continues = true;
+            text = CollapseWhitespace(text.mid(1));
+        }
+        result.Text = std::move(text);
         return result;
     }
-    result.Text = CollapseWhitespace(amount.toString() + u' ' + unit.toString() + u' ' + itemText);
+    result.Text =
+        CollapseWhitespace(amount.toString() + u' ' + unit.toString() + u' ' + item.toString());
     return result;
 }
 
@@ -112,7 +124,7 @@ qsizetype RightColumn(QStringView line) {
             cell.sliced(8, std::min<qsizetype>(2, cell.size() - 8)).trimmed().isEmpty();
         if (noAmount && noUnit && (cell.size() <= 11 || cell[11] == u' '))
             continue;
-        if (ParseIngredient(cell).Valid)
+        if (IsIngredientCell(cell))
             return at;
     }
     return -1;
@@ -278,9 +290,9 @@ private:
             return true;
         const qsizetype split = RightColumn(line);
         if (split < 0)
-            return ParseIngredient(line).Valid;
+            return IsIngredientCell(line);
         const QStringView cell = QStringView(line).first(split);
-        return cell.trimmed().isEmpty() || ParseIngredient(cell).Valid;
+        return cell.trimmed().isEmpty() || IsIngredientCell(cell);
     }
 
     void Directions(TImportedRecipe& r) {

@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 #include <QUrl>
+#include <cstring>
 
 namespace {
 bool IsRecipeType(const QJsonValue& type) {
@@ -156,6 +157,34 @@ public:
         }
     }
 
+    // The pictures of HowToSteps, the n-th step's (sections not counted) as step n.
+    void StepPictures(const QJsonValue& value, int depth) const {
+        if (depth > MaxJsonDepth)
+            return;
+        if (value.isArray()) {
+            for (const QJsonValue& v : value.toArray())
+                StepPictures(v, depth + 1);
+            return;
+        }
+        if (value.isString()) {
+            ++FStepsSeen;
+            return;
+        }
+        if (!value.isObject())
+            return;
+        const QJsonObject object = value.toObject();
+        const QJsonValue items = object.value(QLatin1String("itemListElement"));
+        if (!items.isUndefined()) {
+            StepPictures(items, depth + 1);
+            return;
+        }
+        ++FStepsSeen;
+        QStringList images;
+        Images(object.value(QLatin1String("image")), depth + 1, images);
+        for (const QString& url : images)
+            StepImages.push_back({FStepsSeen, url});
+    }
+
     // A step's title before its text, unless the text already begins with it
     // (many sites' titles are the text cut short) or it is only "Step 2".
     static QString Titled(const QString& title, const QString& text) {
@@ -211,6 +240,7 @@ public:
 
 private:
     bool FPlain;
+    mutable int FStepsSeen = 0;
 };
 
 // "川菜, 家常菜" or "川菜，家常菜" as two labels.
@@ -311,13 +341,113 @@ QString SchemaDigest(const QJsonObject& object) {
             .toHex());
 }
 
+namespace {
+bool IsJsonSpace(char c) {
+    return c == ' ' || c == '\n' || c == '\r' || c == '\t';
+}
+
+// The end of the string starting at `at` (its opening quote), just past its
+// closing quote; -1 when it has none.
+qsizetype StringEnd(QByteArrayView json, qsizetype at) {
+    for (qsizetype from = at + 1;;) {
+        const auto* quote = static_cast<const char*>(
+            std::memchr(json.data() + from, '"', size_t(json.size() - from)));
+        if (!quote)
+            return -1;
+        const qsizetype q = quote - json.data();
+        qsizetype slashes = 0;
+        while (json[q - 1 - slashes] == '\\')
+            ++slashes;
+        if (slashes % 2 == 0)
+            return q + 1;
+        from = q + 1;
+    }
+}
+} // namespace
+
+QString SchemaDigestOfBytes(QByteArrayView json) {
+    QByteArray compact;
+    compact.reserve(json.size());
+    qsizetype i = 0;
+    auto skipSpace = [&] {
+        while (i < json.size() && IsJsonSpace(json[i]))
+            ++i;
+    };
+    skipSpace();
+    if (i >= json.size() || json[i] != '{')
+        return {};
+    ++i;
+    compact.append('{');
+    bool first = true;
+    for (;;) {
+        skipSpace();
+        if (i < json.size() && json[i] == '}')
+            break;
+        if (i >= json.size() || json[i] != '"')
+            return {};
+        const qsizetype keyEnd = StringEnd(json, i);
+        if (keyEnd < 0)
+            return {};
+        const QByteArrayView key = json.sliced(i, keyEnd - i);
+        static const QByteArray columnsKey = '"' + QByteArray(ExactColumnsKey) + '"';
+        static const QByteArray extrasKey = '"' + QByteArray(ExactExtrasKey) + '"';
+        const bool exact = key == columnsKey || key == extrasKey;
+        const qsizetype mark = compact.size();
+        if (!first)
+            compact.append(',');
+        compact.append(key);
+        i = keyEnd;
+        skipSpace();
+        if (i >= json.size() || json[i] != ':')
+            return {};
+        compact.append(':');
+        ++i;
+        // The value: strings whole, whitespace between tokens dropped, up to the
+        // comma or brace that ends it at this depth.
+        int depth = 0;
+        for (;;) {
+            if (i >= json.size())
+                return {};
+            const char c = json[i];
+            if (c == '"') {
+                const qsizetype end = StringEnd(json, i);
+                if (end < 0)
+                    return {};
+                compact.append(json.sliced(i, end - i));
+                i = end;
+                continue;
+            }
+            if (depth == 0 && (c == ',' || c == '}'))
+                break;
+            if (c == '[' || c == '{')
+                ++depth;
+            else if (c == ']' || c == '}')
+                --depth;
+            if (!IsJsonSpace(c))
+                compact.append(c);
+            ++i;
+        }
+        if (exact)
+            compact.truncate(mark);
+        else
+            first = false;
+        if (json[i] == ',')
+            ++i;
+    }
+    compact.append('}');
+    for (++i; i < json.size(); ++i)
+        if (!IsJsonSpace(json[i]))
+            return {};
+    return QString::fromLatin1(QCryptographicHash::hash(compact, QCryptographicHash::Sha1).toHex());
+}
+
 std::vector<QJsonObject> FindRecipeObjects(const QJsonValue& value) {
     std::vector<QJsonObject> out;
     Find(value, 0, out);
     return out;
 }
 
-TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
+TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText, QByteArrayView document) {
     const TReader read(plainText);
     TSchemaRecipe result;
     TImportedRecipe& r = result.Recipe;
@@ -326,10 +456,6 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
     if (ingredients.isUndefined())
         ingredients = object.value(QLatin1String("ingredients"));
     read.Ingredients(ingredients, 0, r.Ingredients);
-    QJsonValue steps = object.value(QLatin1String("recipeInstructions"));
-    if (steps.isUndefined())
-        steps = object.value(QLatin1String("instructions")); // older pages
-    read.Steps(steps, 0, r.Steps);
     r.Description = read.Text(object.value(QLatin1String("description")), QStringLiteral("\n"));
     // Pages often give ["4", "4 人份"]: the one that says what is counted.
     const QJsonValue yield = object.value(QLatin1String("recipeYield"));
@@ -354,16 +480,19 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
                 list.append(label);
     r.Added = Date(object.value(QLatin1String("dateCreated")));
     r.Changed = Date(object.value(QLatin1String("dateModified")));
-    read.Images(object.value(QLatin1String("image")), 0, result.ImageUrls);
-    result.StepImageUrls = std::move(read.StepImages);
-    result.ImageCaptions = std::move(read.Captions);
     r.Exact =
         ExactColumns(object, CollapseWhitespace(object.value(QLatin1String("name")).toString()));
     if (const QJsonValue digest = object.value(QLatin1String(ExactExtrasKey))
                                       .toObject()
                                       .value(QLatin1String(SchemaDigestKey));
-        r.Exact && digest.isString() && digest.toString() != SchemaDigest(object))
-        r.Exact.reset(); // edited elsewhere since we wrote it
+        r.Exact && digest.isString()) {
+        // The bytes answer at once for a file as we wrote it; one written
+        // otherwise is serialised again to be sure.
+        const QString stored = digest.toString();
+        if ((document.isEmpty() || SchemaDigestOfBytes(document) != stored) &&
+            stored != SchemaDigest(object))
+            r.Exact.reset(); // edited elsewhere since we wrote it
+    }
     if (r.Exact) {
         ReadExactExtras(object, r);
         for (const QJsonValue& v : object.value(QLatin1String(ExactExtrasKey))
@@ -372,6 +501,18 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText) {
                                        .toArray())
             result.PictureOrder.append(v.toString());
     }
+    QJsonValue steps = object.value(QLatin1String("recipeInstructions"));
+    if (steps.isUndefined())
+        steps = object.value(QLatin1String("instructions")); // older pages
+    // Our own export's exact steps stand for the HowToSteps, one for one: only
+    // their pictures are wanted, numbered as the export numbered them.
+    if (r.Exact && !r.Steps.empty())
+        read.StepPictures(steps, 0);
+    else
+        read.Steps(steps, 0, r.Steps);
+    read.Images(object.value(QLatin1String("image")), 0, result.ImageUrls);
+    result.StepImageUrls = std::move(read.StepImages);
+    result.ImageCaptions = std::move(read.Captions);
     return result;
 }
 

@@ -20,7 +20,10 @@ struct TSchemaRecipe {
 // Every Recipe object in a JSON-LD value: an object, an array, an @graph.
 std::vector<QJsonObject> FindRecipeObjects(const QJsonValue& value);
 // plainText: the strings hold no markup (microdata read from the page's text).
-TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText = false);
+// document: the JSON the object was parsed from, when the object is its top-level
+// one unchanged; our own export's digest is then checked on the bytes.
+TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText = false,
+                               QByteArrayView document = {});
 // The key under which this program's export keeps the four texts exactly.
 inline constexpr char ExactColumnsKey[] = "mycookColumns";
 // ... and what schema.org cannot say exactly (favourite, times as written, steps'
@@ -31,6 +34,12 @@ inline constexpr char ExactExtrasKey[] = "mycookExtras";
 // edits of the schema.org fields are taken, not overridden by stale copies.
 inline constexpr char SchemaDigestKey[] = "schemaDigest";
 QString SchemaDigest(const QJsonObject& object);
+// The same digest from the bytes of a document whose top-level object it is, as
+// this program writes them (keys in order, Qt's escapes): whitespace outside the
+// strings dropped and the exact copies left out give the compact form the digest
+// was taken of. Empty when the bytes are no single object; bytes written otherwise
+// give another digest, and then only SchemaDigest can say.
+QString SchemaDigestOfBytes(QByteArrayView document);
 // The pictures a recipe folder's recipe.json names beside full.jpg (`image` after
 // the first, HowToStep.image) that `file` finds by file name in that folder, in our
 // own export's order when it says one; the cover too when there is no full.jpg.

@@ -263,10 +263,12 @@ TEST(ArchiveFormats, NextcloudZip) {
     }
 }
 
-// Folders whose files lie apart in the archive: under a small budget for what may be
-// held, the reader lets folders go and reads them again, and every recipe still
-// comes once with its own picture. Re-reading shows in the bytes unpacked.
-TEST(ArchiveFormats, NextcloudFoldersApartInBoundedMemory) {
+// Folders whose files lie apart in the archive, in any order: every recipe comes once
+// with its own pictures, in the order its folder first appears, each member it needs
+// unpacked once (the directory says where each lies). The walk that reads what the
+// directory's reader leaves: under a small budget for what may be held it lets
+// folders go and reads them again, which shows in the bytes unpacked.
+TEST(ArchiveFormats, NextcloudFoldersApartComeBackWhole) {
     constexpr int Folders = 12;
     auto picture = [](int i) {
         QByteArray bytes(40 * 1024, char(i));
@@ -275,7 +277,8 @@ TEST(ArchiveFormats, NextcloudFoldersApartInBoundedMemory) {
     };
     auto json = [](int i) {
         return QStringLiteral("{\"@type\":\"Recipe\",\"name\":\"菜%1\",\"recipeIngredient\":"
-                              "[\"水\"],\"recipeInstructions\":\"煮\"}")
+                              "[\"水\"],\"recipeInstructions\":\"煮\","
+                              "\"image\":[\"full.jpg\",\"picture-1.jpg\"]}")
             .arg(i)
             .toUtf8();
     };
@@ -291,7 +294,7 @@ TEST(ArchiveFormats, NextcloudFoldersApartInBoundedMemory) {
             return {folder + QStringLiteral("full.jpg"), picture(i)};
         return {folder + QStringLiteral("picture-1.jpg"), picture(i + 100)};
     };
-    std::vector<TMember> together, apart, crossed;
+    std::vector<TMember> together, apart, crossed, split;
     for (int i = 0; i < Folders; ++i)
         for (const char* which : {"json", "full", "other"})
             together.push_back(members(i, which));
@@ -303,17 +306,34 @@ TEST(ArchiveFormats, NextcloudFoldersApartInBoundedMemory) {
         crossed.push_back(members(Folders - 1 - i, "full"));
         crossed.push_back(members((i + 5) % Folders, "other"));
     }
+    // The first folder's recipe at the start, its pictures after all the others.
+    split.push_back(members(0, "json"));
+    for (int i = 1; i < Folders; ++i)
+        for (const char* which : {"other", "json", "full"})
+            split.push_back(members(i, which));
+    split.push_back(members(0, "other"));
+    split.push_back(members(0, "full"));
     qint64 total = 0;
     for (const TMember& m : together)
         total += m.Bytes.size();
     const struct {
         const char* Order;
         const std::vector<TMember>& Members;
+        bool Directory; // false: walked
         bool ReadAgain;
-    } cases[] = {{"together", together, false}, {"apart", apart, true}, {"crossed", crossed, true}};
+    } cases[] = {{"together", together, true, false},
+                 {"apart", apart, true, false},
+                 {"crossed", crossed, true, false},
+                 {"split", split, true, false},
+                 {"together, walked", together, false, false},
+                 {"apart, walked", apart, false, true},
+                 {"crossed, walked", crossed, false, true},
+                 // Only the first folder waits, within the bound.
+                 {"split, walked", split, false, false}};
     QTemporaryDir dir;
+    int n = 0;
     for (const auto& c : cases) {
-        const QString path = dir.filePath(QString::fromLatin1(c.Order) + QStringLiteral(".zip"));
+        const QString path = dir.filePath(QStringLiteral("%1.zip").arg(++n));
         {
             TZipWriter zip(path);
             for (const TMember& m : c.Members)
@@ -324,12 +344,16 @@ TEST(ArchiveFormats, NextcloudFoldersApartInBoundedMemory) {
         limits.HeldBytes = 3 * 40 * 1024;
         TImportBudget budget(limits);
         std::map<QString, int> seen;
-        ReadNextcloudZip(
+        QStringList order;
+        (c.Directory ? ReadNextcloudZip : ReadNextcloudZipWalking)(
             path,
             [&](TImportedRecipe&& r) {
                 const int i = r.Name.mid(1).toInt();
                 ++seen[r.Name];
+                order.append(r.Name);
                 EXPECT_EQ(r.Picture, picture(i)) << c.Order << " " << i;
+                ASSERT_EQ(r.Pictures.size(), 1u) << c.Order << " " << i;
+                EXPECT_EQ(r.Pictures[0].Bytes, picture(i + 100)) << c.Order << " " << i;
             },
             budget);
         EXPECT_EQ(seen.size(), size_t(Folders)) << c.Order;
@@ -340,6 +364,15 @@ TEST(ArchiveFormats, NextcloudFoldersApartInBoundedMemory) {
             EXPECT_GT(budget.Unpacked(), total) << c.Order;
         else
             EXPECT_EQ(budget.Unpacked(), total) << c.Order;
+        if (c.Directory) {
+            QStringList firstSeen;
+            for (const TMember& m : c.Members) {
+                const QString name = m.Path.section(u'/', 1, 1);
+                if (!firstSeen.contains(name))
+                    firstSeen.append(name);
+            }
+            EXPECT_EQ(order, firstSeen) << c.Order;
+        }
     }
 }
 

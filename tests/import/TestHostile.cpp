@@ -249,6 +249,10 @@ TEST(ImportBudget, JsonMayNeedCappingNeverMissesACut) {
         {"an escaped quote does not end the text",
          "[\"\\\"" + QByteArray(MaxJsonDepth + 5, '{') + "\"]", false},
         {"an escaped backslash does", "[\"\\\\\"," + nested(MaxJsonDepth, "1") + "]", true},
+        {"an escaped backslash before an escaped quote does not",
+         "[\"\\\\\\\"" + QByteArray(MaxJsonDepth + 5, '{') + "\"]", false},
+        {"an empty text, then nesting past the bound", "[\"\"," + nested(MaxJsonDepth, "1") + "]",
+         true},
         {"a text past the bound", "[\"" + longText + "\"]", true},
     };
     for (const auto& c : cases) {

@@ -2,9 +2,11 @@
 // and delete keep them true, the daily copy, and every field through import and
 // the export read back by us and by a plain JSON reader.
 #include "Archive.h"
+#include "ArchiveDirectory.h"
 #include "BookBackup.h"
 #include "BookExport.h"
 #include "BookTestUtil.h"
+#include "ImportBudget.h"
 #include "ImportTestUtil.h"
 #include "RecipeStore.h"
 #include "RecipeText.h"
@@ -247,6 +249,72 @@ TEST_F(TRecipeStoreTest, ImportAnswersKeepEachCopysOwnExtras) {
     EXPECT_EQ(FAsked, 1);
 }
 
+// Steps that 做法 cannot give back are kept as JSON beside it, written as Qt's
+// compact writer writes them (its escapes, pairs whole, halves of pairs escaped),
+// and read back whole.
+TEST_F(TRecipeStoreTest, StepsKeptBesideTheMethodAreWrittenAsQtWritesThem) {
+    const QString pair = QString::fromUcs4(U"\U0001D11E");
+    const struct {
+        const char* What;
+        std::vector<TRecipeLine> Steps;
+        bool ReadsBack; // a half pair comes back as something else
+    } cases[] = {
+        {"quotes and backslashes",
+         {{QStringLiteral("引号\"与\\斜杠")},
+          {QStringLiteral("换行\n回车\r制表\t"), false, QStringLiteral("标\"题")}},
+         true},
+        {"other control characters and a heading",
+         {{QStringLiteral("小节"), true},
+          {QStringLiteral("控制") + QChar(1) + QChar(0x1F) + QChar(8) + QChar(12) +
+           QStringLiteral("字符")}},
+         true},
+        {"a pair and the characters JSON leaves alone",
+         {{QStringLiteral("乐谱") + pair + QStringLiteral("/ </script> ") + QChar(0x2028) +
+           QChar(0x7F)}},
+         true},
+        {"empty steps left out",
+         {{QString()}, {QStringLiteral("空的跳过")}, {QString(), true}},
+         true},
+        {"halves of pairs",
+         {{QChar(0xD834) + QStringLiteral("前半")}, {QStringLiteral("后半") + QChar(0xDD1E)}},
+         false},
+    };
+    TRecipeStore store(FConnection);
+    int n = 0;
+    for (const auto& c : cases) {
+        TRecipe r;
+        r.Name = QStringLiteral("步骤%1").arg(++n);
+        r.Steps = c.Steps;
+        // A title 做法 has no place for: the steps are kept beside it.
+        r.Steps.push_back({QStringLiteral("收尾"), false, QStringLiteral("装盘")});
+        r.Columns = ColumnsFor(r);
+        store.Append(FQuery, r);
+        QJsonArray expected;
+        std::vector<TRecipeLine> kept;
+        for (const TRecipeLine& step : r.Steps) {
+            if (step.Text.isEmpty())
+                continue;
+            kept.push_back(step);
+            QJsonObject o{{QStringLiteral("text"), step.Text}};
+            if (step.Heading)
+                o.insert(QStringLiteral("heading"), true);
+            if (!step.Title.isEmpty())
+                o.insert(QStringLiteral("title"), step.Title);
+            expected.append(o);
+        }
+        {
+            TRawBook raw(FPath);
+            EXPECT_EQ(raw.Texts(QStringLiteral("select steps from mycook_recipe where recipe = %1")
+                                    .arg(r.RowId))
+                          .value(0),
+                      QString::fromUtf8(QJsonDocument(expected).toJson(QJsonDocument::Compact)))
+                << c.What;
+        }
+        if (c.ReadsBack)
+            EXPECT_EQ(store.Read(r.RowId).Steps, kept) << c.What;
+    }
+}
+
 TEST_F(TRecipeStoreTest, TheDailyCopyHoldsTheExtras) {
     const TRecipe a = Stored(QStringLiteral("叉烧"));
     const QDate today(2026, 1, 5);
@@ -444,6 +512,62 @@ TEST_F(TExportTest, TheRoundTripKeepsEveryFieldAndPicture) {
             EXPECT_EQ(copied[i], expected) << i;
         }
     }
+}
+
+// Our own export's recipe.json is known from its bytes: the digest taken of them is
+// the one the export wrote. A file written out again otherwise (an escape where we
+// wrote the character) is still known, through the parsed JSON; an edited one is not.
+// Pictures are stored in the zip as they are, the JSON deflated.
+TEST_F(TExportTest, OurOwnRecipeJsonIsKnownFromItsBytes) {
+    FillBook();
+    QTemporaryDir out;
+    const QString zip = out.filePath(QStringLiteral("book.zip"));
+    ExportBook(FConnection, zip);
+    std::vector<std::pair<QString, QByteArray>> files;
+    ReadZipFile(zip, [&](const QString& path, const QByteArray& bytes) {
+        if (path.endsWith(QStringLiteral("/recipe.json")))
+            files.emplace_back(path, bytes);
+        return true;
+    });
+    int checked = 0;
+    for (const auto& [path, bytes] : files) {
+        ++checked;
+        const QJsonObject o = QJsonDocument::fromJson(bytes).object();
+        const QString stored = o.value(QLatin1String(ExactExtrasKey))
+                                   .toObject()
+                                   .value(QLatin1String(SchemaDigestKey))
+                                   .toString();
+        EXPECT_EQ(SchemaDigestOfBytes(bytes), stored) << path.toStdString();
+        EXPECT_TRUE(RecipeFromSchema(o, false, bytes).Recipe.Exact) << path.toStdString();
+        const QString name = o.value("name").toString();
+        const QByteArray key = "\n    \"name\": \"";
+        const qsizetype at = bytes.indexOf(key) + key.size();
+        ASSERT_GT(at, key.size());
+        QByteArray escaped = bytes;
+        escaped.replace(at, name.left(1).toUtf8().size(),
+                        "\\u" +
+                            QByteArray::number(name.at(0).unicode(), 16).rightJustified(4, '0'));
+        ASSERT_EQ(QJsonDocument::fromJson(escaped).object(), o) << path.toStdString();
+        EXPECT_NE(SchemaDigestOfBytes(escaped), stored);
+        EXPECT_TRUE(RecipeFromSchema(o, false, escaped).Recipe.Exact) << path.toStdString();
+        QByteArray edited = bytes;
+        const QByteArray description = "\n    \"description\": \"";
+        edited.insert(edited.indexOf(description) + description.size(), "改过");
+        const QJsonObject changed = QJsonDocument::fromJson(edited).object();
+        EXPECT_FALSE(RecipeFromSchema(changed, false, edited).Recipe.Exact) << path.toStdString();
+    }
+    EXPECT_EQ(checked, 6);
+    const std::unique_ptr<TZipDirectory> directory = TZipDirectory::OpenFile(zip);
+    ASSERT_TRUE(directory);
+    TImportBudget budget;
+    int pictures = 0;
+    directory->Walk(budget, [&](const QString& path, const TZipMember& m) {
+        const bool picture = path.endsWith(QStringLiteral(".jpg"));
+        pictures += picture;
+        EXPECT_EQ(m.Method, picture ? 0 : 8) << path.toStdString();
+        return true;
+    });
+    EXPECT_GT(pictures, 3);
 }
 
 // As another program reads it: only the zip and JSON, no code of ours.
