@@ -189,7 +189,9 @@ void TADOConnection::Connect(bool on) {
     // A save's pages (a photo of several MB among them) stay in memory until the
     // commit, whose flushes run aside (SetCommitAside): a spill would flush the journal
     // on the window's thread in the middle of the save. 4096 pages: 16 MB at most.
-    sqlite3_exec(raw, "pragma cache_spill=4096", nullptr, nullptr, nullptr);
+    // SQLite reads the number as a switch too, by its low byte, and 4096 would turn
+    // spilling off altogether (an import held whole in memory): "on" turns it back on.
+    sqlite3_exec(raw, "pragma cache_spill=4096; pragma cache_spill=on", nullptr, nullptr, nullptr);
     FDb = db.release();
     FPath = path;
     FTransLevel = 0;

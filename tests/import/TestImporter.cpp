@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QImage>
 #include <QJsonArray>
+#include <sqlite3.h>
 
 namespace {
 class TImportTest : public TBookTest {
@@ -159,6 +160,23 @@ TEST_F(TImportTest, DuplicatesAskOnceWithForAll) {
         }
     EXPECT_EQ(Row(QStringLiteral("西红柿炒鸡蛋（2）")).Ingredients,
               QStringLiteral("3 西红柿\n4 鸡蛋\n盐 适量\n糖 少许"));
+}
+
+// Pages may spill past 16 MB (an import would otherwise be held whole in memory),
+// and the import's larger cache is its own: the connection's settings come back.
+TEST_F(TImportTest, TheConnectionsCacheSettingsComeBack) {
+    auto read = [this](const char* sql) {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(FConnection.Handle(), sql, -1, &s, nullptr);
+        const qint64 value = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : -1;
+        sqlite3_finalize(s);
+        return value;
+    };
+    const qint64 size = read("pragma cache_size"), spill = read("pragma cache_spill");
+    ASSERT_EQ(spill, 4096);
+    Import({Fixture("chinese-gb18030.mmf")});
+    EXPECT_EQ(read("pragma cache_size"), size);
+    EXPECT_EQ(read("pragma cache_spill"), spill);
 }
 
 TEST_F(TImportTest, OverwriteWithoutAPictureKeepsTheStoredOne) {
