@@ -121,6 +121,29 @@ bool IsKeyword(const TToken& t, const char* word) {
 
 namespace {
 
+// The first place of a compare's mask (two bits a place, from `at` on) that holds
+// the literal whole; -1 when none does.
+qsizetype FirstInMask(const char16_t* t, size_t at, unsigned mask, std::u16string_view literal) {
+    for (; mask; mask &= mask - 1) {
+        const size_t k = at + size_t(std::countr_zero(mask)) / 2;
+        mask &= mask - 1; // each place has two bits
+        if (EqualFolded(t + k, literal.data(), literal.size())) {
+            return qsizetype(k);
+        }
+    }
+    return -1;
+}
+
+// The places left after the last full step, one at a time.
+qsizetype FindFrom(const char16_t* t, size_t i, size_t last, std::u16string_view literal) {
+    for (; i <= last; ++i) {
+        if (EqualFolded(t + i, literal.data(), literal.size())) {
+            return qsizetype(i);
+        }
+    }
+    return -1;
+}
+
 // Sixteen places a step where the processor has AVX2: the walk over a large book's
 // texts is bound by these compares, not by the memory.
 [[gnu::target("avx2")]] qsizetype FindFoldedWide(const char16_t* t, size_t n, size_t from,
@@ -138,20 +161,12 @@ namespace {
         const __m256i both = _mm256_and_si256(
             _mm256_or_si256(_mm256_cmpeq_epi16(a, first), _mm256_cmpeq_epi16(a, firstUpper)),
             _mm256_or_si256(_mm256_cmpeq_epi16(b, end), _mm256_cmpeq_epi16(b, endUpper)));
-        for (unsigned mask = unsigned(_mm256_movemask_epi8(both)); mask; mask &= mask - 1) {
-            const size_t k = i + size_t(std::countr_zero(mask)) / 2;
-            mask &= mask - 1; // each place has two bits
-            if (EqualFolded(t + k, literal.data(), m)) {
-                return qsizetype(k);
-            }
+        if (const qsizetype k = FirstInMask(t, i, unsigned(_mm256_movemask_epi8(both)), literal);
+            k >= 0) {
+            return k;
         }
     }
-    for (; i <= last; ++i) {
-        if (EqualFolded(t + i, literal.data(), m)) {
-            return qsizetype(i);
-        }
-    }
-    return -1;
+    return FindFrom(t, i, last, literal);
 }
 
 const bool HasAvx2 = __builtin_cpu_supports("avx2");
@@ -183,20 +198,12 @@ qsizetype FindFolded(const char16_t* t, size_t n, size_t from, std::u16string_vi
         const __m128i both =
             _mm_and_si128(_mm_or_si128(_mm_cmpeq_epi16(a, first), _mm_cmpeq_epi16(a, firstUpper)),
                           _mm_or_si128(_mm_cmpeq_epi16(b, end), _mm_cmpeq_epi16(b, endUpper)));
-        for (unsigned mask = unsigned(_mm_movemask_epi8(both)); mask; mask &= mask - 1) {
-            const size_t k = i + size_t(std::countr_zero(mask)) / 2;
-            mask &= mask - 1; // each place has two bits
-            if (EqualFolded(t + k, literal.data(), m)) {
-                return qsizetype(k);
-            }
+        if (const qsizetype k = FirstInMask(t, i, unsigned(_mm_movemask_epi8(both)), literal);
+            k >= 0) {
+            return k;
         }
     }
-    for (; i <= last; ++i) {
-        if (EqualFolded(t + i, literal.data(), m)) {
-            return qsizetype(i);
-        }
-    }
-    return -1;
+    return FindFrom(t, i, last, literal);
 }
 
 TLikePattern::TLikePattern(QStringView pattern) {
