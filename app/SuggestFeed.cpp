@@ -206,6 +206,13 @@ bool EachBookRecipe(const TBookTexts& texts, const std::vector<TWholeText>& whol
 }
 } // namespace
 
+// Shared by the window's thread, the rows' reading thread (the hook) and the fresh
+// readings' thread. Every member is read and written under Lock, except Arrived,
+// set before any thread starts and never changed. An index is made by one thread
+// alone and passes to another only through Rows or Fresh under the lock; the
+// window's index (TCurrentIndex) is touched by the window's thread alone. The
+// readings' thread never touches the window: it tells it through Arrived (a queued
+// call), and the feed's owner joins that thread before it goes.
 struct TSuggestFeed::TShared {
     std::mutex Lock;
     std::condition_variable Changed; // a request handed over, or the thread ended
