@@ -125,5 +125,5 @@ Qt::ItemFlags TListItemsModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return QAbstractListModel::flags(index) | Qt::ItemIsDropEnabled;
     return QAbstractListModel::flags(index) | Qt::ItemIsEditable | Qt::ItemIsDragEnabled |
-           Qt::ItemNeverHasChildren;
+           Qt::ItemIsDropEnabled;
 }
