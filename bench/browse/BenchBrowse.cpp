@@ -9,8 +9,11 @@
 //   waited meanwhile;
 // - the designed search for everything in the shown window, from the click until the
 //   list is painted: the longest the window's event loop waited (a 1 ms timer's largest
-//   gap), against the same wait with the window idle.
+//   gap), against the same wait with the window idle;
+// - a million short names in memory into the list, against a string list.
 #include "BenchBook.h"
+#include "Controls.h"
+#include "ListItems.h"
 #include "MsgShell.h"
 #include "RecipeBrowse.h"
 #include "RecipeCategories.h"
@@ -28,7 +31,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
+#include <QListView>
 #include <QRandomGenerator>
+#include <QStringListModel>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
@@ -230,6 +235,52 @@ void BM_SearchEverythingGap(benchmark::State& state) {
     state.counters["gap_cpu_ms"] = worstCpu;
     state.counters["listed"] = ui.ListBox1->Count();
 }
+
+// A million short names in memory, the list alone, shown (no book of that size is
+// needed): making the list's texts (arg 1) or a string list (arg 0, the old way),
+// handing them to the list, and the list's layout and paint that follow.
+void BM_ListMillion(benchmark::State& state) {
+    const int count = 1000000;
+    QStringList source;
+    source.reserve(count);
+    for (int i = 0; i < count; ++i)
+        source << QStringLiteral("菜名%1").arg(i);
+    TListBox list;
+    QListView reference;
+    QStringListModel referenceModel;
+    reference.setModel(&referenceModel);
+    reference.setUniformItemSizes(true);
+    QListView& view = state.range(0) ? static_cast<QListView&>(list) : reference;
+    view.resize(200, 400);
+    view.show();
+    double fillMs = 0, layoutMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        if (state.range(0)) {
+            TListItems items;
+            items.Reserve(count, qsizetype(count) * 8);
+            for (const QString& name : source)
+                items.Append(TrimmedView(name));
+            list.Clear();
+            list.SetItems(items);
+        } else {
+            QStringList names;
+            for (const QString& name : source)
+                names.append(TrimmedView(name).toString()); // a string per name, as before
+            referenceModel.setStringList({});
+            referenceModel.setStringList(names);
+        }
+        fillMs = std::max(fillMs, clock.nsecsElapsed() / 1e6);
+        const qint64 laid = clock.nsecsElapsed();
+        view.doItemsLayout();
+        view.viewport()->repaint();
+        layoutMs = std::max(layoutMs, (clock.nsecsElapsed() - laid) / 1e6);
+    }
+    state.counters["fill_ms"] = fillMs;
+    state.counters["layout_paint_ms"] = layoutMs;
+    state.counters["listed"] = view.model()->rowCount();
+}
 } // namespace
 
 BENCHMARK(BM_SearchEverything)
@@ -243,6 +294,13 @@ BENCHMARK(BM_SearchEverythingGap)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5)
+    ->Repetitions(3)
+    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_ListMillion)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 BENCHMARK(BM_SearchAfterSave)

@@ -83,7 +83,7 @@ void TListBox::SetItemIndex(int index) {
         clearSelection();
         return;
     }
-    setCurrentIndex(FModel.index(index));
+    setCurrentIndex(FModel.index(index, 0));
 }
 
 // Below the last entry nothing is clicked: the selection stays and no Click

@@ -108,6 +108,12 @@ void TListItemsModel::SetItems(const TListItems& items) {
     endResetModel();
 }
 
+QModelIndex TListItemsModel::index(int row, int column, const QModelIndex& parent) const {
+    if (row < 0 || row >= FItems.Count() || column != 0 || parent.isValid())
+        return QModelIndex();
+    return createIndex(row, 0);
+}
+
 int TListItemsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(FItems.Count());
 }

@@ -55,6 +55,10 @@ public:
     const TListItems& Items() const { return FItems; }
     void SetItems(const TListItems& items);
 
+    // Without the base's checks through rowCount and columnCount: the view's layout
+    // asks for every row's index, twice.
+    QModelIndex index(int row, int column,
+                      const QModelIndex& parent = QModelIndex()) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
