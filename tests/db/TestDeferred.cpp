@@ -147,6 +147,10 @@ protected:
     void TearDown() override { FHold = false; }
 
     void Reopen() {
+        // The last reading must have ended before the hold is put back, or it
+        // stays held and the reopening waits for it for ever.
+        if (FQuery.Active() && FQuery.RowsLoading())
+            FQuery.WaitForRows();
         FHold = true;
         OpenBook();
         FQuery.StartLoading();
