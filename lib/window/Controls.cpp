@@ -149,7 +149,33 @@ TStatusBar::TStatusBar(QWidget* parent) : QFrame(parent) {
 void TStatusBar::SetPanelText(int panel, const QString& text) {
     if (panel >= 0 && panel < PanelCount) {
         FTexts[panel] = text;
-        ShowPanelText(panel);
+        if (panel + 1 < PanelCount)
+            LayOutPanels(); // a count may have grown past its panel
+        else
+            ShowPanelText(panel);
+    }
+}
+
+int TStatusBar::PanelWidthFor(int panel) const {
+    if (panel + 1 >= PanelCount)
+        return PanelWidth;
+    // The counts are read whole: a large book's widens its panel, never cut.
+    const QLabel* label = FPanels[panel];
+    const int frame = label->width() - label->contentsRect().width();
+    const int needed = label->fontMetrics().horizontalAdvance(FTexts[panel]) + 2 * PanelIndent +
+                       std::max(frame, 2 * label->frameWidth());
+    return std::max(PanelWidth, needed);
+}
+
+void TStatusBar::LayOutPanels() {
+    // The last panel takes what the fixed ones leave: it shows the dish name.
+    int left = 0;
+    for (int i = 0; i < PanelCount; ++i) {
+        const int width =
+            i + 1 < PanelCount ? PanelWidthFor(i) : std::max(PanelWidth, this->width() - left);
+        FPanels[i]->setGeometry(left, 0, width, height());
+        ShowPanelText(i);
+        left += width;
     }
 }
 
@@ -164,21 +190,13 @@ void TStatusBar::ShowPanelText(int panel) {
 
 void TStatusBar::resizeEvent(QResizeEvent* event) {
     QFrame::resizeEvent(event);
-    // The last panel takes what the fixed ones leave: it shows the dish name.
-    for (int i = 0; i < PanelCount; ++i) {
-        const int left = i * PanelWidth;
-        const int width =
-            i + 1 < PanelCount ? PanelWidth : std::max(PanelWidth, this->width() - left);
-        FPanels[i]->setGeometry(left, 0, width, height());
-        ShowPanelText(i);
-    }
+    LayOutPanels();
 }
 
 void TStatusBar::changeEvent(QEvent* event) {
     QFrame::changeEvent(event);
     if (event->type() == QEvent::FontChange)
-        for (int i = 0; i < PanelCount; ++i)
-            ShowPanelText(i);
+        LayOutPanels();
 }
 
 QString TStatusBar::PanelText(int panel) const {

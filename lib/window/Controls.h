@@ -65,7 +65,7 @@ public:
     void SetPanelText(int panel, const QString& text);
     QString PanelText(int panel) const; // the whole text, also when shown cut
     static constexpr int PanelCount = 3;
-    static constexpr int PanelWidth = 100; // all but the last, which takes the rest
+    static constexpr int PanelWidth = 100; // all but the last (wider for a count that needs it)
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -75,6 +75,8 @@ private:
     static constexpr int PanelIndent = 4;
     // Too long a text is shown cut with "…", whole in the panel's tool-tip.
     void ShowPanelText(int panel);
+    int PanelWidthFor(int panel) const;
+    void LayOutPanels();
     QLabel* FPanels[PanelCount] = {};
     QString FTexts[PanelCount];
 };

@@ -192,9 +192,11 @@ TEST_F(ErrorTextTest, EveryReachableErrorIsShownWithItsText) {
         } else {
             EXPECT_EQ(errors[0].toStdString(), expected.toStdString());
         }
-        for (const TMessageRequest& m : Messages)
-            if (m.Icon == QMessageBox::Critical)
+        for (const TMessageRequest& m : Messages) {
+            if (m.Icon == QMessageBox::Critical) {
                 EXPECT_EQ(m.Caption, QStringLiteral("百味小筑"));
+            }
+        }
         if (c.After)
             c.After(*this);
         Messages.clear();

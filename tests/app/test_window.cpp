@@ -195,6 +195,43 @@ TEST_F(WindowTest, PanelTwoTakesTheRestOfTheBarAndElidesWhatStillDoesNotFit) {
     EXPECT_TRUE(panels[2]->toolTip().isEmpty());
 }
 
+// The counts are read whole: a large book's count widens its panel (the next ones
+// move along), a small one gives the designed width back.
+TEST_F(WindowTest, CountsOfLargeBooksShowWhole) {
+    ShowForm();
+    TStatusBar* bar = Ui().StatusBar1;
+    QLabel* const panels[] = {bar->findChild<QLabel*>(QStringLiteral("Panel0")),
+                              bar->findChild<QLabel*>(QStringLiteral("Panel1")),
+                              bar->findChild<QLabel*>(QStringLiteral("Panel2"))};
+    const struct {
+        int Panel;
+        const char* Text;
+    } cases[] = {{0, "共0种菜"},      {0, "共100000种菜"}, {0, "共1000000种菜"},
+                 {1, "第999999种菜"}, {0, "共12种菜"},     {1, "第1种菜"}};
+    for (const auto& c : cases) {
+        const QString text = QString::fromUtf8(c.Text);
+        SCOPED_TRACE(c.Text);
+        bar->SetPanelText(c.Panel, text);
+        QLabel* panel = panels[c.Panel];
+        EXPECT_EQ(panel->text(), text);
+        EXPECT_TRUE(panel->toolTip().isEmpty());
+        EXPECT_LE(panel->fontMetrics().horizontalAdvance(text), panel->contentsRect().width());
+        for (QLabel* p : {panels[0], panels[1]}) {
+            EXPECT_GE(p->width(), 100);
+            const int frame = p->width() - p->contentsRect().width();
+            if (p->width() > 100) { // wider than designed only for a text that needs it
+                EXPECT_GT(p->fontMetrics().horizontalAdvance(p->text()) + 8, 100 - frame);
+            }
+        }
+        EXPECT_EQ(panels[1]->x(), panels[0]->geometry().right() + 1);
+        EXPECT_EQ(panels[2]->x(), panels[1]->geometry().right() + 1);
+        EXPECT_EQ(panels[2]->geometry().right() + 1, std::max(bar->width(), panels[2]->x() + 100));
+    }
+    // Both counts small again: the designed places.
+    EXPECT_EQ(panels[0]->geometry(), QRect(0, 0, 100, 26));
+    EXPECT_EQ(panels[1]->geometry(), QRect(100, 0, 100, 26));
+}
+
 TEST_F(WindowTest, StartPictureOpensTheAboutPageBesideTheProgram) {
     ShowForm();
     QTest::mouseClick(Ui().Image1, Qt::LeftButton);
