@@ -42,7 +42,7 @@ TRecipe RecipeFromImport(const TImportedRecipe& r) {
         if (step.Text.isEmpty())
             continue;
         out.Steps.push_back(step);
-        if (!step.Heading) // the numbers are the method's own
+        if (!step.Heading && !r.StepsExact) // the numbers are the method's own
             out.Steps.back().Text = WithoutStepNumber(step.Text);
     }
     out.Note = r.Description;

@@ -55,6 +55,7 @@ struct TImportedRecipe {
     std::vector<TImportedPicture> Pictures; // further pictures, in order
     // The book's own texts, when the file is this program's export.
     std::optional<TRecipeColumns> Exact;
+    bool StepsExact = false; // Steps are the book's own, numbers and all
 };
 
 // Receives each recipe as a parser finds it.

@@ -300,8 +300,10 @@ void ReadExactExtras(const QJsonObject& object, TImportedRecipe& r) {
                 steps.push_back({t, o.value(QLatin1String("heading")).toBool(),
                                  o.value(QLatin1String("title")).toString()});
         }
-        if (!steps.empty())
+        if (!steps.empty()) {
             r.Steps = std::move(steps);
+            r.StepsExact = true;
+        }
     }
 }
 
@@ -506,7 +508,7 @@ TSchemaRecipe RecipeFromSchema(const QJsonObject& object, bool plainText, QByteA
         steps = object.value(QLatin1String("instructions")); // older pages
     // Our own export's exact steps stand for the HowToSteps, one for one: only
     // their pictures are wanted, numbered as the export numbered them.
-    if (r.Exact && !r.Steps.empty())
+    if (r.Exact && r.StepsExact)
         read.StepPictures(steps, 0);
     else
         read.Steps(steps, 0, r.Steps);

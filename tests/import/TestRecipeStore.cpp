@@ -698,6 +698,64 @@ TEST_F(TExportTest, LongNamesSharingTheirStartGetFoldersOfTheirOwn) {
     for (const QString& f : folders)
         EXPECT_LE(f.toUtf8().size(), 200) << f.toStdString();
 }
+
+// A step picture comes back on the step it was taken for, whatever the steps
+// before it hold: lines read one by one would count a step of several lines as
+// several steps, and put the picture on a later step or on none.
+TEST_F(TExportTest, StepPicturesComeBackOnTheirOwnStep) {
+    struct TCase {
+        const char* Name;
+        std::vector<TRecipeLine> Steps;
+        std::vector<int> PictureSteps;
+    };
+    const TCase cases[] = {
+        {"两行的一步", {{"切条\n再切丁"}, {"腌一夜"}, {"烤"}}, {2, 3}},
+        {"空一行的一步", {{"和面\n\n醒面"}, {"擀皮"}}, {1, 2}},
+        {"编号的步骤", {{"1. 洗净\n2. 晾干"}, {"3. 下锅"}}, {2}},
+        {"小标题之后", {{"准备", true}, {"泡发\n沥干"}, {"酱汁", true}, {"调汁"}, {"淋上"}}, {3}},
+        {"同一步两张", {{"煎\n翻面"}, {"出锅"}}, {2, 2, 1}},
+    };
+    TRecipeStore store(FConnection);
+    std::map<QString, TRecipe> written;
+    char tail = 'A';
+    for (const TCase& c : cases) {
+        TRecipe r;
+        r.Name = QString::fromUtf8(c.Name);
+        r.Steps = c.Steps;
+        for (const int step : c.PictureSteps)
+            r.Pictures.push_back({JpegFixture(tail++), step, QStringLiteral("第%1步").arg(step)});
+        r.Columns = ColumnsFor(r);
+        store.Append(FQuery, r);
+        written[r.Name] = store.Read(FQuery.RowId());
+    }
+    QTemporaryDir out;
+    const QString zip = out.filePath(QStringLiteral("book.zip"));
+    ASSERT_EQ(ExportBook(FConnection, zip).Recipes, int(std::size(cases)));
+
+    QTemporaryDir other;
+    TADOConnection connection;
+    const QString book = other.filePath(QStringLiteral("cook.mdb"));
+    CreateDatabaseFile(CreationString(book));
+    connection.SetConnectionString(ConnectString(book));
+    connection.SetConnected(true);
+    TADOQuery query(&connection);
+    query.SQL = QStringList{CreateTableSql};
+    query.ExecSQL();
+    ASSERT_EQ(ImportRecipeFiles(connection, {zip}, {}).Imported, int(std::size(cases)));
+    query.SQL = QStringList{QStringLiteral("select * from mycook")};
+    query.Open();
+    TRecipeStore copies(connection);
+    int seen = 0;
+    for (query.First(); !query.Eof(); query.Next(), ++seen) {
+        const TRecipe copy = copies.Read(query.RowId());
+        SCOPED_TRACE(copy.Name.toStdString());
+        ASSERT_TRUE(written.count(copy.Name));
+        const TRecipe& original = written[copy.Name];
+        EXPECT_EQ(copy.Steps, original.Steps);
+        EXPECT_EQ(copy.Pictures, original.Pictures);
+    }
+    EXPECT_EQ(seen, int(std::size(cases)));
+}
 } // namespace
 
 namespace {
