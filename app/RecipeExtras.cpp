@@ -213,11 +213,8 @@ void TRecipeExtras::ListSuggestionsWhenNothingFound() {
     TADOQuery& query = FSite.Query;
     query.SetFilter(filter);
     query.SetFiltered(true);
-    QStringList names;
-    TField& name = query.FieldByName(QStringLiteral("菜名"));
-    for (query.First(); !query.Eof(); query.Next())
-        names.append(TrimText(name.AsString()));
-    FSite.ListBox1.SetItems(names);
+    query.First();
+    FSite.ListBox1.SetItems(ListedTexts(query, QStringLiteral("菜名")));
     FSite.ShowCount();
 }
 
@@ -228,14 +225,11 @@ void TRecipeExtras::ListBox1Delete(int index) {
     const QString name = list.Item(index);
     if (!AskYesNoDefaultNo(QStringLiteral("确定要删除菜谱“%1”吗？").arg(name)))
         return;
-    QStringList listed;
-    for (int i = 0; i < list.Count(); ++i)
-        listed.append(list.Item(i));
+    const TListItems listed = list.Items();
     const qint64 removed = DeleteListedRecipe(FSite.Query, listed, index);
     if (removed < 0)
         return;
-    listed.removeAt(index);
-    list.SetItems(listed);
+    list.SetItems(listed.Without(index));
     RecipeChanged(removed);
     if (removed == FShownRowId) {
         FView->Clear();
@@ -335,7 +329,7 @@ void TRecipeExtras::ShowShoppingList() {
     const QList<int> chosen = FSite.ListBox1.SelectedIndexes();
     if (chosen.isEmpty() || !FSite.Query.Active())
         return;
-    const QStringList listed = FSite.ListBox1.Items();
+    const TListItems listed = FSite.ListBox1.Items();
     TRecipeStore store(FSite.Connection);
     std::vector<TShoppingRecipe> recipes;
     for (int index : chosen) {
@@ -347,7 +341,7 @@ void TRecipeExtras::ShowShoppingList() {
             recipe.Ingredients.isEmpty() ? recipe.Columns.Ingredients : recipe.Ingredients;
         // The shown recipe counts as scaled in the view.
         const double factor = rowId == FShownRowId ? FScale->Factor() : 1;
-        recipes.push_back({listed.at(index), ingredients, factor});
+        recipes.push_back({listed.Text(index), ingredients, factor});
     }
     if (!FShopping)
         FShopping = std::make_unique<TShoppingListWindow>(&FSite.Window);

@@ -66,11 +66,8 @@ void RefreshAfterImport(const TWindowSite& site) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     site.Edit2.clear();
-    QStringList names;
-    TField& name = query.FieldByName(QStringLiteral("菜名"));
-    for (query.First(); !query.Eof(); query.Next())
-        names.append(TrimText(name.AsString()));
-    site.ListBox1.SetItems(names);
+    query.First();
+    site.ListBox1.SetItems(ListedTexts(query, QStringLiteral("菜名")));
     site.ShowCount();
     site.BookChanged();
 }

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
-#include <mutex>
+#include <QTimer>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -25,57 +25,17 @@ constexpr int CategoryRole = Qt::UserRole + 1;
 // Categories go first but leave room for the dishes.
 constexpr int MaxCategorySuggestions = 3;
 
-// The index of the rows read, by the whole name and ingredients where the columns
-// hold them cut (`whole`: by row identity, ascending, as the rows are).
-TSuggestIndex BuildIndex(const TRowReader& rows, int nameCol, int ingredientsCol,
-                         const std::vector<TWholeText>& whole) {
-    TSuggestIndex index;
-    if (nameCol < 0)
-        return index;
-    index.BeginBulk(rows.Count());
-    QString a, b;
-    auto next = whole.begin();
-    for (qsizetype r = 0; r < rows.Count(); ++r) {
-        const qint64 id = rows.RowId(r);
-        QStringView name = rows.Text(r, nameCol, a);
-        QStringView ingredients =
-            ingredientsCol >= 0 ? rows.Text(r, ingredientsCol, b) : QStringView();
-        while (next != whole.end() && next->RowId < id)
-            ++next;
-        if (next != whole.end() && next->RowId == id) {
-            if (!next->Name.isNull())
-                name = next->Name;
-            if (!next->Ingredients.isNull())
-                ingredients = next->Ingredients;
-        }
-        index.Put(id, name, ingredients);
-    }
-    index.EndBulk();
-    return index;
-}
-
-// The whole ingredients of the rows whose column holds them cut.
-std::unordered_map<qint64, QString> WholeIngredients(const std::vector<TWholeText>& whole) {
-    std::unordered_map<qint64, QString> out;
-    for (const TWholeText& w : whole)
-        if (!w.Ingredients.isNull())
-            out.emplace(w.RowId, w.Ingredients);
-    return out;
-}
 } // namespace
-
-// The index made wherever the book's rows are read, handed to the window's thread.
-struct TSearchSuggest::TShared {
-    std::mutex Lock;
-    std::unique_ptr<TSuggestIndex> Fresh;
-    std::unordered_map<qint64, QString> FreshIngredients;
-};
 
 TSearchSuggest::TSearchSuggest(QWidget& window, QLineEdit& edit, TADOQuery& query,
                                std::function<void()> runSearch)
     : FWindow(window), FEdit(edit), FQuery(query), FRunSearch(std::move(runSearch)),
-      FShared(std::make_shared<TShared>()), FIndex(std::make_unique<TSuggestIndex>()),
       FList(new QListWidget(&window)) {
+    // A reading of the changed book tells the window's thread when it is in.
+    FFeed = std::make_unique<TSuggestFeed>([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { Arrived(); }, Qt::QueuedConnection);
+    });
     FList->setObjectName(QStringLiteral("SuggestList1"));
     FList->setAccessibleName(QStringLiteral("查找提示"));
     FList->setFocusPolicy(Qt::NoFocus);
@@ -88,61 +48,80 @@ TSearchSuggest::TSearchSuggest(QWidget& window, QLineEdit& edit, TADOQuery& quer
     connect(&edit, &QLineEdit::textEdited, this, [this](const QString& text) { Update(text); });
     edit.installEventFilter(this);
 
-    // Every reading of the rows (at start-up on its own thread) gives a fresh index;
-    // the whole texts are read there too, on a connection of that thread's own.
-    std::weak_ptr<TShared> shared = FShared;
-    // The book is connected later, but before any reading of its rows begins; the
-    // query waits for that reading before the connection goes.
+    // Every reading of the rows (at start-up on its own thread) gives an index; the
+    // whole texts are read there too, on a connection of that thread's own. The book
+    // is connected later, but before any reading of its rows begins; the query waits
+    // for that reading before the connection goes.
     const TADOConnection* connection = FQuery.Connection();
-    FQuery.SetOnRowsLoaded([shared, connection](const TRowReader& rows) {
-        const QString book = connection ? connection->DatabasePath() : QString();
-        const std::vector<TWholeText> whole =
-            book.isEmpty() ? std::vector<TWholeText>() : ReadWholeTexts(book);
-        auto index = std::make_unique<TSuggestIndex>(
-            BuildIndex(rows, rows.Column(NameField), rows.Column(IngredientsField), whole));
-        auto ingredients = WholeIngredients(whole);
-        if (const auto s = shared.lock()) {
-            const std::lock_guard<std::mutex> hold(s->Lock);
-            s->Fresh = std::move(index);
-            s->FreshIngredients = std::move(ingredients);
-        }
-    });
+    FQuery.SetOnRowsLoaded(TSuggestFeed::RowsHook(
+        *FFeed, [connection] { return connection ? connection->DatabasePath() : QString(); }));
 }
 
 TSearchSuggest::~TSearchSuggest() {
     FQuery.SetOnRowsLoaded({});
+    FFeed.reset(); // its thread posts no more
     delete FList.data();
 }
 
-const TSuggestIndex& TSearchSuggest::Index() {
+bool TSearchSuggest::Take() {
+    bool settled = false;
+    const bool changed = FFeed->Collect(FCurrent, settled);
+    // The changed book's reading may have begun before these saves.
+    if (changed)
+        for (const qint64 rowId : FChangedSince)
+            Apply(rowId);
+    if (settled)
+        FChangedSince.clear();
+    return changed;
+}
+
+const TSuggestIndex& TSearchSuggest::Current() {
     if (FQuery.Active())
         FQuery.WaitForRows();
-    {
-        const std::lock_guard<std::mutex> hold(FShared->Lock);
-        if (FShared->Fresh) {
-            FIndex = std::move(FShared->Fresh);
-            FWholeIngredients = std::move(FShared->FreshIngredients);
-        }
-    }
+    Take();
     if (FBookChangedMeanwhile) {
         FBookChangedMeanwhile = false;
-        FChangedMeanwhile.clear();
+        FChangedMeanwhile.clear(); // the book is read after them
         BookChanged();
     }
     for (const qint64 rowId : std::exchange(FChangedMeanwhile, {}))
         RecipeChanged(rowId);
-    return *FIndex;
+    return *FCurrent.Index;
+}
+
+const TSuggestIndex& TSearchSuggest::Index() {
+    Current();
+    FFeed->Wait();
+    Take();
+    return *FCurrent.Index;
+}
+
+void TSearchSuggest::SetOnRebuild(std::function<void(TFeedStep)> observer) {
+    FFeed->SetObserver(std::move(observer));
+}
+
+void TSearchSuggest::Arrived() {
+    try {
+        if (!Take())
+            return;
+    } catch (const Exception&) {
+        return; // the book cannot be read; the designed search will say why
+    }
+    // What the cook is typing is answered again by the book as it now is.
+    if (!FAnswered.isEmpty() && FEdit.hasFocus())
+        Update(FAnswered);
 }
 
 std::vector<TSuggestion> TSearchSuggest::Suggest(const QString& typed) {
-    const TSuggestIndex& index = Index();
+    const TSuggestIndex& index = Current();
     if (!FQuery.Active())
         return {};
     const TRowReader& rows = FQuery.Rows();
     const int col = FQuery.FieldIndex(IngredientsField);
     return index.Suggest(typed, [this, &rows, col](qint64 rowId, QString& scratch) {
-        if (!FWholeIngredients.empty())
-            if (const auto w = FWholeIngredients.find(rowId); w != FWholeIngredients.end())
+        const auto& whole = FCurrent.WholeIngredients;
+        if (!whole.empty())
+            if (const auto w = whole.find(rowId); w != whole.end())
                 return QStringView(w->second);
         const qsizetype row = rows.Find(rowId);
         return row < 0 || col < 0 ? QStringView() : rows.Text(row, col, scratch);
@@ -194,50 +173,75 @@ QString TSearchSuggest::FilterOfSuggestions(const QString& typed) {
 }
 
 void TSearchSuggest::RecipeChanged(qint64 rowId) {
+    if (FFeed->Requested() || FBookChangedMeanwhile)
+        FChangedSince.push_back(rowId);
     // A save while a large book's rows are read does not wait for them.
     if (FQuery.RowsLoading()) {
         FChangedMeanwhile.push_back(rowId);
         return;
     }
-    Index();
+    Current();
+    Apply(rowId);
+}
+
+void TSearchSuggest::Apply(qint64 rowId) {
     if (!FQuery.Active())
         return;
+    TSuggestIndex& index = *FCurrent.Index;
     const TRowReader& rows = FQuery.Rows();
     const qsizetype row = rows.Find(rowId);
     if (row < 0) {
-        FIndex->Remove(rowId);
+        index.Remove(rowId);
         return;
     }
     QString a, b;
     const int ingredients = FQuery.FieldIndex(IngredientsField);
     QStringView name = rows.Text(row, FQuery.FieldIndex(NameField), a);
     QStringView ingredientsText = ingredients >= 0 ? rows.Text(row, ingredients, b) : QStringView();
-    FWholeIngredients.erase(rowId);
+    auto& wholeIngredients = FCurrent.WholeIngredients;
+    wholeIngredients.erase(rowId);
     const std::vector<TWholeText> whole = ReadWholeTexts(*FQuery.Connection(), rowId);
     if (!whole.empty()) {
         if (!whole.front().Name.isNull())
             name = whole.front().Name;
         if (!whole.front().Ingredients.isNull())
             ingredientsText =
-                FWholeIngredients.insert_or_assign(rowId, whole.front().Ingredients).first->second;
+                wholeIngredients.insert_or_assign(rowId, whole.front().Ingredients).first->second;
     }
-    FIndex->Put(rowId, name, ingredientsText);
+    index.Put(rowId, name, ingredientsText);
 }
 
 void TSearchSuggest::BookChanged() {
     if (FQuery.RowsLoading()) {
+        // Read after these rows, so that their index never passes for a newer one.
         FBookChangedMeanwhile = true;
+        RequestWhenRowsAreIn();
         return;
     }
-    Index();
-    if (!FQuery.Active()) {
-        *FIndex = TSuggestIndex();
+    Take();
+    if (!FQuery.Active() || !FQuery.Connection()) {
+        FFeed->Forget();
+        FCurrent = TCurrentIndex();
+        FChangedSince.clear();
         return;
     }
-    const std::vector<TWholeText> whole = ReadWholeTexts(*FQuery.Connection());
-    *FIndex = BuildIndex(FQuery.Rows(), FQuery.FieldIndex(NameField),
-                         FQuery.FieldIndex(IngredientsField), whole);
-    FWholeIngredients = WholeIngredients(whole);
+    FFeed->Request(FQuery.Connection()->DatabasePath());
+}
+
+void TSearchSuggest::RequestWhenRowsAreIn() {
+    QTimer::singleShot(20, this, [this] {
+        if (!FBookChangedMeanwhile)
+            return; // taken care of by a look-up meanwhile
+        if (FQuery.RowsLoading()) {
+            RequestWhenRowsAreIn();
+            return;
+        }
+        try {
+            Current();
+        } catch (const Exception&) {
+            // The book cannot be read; whatever uses it next will say why.
+        }
+    });
 }
 
 bool TSearchSuggest::Shown() const {
@@ -245,6 +249,7 @@ bool TSearchSuggest::Shown() const {
 }
 
 void TSearchSuggest::Update(const QString& typed) {
+    FAnswered = typed;
     if (typed.isEmpty()) {
         Hide();
         return;
@@ -297,6 +302,11 @@ void TSearchSuggest::Place() {
     FList->setGeometry(at.x(), at.y(), width, rows * rowHeight + frame);
 }
 
+void TSearchSuggest::Dismiss() {
+    FAnswered.clear();
+    Hide();
+}
+
 void TSearchSuggest::Hide() {
     if (!FList || !FList->isVisible())
         return;
@@ -320,7 +330,7 @@ void TSearchSuggest::Take(int row) {
     if (row < 0 || row >= FList->count())
         return;
     const QString name = FList->item(row)->data(NameRole).toString();
-    Hide();
+    Dismiss();
     if (FList->item(row)->data(CategoryRole).toBool() && FTakeCategory) {
         FEdit.clear();
         FTakeCategory(name);
@@ -349,7 +359,7 @@ bool TSearchSuggest::eventFilter(QObject* watched, QEvent* event) {
                 Move(-1);
                 return true;
             case Qt::Key_Escape:
-                Hide();
+                Dismiss();
                 return true;
             case Qt::Key_Return:
             case Qt::Key_Enter:
@@ -357,7 +367,7 @@ bool TSearchSuggest::eventFilter(QObject* watched, QEvent* event) {
                     Take(FList->currentRow());
                     return true;
                 }
-                Hide();
+                Dismiss();
                 return false; // the box's own Enter: the designed search
             default:
                 return false;
@@ -376,7 +386,7 @@ bool TSearchSuggest::eventFilter(QObject* watched, QEvent* event) {
         }
         case QEvent::FocusOut:
         case QEvent::Hide:
-            Hide();
+            Dismiss();
             return false;
         default:
             return false;
@@ -385,9 +395,9 @@ bool TSearchSuggest::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress && Shown()) {
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget && widget != FList && !FList->isAncestorOf(widget))
-            Hide();
+            Dismiss();
     }
     if ((event->type() == QEvent::WindowDeactivate && watched == &FWindow))
-        Hide();
+        Dismiss();
     return false;
 }

@@ -5,6 +5,7 @@
 // categories. It lies over the window as one of its controls, so the skin draws it,
 // and it never takes the focus or the input method's text from the box.
 
+#include "SuggestFeed.h"
 #include "SuggestIndex.h"
 
 #include <QListWidget>
@@ -26,7 +27,8 @@ public:
 
     // The recipe with this identity was saved, overwritten or removed.
     void RecipeChanged(qint64 rowId);
-    // Anything may have changed (an import): the index is made again.
+    // Anything may have changed (an import, a sync): the book is read again on a
+    // thread of its own; meanwhile the index in hand answers, and saves reach both.
     void BookChanged();
 
     // The book's categories, offered before the dish names and marked as such;
@@ -38,19 +40,30 @@ public:
 
     QListWidget& List() { return *FList; }
     bool Shown() const;
-    // Waits for the book's rows when they are still being read.
+    // Waits for the book's rows when they are still being read, and for the index
+    // a change of the book asked for.
     const TSuggestIndex& Index();
+    // What is typed is answered at once by the index in hand.
     std::vector<TSuggestion> Suggest(const QString& typed);
     // A filter of the query that keeps the recipes the drop-down finds for this
     // text, empty when it finds none.
     QString FilterOfSuggestions(const QString& typed);
+    // Watches what a reading of the changed book does, on its thread.
+    void SetOnRebuild(std::function<void(TFeedStep)> observer);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct TShared;
+    // The index in hand, the rows waited for (not a reading of the changed book).
+    const TSuggestIndex& Current();
+    // Puts in place what the feed has; true when the index changed.
+    bool Take();
+    void Apply(qint64 rowId);
+    void Arrived();
+    void RequestWhenRowsAreIn();
     void Update(const QString& typed);
+    void Dismiss();
     void Hide();
     void Move(int step);
     void Take(int row);
@@ -61,13 +74,15 @@ private:
     QLineEdit& FEdit;
     TADOQuery& FQuery;
     std::function<void()> FRunSearch;
-    std::shared_ptr<TShared> FShared;
-    std::unique_ptr<TSuggestIndex> FIndex;
-    // The ingredients the index holds where the column holds them cut.
-    std::unordered_map<qint64, QString> FWholeIngredients;
+    TCurrentIndex FCurrent;
+    std::unique_ptr<TSuggestFeed> FFeed;
     // Changes made while the rows are read, applied once they are in.
     std::vector<qint64> FChangedMeanwhile;
     bool FBookChangedMeanwhile = false;
+    // Saves made while the changed book is read, applied again to its index.
+    std::vector<qint64> FChangedSince;
+    // What the shown (or empty) drop-down answers, until the cook dismisses it.
+    QString FAnswered;
     QPointer<QListWidget> FList;
     std::function<QStringList()> FCategories;
     std::function<void(const QString&)> FTakeCategory;

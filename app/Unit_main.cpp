@@ -289,13 +289,9 @@ void TForm_main::BitBtn6Click() {
     }
     ADOQuery1.First();
     ui->ListBox1->Clear();
-    QStringList names;
-    TField& nameField = ADOQuery1.FieldByName(QStringLiteral("菜名"));
-    while (!ADOQuery1.Eof()) {
-        names.append(TrimText(nameField.AsString()));
-        ADOQuery1.Next();
-    }
-    ui->ListBox1->SetItems(names);
+    // Every name of the view, trimmed, into one block: a string per name would hold
+    // the window a third of a second for a million recipes.
+    ui->ListBox1->SetItems(ListedTexts(ADOQuery1, QStringLiteral("菜名")));
     ShowCount();
 }
 

@@ -191,6 +191,12 @@ public:
     void First();
     void Next();
     bool Eof() const;
+    // Every row of the view in its order: its identity and the column's text (empty
+    // when null), as First, AsString and Next read them once an edit is posted, but
+    // quick over the cached columns; the query ends past its last row, as that walk
+    // does. `each` must not change the query.
+    void ForEachInView(const QString& field,
+                       const std::function<void(qint64 rowId, QStringView text)>& each);
     int RecNo() const; // from 1; 0 or -1 when there is no current row
 
     void SetFilter(const QString& text); // applied when Filtered is on

@@ -286,6 +286,38 @@ void TADOQuery::Next() {
     }
 }
 
+void TADOQuery::ForEachInView(const QString& field,
+                              const std::function<void(qint64, QStringView)>& each) {
+    FImpl->CheckActive();
+    FImpl->Ready();
+    FImpl->CheckBrowse();
+    const int col = FImpl->ColumnIndex(field);
+    if (col < 0) {
+        Raise(QStringLiteral("找不到字段“%1”。").arg(field));
+    }
+    const Impl& rows = *FImpl;
+    const int slot = rows.Columns[size_t(col)].Slot;
+    QString scratch;
+    for (size_t pos = 0; pos < rows.ViewSize(); ++pos) {
+        const int32_t row = rows.RowAt(pos);
+        const qint64 id = rows.RowIds[size_t(row)];
+        if (slot >= 0) {
+            const TSpan& s = rows.Cell(row, slot);
+            if (s.Len == NullLen) {
+                each(id, QStringView(u"", 0));
+                continue;
+            }
+            if (s.Len != UncachedLen) {
+                each(id, rows.SpanText(s));
+                continue;
+            }
+        }
+        scratch = ValueText(FImpl->FetchValue(id, col));
+        each(id, scratch);
+    }
+    FImpl->Cur = rows.ViewSize();
+}
+
 bool TADOQuery::Eof() const {
     FImpl->Ready();
     return !FImpl->Active || FImpl->Cur >= FImpl->ViewSize();

@@ -3,7 +3,10 @@
 // keystroke of the typed texts, against plainly scanning every name for the typed
 // characters in the same run; the index's memory and build time. arg 1: as the
 // book with extras gives them (one in five whole names run on past 30 characters,
-// one in fifty whole ingredients longer). MYCOOK_BENCH_ROWS sets the recipes.
+// one in fifty whole ingredients longer). There every name holding the keyword is
+// one of the long ones (both fall on the same rows); arg 2 lengthens the next row's
+// name instead, so what the longer names cost is seen apart from where the
+// keyword's names fall. MYCOOK_BENCH_ROWS sets the recipes.
 #include "BenchBook.h"
 #include "Keystrokes.h"
 #include "SuggestIndex.h"
@@ -19,7 +22,8 @@ struct TRecipes {
     std::vector<QString> Names, Ingredients;
 };
 
-TRecipes Draw(bool extras) {
+// extras: 0 none; 1 as the book with extras; 2 the long names on other rows.
+TRecipes Draw(int extras) {
     TRecipes r;
     QRandomGenerator rng(20240601), more(11);
     const int rows = BenchRows();
@@ -34,7 +38,7 @@ TRecipes Draw(bool extras) {
             else
                 ingredients.replace(40, 2, BenchKeyword);
         }
-        if (extras && i % 5 == 2)
+        if (extras && i % 5 == (extras == 1 ? 2 : 3))
             name += QStringLiteral("（") + BenchRandomText(more, 24) + QStringLiteral("）");
         if (extras && i % 50 == 2)
             ingredients += BenchRandomText(more, 200);
@@ -44,8 +48,8 @@ TRecipes Draw(bool extras) {
     return r;
 }
 
-const TRecipes& Recipes(bool extras) {
-    static const TRecipes r[2] = {Draw(false), Draw(true)};
+const TRecipes& Recipes(int extras) {
+    static const TRecipes r[3] = {Draw(0), Draw(1), Draw(2)};
     return r[extras];
 }
 
@@ -58,8 +62,8 @@ TSuggestIndex Build(const TRecipes& r) {
     return index;
 }
 
-const TSuggestIndex& Index(bool extras) {
-    static const TSuggestIndex index[2] = {Build(Recipes(false)), Build(Recipes(true))};
+const TSuggestIndex& Index(int extras) {
+    static const TSuggestIndex index[3] = {Build(Recipes(0)), Build(Recipes(1)), Build(Recipes(2))};
     return index[extras];
 }
 
@@ -68,9 +72,10 @@ const QStringList& Typed() {
     return typed;
 }
 
-// args: the keystroke; 0 names as the book holds them, 1 with the extras' whole ones.
+// args: the keystroke; 0 names as the book holds them, 1 with the extras' whole ones,
+// 2 the same on other rows.
 void BM_SuggestIndex(benchmark::State& state) {
-    const bool extras = state.range(1) != 0;
+    const int extras = int(state.range(1));
     const TRecipes& r = Recipes(extras);
     const TSuggestIndex& index = Index(extras);
     const QString typed = Typed()[state.range(0)];
@@ -86,7 +91,7 @@ void BM_SuggestIndex(benchmark::State& state) {
 
 // The reference: every name's characters scanned once for the typed characters.
 void BM_ScanNames(benchmark::State& state) {
-    const TRecipes& r = Recipes(state.range(0) != 0);
+    const TRecipes& r = Recipes(int(state.range(0)));
     const QString typed = QStringLiteral("红烧鱼丸");
     size_t found = 0;
     for (auto _ : state) {
@@ -99,7 +104,7 @@ void BM_ScanNames(benchmark::State& state) {
 }
 
 void BM_BuildIndex(benchmark::State& state) {
-    const TRecipes& r = Recipes(state.range(0) != 0);
+    const TRecipes& r = Recipes(int(state.range(0)));
     size_t bytes = 0;
     for (auto _ : state)
         bytes = Build(r).MemoryBytes();
@@ -110,7 +115,8 @@ void BM_BuildIndex(benchmark::State& state) {
 
 BENCHMARK(BM_ScanNames)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SuggestIndex)
-    ->ArgsProduct({benchmark::CreateDenseRange(0, int(SuggestKeystrokes().size()) - 1, 1), {0, 1}})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, int(SuggestKeystrokes().size()) - 1, 1),
+                   {0, 1, 2}})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BuildIndex)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 

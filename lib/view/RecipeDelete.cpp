@@ -4,7 +4,7 @@
 #include "RecipeLookup.h"
 #include "TransactionGuard.h"
 
-qint64 DeleteListedRecipe(TADOQuery& query, const QStringList& listedNames, int index) {
+qint64 DeleteListedRecipe(TADOQuery& query, const TListItems& listedNames, int index) {
     TADOConnection* connection = query.Connection();
     if (!connection)
         throw EDatabaseError(QStringLiteral("菜谱库没有打开。"));

@@ -3,7 +3,7 @@
 // trimmed, so a stored name with edge blanks, or a name stored twice, lists as
 // text that an exact look-up cannot tell apart.
 
-#include <QStringList>
+#include "ListItems.h"
 
 class TADOQuery;
 
@@ -11,4 +11,4 @@ class TADOQuery;
 // look-up when the entry's text is listed once and found so; otherwise the n-th
 // recipe of the current view whose trimmed name equals the text, for the n-th
 // entry of that text. False when there is none.
-bool LocateListedRecipe(TADOQuery& query, const QStringList& listedNames, int index);
+bool LocateListedRecipe(TADOQuery& query, const TListItems& listedNames, int index);

@@ -44,17 +44,17 @@ TListBox::TListBox(QWidget* parent) : QListView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-void TListBox::SetItems(const QStringList& items) {
-    FModel.setStringList(items);
+void TListBox::SetItems(const TListItems& items) {
+    FModel.SetItems(items);
 }
 void TListBox::Clear() {
-    FModel.setStringList({});
+    FModel.SetItems(TListItems());
 }
 int TListBox::Count() const {
     return FModel.rowCount();
 }
 QString TListBox::Item(int index) const {
-    return FModel.index(index).data().toString();
+    return index >= 0 && index < Count() ? FModel.Items().Text(index) : QString();
 }
 
 int TListBox::ItemIndex() const {
@@ -83,7 +83,7 @@ void TListBox::SetItemIndex(int index) {
         clearSelection();
         return;
     }
-    setCurrentIndex(FModel.index(index));
+    setCurrentIndex(FModel.index(index, 0));
 }
 
 // Below the last entry nothing is clicked: the selection stays and no Click
@@ -186,11 +186,6 @@ QString TStatusBar::PanelText(int panel) const {
 }
 
 QString TrimText(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first).unicode() <= u' ')
-        ++first;
-    while (last > first && text.at(last - 1).unicode() <= u' ')
-        --last;
-    return text.mid(first, last - first);
+    const QStringView trimmed = TrimmedView(text);
+    return trimmed.size() == text.size() ? text : trimmed.toString();
 }

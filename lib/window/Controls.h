@@ -2,10 +2,11 @@
 // Small controls the window needs beyond Qt's own: a memo with a length limit,
 // a list of texts that stays quick with many entries, and a panelled status bar.
 
+#include "ListItems.h"
+
 #include <QFrame>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QStringListModel>
 
 class QLabel;
 
@@ -27,11 +28,13 @@ class TListBox : public QListView {
     Q_OBJECT
 public:
     explicit TListBox(QWidget* parent = nullptr);
-    void SetItems(const QStringList& items);
+    // The list holds its texts as one block and draws only the rows in sight, so
+    // filling it with a million names costs about a copy of them.
+    void SetItems(const TListItems& items);
     void Clear();
     int Count() const;
-    QString Item(int index) const;
-    QStringList Items() const { return FModel.stringList(); }
+    QString Item(int index) const; // empty when there is no such entry
+    TListItems Items() const { return FModel.Items(); }
     // The entry last clicked or moved to when it is selected, else the first
     // selected; -1 when nothing is selected.
     int ItemIndex() const;
@@ -51,7 +54,7 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
 
 private:
-    QStringListModel FModel;
+    TListItemsModel FModel;
     bool FPressOutside = false; // the press was below the entries
 };
 

@@ -192,4 +192,38 @@ TEST_F(DeleteRecipeTest, FailedDeleteLeavesBookListAndViewAsTheyWere) {
     Form->Extras().ListBox1Delete(1);
     EXPECT_EQ(Stored(), 3);
 }
+
+// After a delete at each place of the list (the second 汤 shares its name with the
+// first), every entry left still shows its own recipe, and the next search lists
+// exactly what the delete left.
+class DeleteThenRelist : public DeleteRecipeTest, public testing::WithParamInterface<int> {};
+
+TEST_P(DeleteThenRelist, EntriesLeftShowTheirOwnRecipes) {
+    const int deleted = GetParam();
+    const QString names[] = {QStringLiteral("红烧肉"), QStringLiteral("汤"), QStringLiteral("汤"),
+                             QStringLiteral("清蒸鱼")};
+    const QString ingredients[] = {QStringLiteral("五花肉"), QStringLiteral("水"),
+                                   QStringLiteral("鸡"), QStringLiteral("鲈鱼")};
+    Answers = {QMessageBox::Yes};
+    Form->Extras().ListBox1Delete(deleted);
+    QStringList expected;
+    QStringList left;
+    for (int i = 0; i < 4; ++i) {
+        if (i != deleted) {
+            expected << names[i];
+            left << ingredients[i];
+        }
+    }
+    EXPECT_EQ(Listed(), expected);
+    EXPECT_EQ(Stored(ingredients[deleted]), 0);
+    for (int round = 0; round < 2; ++round) {
+        for (int i = 0; i < 3; ++i) {
+            View(i);
+            EXPECT_TRUE(ViewText().contains(left.at(i))) << round << " " << i;
+        }
+        Search(QString());
+        EXPECT_EQ(Listed(), expected) << round;
+    }
+}
+INSTANTIATE_TEST_SUITE_P(EachPlace, DeleteThenRelist, testing::Values(0, 1, 2, 3));
 } // namespace

@@ -187,10 +187,11 @@ TEST_F(ErrorTextTest, EveryReachableErrorIsShownWithItsText) {
         const std::vector<QString> errors = Errors();
         ASSERT_EQ(errors.size(), 1u);
         const QString expected = c.Text(*this);
-        if (c.Prefix)
+        if (c.Prefix) {
             EXPECT_TRUE(errors[0].startsWith(expected)) << errors[0].toStdString();
-        else
+        } else {
             EXPECT_EQ(errors[0].toStdString(), expected.toStdString());
+        }
         for (const TMessageRequest& m : Messages)
             if (m.Icon == QMessageBox::Critical)
                 EXPECT_EQ(m.Caption, QStringLiteral("百味小筑"));

@@ -7,10 +7,15 @@
 #include "SearchSuggest.h"
 #include "WinSubClass.h"
 
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QTest>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
 
 namespace {
 class SuggestTest : public testing::Test, public TAppFixture {
@@ -31,6 +36,7 @@ protected:
             Form->ADOQuery1.AppendRecord(
                 {QString::fromUtf8(name), QString::fromUtf8(ingredients), QString(), QString()});
         Form->BookChanged(); // rows added beside the window's own handlers
+        Suggest().Index();   // read again on a thread of its own
         Form->show();
         QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
         Ui().Edit2->setFocus();
@@ -317,6 +323,7 @@ TEST_F(SuggestTest, WholeNamesWhereTheColumnsCutThem) {
     ASSERT_EQ(Form->ADOQuery1.FieldByName(QStringLiteral("菜名")).AsString().size(), 30);
 
     Form->BookChanged(); // as after an import
+    Suggest().Index();
     expectWhole("made again");
     Form.reset();
     Open(); // the rows and the whole texts read on their own thread
@@ -347,6 +354,204 @@ TEST_F(SuggestTest, WholeNamesWhereTheColumnsCutThem) {
     EXPECT_EQ(Ui().Edit2->text(), charSiu);
     ASSERT_EQ(Listed().size(), 1);
     EXPECT_TRUE(charSiu.startsWith(Listed().front().chopped(1))) << Listed().front().toStdString();
+    EXPECT_TRUE(Errors().empty());
+}
+// Watches a reading of the changed book, and holds it at one step until let go.
+class TWatchedReading {
+public:
+    TWatchedReading(TSearchSuggest& suggest, std::optional<TFeedStep> holdAt = std::nullopt)
+        : Suggest(suggest), HoldAt(holdAt) {
+        Suggest.SetOnRebuild([this](TFeedStep step) { Seen(step); });
+    }
+    ~TWatchedReading() {
+        LetGo();
+        try {
+            Suggest.Index();
+        } catch (...) {
+        }
+        Suggest.SetOnRebuild({});
+    }
+    bool WaitUntilHeld() {
+        std::unique_lock<std::mutex> hold(Lock);
+        return Wake.wait_for(hold, std::chrono::seconds(20), [this] { return Held; });
+    }
+    void LetGo() {
+        const std::lock_guard<std::mutex> hold(Lock);
+        Go = true;
+        Wake.notify_all();
+    }
+    std::vector<TFeedStep> Steps() {
+        const std::lock_guard<std::mutex> hold(Lock);
+        return FSteps;
+    }
+    bool ReadOnTheWindowsThread() {
+        const std::lock_guard<std::mutex> hold(Lock);
+        return std::find(Threads.begin(), Threads.end(), std::this_thread::get_id()) !=
+               Threads.end();
+    }
+
+private:
+    void Seen(TFeedStep step) {
+        std::unique_lock<std::mutex> hold(Lock);
+        FSteps.push_back(step);
+        Threads.push_back(std::this_thread::get_id());
+        if (step == HoldAt) {
+            Held = true;
+            Wake.notify_all();
+            Wake.wait_for(hold, std::chrono::seconds(20), [this] { return Go; });
+        }
+    }
+    TSearchSuggest& Suggest;
+    std::optional<TFeedStep> HoldAt;
+    std::mutex Lock;
+    std::condition_variable Wake;
+    std::vector<TFeedStep> FSteps;
+    std::vector<std::thread::id> Threads;
+    bool Held = false, Go = false;
+};
+
+// However the book changed, the index made again after it finds what the book now
+// holds, read on a thread of its own: the rows' index is taken when the rows were
+// read after the change, and made afresh when they were read before it.
+TEST_F(SuggestTest, AfterTheBookChangedTheIndexIsTheBooksAsItNowIs) {
+    const QString file = Dir.filePath(QStringLiteral("new.mmf"));
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QStringLiteral("MMMMM----- Recipe via Meal-Master (tm) v8.05\n\n"
+                                 "      Title: 宫保虾球\n Categories: Main dish\n"
+                                 "      Yield: 4 servings\n\n      1 c  虾仁\n\n  炒。\n\nMMMMM\n")
+                      .toUtf8());
+    }
+    const struct {
+        const char* How;
+        bool RowsIndexTaken; // the rows' index of start-up already in the window's hands
+        std::function<void(TForm_main&)> Change;
+        const char* Typed;
+        QStringList Shown;
+        TFeedStep Made;
+    } cases[] = {
+        {"imported through the menu: the rows are read again",
+         true,
+         [&](TForm_main& form) {
+             FileAnswers = {file};
+             const std::unique_ptr<QMenu> menu = form.Extras().ListBox1Menu(QPoint(1, 1));
+             for (QAction* a : menu->actions())
+                 if (a->text() == QStringLiteral("导入菜谱…"))
+                     a->trigger();
+         },
+         "gongbao",
+         {"宫保虾球"},
+         TFeedStep::TookRowsIndex},
+        {"added through the window's rows, not read again",
+         true,
+         [](TForm_main& form) {
+             form.ADOQuery1.AppendRecord({QStringLiteral("宫保虾球"), QStringLiteral("虾仁")});
+             form.BookChanged();
+         },
+         "gongbao",
+         {"宫保虾球"},
+         TFeedStep::Built},
+        {"the same before the rows' index was taken",
+         false,
+         [](TForm_main& form) {
+             form.ADOQuery1.AppendRecord({QStringLiteral("宫保虾球"), QStringLiteral("虾仁")});
+             form.BookChanged();
+         },
+         "gongbao",
+         {"宫保虾球"},
+         TFeedStep::Built},
+        {"nothing changed",
+         true,
+         [](TForm_main& form) { form.BookChanged(); },
+         "changshou",
+         {"长寿面"},
+         TFeedStep::TookRowsIndex},
+        {"removed beside the window's rows (last: it stays removed)",
+         true,
+         [](TForm_main& form) {
+             form.ADOConnection1.Execute(
+                 QStringLiteral("delete from mycook where 菜名 = '长寿面'"));
+             form.BookChanged();
+         },
+         "changshou",
+         {},
+         TFeedStep::Built},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.How);
+        Open(); // the book as the fixture made it, read at start-up
+        Form->show();
+        QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
+        Ui().Edit2->setFocus();
+        Form->ADOQuery1.WaitForRows();
+        if (c.RowsIndexTaken)
+            Suggest().Suggest(QStringLiteral("x"));
+        {
+            TWatchedReading reading(Suggest());
+            c.Change(*Form);
+            Suggest().Index();
+            Type(QString::fromUtf8(c.Typed));
+            EXPECT_EQ(Shown(), c.Shown) << Shown().join(u'|').toStdString();
+            const std::vector<TFeedStep> steps = reading.Steps();
+            ASSERT_FALSE(steps.empty());
+            EXPECT_EQ(steps.back(), c.Made);
+            EXPECT_FALSE(reading.ReadOnTheWindowsThread());
+        }
+        // Each case starts from the fixture's book.
+        Form->ADOConnection1.Execute(QStringLiteral("delete from mycook where 菜名 = '宫保虾球'"));
+    }
+    EXPECT_TRUE(Errors().empty());
+}
+
+// While the changed book is read, the index in hand answers, saves reach it and the
+// index made from the reading alike, and the drop-down follows the new index as
+// soon as it is in.
+TEST_F(SuggestTest, SavesWhileTheChangedBookIsReadAreKept) {
+    const qint64 noodles = [&] {
+        EXPECT_TRUE(Form->ADOQuery1.Locate(QStringLiteral("菜名"), QStringLiteral("长寿面")));
+        return Form->ADOQuery1.RowId();
+    }();
+    TWatchedReading reading(Suggest(), TFeedStep::Read);
+    Form->ADOQuery1.AppendRecord({QStringLiteral("宫保虾球"), QStringLiteral("虾仁")});
+    Form->BookChanged();
+    ASSERT_TRUE(reading.WaitUntilHeld());
+    // The book is read; now saves come that the reading has not seen.
+    Form->ADOQuery1.AppendRecord({QStringLiteral("干煸豆角"), QStringLiteral("豆角")});
+    Suggest().RecipeChanged(Form->ADOQuery1.RowId());
+    ASSERT_TRUE(Form->ADOQuery1.LocateRowId(noodles));
+    Form->ADOQuery1.Delete();
+    Suggest().RecipeChanged(noodles);
+    ASSERT_TRUE(Form->ADOQuery1.Locate(QStringLiteral("菜名"), QStringLiteral("西安凉皮")));
+    const qint64 renamed = Form->ADOQuery1.RowId();
+    Form->ADOQuery1.Edit();
+    Form->ADOQuery1.FieldByName(QStringLiteral("菜名")).SetAsString(QStringLiteral("陕西凉皮"));
+    Form->ADOQuery1.Post();
+    Suggest().RecipeChanged(renamed);
+
+    const struct {
+        const char* Typed;
+        QStringList Meanwhile, After;
+    } cases[] = {
+        {"gongbao", {}, {"宫保虾球"}},           // in the reading
+        {"ganbian", {"干煸豆角"}, {"干煸豆角"}}, // saved after it
+        {"changshou", {}, {}},                   // removed after it
+        {"liangpi", {"陕西凉皮"}, {"陕西凉皮"}}, // renamed after it
+        {"hsr", {"红烧肉"}, {"红烧肉"}},         // untouched
+    };
+    for (const auto& c : cases) {
+        Type(QString::fromUtf8(c.Typed));
+        EXPECT_EQ(Shown(), c.Meanwhile) << c.Typed << " meanwhile";
+    }
+    Type(QStringLiteral("gongbao"));
+    reading.LetGo();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Shown() == QStringList({"宫保虾球"}); }, 20000))
+        << Shown().join(u'|').toStdString();
+    for (const auto& c : cases) {
+        Type(QString::fromUtf8(c.Typed));
+        EXPECT_EQ(Shown(), c.After) << c.Typed << " after";
+    }
+    EXPECT_EQ(reading.Steps().back(), TFeedStep::Built);
     EXPECT_TRUE(Errors().empty());
 }
 } // namespace

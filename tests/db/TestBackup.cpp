@@ -7,8 +7,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <fcntl.h>
 #include <functional>
+#include <sqlite3.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 const QDate Today(2026, 12, 9);
@@ -132,6 +135,47 @@ TEST_F(BackupTest, CopiesTheCommittedBookWhileTheProgramWrites) {
     TOpenedCopy copy(outcome.File);
     TADOQuery& q = copy.Query;
     EXPECT_EQ(q.RecordCount(), 300);
+}
+
+// The book's locks are the process's, and closing any descriptor of the book drops
+// them all: a copy that opened the book by hand would let another program write
+// into a save in progress. The lock of a write or a read going on must survive the
+// copy, made through the window's connection or through one of its own (a copy
+// through a connection that is writing waits for the write, so not that one).
+TEST_F(BackupTest, TheBooksLocksOutliveTheCopy) {
+    constexpr off_t ReservedByte = 0x40000001;
+    constexpr off_t SharedFirst = 0x40000002;
+    const struct {
+        bool ThroughWindow;
+        bool Writing;
+    } cases[] = {{false, true}, {false, false}, {true, false}};
+    int day = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(
+            std::string(c.ThroughWindow ? "through the window's connection" : "on its own") +
+            (c.Writing ? ", writing" : ", reading"));
+        sqlite3* db = FConnection.Handle();
+        ASSERT_EQ(sqlite3_exec(db,
+                               c.Writing ? "begin immediate" : "begin; select count(*) from mycook",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        const TBackupOutcome outcome = MakeDailyBackup(FPath, Today.addDays(day++), {}, KeptBackups,
+                                                       c.ThroughWindow ? db : nullptr);
+        EXPECT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+        // An open-file-description lock conflicts with the process's own ones.
+        const int fd = ::open(QFile::encodeName(FPath).constData(), O_RDWR | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        struct flock probe {};
+        probe.l_type = F_WRLCK;
+        probe.l_whence = SEEK_SET;
+        probe.l_start = c.Writing ? ReservedByte : SharedFirst;
+        probe.l_len = c.Writing ? 1 : 510;
+        ASSERT_EQ(::fcntl(fd, F_OFD_GETLK, &probe), 0);
+        EXPECT_NE(probe.l_type, F_UNLCK) << "the book's lock was dropped";
+        // Ended before the probe's own close drops the lock.
+        EXPECT_EQ(sqlite3_exec(db, "commit", nullptr, nullptr, nullptr), SQLITE_OK);
+        ::close(fd);
+    }
 }
 
 TEST_F(BackupTest, BackgroundCopyFinishesOrStopsCleanly) {

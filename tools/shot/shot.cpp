@@ -255,7 +255,7 @@ int main(int argc, char** argv) {
     AddRecipesWithExtras(form);
     ui.Edit2->clear();
     RunGuarded([&] { form.BitBtn6Click(); });
-    const int at = int(ui.ListBox1->Items().indexOf(QStringLiteral("回锅肉")));
+    const int at = int(ui.ListBox1->Items().IndexOf(u"回锅肉"));
     ui.ListBox1->SetItemIndex(at);
     Q_EMIT ui.ListBox1->Click();
     QTest::qWait(300);
@@ -275,7 +275,7 @@ int main(int argc, char** argv) {
     AddCookingRecipes(form);
     ui.Edit2->clear();
     RunGuarded([&] { form.BitBtn6Click(); });
-    const QStringList names = ui.ListBox1->Items();
+    const QStringList names = ui.ListBox1->Items().ToStringList();
     auto click = [&](const QString& name, Qt::KeyboardModifiers modifiers) {
         // The dishes added last, where an earlier one shares the name
         const QModelIndex index = ui.ListBox1->model()->index(int(names.lastIndexOf(name)), 0);
