@@ -14,7 +14,6 @@
 #include <memory>
 #include <sqlite3.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 // About 256 KB a step: the window's connection, which the copy reads through, is
@@ -64,31 +63,6 @@ struct TFileHandle {
     }
     TFileHandle(const TFileHandle&) = delete;
     TFileHandle& operator=(const TFileHandle&) = delete;
-};
-
-// Reads the pages the next step copies into the system's cache, so that the step,
-// which holds the window's connection, finds them there instead of waiting for the
-// disk. A failed read costs nothing but the step's own reading.
-class TReadAhead {
-public:
-    explicit TReadAhead(int fd) : FFd(fd) {
-        unsigned char header[18];
-        if (FFd >= 0 && ::pread(FFd, header, sizeof header, 0) == ssize_t(sizeof header)) {
-            const int size = header[16] << 8 | header[17];
-            FPageSize = size == 1 ? 65536 : size;
-        }
-    }
-    void Read(int pagesDone, int pages) {
-        if (FFd < 0 || FPageSize < 512)
-            return;
-        FBuffer.resize(size_t(pages) * size_t(FPageSize));
-        (void)::pread(FFd, FBuffer.data(), FBuffer.size(), off_t(pagesDone) * FPageSize);
-    }
-
-private:
-    int FFd;
-    int FPageSize = 0;
-    std::vector<char> FBuffer;
 };
 
 TBackupOutcome Outcome(TBackupOutcome::TKind kind, QString reason = {}) {
@@ -195,14 +169,10 @@ TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std:
     if (flush.Fd >= 0)
         sqlite3_exec(copy.get(), "pragma journal_mode=off; pragma synchronous=off", nullptr,
                      nullptr, nullptr);
-    const TFileHandle book(::open(QFile::encodeName(bookPath).constData(), O_RDONLY | O_CLOEXEC));
-    TReadAhead ahead(book.Fd);
     int rc = SQLITE_OK;
     for (int steps = 1; rc != SQLITE_DONE; ++steps) {
         if (stop.stop_requested())
             return Outcome(TBackupOutcome::Stopped);
-        ahead.Read(sqlite3_backup_pagecount(backup.get()) - sqlite3_backup_remaining(backup.get()),
-                   PagesPerStep);
         rc = sqlite3_backup_step(backup.get(), PagesPerStep);
         if (flush.Fd >= 0 && steps % StepsBetweenFlushes == 0)
             ::fdatasync(flush.Fd);
