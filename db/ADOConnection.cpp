@@ -10,15 +10,47 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QThread>
+#include <algorithm>
 
 // A commit running on a thread of its own; joined before it goes, whatever happens.
+// The loops waiting for it on the connection's thread (the commit's own, and those of
+// whatever needed the connection while it turned) all end when it does.
 struct TADOConnection::TAsideCommit {
+    QObject Waker; // lives on the connection's thread; wakes the waiting loops there
     std::thread Worker;
     int Code = SQLITE_OK;
+    std::atomic<bool> Done{false};
+    std::vector<QEventLoop*> Waiting; // touched on the connection's thread only
     ~TAsideCommit() {
         if (Worker.joinable()) {
             Worker.join();
         }
+    }
+    // Called last on the commit's thread.
+    void Finish(int code) {
+        Code = code;
+        Done = true;
+        QMetaObject::invokeMethod(
+            &Waker,
+            [this] {
+                for (QEventLoop* loop : Waiting)
+                    loop->quit();
+            },
+            Qt::QueuedConnection);
+    }
+    // Turns an event loop with user input held until the commit has ended (or the
+    // application quits every loop: the caller then joins).
+    void Await() {
+        if (Done)
+            return;
+        QEventLoop loop;
+        Waiting.push_back(&loop);
+        struct TUnlist {
+            std::vector<QEventLoop*>& List;
+            QEventLoop* Loop;
+            ~TUnlist() { List.erase(std::find(List.begin(), List.end(), Loop)); }
+        } unlist{Waiting, &loop};
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
 };
 
@@ -40,7 +72,7 @@ QString ConnectionStringItem(const QString& text, const QString& key) {
 TADOConnection::TADOConnection() = default;
 
 TADOConnection::~TADOConnection() {
-    Settle();
+    Settle(false);
     for (TADOQuery* q : std::vector<TADOQuery*>(FQueries)) {
         q->Detach();
     }
@@ -84,6 +116,7 @@ bool TADOConnection::CheckBookIntact() {
 }
 
 qint64 TADOConnection::DataVersion() const {
+    const_cast<TADOConnection*>(this)->Settle();
     return FDb ? ReadNumberOr(FDb, "pragma data_version", -1) : -1;
 }
 
@@ -298,11 +331,10 @@ void TADOConnection::RollbackTrans() {
 // other programs write); the window paints meanwhile. Input waits in the queue, so
 // the cook cannot start anything until the save is on disk.
 void TADOConnection::CommitWhilePainting() {
-    QEventLoop loop;
-    TAsideCommit aside; // joined before the loop it wakes goes
+    TAsideCommit aside;
     sqlite3* db = FDb;
     try {
-        aside.Worker = std::thread([this, db, &aside, &loop] {
+        aside.Worker = std::thread([this, db, &aside] {
             FCommitThread = std::this_thread::get_id();
             // The code read under the same hold as the commit: the daily copy steps
             // through this connection too.
@@ -313,9 +345,8 @@ void TADOConnection::CommitWhilePainting() {
                 rc = sqlite3_extended_errcode(db);
             }
             sqlite3_mutex_leave(hold);
-            aside.Code = rc;
             FCommitThread = std::thread::id();
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+            aside.Finish(rc);
         });
     } catch (const std::system_error&) {
         Execute(QStringLiteral("commit")); // no thread to be had: in place
@@ -324,10 +355,14 @@ void TADOConnection::CommitWhilePainting() {
     }
     FAside = &aside;
     struct TForget {
-        TAsideCommit*& Aside;
-        ~TForget() { Aside = nullptr; }
-    } forget{FAside};
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+        TADOConnection& C;
+        TAsideCommit* Mine;
+        ~TForget() {
+            if (C.FAside == Mine)
+                C.FAside = nullptr;
+        }
+    } forget{*this, &aside};
+    aside.Await();
     Settle();
     if (aside.Code != SQLITE_OK) {
         FTransLevel = 1; // told, and the queries re-read, as a transaction the engine gave up
@@ -338,11 +373,22 @@ void TADOConnection::CommitWhilePainting() {
 // Whoever needs the connection next on its own thread (the commit's caller, or a
 // timer or queued call that ran while the commit's loop turned) waits here for the
 // commit and sees the transaction ended: committed, or rolled back when it failed.
-void TADOConnection::Settle() {
+// It waits as the commit's caller does, turning an event loop with user input held,
+// so a timer that touches the book mid-commit never stops the window painting; what
+// runs in that loop and needs the connection waits the same way, one loop inside the
+// other, and all of them end with the commit. Only the connection's end joins.
+void TADOConnection::Settle(bool turnLoop) {
     if (!FAside || std::this_thread::get_id() != FOwnerThread) {
         return;
     }
     TAsideCommit& aside = *FAside;
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (turnLoop && app && QThread::currentThread() == app->thread()) {
+        aside.Await();
+        if (FAside != &aside) {
+            return; // accounted for by a caller inside the wait
+        }
+    }
     FAside = nullptr;
     if (aside.Worker.joinable()) {
         aside.Worker.join();

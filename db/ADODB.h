@@ -72,7 +72,8 @@ public:
     // the connection's thread keeps its event loop going with user input held, so a
     // window keeps painting. CommitTrans still returns only once the commit is on
     // disk. Meanwhile any use of the connection on that thread first waits for the
-    // commit, so nothing runs inside or between its steps.
+    // commit the same way (the loop turning), so nothing runs inside or between its
+    // steps and the window never stops painting.
     void SetCommitAside(bool on) { FCommitAside = on; }
     // Whether such a commit is running now (its event loop is turning).
     bool Committing() const { return FAside != nullptr; }
@@ -96,7 +97,9 @@ private:
     void CheckConnected();
     void Connect(bool on);
     void CommitWhilePainting();
-    void Settle(); // the commit running aside has ended and been accounted for
+    // The commit running aside has ended and been accounted for; waits turning the
+    // event loop unless told not to (the connection's end joins).
+    void Settle(bool turnLoop = true);
     [[noreturn]] void RaiseEngineCode(int code, const QString& context);
     static int BusyHandler(void* self, int count);
     // Every row this connection writes, so rows being read meanwhile catch up on it.

@@ -283,11 +283,14 @@ void TADOQuery::Impl::TakeRows(TRowCache&& rows) {
     static_cast<TRowCache&>(*this) = std::move(rows);
     FetchedRow = -1;
     Fetched.clear();
-    for (THash& h : Hashes) {
-        h.Valid = false;
+    // The dish name's (the program's look-ups go by it) comes built by the thread that
+    // read the rows, so a million rows do not hold the window here; others are built
+    // when first needed.
+    for (size_t k = 1; k < Hashes.size(); ++k) {
+        Hashes[k].Valid = false;
     }
-    if (SlotCount > 0) {
-        BuildHash(0); // the dish name: the program's look-ups go by it
+    if (SlotCount > 0 && !Hashes.empty() && !Hashes[0].Valid) {
+        BuildHash(0);
     }
 }
 
@@ -331,6 +334,9 @@ void TADOQuery::Impl::StartLoading() {
                         return nullptr;
                     }
                     rows->FinishRows();
+                    if (stride > 0) {
+                        rows->BuildHash(0);
+                    }
                 }
                 if (hook && !*cancel) {
                     const TCacheReader reader(*rows, columns);

@@ -12,6 +12,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <sqlite3.h>
 
@@ -110,6 +112,107 @@ TEST_F(TCommitAsideTest, WriteFromATimerWaitsForTheCommitAndStandsAlone) {
     Add(QStringLiteral("之后"));
     FConnection.RollbackTrans();
     EXPECT_EQ(FQuery.RecordCount(), 3);
+}
+
+// Whatever touches the connection while a commit waits for the disk (a timer, a queued
+// call, a second save) waits for it turning the event loop, not blocking: the loop
+// goes on, so the timer that lets the commit finish still runs. Each case's action
+// comes 20 ms into a commit that another program's read lock holds up for 200 ms (or
+// past the wait, when the commit is to fail); a 5 ms timer watches the loop's gaps.
+TEST_F(TCommitAsideTest, ConnectionTouchedDuringTheCommitKeepsTheLoopTurning) {
+    struct TCase {
+        const char* Why;
+        std::function<void(TADOConnection&, TADOQuery&)> Touch;
+        bool CommitFails = false;
+        QStringList OnDisk = {QStringLiteral("旧菜"), QStringLiteral("新菜")};
+    };
+    const auto inTransaction = [](TADOConnection& c, TADOQuery& q) {
+        EXPECT_FALSE(c.InTransaction());
+    };
+    const TCase cases[] = {
+        {"asks whether a transaction is open", inTransaction},
+        {"takes the handle",
+         [](TADOConnection& c, TADOQuery& q) {
+             EXPECT_NE(c.Handle(), nullptr);
+         }},
+        {"reads the count of other copies' changes",
+         [](TADOConnection& c, TADOQuery& q) {
+             EXPECT_GE(c.DataVersion(), 0);
+         }},
+        {"runs a statement",
+         [](TADOConnection& c, TADOQuery& q) {
+             c.Execute(QStringLiteral("select 1"));
+         }},
+        {"looks a recipe up",
+         [](TADOConnection& c, TADOQuery& q) {
+             EXPECT_TRUE(q.Locate(Name, QStringLiteral("新菜")));
+         }},
+        {"saves another recipe",
+         [](TADOConnection& c, TADOQuery& q) {
+             c.BeginTrans();
+             q.AppendRecord({QStringLiteral("第二个"), {}, {}, {}});
+             c.CommitTrans();
+         },
+         false,
+         {QStringLiteral("旧菜"), QStringLiteral("新菜"), QStringLiteral("第二个")}},
+        {"a second timer waits inside the first one's wait",
+         [](TADOConnection& c, TADOQuery& q) {
+             bool inner = false;
+             QTimer::singleShot(10, [&] {
+                 EXPECT_FALSE(c.InTransaction());
+                 inner = true;
+             });
+             EXPECT_FALSE(c.InTransaction());
+             EXPECT_TRUE(inner) << "the inner wait ends with the commit, before the outer one";
+         }},
+        {"the commit fails meanwhile", inTransaction, true, {QStringLiteral("旧菜")}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Why);
+        HoldReader();
+        FConnection.BeginTrans();
+        Add(QStringLiteral("新菜"));
+        bool touchedMidCommit = false, touchDone = false;
+        QTimer::singleShot(20, [&] {
+            touchedMidCommit = FConnection.Committing();
+            c.Touch(FConnection, FQuery);
+            touchDone = true;
+        });
+        if (!c.CommitFails)
+            QTimer::singleShot(200, [&] { ReleaseReader(); });
+        QElapsedTimer sinceTick;
+        qint64 maxGapMs = 0;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            maxGapMs = std::max(maxGapMs, sinceTick.elapsed());
+            sinceTick.restart();
+        });
+        tick.start(5);
+        sinceTick.start();
+        bool failed = false;
+        try {
+            FConnection.CommitTrans();
+        } catch (const EDatabaseError& e) {
+            failed = true;
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("本次修改没有保存")))
+                << e.Message().toStdString();
+        }
+        tick.stop();
+        EXPECT_EQ(failed, c.CommitFails);
+        EXPECT_TRUE(touchedMidCommit);
+        EXPECT_TRUE(touchDone);
+        // Blocking would hold the loop until the lock's wait (5 s) ran out.
+        EXPECT_LT(maxGapMs, 1000);
+        EXPECT_FALSE(FConnection.Committing());
+        EXPECT_FALSE(FConnection.InTransaction());
+        ReleaseReader();
+        EXPECT_EQ(NamesOnDisk(), c.OnDisk);
+        EXPECT_EQ(Names(), c.OnDisk);
+        // Back to the one recipe for the next case.
+        FConnection.Execute(QStringLiteral("delete from mycook where 菜名 <> '旧菜'"));
+        OpenBook();
+    }
 }
 
 // The daily copy steps through the same connection while saves commit aside: both go
