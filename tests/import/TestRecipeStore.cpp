@@ -454,6 +454,26 @@ protected:
             all.push_back(store.Read(FQuery.RowId()));
         return all;
     }
+    // Every recipe a new book holds after importing `source`, in the book's order.
+    static std::vector<TRecipe> ImportIntoNewBook(const QString& source, int& imported) {
+        QTemporaryDir other;
+        TADOConnection connection;
+        const QString book = other.filePath(QStringLiteral("cook.mdb"));
+        CreateDatabaseFile(CreationString(book));
+        connection.SetConnectionString(ConnectString(book));
+        connection.SetConnected(true);
+        TADOQuery query(&connection);
+        query.SQL = QStringList{CreateTableSql};
+        query.ExecSQL();
+        imported = ImportRecipeFiles(connection, {source}, {}).Imported;
+        query.SQL = QStringList{QStringLiteral("select * from mycook")};
+        query.Open();
+        TRecipeStore store(connection);
+        std::vector<TRecipe> copied;
+        for (query.First(); !query.Eof(); query.Next())
+            copied.push_back(store.Read(query.RowId()));
+        return copied;
+    }
 };
 
 TEST_F(TExportTest, TheRoundTripKeepsEveryFieldAndPicture) {
@@ -473,23 +493,9 @@ TEST_F(TExportTest, TheRoundTripKeepsEveryFieldAndPicture) {
     });
     for (const QString& source : {zip, unpacked + QStringLiteral("/Recipes")}) {
         SCOPED_TRACE(source.toStdString());
-        QTemporaryDir other;
-        TADOConnection connection;
-        const QString book = other.filePath(QStringLiteral("cook.mdb"));
-        CreateDatabaseFile(CreationString(book));
-        connection.SetConnectionString(ConnectString(book));
-        connection.SetConnected(true);
-        TADOQuery query(&connection);
-        query.SQL = QStringList{CreateTableSql};
-        query.ExecSQL();
-        const TImportSummary s = ImportRecipeFiles(connection, {source}, {});
-        EXPECT_EQ(s.Imported, int(original.size()));
-        query.SQL = QStringList{QStringLiteral("select * from mycook")};
-        query.Open();
-        TRecipeStore store(connection);
-        std::vector<TRecipe> copied;
-        for (query.First(); !query.Eof(); query.Next())
-            copied.push_back(store.Read(query.RowId()));
+        int imported = 0;
+        std::vector<TRecipe> copied = ImportIntoNewBook(source, imported);
+        EXPECT_EQ(imported, int(original.size()));
         ASSERT_EQ(copied.size(), original.size());
         // A folder is read in its names' order, a zip in the order it was written.
         auto byName = [](const TRecipe& a, const TRecipe& b) {
@@ -732,29 +738,17 @@ TEST_F(TExportTest, StepPicturesComeBackOnTheirOwnStep) {
     const QString zip = out.filePath(QStringLiteral("book.zip"));
     ASSERT_EQ(ExportBook(FConnection, zip).Recipes, int(std::size(cases)));
 
-    QTemporaryDir other;
-    TADOConnection connection;
-    const QString book = other.filePath(QStringLiteral("cook.mdb"));
-    CreateDatabaseFile(CreationString(book));
-    connection.SetConnectionString(ConnectString(book));
-    connection.SetConnected(true);
-    TADOQuery query(&connection);
-    query.SQL = QStringList{CreateTableSql};
-    query.ExecSQL();
-    ASSERT_EQ(ImportRecipeFiles(connection, {zip}, {}).Imported, int(std::size(cases)));
-    query.SQL = QStringList{QStringLiteral("select * from mycook")};
-    query.Open();
-    TRecipeStore copies(connection);
-    int seen = 0;
-    for (query.First(); !query.Eof(); query.Next(), ++seen) {
-        const TRecipe copy = copies.Read(query.RowId());
+    int imported = 0;
+    const std::vector<TRecipe> copies = ImportIntoNewBook(zip, imported);
+    EXPECT_EQ(imported, int(std::size(cases)));
+    ASSERT_EQ(copies.size(), std::size(cases));
+    for (const TRecipe& copy : copies) {
         SCOPED_TRACE(copy.Name.toStdString());
         ASSERT_TRUE(written.count(copy.Name));
         const TRecipe& original = written[copy.Name];
         EXPECT_EQ(copy.Steps, original.Steps);
         EXPECT_EQ(copy.Pictures, original.Pictures);
     }
-    EXPECT_EQ(seen, int(std::size(cases)));
 }
 } // namespace
 
