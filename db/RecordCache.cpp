@@ -87,8 +87,7 @@ void TRowCache::FinishRows() {
 // Rows read in the cache index's order have their texts scattered in row order: a
 // walk of the rows in their order (listing every name) then misses the processor's
 // caches at each row, 150 ms at a million rows. Copied into row order once, where
-// the rows are read, column by column, a walk of a column runs through memory in
-// sequence and reads that column alone.
+// the rows are read, every walk runs through memory in sequence.
 void TRowCache::LayOutInRowOrder() {
     bool inOrder = true;
     for (size_t row = 0; row < LoadOfRow.size() && inOrder; ++row) {
@@ -99,10 +98,11 @@ void TRowCache::LayOutInRowOrder() {
     }
     TRowCache laid;
     laid.Cells.resize(Cells.size());
-    // Column by column: a walk of one column reads only that column's texts.
-    for (size_t k = 0; k < size_t(Stride); ++k) {
-        for (size_t row = 0; row < LoadOfRow.size(); ++row) {
-            const size_t load = size_t(LoadOfRow[row]);
+    // A row's texts stay side by side: the keyword search reads a row's columns as
+    // one run of text.
+    for (size_t row = 0; row < LoadOfRow.size(); ++row) {
+        const size_t load = size_t(LoadOfRow[row]);
+        for (size_t k = 0; k < size_t(Stride); ++k) {
             const TSpan& from = Cells[load * size_t(Stride) + k];
             TSpan& to = laid.Cells[row * size_t(Stride) + k];
             if (from.Len == 0 || from.Len >= UncachedLen) {
