@@ -377,14 +377,14 @@ void TADOQuery::Impl::SearchRuns(const TContainsSearch& search, const TWholeText
     std::vector<std::vector<int32_t>> others(pieces); // rows with a text too long for the cache
     RunPiecesCaught(pieces, [&](size_t k) {
         TRunSearch run(search.Literal, hit);
-        for (size_t load = loads * k / pieces; load < loads * (k + 1) / pieces; ++load) {
-            for (const int col : search.Columns) {
-                const TSpan& s = CellAt(int32_t(load), Columns[size_t(col)].Slot);
+        // Column by column, as the cache lays the texts (LayOutInRowOrder).
+        for (const int col : search.Columns) {
+            const int slot = Columns[size_t(col)].Slot;
+            for (size_t load = loads * k / pieces; load < loads * (k + 1) / pieces; ++load) {
+                const TSpan& s = CellAt(int32_t(load), slot);
                 if (s.Len == UncachedLen) {
-                    others[k].push_back(int32_t(load));
-                    break;
-                }
-                if (s.Len != NullLen && s.Len != 0) {
+                    others[k].push_back(int32_t(load)); // read whole, once, below
+                } else if (s.Len != NullLen && s.Len != 0) {
                     run.Add(Chunks[s.Chunk].get() + s.Off, s.Len, int32_t(load));
                 }
             }
