@@ -27,6 +27,9 @@
 #include <benchmark/benchmark.h>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <execinfo.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <thread>
@@ -52,6 +55,20 @@ void TimedMutexEnter(sqlite3_mutex* m) {
     OriginalMutexes.xMutexEnter(m);
     const qint64 ns = wait.nsecsElapsed();
     MutexWaitsOver1Ms += ns > 1000000 ? 1 : 0;
+    if (ns > 20000000 && qEnvironmentVariableIsSet("MYCOOK_BENCH_WAIT_STACKS")) {
+        // Where the window waited: addresses for addr2line, as the program is not
+        // linked to give its symbols.
+        void* frames[24];
+        const int n = backtrace(frames, 24);
+        std::fprintf(stderr, "    window waited %.1f ms for a mutex of SQLite's at", ns / 1e6);
+        Dl_info info{};
+        for (int i = 1; i < n; ++i) {
+            if (dladdr(frames[i], &info) && info.dli_fname)
+                std::fprintf(stderr, " %s+%#lx", strrchr(info.dli_fname, '/') + 1,
+                             (unsigned long)((char*)frames[i] - (char*)info.dli_fbase));
+        }
+        std::fprintf(stderr, "\n");
+    }
     qint64 longest = LongestMutexWaitNs.load();
     while (ns > longest && !LongestMutexWaitNs.compare_exchange_weak(longest, ns)) {
     }

@@ -347,6 +347,19 @@ TEST_F(BackupTest, CopyWaitsWhileTheWindowHoldsItsConnection) {
     EXPECT_TRUE(copy.Query.Locate(Name, QStringLiteral("等待中保存")));
 }
 
+// SQLite's count of its memory takes one mutex for the whole process at every
+// allocation: a background thread preempted inside it would stop the window's
+// statements. The count stays off, so nothing is counted however much is allocated.
+TEST_F(BackupTest, SqliteDoesNotCountItsMemory) {
+    const TBackupOutcome outcome =
+        MakeDailyBackup(FPath, Today, {}, KeptBackups, FConnection.Handle());
+    ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+    TOpenedCopy copy(outcome.File);
+    EXPECT_EQ(copy.Query.RecordCount(), 300);
+    EXPECT_EQ(sqlite3_memory_used(), 0);
+    EXPECT_EQ(sqlite3_memory_highwater(false), 0);
+}
+
 #ifdef __linux__
 struct TThreadShare {
     int Policy = -1;
