@@ -1,7 +1,10 @@
 #include "RecordFilter.h"
 
+#include "PieceWalk.h"
+
 #include <QByteArray>
 #include <algorithm>
+#include <exception>
 #include <limits>
 #include <map>
 
@@ -339,18 +342,46 @@ void TADOQuery::Impl::ApplyFilter(const QString& text) {
     Cur = 0;
 }
 
+namespace {
+// Below this many rows a walk is too short to share with the helper thread.
+constexpr size_t SharedWalkFrom = 16384;
+constexpr size_t WalkPieces = 16;
+
+size_t PiecesFor(size_t count) {
+    return count >= SharedWalkFrom ? WalkPieces : 1;
+}
+
+// Runs the pieces on both threads; an exception in any is raised on the caller's.
+void RunPiecesCaught(size_t count, const std::function<void(size_t)>& piece) {
+    std::vector<std::exception_ptr> failed(count);
+    RunPieces(count, [&](size_t k) {
+        try {
+            piece(k);
+        } catch (...) {
+            failed[k] = std::current_exception();
+        }
+    });
+    for (const std::exception_ptr& e : failed) {
+        if (e) {
+            std::rethrow_exception(e);
+        }
+    }
+}
+} // namespace
+
 void TADOQuery::Impl::SearchRuns(const TContainsSearch& search, const TWholeTexts& whole,
                                  const std::function<bool(int32_t load)>& matchesRow,
                                  std::vector<int32_t>& rows) {
     std::vector<char> hit(PoolOrder.size(), 0);
-    std::vector<int32_t> others; // rows with a text too long for the cache
-    {
+    const size_t loads = PoolOrder.size(), pieces = PiecesFor(loads);
+    std::vector<std::vector<int32_t>> others(pieces); // rows with a text too long for the cache
+    RunPiecesCaught(pieces, [&](size_t k) {
         TRunSearch run(search.Literal, hit);
-        for (size_t load = 0; load < PoolOrder.size(); ++load) {
+        for (size_t load = loads * k / pieces; load < loads * (k + 1) / pieces; ++load) {
             for (const int col : search.Columns) {
                 const TSpan& s = CellAt(int32_t(load), Columns[size_t(col)].Slot);
                 if (s.Len == UncachedLen) {
-                    others.push_back(int32_t(load));
+                    others[k].push_back(int32_t(load));
                     break;
                 }
                 if (s.Len != NullLen && s.Len != 0) {
@@ -359,11 +390,13 @@ void TADOQuery::Impl::SearchRuns(const TContainsSearch& search, const TWholeText
             }
         }
         run.Flush();
-    }
+    });
     SearchWholeTexts(search, whole, matchesRow, hit);
-    for (const int32_t load : others) {
-        if (!hit[size_t(load)] && matchesRow(load)) {
-            hit[size_t(load)] = 1;
+    for (const std::vector<int32_t>& piece : others) {
+        for (const int32_t load : piece) {
+            if (!hit[size_t(load)] && matchesRow(load)) {
+                hit[size_t(load)] = 1;
+            }
         }
     }
     for (size_t load = 0; load < hit.size(); ++load) {
@@ -406,19 +439,23 @@ void TADOQuery::Impl::SearchWholeTexts(const TContainsSearch& search, const TWho
     }
     // The parts lie back to back, each from the keyword's length less one before the
     // shared end (WholeTexts laid them out so): one run, as the columns are searched.
-    TRunSearch run(literal, hit);
-    for (const TWholeTexts::TPart& p : whole.Parts) {
-        if (hit[size_t(p.Load)]) {
-            continue;
+    const size_t parts = whole.Parts.size(), pieces = PiecesFor(parts);
+    RunPiecesCaught(pieces, [&](size_t k) {
+        TRunSearch run(literal, hit);
+        for (size_t i = parts * k / pieces; i < parts * (k + 1) / pieces; ++i) {
+            const TWholeTexts::TPart& p = whole.Parts[i];
+            if (hit[size_t(p.Load)]) {
+                continue;
+            }
+            if (name && p.NameLen > 0) {
+                run.Add(whole.Pool.data() + p.NameOff, quint32(p.NameLen), p.Load);
+            }
+            if (ingredients && p.IngredientsLen > 0) {
+                run.Add(whole.Pool.data() + p.IngredientsOff, quint32(p.IngredientsLen), p.Load);
+            }
         }
-        if (name && p.NameLen > 0) {
-            run.Add(whole.Pool.data() + p.NameOff, quint32(p.NameLen), p.Load);
-        }
-        if (ingredients && p.IngredientsLen > 0) {
-            run.Add(whole.Pool.data() + p.IngredientsOff, quint32(p.IngredientsLen), p.Load);
-        }
-    }
-    run.Flush();
+        run.Flush();
+    });
 }
 
 void TADOQuery::Impl::RebuildViewPos() {

@@ -2,10 +2,14 @@
 
 #include "ADOFilter.h"
 #include "BookTestUtil.h"
+#include "PieceWalk.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -412,6 +416,73 @@ TEST_F(TFilterTest, KeywordSearchFindsOnlyWithinOneText) {
         const QStringList found = Names();
         Filter(QStringLiteral("菜名 like  '%%1%' or 原料 like  '%%1%' or 做法 = '-'").arg(k));
         EXPECT_EQ(Names(), found) << c.Keyword;
+    }
+}
+
+// A book large enough that the search is shared with a second thread finds what
+// the row-by-row walk finds: a find across two pieces' border, or across two rows'
+// texts, is none, and texts too long for the cache in several pieces are all read.
+TEST_F(TFilterTest, SharedSearchOfALargeBookFindsWhatTheRowWalkFinds) {
+    constexpr int Rows = 40000;
+    const QChar letters[] = {u'松', u'茸', u'盐', u'A', u'a'};
+    QRandomGenerator rng(7);
+    auto text = [&](int length) {
+        QString t;
+        for (int i = 0; i < length; ++i) {
+            t += letters[rng.bounded(int(std::size(letters)))];
+        }
+        return t.replace(QStringLiteral("'"), QString());
+    };
+    FConnection.Execute(QStringLiteral("begin"));
+    for (int r = 0; r < Rows; ++r) {
+        // Every 7,777th row's ingredients are longer than the cache takes.
+        const QString ingredients = r % 7777 == 5 ? QString(5000, u'盐') + QStringLiteral("茸松茸")
+                                                  : text(int(rng.bounded(1, 9)));
+        FConnection.Execute(QStringLiteral("insert into mycook(菜名, 原料) values('%1', '%2')")
+                                .arg(text(int(rng.bounded(0, 6))), ingredients));
+    }
+    FConnection.Execute(QStringLiteral("commit"));
+    OpenBook();
+    ASSERT_EQ(FQuery.RecordCount(), Rows + FAll.size());
+    for (const char* keyword : {"松茸", "茸松茸", "aA", "盐盐盐盐盐盐盐盐", "茸茸茸茸", "x"}) {
+        const QString k = QString::fromUtf8(keyword);
+        Filter(QStringLiteral("菜名 like  '%%1%' or 原料 like  '%%1%'").arg(k));
+        const QStringList shared = Names();
+        Filter(QStringLiteral("菜名 like  '%%1%' or 原料 like  '%%1%' or 做法 = '-'").arg(k));
+        EXPECT_EQ(shared, Names()) << keyword;
+        EXPECT_EQ(shared.isEmpty(), qstrcmp(keyword, "x") == 0) << keyword;
+    }
+}
+
+// Each piece runs once, whatever the count and whoever takes it; a second caller
+// while the helper serves the first still gets all of its own.
+TEST(TRunPiecesTest, EachPieceRunsOnce) {
+    for (const size_t count :
+         {size_t(0), size_t(1), size_t(2), size_t(3), size_t(16), size_t(1000)}) {
+        std::vector<std::atomic<int>> runs(count);
+        RunPieces(count, [&](size_t k) { runs[k].fetch_add(1); });
+        for (size_t k = 0; k < count; ++k) {
+            EXPECT_EQ(runs[k].load(), 1) << count << " pieces, piece " << k;
+        }
+    }
+    std::vector<std::atomic<int>> outer(64), inner(64 * 8);
+    std::thread other([&] {
+        for (int round = 0; round < 8; ++round) {
+            RunPieces(64, [&](size_t k) { inner[size_t(round) * 64 + k].fetch_add(1); });
+        }
+    });
+    for (int round = 0; round < 8; ++round) {
+        RunPieces(64, [&](size_t k) {
+            outer[k].fetch_add(1);
+            std::this_thread::yield();
+        });
+    }
+    other.join();
+    for (const auto& n : outer) {
+        EXPECT_EQ(n.load(), 8);
+    }
+    for (const auto& n : inner) {
+        EXPECT_EQ(n.load(), 1);
     }
 }
 
