@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 #include <algorithm>
@@ -200,9 +201,19 @@ TUiWatch WatchWhileCopying(TForm_main& form, bool saving, qint64 atLeastMs = 0) 
     });
     tick.start();
     paintTick.start();
-    while ((form.Extras().DailyBackup() && !form.Extras().DailyBackup()->Finished()) ||
-           total.elapsed() < atLeastMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // An event loop that sleeps between events, as the cook's window does: one turned
+    // by hand in a loop would keep the window's thread spinning, which a busy machine's
+    // scheduler then treats as a processor hog.
+    QEventLoop loop;
+    QTimer check;
+    check.setInterval(20);
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if ((!form.Extras().DailyBackup() || form.Extras().DailyBackup()->Finished()) &&
+            total.elapsed() >= atLeastMs)
+            loop.quit();
+    });
+    check.start();
+    loop.exec();
     watch.CopySeconds = total.nsecsElapsed() / 1e9;
     watch.CpuSeconds = CpuSeconds() - cpuAtStart;
     watch.MutexWaitMs = LongestMutexWaitNs.load() / 1e6;
