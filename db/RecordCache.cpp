@@ -81,6 +81,46 @@ void TRowCache::FinishRows() {
     for (size_t i = 0; i < order.size(); ++i) {
         PoolOrder[size_t(order[i])] = int32_t(i);
     }
+    LayOutInRowOrder();
+}
+
+// Rows read in the cache index's order have their texts scattered in row order: a
+// walk of the rows in their order (listing every name) then misses the processor's
+// caches at each row, 150 ms at a million rows. Copied into row order once, where
+// the rows are read, every walk runs through memory in sequence.
+void TRowCache::LayOutInRowOrder() {
+    bool inOrder = true;
+    for (size_t row = 0; row < LoadOfRow.size() && inOrder; ++row) {
+        inOrder = LoadOfRow[row] == int32_t(row);
+    }
+    if (inOrder) {
+        return;
+    }
+    TRowCache laid;
+    laid.Cells.resize(Cells.size());
+    // A row's texts stay side by side: the keyword search reads a row's columns as
+    // one run of text.
+    for (size_t row = 0; row < LoadOfRow.size(); ++row) {
+        const size_t load = size_t(LoadOfRow[row]);
+        for (size_t k = 0; k < size_t(Stride); ++k) {
+            const TSpan& from = Cells[load * size_t(Stride) + k];
+            TSpan& to = laid.Cells[row * size_t(Stride) + k];
+            if (from.Len == 0 || from.Len >= UncachedLen) {
+                to = from;
+            } else {
+                const QStringView text = SpanText(from);
+                to = laid.AddText(reinterpret_cast<const char16_t*>(text.utf16()),
+                                  size_t(text.size()));
+            }
+        }
+    }
+    Cells.swap(laid.Cells);
+    Chunks.swap(laid.Chunks);
+    ChunkUsed = laid.ChunkUsed;
+    for (size_t i = 0; i < LoadOfRow.size(); ++i) {
+        LoadOfRow[i] = int32_t(i);
+        PoolOrder[i] = int32_t(i);
+    }
 }
 
 void TRowCache::BuildHash(int slot) {

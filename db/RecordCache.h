@@ -37,7 +37,8 @@ struct TRowCache {
     quint64 Layout = NewRowsLayout();
     std::vector<qint64> RowIds;
     // Spans are kept in the order the rows were read (the texts' memory order), so a
-    // filter pass runs through memory sequentially.
+    // filter pass runs through memory sequentially; once all are read, that order is
+    // row order (LayOutInRowOrder), and rows added later follow it.
     std::vector<TSpan> Cells;       // load slot * Stride + column slot
     std::vector<int32_t> PoolOrder; // load slot -> row
     std::vector<int32_t> LoadOfRow; // row -> load slot
@@ -109,6 +110,7 @@ struct TRowCache {
     // Numbers the rows in row order; a row read twice (read in pieces, it moved
     // meanwhile) keeps its later reading.
     void FinishRows();
+    void LayOutInRowOrder(); // the texts in memory in row order
 
     TSpan& CellAt(int32_t load, int slot) { return Cells[size_t(load) * Stride + slot]; }
     const TSpan& CellAt(int32_t load, int slot) const {

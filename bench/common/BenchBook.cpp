@@ -262,6 +262,34 @@ const char* const ExtrasTables =
     " delete from mycook_picture where recipe = new.rowid; end;"
     "pragma user_version = 1;";
 
+// A well-mixed hash of a row's block, so the rows picked follow no residue.
+quint32 Mix(quint64 x) {
+    x ^= x >> 33;
+    x *= 0xff51afd7ed558ccdULL;
+    x ^= x >> 33;
+    x *= 0xc4ceb9fe1a85ec53ULL;
+    x ^= x >> 33;
+    return quint32(x);
+}
+} // namespace
+
+// One row in each five, drawn by a hash of the five's number rather than a fixed
+// residue: the generator puts the keyword into names at a fixed residue (the 37th of
+// every 200), and a residue of five that it shares (37 % 5 == 2) lengthened exactly
+// the names holding the keyword, which made keystrokes typing it look slower than
+// longer names make them.
+bool BenchWholeNameRunsOn(qint64 row) {
+    return qint64(Mix(quint64(row / 5)) % 5) == row % 5;
+}
+
+// One of those rows in each fifty, again drawn by hash.
+bool BenchWholeIngredientsRunOn(qint64 row) {
+    return BenchWholeNameRunsOn(row) &&
+           qint64(Mix(quint64(row / 50) ^ 0x5bd1e995ULL) % 10) == (row / 5) % 10;
+}
+
+namespace {
+
 void AddExtras(const QString& path) {
     std::fprintf(stderr, "adding extras into %s ...\n", qPrintable(path));
     sqlite3* db = nullptr;
@@ -297,9 +325,7 @@ void AddExtras(const QString& path) {
     while (sqlite3_step(rows) == SQLITE_ROW) {
         const qint64 id = sqlite3_column_int64(rows, 0);
         const QString name = text(rows, 1), ingredients = text(rows, 2);
-        // One in five: the whole name runs on past what the column holds; one in
-        // fifty the ingredients too.
-        const bool cut = n % 5 == 2, cutIngredients = n % 50 == 2;
+        const bool cut = BenchWholeNameRunsOn(n), cutIngredients = BenchWholeIngredientsRunOn(n);
         const QString wholeName =
             cut ? name + QStringLiteral("（") + BenchRandomText(rng, 24) + QStringLiteral("）")
                 : name;

@@ -54,6 +54,10 @@ struct TExtrasBook {
     QString ConnectString() const;
 };
 TExtrasBook& ExtrasBook();
+// Whether the book with extras gives row n (0-based, in rowid order) a whole name that
+// runs on past its column (one in five), and whole ingredients too (one in fifty).
+bool BenchWholeNameRunsOn(qint64 row);
+bool BenchWholeIngredientsRunOn(qint64 row);
 
 QString BenchCategory(int i);
 // A JPEG of that size with some noise, different for each seed.

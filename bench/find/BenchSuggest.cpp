@@ -170,9 +170,11 @@ BENCHMARK(BM_StartUp)
     ->Repetitions(7)
     ->ReportAggregatesOnly(true)
     ->Unit(benchmark::kMillisecond);
+// The walk is shared with a helper thread: the process's CPU time counts both.
 BENCHMARK(BM_DesignedSearch)
     ->Arg(0)
     ->Arg(1)
+    ->MeasureProcessCPUTime()
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);

@@ -3,10 +3,8 @@
 // keystroke of the typed texts, against plainly scanning every name for the typed
 // characters in the same run; the index's memory and build time. arg 1: as the
 // book with extras gives them (one in five whole names run on past 30 characters,
-// one in fifty whole ingredients longer). There every name holding the keyword is
-// one of the long ones (both fall on the same rows); arg 2 lengthens the next row's
-// name instead, so what the longer names cost is seen apart from where the
-// keyword's names fall. MYCOOK_BENCH_ROWS sets the recipes.
+// one in fifty whole ingredients longer, on the same rows as there).
+// MYCOOK_BENCH_ROWS sets the recipes.
 #include "BenchBook.h"
 #include "Keystrokes.h"
 #include "SuggestIndex.h"
@@ -22,8 +20,8 @@ struct TRecipes {
     std::vector<QString> Names, Ingredients;
 };
 
-// extras: 0 none; 1 as the book with extras; 2 the long names on other rows.
-TRecipes Draw(int extras) {
+// extras: 0 none; 1 as the book with extras.
+TRecipes Draw(bool extras) {
     TRecipes r;
     QRandomGenerator rng(20240601), more(11);
     const int rows = BenchRows();
@@ -38,9 +36,9 @@ TRecipes Draw(int extras) {
             else
                 ingredients.replace(40, 2, BenchKeyword);
         }
-        if (extras && i % 5 == (extras == 1 ? 2 : 3))
+        if (extras && BenchWholeNameRunsOn(i))
             name += QStringLiteral("（") + BenchRandomText(more, 24) + QStringLiteral("）");
-        if (extras && i % 50 == 2)
+        if (extras && BenchWholeIngredientsRunOn(i))
             ingredients += BenchRandomText(more, 200);
         r.Names.push_back(name);
         r.Ingredients.push_back(ingredients);
@@ -49,7 +47,7 @@ TRecipes Draw(int extras) {
 }
 
 const TRecipes& Recipes(int extras) {
-    static const TRecipes r[3] = {Draw(0), Draw(1), Draw(2)};
+    static const TRecipes r[2] = {Draw(false), Draw(true)};
     return r[extras];
 }
 
@@ -63,7 +61,7 @@ TSuggestIndex Build(const TRecipes& r) {
 }
 
 const TSuggestIndex& Index(int extras) {
-    static const TSuggestIndex index[3] = {Build(Recipes(0)), Build(Recipes(1)), Build(Recipes(2))};
+    static const TSuggestIndex index[2] = {Build(Recipes(0)), Build(Recipes(1))};
     return index[extras];
 }
 
@@ -72,8 +70,7 @@ const QStringList& Typed() {
     return typed;
 }
 
-// args: the keystroke; 0 names as the book holds them, 1 with the extras' whole ones,
-// 2 the same on other rows.
+// args: the keystroke; 0 names as the book holds them, 1 with the extras' whole ones.
 void BM_SuggestIndex(benchmark::State& state) {
     const int extras = int(state.range(1));
     const TRecipes& r = Recipes(extras);
@@ -115,8 +112,7 @@ void BM_BuildIndex(benchmark::State& state) {
 
 BENCHMARK(BM_ScanNames)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SuggestIndex)
-    ->ArgsProduct({benchmark::CreateDenseRange(0, int(SuggestKeystrokes().size()) - 1, 1),
-                   {0, 1, 2}})
+    ->ArgsProduct({benchmark::CreateDenseRange(0, int(SuggestKeystrokes().size()) - 1, 1), {0, 1}})
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_BuildIndex)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -179,7 +179,7 @@ TEST_F(CookingUiTest, ShoppingListOfChosenRecipesWithItsQrCode) {
     Search(QString());
     // A plain click, then Ctrl-clicks: the view follows the last click.
     const QStringList names = Listed();
-    QListView& list = *Ui().ListBox1;
+    QAbstractItemView& list = *Ui().ListBox1;
     list.show();
     for (const QString& name :
          {u"回锅肉"_s, u"红烧肉"_s, u"番茄炒蛋"_s, u"蒸蛋"_s, u"麻婆豆腐"_s}) {

@@ -350,4 +350,53 @@ TEST_F(TDeferredTest, ReadInPiecesTheRowsAreTheBook) {
     EXPECT_EQ(FQuery.RecordCount(), 2600);
 }
 
+// Rows read in an order other than their own (names falling as the rows rise), with
+// values too long to hold in memory, empty and missing ones: once in, every row has
+// its own texts, and a look-up, a filter, an append and a delete find what they should.
+TEST_F(TDeferredTest, RowsReadOutOfTheirOrderKeepTheirTexts) {
+    auto nameOf = [](int i) {
+        return i % 50 == 0 ? QVariant() : QVariant(QStringLiteral("菜%1").arg(999 - i));
+    };
+    auto ingredientsOf = [](int i) {
+        return i % 77 == 0  ? QVariant(QString(5000, QChar(u'长')))
+               : i % 9 == 0 ? QVariant(QString(""))
+                            : QVariant(QStringLiteral("料%1").arg(i));
+    };
+    FConnection.BeginTrans();
+    FConnection.Execute(QStringLiteral("delete from mycook"));
+    for (int i = 0; i < 500; ++i)
+        FQuery.AppendRecord(
+            {nameOf(i), i % 77 == 0 ? QVariant(QStringLiteral("长")) : ingredientsOf(i)});
+    // Longer than the column lets the window write, as an outside program may.
+    FConnection.Execute(QStringLiteral(
+        "update mycook set 原料=replace(hex(zeroblob(2500)), '0', '长') where 原料='长'"));
+    FConnection.CommitTrans();
+    OpenBook();
+    FQuery.StartLoading();
+    FQuery.First();
+    for (int i = 0; i < 500; ++i, FQuery.Next()) {
+        ASSERT_FALSE(FQuery.Eof()) << i;
+        EXPECT_EQ(FQuery.FieldByName(Name).AsString(), nameOf(i).toString()) << i;
+        EXPECT_EQ(FQuery.FieldByName(Ingredients).AsString(), ingredientsOf(i).toString()) << i;
+    }
+    EXPECT_TRUE(FQuery.Eof());
+    EXPECT_TRUE(FQuery.Locate(Name, QStringLiteral("菜700")));
+    EXPECT_EQ(FQuery.RecNo(), 300);
+    FQuery.SetFilter(QStringLiteral("原料 like  '%长%'"));
+    FQuery.SetFiltered(true);
+    EXPECT_EQ(FQuery.RecordCount(), 7);
+    FQuery.SetFiltered(false);
+    FQuery.AppendRecord({QStringLiteral("新菜"), QStringLiteral("新料")});
+    EXPECT_EQ(FQuery.RecordCount(), 501);
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("菜998")));
+    FQuery.Delete();
+    EXPECT_FALSE(FQuery.Locate(Name, QStringLiteral("菜998")));
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("菜997")));
+    EXPECT_EQ(FQuery.RecNo(), 2);
+    EXPECT_EQ(FQuery.FieldByName(Ingredients).AsString(), QStringLiteral("料2"));
+    ASSERT_TRUE(FQuery.Locate(Name, QStringLiteral("新菜")));
+    EXPECT_EQ(FQuery.RecNo(), 500);
+    EXPECT_EQ(FQuery.FieldByName(Ingredients).AsString(), QStringLiteral("新料"));
+}
+
 } // namespace

@@ -322,6 +322,124 @@ TEST_F(SuggestIndexTest, MatchesRunPastTheLastPostedPosition) {
     EXPECT_EQ(Find(QStringLiteral("红烧")), QStringList({head + QStringLiteral("红烧肉")}));
 }
 
+std::vector<char32_t> PlainUnits(const QString& text) {
+    std::vector<char32_t> out;
+    for (char32_t c : text.toUcs4())
+        if (!IsSkippedInName(c))
+            out.push_back(SuggestUnit(c));
+    return out;
+}
+
+// Whether the typed units match the name from unit `start` on: character i of the
+// name takes its unit or a non-empty prefix of a reading, tried every way.
+bool PlainMatchAt(const QString& text, size_t start, const std::vector<char32_t>& q) {
+    const std::vector<char32_t> name = PlainUnits(text);
+    std::vector<char32_t> original;
+    for (uint c : text.toUcs4())
+        if (!IsSkippedInName(c))
+            original.push_back(c);
+    std::function<bool(size_t, size_t)> from = [&](size_t i, size_t p) {
+        if (p == q.size())
+            return true;
+        if (i == name.size())
+            return false;
+        if (name[i] == q[p] && from(i + 1, p + 1))
+            return true;
+        auto readings = TPinyinTable::Readings(original[i]);
+        if (readings.empty())
+            readings = TPinyinTable::Readings(name[i]);
+        for (unsigned short id : readings) {
+            const QLatin1StringView s = TPinyinTable::Syllable(id);
+            for (qsizetype k = 0; k < s.size() && p + size_t(k) < q.size() &&
+                                  q[p + size_t(k)] == char32_t(s[k].unicode());
+                 ++k)
+                if (from(i + 1, p + size_t(k) + 1))
+                    return true;
+        }
+        return false;
+    };
+    return from(start, 0);
+}
+
+// The names a plain search of every name at every start suggests: start before
+// inside, shorter first, then by `order` (when each was last added).
+QStringList PlainSuggest(const std::vector<QString>& names, const std::vector<bool>& gone,
+                         const std::vector<int>& order, const QString& typed, int limit) {
+    const std::vector<char32_t> q = PlainUnits(typed);
+    if (q.empty())
+        return {};
+    using TKey = std::pair<std::pair<int, qsizetype>, std::pair<int, int>>;
+    std::vector<TKey> all; // ((inside, length), (order, id))
+    for (int id = 0; id < int(names.size()); ++id) {
+        if (gone[size_t(id)])
+            continue;
+        const QString trimmed = names[size_t(id)].trimmed();
+        const size_t n = PlainUnits(trimmed).size();
+        for (size_t p = 0; p < n; ++p)
+            if (PlainMatchAt(trimmed, p, q)) {
+                all.push_back({{p == 0 ? 0 : 1, trimmed.size()}, {order[size_t(id)], id}});
+                break;
+            }
+    }
+    std::sort(all.begin(), all.end());
+    QStringList expected;
+    for (size_t i = 0; i < all.size() && int(i) < limit; ++i)
+        expected << names[size_t(all[i].second.second)].trimmed();
+    return expected;
+}
+
+// A random index with its plain counterpart: made in bulk, grown one by one, then
+// some renamed and some removed (their old postings must go, lists emptied or not).
+struct TRandomBook {
+    std::vector<QString> Names;
+    std::vector<bool> Gone;
+    std::vector<int> Order; // a recipe put after its removal comes last
+    TSuggestIndex Index;
+
+    TRandomBook(QRandomGenerator& rng, const std::function<QString()>& name, int bulk, int more,
+                int changes) {
+        Index.BeginBulk(bulk);
+        for (int i = 0; i < bulk; ++i) {
+            Names.push_back(name());
+            Index.Put(i, Names.back(), QString());
+        }
+        Index.EndBulk();
+        for (int i = bulk; i < bulk + more; ++i) {
+            Names.push_back(name());
+            Index.Put(i, Names.back(), QString());
+        }
+        Gone.assign(Names.size(), false);
+        for (size_t id = 0; id < Names.size(); ++id)
+            Order.push_back(int(id));
+        int added = int(Names.size());
+        for (int i = 0; i < changes; ++i) {
+            const int id = int(rng.bounded(quint32(Names.size())));
+            if (i % 3 == 0) {
+                Index.Remove(id);
+                Gone[size_t(id)] = true;
+            } else {
+                Names[size_t(id)] = name();
+                Index.Put(id, Names[size_t(id)], QString());
+                if (Gone[size_t(id)])
+                    Order[size_t(id)] = added++;
+                Gone[size_t(id)] = false;
+            }
+        }
+    }
+    QStringList Plain(const QString& typed, int limit) const {
+        return PlainSuggest(Names, Gone, Order, typed, limit);
+    }
+};
+
+QString RandomText(QRandomGenerator& rng, const QString& from, int n) {
+    QString s;
+    const QList<uint> codes = from.toUcs4(); // a surrogate pair is one character
+    for (int i = 0; i < n; ++i)
+        s += QString::fromUcs4(
+            reinterpret_cast<const char32_t*>(&codes[int(rng.bounded(quint32(codes.size())))]), 1);
+    return s;
+}
+
 // The same as a plain search of every name and every start, on many random names
 // of a few characters whose readings overlap: whatever lists a match is found
 // through, the set and the order are those of the plain search.
@@ -329,113 +447,102 @@ TEST(SuggestIndex, AgreesWithAPlainSearch) {
     const QString alphabet = QStringLiteral("红烧肉重长绿西安鲜虾紅燒茶叉炒xoan 女儿");
     const QString typedAlphabet = QStringLiteral("hongshaxinzclvurec红烧肉长西紅");
     QRandomGenerator rng(7);
-    auto random = [&](const QString& from, int n) {
-        QString s;
-        for (int i = 0; i < n; ++i)
-            s += from[int(rng.bounded(quint32(from.size())))];
-        return s;
-    };
-    std::vector<QString> names;
-    TSuggestIndex index;
-    index.BeginBulk(300);
-    for (int i = 0; i < 300; ++i) {
-        names.push_back(random(alphabet, 1 + int(rng.bounded(8))));
-        index.Put(i, names.back(), QString());
-    }
-    index.EndBulk();
-    for (int i = 300; i < 340; ++i) { // and some added one by one
-        names.push_back(random(alphabet, 1 + int(rng.bounded(8))));
-        index.Put(i, names.back(), QString());
-    }
-    // Some renamed, some removed: their old postings must go, bands emptied or not.
-    std::vector<bool> gone(names.size());
-    std::vector<int> order(names.size()); // a recipe put after its removal comes last
-    for (size_t id = 0; id < names.size(); ++id)
-        order[id] = int(id);
-    int added = int(names.size());
-    for (int i = 0; i < 60; ++i) {
-        const int id = int(rng.bounded(340));
-        if (i % 3 == 0) {
-            index.Remove(id);
-            gone[size_t(id)] = true;
-        } else {
-            names[size_t(id)] = random(alphabet, 1 + int(rng.bounded(8)));
-            index.Put(id, names[size_t(id)], QString());
-            if (gone[size_t(id)])
-                order[size_t(id)] = added++;
-            gone[size_t(id)] = false;
-        }
-    }
-
-    auto units = [](const QString& text) {
-        std::vector<char32_t> out;
-        for (char32_t c : text.toUcs4())
-            if (!IsSkippedInName(c))
-                out.push_back(SuggestUnit(c));
-        return out;
-    };
-    // Character i of the name takes its unit or a non-empty prefix of a reading.
-    auto matchesAt = [](const std::vector<char32_t>& name, const QString& text, size_t start,
-                        const std::vector<char32_t>& q) {
-        const QList<uint> codes = text.toUcs4();
-        std::vector<char32_t> original;
-        for (uint c : codes)
-            if (!IsSkippedInName(c))
-                original.push_back(c);
-        std::function<bool(size_t, size_t)> from = [&](size_t i, size_t p) {
-            if (p == q.size())
-                return true;
-            if (i == name.size())
-                return false;
-            if (name[i] == q[p] && from(i + 1, p + 1))
-                return true;
-            auto readings = TPinyinTable::Readings(original[i]);
-            if (readings.empty())
-                readings = TPinyinTable::Readings(name[i]);
-            for (unsigned short id : readings) {
-                const QLatin1StringView s = TPinyinTable::Syllable(id);
-                for (qsizetype k = 0; k < s.size() && p + size_t(k) < q.size() &&
-                                      q[p + size_t(k)] == char32_t(s[k].unicode());
-                     ++k)
-                    if (from(i + 1, p + size_t(k) + 1))
-                        return true;
-            }
-            return false;
-        };
-        return from(start, 0);
-    };
-
+    TRandomBook book(
+        rng, [&] { return RandomText(rng, alphabet, 1 + int(rng.bounded(8))); }, 300, 40, 60);
     for (int round = 0; round < 400; ++round) {
-        const QString typed = random(typedAlphabet, 1 + int(rng.bounded(6)));
-        const std::vector<char32_t> q = units(typed);
-        // ((inside, length), (order, id))
-        using TKey = std::pair<std::pair<int, qsizetype>, std::pair<int, int>>;
-        std::vector<TKey> start, inside;
-        for (int id = 0; id < int(names.size()); ++id) {
-            if (gone[size_t(id)])
-                continue;
-            const QString trimmed = names[size_t(id)].trimmed();
-            const std::vector<char32_t> n = units(trimmed);
-            bool atStart = false, within = false;
-            for (size_t p = 0; p < n.size(); ++p)
-                if (matchesAt(n, trimmed, p, q))
-                    (p == 0 ? atStart : within) = true;
-            if (atStart)
-                start.push_back({{0, trimmed.size()}, {order[size_t(id)], id}});
-            else if (within)
-                inside.push_back({{1, trimmed.size()}, {order[size_t(id)], id}});
-        }
-        std::vector<TKey> all = start;
-        all.insert(all.end(), inside.begin(), inside.end());
-        std::sort(all.begin(), all.end());
-        for (int limit : {1, 3, 10, 1000}) {
-            QStringList expected;
-            for (size_t i = 0; i < all.size() && int(i) < limit; ++i)
-                expected << names[size_t(all[i].second.second)].trimmed();
-            EXPECT_EQ(Names(index.Suggest(typed, {}, limit)), expected)
+        const QString typed = RandomText(rng, typedAlphabet, 1 + int(rng.bounded(6)));
+        for (int limit : {1, 3, 10, 1000})
+            EXPECT_EQ(Names(book.Index.Suggest(typed, {}, limit)), book.Plain(typed, limit))
                 << qPrintable(typed) << " " << limit;
-        }
     }
+}
+
+// Long names among short ones (as whole names are), characters outside the BMP and
+// letters among them, typed texts that run on for several characters and mostly
+// find little: where a deeper look at the characters after a position could drop a
+// match, the plain search tells. Typed texts are drawn from pieces of the names
+// too, so that most rounds have matches that cross several characters.
+TEST(SuggestIndex, AgreesWithAPlainSearchOnLongNames) {
+    const QString alphabet = QStringLiteral("红烧肉重长绿鱼丸松茸西安鲜虾紅燒𠀀叉炒xo 女儿2");
+    const QString typedAlphabet = QStringLiteral("hongshaxinzclvuyrs红烧肉鱼松𠀀2");
+    QRandomGenerator rng(11);
+    auto name = [&] {
+        const int length =
+            rng.bounded(5) == 0 ? 20 + int(rng.bounded(30)) : 1 + int(rng.bounded(6));
+        return RandomText(rng, alphabet, length);
+    };
+    TRandomBook book(rng, name, 250, 50, 90);
+    const QStringList pieces = {"hongshao", "hsr",  "红s肉",  "shaor",   "yuwan", "songrong",
+                                "srong",    "heh",  "𠀀红",   "he红",    "xo2",   "lvyu",
+                                "ludouz",   "nver", "chaoyu", "zhongch", "ch",    "红烧鱼丸"};
+    int found = 0;
+    for (int round = 0; round < 500; ++round) {
+        const QString typed = round % 2 ? pieces[int(rng.bounded(quint32(pieces.size())))]
+                                        : RandomText(rng, typedAlphabet, 1 + int(rng.bounded(7)));
+        const QStringList plain = book.Plain(typed, 1000);
+        found += !plain.isEmpty();
+        for (int limit : {3, 10, 1000})
+            EXPECT_EQ(Names(book.Index.Suggest(typed, {}, limit)), plain.mid(0, limit))
+                << qPrintable(typed) << " " << limit;
+    }
+    EXPECT_GT(found, 150); // most rounds compare matches, not two empty lists
+}
+
+// Matches that end on the first, second or third character of a name or run on
+// past it, in names shorter than that, by characters, readings, initials and
+// mixes; after the names were put in bulk and then renamed, removed and put back.
+TEST(SuggestIndex, MatchesAcrossTheFirstCharactersAfterChanges) {
+    TSuggestIndex index;
+    const QStringList bulk = {"虾",         "红烧",     "红烧肉", "红烧鱼丸", "松茸",
+                              "松茸炖鸡汤", "家常红烧", "𠀀红",   "红𠀀",     "XO酱",
+                              "重庆鸡",     "旧名",     "将删去"};
+    index.BeginBulk(bulk.size());
+    for (int i = 0; i < bulk.size(); ++i)
+        index.Put(i, bulk[i], QString());
+    index.EndBulk();
+    index.Put(11, QStringLiteral("鱼丸汤"), QString()); // renamed: 旧名 goes
+    index.Remove(12);
+    index.Put(13, QStringLiteral("烧"), QString());
+    index.Remove(13);
+    index.Put(13, QStringLiteral("烧鱼"), QString()); // put back after its removal
+    const struct {
+        const char* Typed;
+        QStringList Expected;
+    } cases[] = {
+        {"x", {"虾", "XO酱"}},
+        {"xia", {"虾"}},
+        {"xiaz", {}}, // runs past a one-character name
+        {"hongs", {"红烧", "红烧肉", "红烧鱼丸", "家常红烧"}},
+        {"hongshao", {"红烧", "红烧肉", "红烧鱼丸", "家常红烧"}},
+        {"hongshaor", {"红烧肉"}}, // ends on the third character
+        {"hongshaorou", {"红烧肉"}},
+        {"hongshaoy", {"红烧鱼丸"}},
+        {"hsyw", {"红烧鱼丸"}},
+        {"hshaoyuw", {"红烧鱼丸"}}, // the fourth character
+        {"红s鱼", {"红烧鱼丸"}},
+        {"红shaoyu丸", {"红烧鱼丸"}},
+        {"shaoyu", {"烧鱼", "红烧鱼丸"}},
+        {"yuwan", {"鱼丸汤", "红烧鱼丸"}},
+        {"ywt", {"鱼丸汤"}},
+        {"jiu", {}},       // the old name is gone
+        {"jiangshan", {}}, // and the removed one
+        {"srdj", {"松茸炖鸡汤"}},
+        {"songrongd", {"松茸炖鸡汤"}},
+        {"rongdunji", {"松茸炖鸡汤"}},
+        {"chongqingji", {"重庆鸡"}},
+        {"zqj", {"重庆鸡"}},
+        {"he", {"𠀀红", "红𠀀"}}, // 𠀀 reads "he"
+        {"hehong", {"𠀀红"}},
+        {"𠀀h", {"𠀀红"}},
+        {"hong𠀀", {"红𠀀"}},
+        {"hh", {"𠀀红", "红𠀀"}},
+        {"xoj", {"XO酱"}},
+        {"xo酱", {"XO酱"}},
+        {"jchs", {"家常红烧"}},
+        {"changhongshao", {"家常红烧"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Names(index.Suggest(QString::fromUtf8(c.Typed), {})), c.Expected) << c.Typed;
 }
 
 TEST_F(SuggestIndexTest, HostileInput) {
