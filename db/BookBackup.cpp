@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <memory>
@@ -16,15 +17,22 @@
 #include <unistd.h>
 
 namespace {
-// About 256 KB a step: the window's connection, which the copy reads through, is
-// held for a millisecond or so at a time.
-constexpr int PagesPerStep = 64;
+// About 128 KB a step: the window's connection, which the copy reads through, is
+// held a fraction of a millisecond at a time on a quiet machine. After each step the
+// copy rests at least three times as long as the step held the connection, so on a
+// busy machine, where steps take longer, it holds the connection a quarter of the
+// time at most and writes to the disk the more slowly.
+constexpr int PagesPerStep = 32;
 constexpr auto PauseBetweenSteps = std::chrono::milliseconds(1);
+constexpr int RestPerHeld = 3;
+constexpr auto LongestRest = std::chrono::milliseconds(100);
 constexpr auto PauseWhenBusy = std::chrono::milliseconds(20);
+constexpr auto PauseWhenHeld = std::chrono::milliseconds(2);
+constexpr int MaxTries = 500;
 // The copy's written data is flushed every 2 MB, outside the hold, so neither the
 // book's own flush at each save nor a step's writes (which the system slows down while
 // much written data waits for the disk) wait behind a backlog of the copy's.
-constexpr int StepsBetweenFlushes = 8;
+constexpr int StepsBetweenFlushes = 16;
 
 using TDb = TDbPtr;
 
@@ -127,8 +135,11 @@ void RemoveOldCopies(QDir folder, int kept, const QString& justMade) {
 }
 } // namespace
 
-TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std::stop_token stop,
-                               int kept, sqlite3* source) {
+namespace {
+// yieldAfterSteps: on a thread of the copy's own, which gives way to the window once
+// it no longer holds the window's connection.
+TBackupOutcome MakeCopy(const QString& bookPath, const QDate& today, std::stop_token stop, int kept,
+                        sqlite3* source, bool yieldAfterSteps) {
     const QDir folder(BackupFolder(bookPath));
     const QFileInfo folderInfo(folder.path());
     if (folderInfo.exists() && !folderInfo.isDir())
@@ -169,17 +180,41 @@ TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std:
     if (flush.Fd >= 0)
         sqlite3_exec(copy.get(), "pragma journal_mode=off; pragma synchronous=off", nullptr,
                      nullptr, nullptr);
+    TBackupOutcome stats; // the steps' figures, given with the made copy
     int rc = SQLITE_OK;
-    for (int steps = 1; rc != SQLITE_DONE; ++steps) {
+    sqlite3_mutex* const hold = sqlite3_db_mutex(source); // none when not serialised
+    int busyTries = 0;
+    while (rc != SQLITE_DONE) {
         if (stop.stop_requested())
             return Outcome(TBackupOutcome::Stopped);
+        // A step is taken only when the connection is free: the window's statements
+        // never queue behind a step already waiting. (While the connection writes,
+        // SQLite answers busy at once.) Where trying is not supported, or the
+        // connection is not seen free for a second, the copy waits its turn.
+        if (hold && sqlite3_mutex_try(hold) != SQLITE_OK) {
+            if (++busyTries < MaxTries) {
+                std::this_thread::sleep_for(PauseWhenHeld);
+                continue;
+            }
+            sqlite3_mutex_enter(hold);
+        }
+        busyTries = 0;
+        const auto start = std::chrono::steady_clock::now();
         rc = sqlite3_backup_step(backup.get(), PagesPerStep);
-        if (flush.Fd >= 0 && steps % StepsBetweenFlushes == 0)
+        const auto held = std::chrono::steady_clock::now() - start;
+        const double heldMs = std::chrono::duration<double, std::milli>(held).count();
+        if (hold)
+            sqlite3_mutex_leave(hold);
+        ++stats.Steps;
+        stats.HeldMs += heldMs;
+        stats.LongestHoldMs = std::max(stats.LongestHoldMs, heldMs);
+        if (flush.Fd >= 0 && stats.Steps % StepsBetweenFlushes == 0)
             ::fdatasync(flush.Fd);
         if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
-            std::this_thread::sleep_for(PauseWhenBusy); // the program is writing
+            std::this_thread::sleep_for(PauseWhenBusy); // the book is being written
         else if (rc == SQLITE_OK)
-            std::this_thread::sleep_for(PauseBetweenSteps);
+            std::this_thread::sleep_for(std::clamp<std::chrono::steady_clock::duration>(
+                RestPerHeld * held, PauseBetweenSteps, LongestRest));
         else if (rc != SQLITE_DONE)
             break;
     }
@@ -191,6 +226,9 @@ TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std:
         return EngineFailure(copyCode != SQLITE_OK ? copyCode : rc, folder);
     }
     own.reset();
+    // The rest is the copy's own work: the window waits for none of it.
+    if (yieldAfterSteps)
+        YieldToWindow();
 
     // The copy holds the book's pages as they are, so its check is the book's.
     rc = QuickCheck(copy.get(), stop);
@@ -212,14 +250,24 @@ TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std:
     RemoveOldCopies(folder, kept, QFileInfo(target).fileName());
     TBackupOutcome made = Outcome(TBackupOutcome::Made);
     made.File = target;
+    made.Steps = stats.Steps;
+    made.LongestHoldMs = stats.LongestHoldMs;
+    made.HeldMs = stats.HeldMs;
     return made;
+}
+} // namespace
+
+TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today, std::stop_token stop,
+                               int kept, sqlite3* source) {
+    return MakeCopy(bookPath, today, stop, kept, source, false);
 }
 
 TBackgroundBackup::TBackgroundBackup(const QString& bookPath, const QDate& today, sqlite3* source,
                                      std::function<void()> onDone)
     : FThread([this, bookPath, today, source, onDone = std::move(onDone)](std::stop_token stop) {
-          YieldToWindow();
-          FOutcome = MakeDailyBackup(bookPath, today, stop, KeptBackups, source);
+          // The steps keep the window's priority: each holds the window's connection,
+          // and a step starved by a busy machine would hold the window with it.
+          FOutcome = MakeCopy(bookPath, today, stop, KeptBackups, source, true);
           FFinished = true;
           if (onDone)
               onDone();

@@ -25,20 +25,28 @@ struct TBackupOutcome {
     } Kind = Failed;
     QString File; // the copy, when made
     QString Reason;
+    // How the copy held the connection it read through: the steps taken, the longest
+    // and the total time a step held it.
+    int Steps = 0;
+    double LongestHoldMs = 0;
+    double HeldMs = 0;
 };
 
 inline constexpr int KeptBackups = 14;
 
 // Copies the book unless today's copy exists. Runs for as long as the copy takes;
-// each step holds the book's read lock only briefly. source: a connection to the
+// each step holds the book's read lock, and the source connection, only briefly, and
+// only when that connection is free. source: a connection to the
 // book that may be used by another thread meanwhile (SQLite serialises the calls);
 // without one the copy reads through a connection of its own.
 TBackupOutcome MakeDailyBackup(const QString& bookPath, const QDate& today,
                                std::stop_token stop = {}, int kept = KeptBackups,
                                sqlite3* source = nullptr);
 
-// MakeDailyBackup on a thread of its own. Destroying it stops the copy and waits, so
-// it must go before the source connection closes. onDone runs on that thread.
+// MakeDailyBackup on a thread of its own: its steps at the caller's priority, as
+// they hold the source connection, the rest below the window's (YieldToWindow).
+// Destroying it stops the copy and waits, so it must go before the source connection
+// closes. onDone runs on that thread.
 class TBackgroundBackup {
 public:
     TBackgroundBackup(const QString& bookPath, const QDate& today, sqlite3* source = nullptr,

@@ -8,6 +8,15 @@
 
 #include "ADODB.h"
 
+namespace {
+// SQLite counts the memory it allocates under one mutex for the whole process, taken
+// at every allocation and release. A lowered thread (the rows' reading) preempted
+// inside it on a busy machine held the window's every statement behind it, for up to
+// half a second; nothing here reads the counts. Set before SQLite starts (later, the
+// call is refused and changes nothing).
+[[maybe_unused]] const int MemoryUncounted = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+} // namespace
+
 QString QuoteIdent(const QString& name) {
     QString s = name;
     s.replace(u'"', QStringLiteral("\"\""));

@@ -3,12 +3,18 @@
 #include "BookBackup.h"
 #include "BookTestUtil.h"
 #include "FaultVfs.h"
+#include "SqliteSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <fcntl.h>
 #include <functional>
+#ifdef __linux__
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#endif
 #include <sqlite3.h>
 #include <thread>
 #include <unistd.h>
@@ -27,6 +33,25 @@ struct TOpenedCopy {
     TADOConnection Connection;
     TADOQuery Query{&Connection};
 };
+
+#ifdef __linux__
+// The process's threads whose nice value is above `nice`, by their ids.
+QStringList ThreadsBelow(int nice) {
+    QStringList found;
+    for (const QString& tid :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // After the name in parentheses: state is field 3, nice field 19.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 16 && fields.at(16).toInt() > nice)
+            found << tid;
+    }
+    return found;
+}
+#endif
 
 class BackupTest : public TBookTest {
 protected:
@@ -277,3 +302,93 @@ TEST_F(BackupTest, CopyThatCannotBeMadeSaysWhyAndWhatToDo) {
     }
 }
 } // namespace
+
+// The copy holds the connection it reads through, the window's, in steps of at most
+// 256 KB, not for the whole book; the figures it gives agree with each other.
+TEST_F(BackupTest, CopyHoldsTheConnectionInShortSteps) {
+    FConnection.BeginTrans();
+    for (int i = 0; i < 3000; ++i) // some 10 MB
+        Add(QStringLiteral("大%1").arg(i), QString(), QString(1500, QChar(u'煮')));
+    FConnection.CommitTrans();
+    const TBackupOutcome outcome =
+        MakeDailyBackup(FPath, Today, {}, KeptBackups, FConnection.Handle());
+    ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+    const qint64 bytes = QFileInfo(FPath).size();
+    EXPECT_GE(qint64(outcome.Steps) * 256 * 1024, bytes);
+    EXPECT_GT(outcome.LongestHoldMs, 0);
+    EXPECT_LE(outcome.LongestHoldMs, outcome.HeldMs);
+    TOpenedCopy copy(outcome.File);
+    EXPECT_EQ(copy.Query.RecordCount(), 3300);
+}
+
+// While the window holds its connection (a save's statements), the copy takes no
+// step; it neither fails nor gives up, and once the connection is free it finishes
+// with everything the window committed meanwhile.
+TEST_F(BackupTest, CopyWaitsWhileTheWindowHoldsItsConnection) {
+    sqlite3* db = FConnection.Handle();
+    sqlite3_mutex* hold = sqlite3_db_mutex(db);
+    ASSERT_NE(hold, nullptr);
+    sqlite3_mutex_enter(hold);
+    TBackgroundBackup backup(FPath, Today, db);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(backup.Finished());
+#ifdef __linux__
+    // The copy's thread, about to step, is at the window's priority: a step starved by
+    // a busy machine would hold the window with it.
+    const QStringList lowered = ThreadsBelow(::getpriority(PRIO_PROCESS, 0));
+    EXPECT_TRUE(lowered.isEmpty()) << lowered.join(u' ').toStdString();
+#endif
+    Add(QStringLiteral("等待中保存"));
+    sqlite3_mutex_leave(hold);
+    const TBackupOutcome& outcome = backup.Wait();
+    ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+    TOpenedCopy copy(outcome.File);
+    EXPECT_EQ(copy.Query.RecordCount(), 301);
+    EXPECT_TRUE(copy.Query.Locate(Name, QStringLiteral("等待中保存")));
+}
+
+// SQLite's count of its memory takes one mutex for the whole process at every
+// allocation: a background thread preempted inside it would stop the window's
+// statements. The count stays off, so nothing is counted however much is allocated.
+TEST_F(BackupTest, SqliteDoesNotCountItsMemory) {
+    const TBackupOutcome outcome =
+        MakeDailyBackup(FPath, Today, {}, KeptBackups, FConnection.Handle());
+    ASSERT_EQ(outcome.Kind, TBackupOutcome::Made) << outcome.Reason.toStdString();
+    TOpenedCopy copy(outcome.File);
+    EXPECT_EQ(copy.Query.RecordCount(), 300);
+    EXPECT_EQ(sqlite3_memory_used(), 0);
+    EXPECT_EQ(sqlite3_memory_highwater(false), 0);
+}
+
+#ifdef __linux__
+struct TThreadShare {
+    int Policy = -1;
+    int Nice = 0;
+    int IoPriority = -1; // class << 13 | level
+    bool operator==(const TThreadShare&) const = default;
+};
+
+TThreadShare ShareOfThisThread() {
+    const auto tid = pid_t(::syscall(SYS_gettid));
+    TThreadShare share;
+    share.Policy = ::sched_getscheduler(tid);
+    share.Nice = ::getpriority(PRIO_PROCESS, id_t(tid));
+    constexpr int ioprioWhoProcess = 1;
+    share.IoPriority = int(::syscall(SYS_ioprio_get, ioprioWhoProcess, int(tid)));
+    return share;
+}
+
+// Giving way lowers the calling thread and no other: the window's thread keeps its
+// share of the processor and the disk.
+TEST(GiveWayTest, LowersTheCallingThreadOnly) {
+    constexpr int bestEffortLowest = (2 << 13) | 7;
+    const TThreadShare window = ShareOfThisThread();
+    TThreadShare lowered;
+    std::thread([&] {
+        YieldToWindow();
+        lowered = ShareOfThisThread();
+    }).join();
+    EXPECT_EQ(lowered, (TThreadShare{SCHED_OTHER, window.Nice + 10, bestEffortLowest}));
+    EXPECT_EQ(ShareOfThisThread(), window);
+}
+#endif
