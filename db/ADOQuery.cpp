@@ -94,11 +94,6 @@ void TADOQuery::Open() {
         FImpl->Clear();
         throw;
     }
-    // A record set whose rows come later reads the whole texts on a thread too, so
-    // the first search need not read them.
-    if (FDeferred && FImpl->KeepsWholeTexts() && HasWholeTextsTable(FImpl->Db())) {
-        FImpl->StartWholeTexts();
-    }
 }
 
 void TADOQuery::Close() {
@@ -121,8 +116,15 @@ int TADOQuery::RecordCount() const {
 }
 
 void TADOQuery::StartLoading() {
-    if (FImpl->Active) {
-        FImpl->StartLoading();
+    if (!FImpl->Active) {
+        return;
+    }
+    FImpl->StartLoading();
+    // Beside the rows, the whole texts are read on a thread too, so the first search
+    // need not read them; not before, where the thread would slow the window's first
+    // paint (the window starts the rows' reading once it has painted).
+    if (FDeferred && FImpl->KeepsWholeTexts() && HasWholeTextsTable(FImpl->Db())) {
+        FImpl->StartWholeTexts();
     }
 }
 

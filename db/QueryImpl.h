@@ -38,6 +38,7 @@ struct TADOQuery::Impl : TRowCache {
     QString CacheIndex; // quoted; empty when the book has none
     std::future<std::unique_ptr<TRowCache>> Loader;
     std::shared_ptr<std::atomic<bool>> CancelLoad;
+    std::shared_future<void> RowsRead; // ready once the Loader's thread is done
     std::unique_ptr<TRowReader> Reader;
     // While the rows are read: the current row by identity, and the rows the window
     // itself wrote meanwhile (read again when the rows come).

@@ -312,8 +312,14 @@ void TADOQuery::Impl::StartLoading() {
     const std::vector<TColumn> columns = Columns;
     const TRowsLoaded hook = Q.FOnRowsLoaded;
     Touched.clear();
+    auto read = std::make_shared<std::promise<void>>();
+    RowsRead = read->get_future().share();
     try {
         Loader = std::async(std::launch::async, [=]() -> std::unique_ptr<TRowCache> {
+            struct TDone {
+                std::shared_ptr<std::promise<void>> Read;
+                ~TDone() { Read->set_value(); }
+            } const done{read};
             // Any failure here leaves the reading to the query's own connection,
             // which reports it as it always has.
             try {
@@ -353,6 +359,7 @@ void TADOQuery::Impl::StartLoading() {
         CancelLoad = std::move(cancel);
     } catch (const std::system_error&) {
         // No thread to be had: the rows are read on first use.
+        read->set_value();
     }
 }
 

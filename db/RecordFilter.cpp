@@ -156,7 +156,9 @@ void TADOQuery::Impl::StartWholeTexts() {
     Whole.Hooked = Hooked;
     Whole.Version = Q.FConnection->DataVersion();
     Whole.Dirty.clear();
-    Whole.Reading.Start(Q.FConnection->DatabasePath().toUtf8());
+    // After the rows, when they are being read: one reading thread at a time.
+    Whole.Reading.Start(Q.FConnection->DatabasePath().toUtf8(),
+                        Loader.valid() ? RowsRead : std::shared_future<void>());
 }
 
 void TADOQuery::Impl::NoteWholeWrite(const char* table, qint64 rowId) {

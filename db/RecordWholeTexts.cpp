@@ -115,55 +115,62 @@ void TWholeReading::Stop() {
     FCancel.reset();
 }
 
-void TWholeReading::Start(const QByteArray& bookPath) {
+void TWholeReading::Start(const QByteArray& bookPath, std::shared_future<void> after) {
     Stop();
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     try {
-        FResult = std::async(
-            std::launch::async, [bookPath, cancel]() -> std::optional<std::vector<TWholeEntry>> {
-                YieldToWindow();
-                sqlite3* raw = nullptr;
-                const int opened =
-                    sqlite3_open_v2(bookPath.constData(), &raw, SQLITE_OPEN_READONLY, nullptr);
-                TDbPtr db(raw);
-                if (opened != SQLITE_OK) {
-                    return std::nullopt;
-                }
-                // Waits for another program's write as the book's connection does, but
-                // gives up at once when the reading is no longer wanted.
-                sqlite3_busy_handler(
-                    raw,
-                    [](void* stop, int count) {
-                        if (static_cast<std::atomic<bool>*>(stop)->load() ||
-                            count * WaitStepMs >= BusyTimeoutMs) {
-                            return 0;
-                        }
-                        sqlite3_sleep(WaitStepMs);
-                        return 1;
-                    },
-                    cancel.get());
-                std::vector<TWholeEntry> out;
-                if (!HasWholeTextsTable(raw)) {
-                    return out;
-                }
-                TWholeSelect select;
-                if (!select.Prepare(raw)) {
-                    return std::nullopt;
-                }
-                // Each piece starts after the last row of the one before.
-                qint64 from = std::numeric_limits<qint64>::min();
-                for (;;) {
-                    const size_t before = out.size();
-                    if (!select.Read(from, std::numeric_limits<qint64>::max(), RowsPerPiece, out,
-                                     cancel.get())) {
-                        return std::nullopt;
-                    }
-                    if (out.size() - before < RowsPerPiece) {
-                        return out;
-                    }
-                    from = out.back().RowId + 1;
-                }
-            });
+        FResult =
+            std::async(std::launch::async,
+                       [bookPath, cancel, after]() -> std::optional<std::vector<TWholeEntry>> {
+                           YieldToWindow();
+                           while (after.valid() && after.wait_for(std::chrono::milliseconds(20)) !=
+                                                       std::future_status::ready) {
+                               if (*cancel) {
+                                   return std::nullopt;
+                               }
+                           }
+                           sqlite3* raw = nullptr;
+                           const int opened = sqlite3_open_v2(bookPath.constData(), &raw,
+                                                              SQLITE_OPEN_READONLY, nullptr);
+                           TDbPtr db(raw);
+                           if (opened != SQLITE_OK) {
+                               return std::nullopt;
+                           }
+                           // Waits for another program's write as the book's connection does, but
+                           // gives up at once when the reading is no longer wanted.
+                           sqlite3_busy_handler(
+                               raw,
+                               [](void* stop, int count) {
+                                   if (static_cast<std::atomic<bool>*>(stop)->load() ||
+                                       count * WaitStepMs >= BusyTimeoutMs) {
+                                       return 0;
+                                   }
+                                   sqlite3_sleep(WaitStepMs);
+                                   return 1;
+                               },
+                               cancel.get());
+                           std::vector<TWholeEntry> out;
+                           if (!HasWholeTextsTable(raw)) {
+                               return out;
+                           }
+                           TWholeSelect select;
+                           if (!select.Prepare(raw)) {
+                               return std::nullopt;
+                           }
+                           // Each piece starts after the last row of the one before.
+                           qint64 from = std::numeric_limits<qint64>::min();
+                           for (;;) {
+                               const size_t before = out.size();
+                               if (!select.Read(from, std::numeric_limits<qint64>::max(),
+                                                RowsPerPiece, out, cancel.get())) {
+                                   return std::nullopt;
+                               }
+                               if (out.size() - before < RowsPerPiece) {
+                                   return out;
+                               }
+                               from = out.back().RowId + 1;
+                           }
+                       });
         FCancel = std::move(cancel);
     } catch (const std::system_error&) {
         // No thread to be had: the entries are read when the search needs them.

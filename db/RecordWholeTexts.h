@@ -47,7 +47,9 @@ public:
     TWholeReading(TWholeReading&& other) noexcept = default;
     TWholeReading& operator=(TWholeReading&& other) noexcept;
     ~TWholeReading() { Stop(); }
-    void Start(const QByteArray& bookPath);
+    // Once `after` is ready (when given): one reading thread at a time beside the
+    // window's, which shares the processors with it.
+    void Start(const QByteArray& bookPath, std::shared_future<void> after = {});
     bool Running() const { return FResult.valid(); }
     // The entries when the reading is done; none when it failed or is still under way
     // (it is then given up).

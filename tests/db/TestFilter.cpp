@@ -3,11 +3,14 @@
 #include "ADOFilter.h"
 #include "BookTestUtil.h"
 #include "PieceWalk.h"
+#include "RecordWholeTexts.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -483,6 +486,57 @@ TEST(TRunPiecesTest, EachPieceRunsOnce) {
     }
     for (const auto& n : inner) {
         EXPECT_EQ(n.load(), 1);
+    }
+}
+
+// The whole texts' reading waits for the rows' (one reading thread at a time beside
+// the window's): nothing is read before the rows are done, a reading given up while it
+// waits ends at once, and once the rows are done it reads every entry.
+TEST(TWholeReadingTest, WaitsForTheRowsAndCanBeGivenUpMeanwhile) {
+    QTemporaryDir dir;
+    const QByteArray path = dir.filePath(QStringLiteral("cook.mdb")).toUtf8();
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(path.constData(), &raw), SQLITE_OK);
+        TDbPtr db(raw);
+        ASSERT_EQ(
+            sqlite3_exec(raw,
+                         "create table mycook_whole(recipe integer primary key, name text,"
+                         " ingredients text);"
+                         "create table mycook_recipe(recipe integer primary key,"
+                         " name_column text, ingredients_column text);"
+                         "insert into mycook_whole values(1, '整名一', null), (2, '整名二', '料');",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+    }
+    struct TCase {
+        const char* How;
+        bool RowsDone, GiveUp;
+        size_t Entries; // what Take gives once the reading is left time; -1: nothing
+    };
+    const TCase cases[] = {
+        {"rows still read", false, false, size_t(-1)},
+        {"given up while it waits", false, true, size_t(-1)},
+        {"rows done", true, false, 2},
+    };
+    for (const TCase& c : cases) {
+        std::promise<void> rows;
+        TWholeReading reading;
+        reading.Start(path, rows.get_future().share());
+        if (c.RowsDone) {
+            rows.set_value();
+        }
+        QElapsedTimer clock;
+        clock.start();
+        if (c.GiveUp) {
+            reading.Stop();
+            EXPECT_LT(clock.elapsed(), 1000) << c.How;
+            EXPECT_FALSE(reading.Running()) << c.How;
+            continue;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto entries = reading.Take();
+        EXPECT_EQ(entries ? entries->size() : size_t(-1), c.Entries) << c.How;
     }
 }
 
