@@ -190,18 +190,25 @@ void BM_OpenTenPictures(benchmark::State& state) {
     state.counters["longest_work_ms"] = longestCpuMs;
 }
 
+// The window shown on its browse page with an empty keyword, its rows and
+// suggestions in.
+Ui::TForm_main& ShowBrowsePage(TForm_main& form) {
+    form.resize(800, 600);
+    form.show();
+    form.Extras().SearchSuggest().Index();
+    Ui::TForm_main& ui = form.Controls();
+    ui.PageControl1->setCurrentWidget(ui.TabSheet3);
+    ui.Edit2->clear();
+    return ui;
+}
+
 // The window shown, the search for everything clicked through the event loop (arg 1)
 // or nothing clicked (arg 0, the idle reference); the loop turns 300 ms after, so the
 // list's layout and paint count. gap_ms: a 1 ms timer's largest gap; gap_cpu_ms: the
 // window thread's CPU time in its largest gap (what it did, not waited for a core).
 void BM_SearchEverythingGap(benchmark::State& state) {
     TForm_main form(Book().Folder());
-    form.resize(800, 600);
-    form.show();
-    form.Extras().SearchSuggest().Index(); // the rows and the suggestions are in
-    Ui::TForm_main& ui = form.Controls();
-    ui.PageControl1->setCurrentWidget(ui.TabSheet3); // the browse page
-    ui.Edit2->clear();
+    Ui::TForm_main& ui = ShowBrowsePage(form);
     QElapsedTimer sinceTick;
     double cpuAtTick = 0, gap = 0, gapCpu = 0;
     QTimer tick;
@@ -242,12 +249,7 @@ void BM_SearchEverythingGap(benchmark::State& state) {
 // list, the list's layout and its paint.
 void BM_SearchEverythingSteps(benchmark::State& state) {
     TForm_main form(Book().Folder());
-    form.resize(800, 600);
-    form.show();
-    form.Extras().SearchSuggest().Index(); // the rows and the suggestions are in
-    Ui::TForm_main& ui = form.Controls();
-    ui.PageControl1->setCurrentWidget(ui.TabSheet3); // the browse page
-    ui.Edit2->clear();
+    Ui::TForm_main& ui = ShowBrowsePage(form);
     QCoreApplication::processEvents();
     enum { Query, Names, Fill, Layout, Paint, Steps };
     const char* const names[Steps] = {"query", "names", "fill", "layout", "paint"};
