@@ -160,6 +160,23 @@ int PairBit(char32_t a, char32_t b) {
                (32 - std::countr_zero(unsigned(PairBitCount))));
 }
 
+// Past this many characters a text sets over a tenth of those bits, so its pairs are
+// also kept in bits of its own, eight per character and two per pair: a candidate
+// whose text lacks a typed pair is then mostly dropped without reading the text.
+constexpr qsizetype LongIngredients = 128;
+
+uint64_t LongPairHash(char32_t a, char32_t b) {
+    uint64_t h = (uint64_t(a) << 32 | b) * 0x9E3779B97F4A7C15ull;
+    return h ^ (h >> 29);
+}
+
+// The two bits of a pair's hash in a filter of `words` words.
+template <class F> void ForLongPairBits(uint64_t hash, uint32_t words, F&& f) {
+    const uint64_t bits = uint64_t(words) * 64;
+    f(size_t(((hash & 0xFFFFFFFFu) * bits) >> 32));
+    f(size_t(((hash >> 32) * bits) >> 32));
+}
+
 // A name position under one key, with the two characters after it (None past the
 // name's end): most postings fail on those, so they are dropped without a look at
 // the name itself.
@@ -237,6 +254,12 @@ struct TSlot {
     uint16_t NameLen = 0;
     uint16_t UnitLen = 0;
     bool Alive = false;
+    bool Long = false; // its ingredients have pair bits of their own
+};
+
+struct TLongBits {
+    uint32_t Off = 0; // in TData::LongPairs
+    uint32_t Words = 0;
 };
 
 // The typed text as units, with the syllables' letters at hand.
@@ -272,6 +295,8 @@ struct TSuggestIndex::TData {
     std::vector<TSlotSet> IngredientSets;
     std::vector<uint32_t> IngredientStamp;                       // last slot added, per set
     std::vector<std::vector<uint64_t>> PairSlices{PairBitCount}; // per bit, over slots
+    std::vector<uint64_t> LongPairs;                             // TLongBits::Off on
+    std::unordered_map<uint32_t, TLongBits> LongOf;              // slot -> its bits
     TCodeMap IngredientKey;
     qsizetype Alive = 0;
     bool Bulk = false;
@@ -334,6 +359,10 @@ struct TSuggestIndex::TData {
             return f(info->Unit);
         for (uint32_t b = info->Initials; b; b &= b - 1)
             f(char32_t(u'a' + std::countr_zero(b)));
+        // A letter with readings is found by itself too (a query steps from a
+        // letter only in that letter's bucket).
+        if (IsLetter(info->Unit) && !(info->Initials >> (info->Unit - u'a') & 1))
+            f(info->Unit);
     }
 
     TBandList& Bucket(uint32_t first, char32_t next) {
@@ -411,12 +440,17 @@ struct TSuggestIndex::TData {
                 if (word < slice.size())
                     slice[word] &= ~Bit(slot % 64);
         TPairBits pairs = {};
+        uint32_t ownWords = 0;
+        uint64_t* own = LongBits(slot, ingredients.size(), ownWords);
         TCodePoints points(ingredients);
         char32_t c = 0, before = 0;
         while (points.Next(c)) {
             const char32_t u = c < 65536 ? bmp[c] : SuggestUnit(c);
             const int bit = PairBit(before, u);
             pairs[size_t(bit) / 64] |= Bit(bit % 64);
+            if (own)
+                ForLongPairBits(LongPairHash(before, u), ownWords,
+                                [&](size_t b) { own[b / 64] |= Bit(int(b % 64)); });
             before = u;
             if (u <= u' ' || IsLetter(u))
                 continue; // never looked for in ingredients
@@ -438,6 +472,30 @@ struct TSuggestIndex::TData {
                     slice.resize(std::max(word + 1, (std::max(Expected, Slots.size()) + 63) / 64));
                 slice[word] |= Bit(slot % 64);
             }
+    }
+
+    // The slot's own pair bits, cleared, when its ingredients are long; else null.
+    // Put again with as many words, it keeps its place.
+    uint64_t* LongBits(uint32_t slot, qsizetype length, uint32_t& words) {
+        TSlot& s = Slots[slot];
+        const uint64_t wanted = (uint64_t(length) * 8 + 63) / 64;
+        if (length <= LongIngredients || LongPairs.size() + wanted > None) {
+            // Short, or past 32 GiB of them: the shared bits alone tell.
+            if (s.Long)
+                LongOf.erase(slot);
+            s.Long = false;
+            return nullptr;
+        }
+        TLongBits& at = LongOf[slot];
+        if (!s.Long || at.Words != wanted) {
+            at = {uint32_t(LongPairs.size()), uint32_t(wanted)};
+            LongPairs.resize(LongPairs.size() + wanted);
+        }
+        s.Long = true;
+        words = at.Words;
+        uint64_t* bits = LongPairs.data() + at.Off;
+        std::fill(bits, bits + words, 0);
+        return bits;
     }
 
     // Next states after name character `c` from query position p: c taken as the
@@ -632,6 +690,7 @@ void TSuggestIndex::EndBulk() {
     D->Slots.shrink_to_fit();
     for (auto& slice : D->PairSlices)
         slice.shrink_to_fit();
+    D->LongPairs.shrink_to_fit();
     D->Units.shrink_to_fit();
     D->Names.shrink_to_fit();
     D->Expected = 0;
@@ -649,7 +708,8 @@ size_t TSuggestIndex::MemoryBytes() const {
                D->LetterBuckets.capacity() * sizeof(D->LetterBuckets[0]) +
                D->OtherBuckets.size() * 32 + D->OtherBuckets.bucket_count() * 8 +
                D->UnitInitialsKey.Bytes() + D->UnitInitials.capacity() * 4 +
-               D->IngredientKey.Bytes() + D->IngredientStamp.capacity() * 4;
+               D->IngredientKey.Bytes() + D->IngredientStamp.capacity() * 4 +
+               D->LongPairs.capacity() * 8 + D->LongOf.size() * 32 + D->LongOf.bucket_count() * 8;
     for (const auto& slice : D->PairSlices)
         n += slice.capacity() * 8;
     for (const TBandList& list : D->Buckets)
@@ -700,28 +760,35 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
         size_t Band;
     };
     std::vector<TCursor> cursors;
-    std::vector<char32_t> nextKeys;
+    std::vector<std::pair<char32_t, uint64_t>> nextKeys; // key, a state it goes on from
     auto addFirst = [&](uint32_t first, uint64_t states) {
         if (states & Bit(q.L)) {
             for (uint32_t bucket : D->FirstBuckets[first])
                 cursors.push_back({&D->Buckets[bucket], states, 0});
             return;
         }
+        // Each bucket with only the states its next character can go on from, so
+        // a posting is stepped from one state where it was from several.
         nextKeys.clear();
         for (uint64_t b = states; b; b &= b - 1) {
-            const char32_t u = q.Units[size_t(std::countr_zero(b))];
-            nextKeys.push_back(u);
+            const int p = std::countr_zero(b);
+            const char32_t u = q.Units[size_t(p)];
+            nextKeys.push_back({u, Bit(p)});
             if (IsLetter(u))
                 continue;
             if (const uint32_t key = D->UnitInitialsKey.Find(u); key != None)
                 for (uint32_t i = D->UnitInitials[key]; i; i &= i - 1)
-                    nextKeys.push_back(char32_t(u'a' + std::countr_zero(i)));
+                    nextKeys.push_back({char32_t(u'a' + std::countr_zero(i)), Bit(p)});
         }
         std::sort(nextKeys.begin(), nextKeys.end());
-        nextKeys.erase(std::unique(nextKeys.begin(), nextKeys.end()), nextKeys.end());
-        for (char32_t key : nextKeys)
+        for (size_t i = 0; i < nextKeys.size();) {
+            const char32_t key = nextKeys[i].first;
+            uint64_t from = 0;
+            for (; i < nextKeys.size() && nextKeys[i].first == key; ++i)
+                from |= nextKeys[i].second;
             if (const TBandList* list = D->FindBucket(first, key))
-                cursors.push_back({list, states, 0});
+                cursors.push_back({list, from, 0});
+        }
     };
     if (const uint32_t first = D->UnitKey.Find(q.Units[0]); first != None)
         addFirst(first, Bit(1));
@@ -818,10 +885,26 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
             bits &= w < slice->size() ? (*slice)[w] : 0;
         return bits;
     };
+    std::vector<uint64_t> longPairs;
+    for (size_t i = 1; i < q.Units.size(); ++i)
+        longPairs.push_back(LongPairHash(q.Units[i - 1], q.Units[i]));
+    auto mayHoldPairs = [&](uint32_t slot) {
+        const auto it = D->LongOf.find(slot);
+        if (it == D->LongOf.end())
+            return true;
+        const uint64_t* own = D->LongPairs.data() + it->second.Off;
+        bool all = true;
+        for (uint64_t hash : longPairs)
+            ForLongPairBits(hash, it->second.Words,
+                            [&](size_t b) { all = all && ((own[b / 64] >> (b % 64)) & 1); });
+        return all;
+    };
     QString scratch;
     std::vector<char32_t> units;
     auto check = [&](uint32_t slot) {
         if (slot >= D->Slots.size() || !D->Slots[slot].Alive || listed(slot))
+            return true;
+        if (D->Slots[slot].Long && !mayHoldPairs(slot))
             return true;
         if (!ContainsUnits(ingredients(D->Slots[slot].RowId, scratch), q.Units, units))
             return true;

@@ -545,6 +545,156 @@ TEST(SuggestIndex, MatchesAcrossTheFirstCharactersAfterChanges) {
         EXPECT_EQ(Names(index.Suggest(QString::fromUtf8(c.Typed), {})), c.Expected) << c.Typed;
 }
 
+// Ingredients long enough to keep pair bits of their own: the typed text is found
+// wherever it lies (either side of the length where those bits begin, at either end,
+// after characters outside the BMP, typed or stored in the other script), and is not
+// found where a plain reading would not find it either.
+TEST_F(SuggestIndexTest, LongIngredientsFindTheTypedTextAnywhere) {
+    auto filler = [](int n) {
+        const QString pattern = QStringLiteral("葱姜蒜酱油醋盐糖料酒香菇木耳");
+        QString s;
+        for (int i = 0; i < n; ++i)
+            s += pattern[i % pattern.size()];
+        return s;
+    };
+    const struct {
+        const char* Why;
+        QString Ingredients;
+        const char* Typed;
+        bool Found;
+    } cases[] = {
+        {"at the start", QStringLiteral("红烧鱼丸") + filler(300), "红烧鱼丸", true},
+        {"at the end", filler(300) + QStringLiteral("红烧鱼丸"), "红烧鱼丸", true},
+        {"across the 128th character", filler(126) + QStringLiteral("红烧鱼丸") + filler(90),
+         "红烧鱼丸", true},
+        {"128 characters, shared bits only", filler(124) + QStringLiteral("红烧鱼丸"), "红烧鱼丸",
+         true},
+        {"129 characters, bits of its own", filler(125) + QStringLiteral("红烧鱼丸"), "红烧鱼丸",
+         true},
+        {"thousands of characters", filler(6000) + QStringLiteral("鱼丸") + filler(10), "鱼丸",
+         true},
+        {"stored traditional", filler(200) + QStringLiteral("紅燒魚丸"), "红烧鱼丸", true},
+        {"typed traditional", filler(200) + QStringLiteral("红烧鱼丸"), "紅燒魚丸", true},
+        {"outside the BMP", filler(200) + QStringLiteral("𠀀鱼") + filler(3), "𠀀鱼", true},
+        {"after a character outside the BMP", QStringLiteral("𠀀") + filler(200) + "鱼丸", "𠀀葱",
+         true},
+        {"a lone surrogate before it", QString(QChar(0xD800)) + filler(200) + "鱼丸", "鱼丸", true},
+        {"digits and punctuation", filler(200) + QStringLiteral("鸡蛋2个，鱼丸"), "蛋2个，鱼",
+         true},
+        {"latin letters between", filler(200) + QStringLiteral("XO酱2勺"), "酱2勺", true},
+        {"one character", filler(200) + QStringLiteral("丸"), "丸", true},
+        {"typed with a blank", filler(200) + QStringLiteral("鱼丸"), "鱼 丸", true},
+        {"stored with a blank", filler(200) + QStringLiteral("鱼 丸"), "鱼丸", false},
+        {"every character, never in a row",
+         QStringLiteral("红") + filler(70) + "烧" + filler(70) + "鱼" + filler(70) + "丸",
+         "红烧鱼丸", false},
+        {"the pairs, not in a row", filler(200) + QStringLiteral("红烧，烧鱼，鱼丸"), "红烧鱼丸",
+         false},
+        {"the other way round", filler(200) + QStringLiteral("丸鱼烧红"), "红烧鱼丸", false},
+    };
+    for (const auto& c : cases) {
+        Index = TSuggestIndex();
+        Ingredients.clear();
+        Add(1, QStringLiteral("菜"), c.Ingredients);
+        Add(2, QStringLiteral("汤"), filler(300)); // long, without the typed text
+        EXPECT_EQ(Find(QString::fromUtf8(c.Typed)), c.Found ? QStringList({"*菜"}) : QStringList())
+            << c.Why;
+    }
+}
+
+// A recipe's ingredients changed between long and short, or to others as long: the
+// old text's pairs no longer find it, the new text's do.
+TEST_F(SuggestIndexTest, LongIngredientsFollowTheirChanges) {
+    const QString head(150, u'葱'), other(150, u'姜');
+    const struct {
+        const char* Why;
+        QString Before, After;
+    } cases[] = {
+        {"long to as long", head + QStringLiteral("红烧鱼丸"), other + QStringLiteral("清蒸排骨")},
+        {"long to longer", head + QStringLiteral("红烧鱼丸"), other + other + "清蒸排骨"},
+        {"long to short", head + QStringLiteral("红烧鱼丸"), QStringLiteral("清蒸排骨")},
+        {"short to long", QStringLiteral("红烧鱼丸"), other + QStringLiteral("清蒸排骨")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Why);
+        for (bool bulk : {false, true}) {
+            Index = TSuggestIndex();
+            Ingredients.clear();
+            if (bulk)
+                Index.BeginBulk(3);
+            Add(1, QStringLiteral("甲"), c.Before);
+            Add(2, QStringLiteral("乙"), c.Before);
+            Add(3, QStringLiteral("丙"), head + QStringLiteral("烧鱼"));
+            if (bulk)
+                Index.EndBulk();
+            Add(1, QStringLiteral("甲"), c.After);
+            EXPECT_EQ(Find(QStringLiteral("红烧鱼丸")), QStringList({"*乙"}));
+            EXPECT_EQ(Find(QStringLiteral("清蒸排骨")), QStringList({"*甲"}));
+            EXPECT_EQ(Find(QStringLiteral("烧鱼")), QStringList({"*乙", "*丙"}));
+            Add(2, QStringLiteral("乙"), c.After); // the same text again, and again
+            Add(2, QStringLiteral("乙"), c.After);
+            EXPECT_EQ(Find(QStringLiteral("红烧鱼丸")), QStringList());
+            EXPECT_EQ(Find(QStringLiteral("清蒸排骨")), QStringList({"*甲", "*乙"}));
+        }
+    }
+}
+
+// Ingredients of every length up to several times the shared bits' reach, over
+// enough characters that a text holds only some of the pairs: whatever the filters
+// drop, the same as reading every text for the typed characters in a row. Typed
+// texts are drawn from pieces of the texts too, so most rounds have hits, many of
+// them deep inside long texts.
+TEST(SuggestIndex, IngredientsAgreeWithReadingEveryText) {
+    QString alphabet;
+    for (int i = 0; i < 56; ++i)
+        alphabet += QChar(0x4E00 + 37 * i);
+    alphabet += QStringLiteral("紅燒红烧𠀀2 ");
+    QRandomGenerator rng(5);
+    std::vector<QString> texts;
+    TSuggestIndex index;
+    index.BeginBulk(250);
+    for (int i = 0; i < 300; ++i) {
+        if (i == 250)
+            index.EndBulk();
+        const int length = rng.bounded(3) == 0 ? int(rng.bounded(40)) : 100 + int(rng.bounded(700));
+        texts.push_back(RandomText(rng, alphabet, length));
+        index.Put(i, QString(QChar(u'a' + i % 26)) + QChar(u'a' + i / 26), texts.back());
+    }
+    auto plain = [&](const QString& typed) {
+        std::vector<char32_t> q = PlainUnits(typed);
+        QStringList out;
+        for (size_t i = 0; i < texts.size() && !q.empty(); ++i) {
+            std::vector<char32_t> all;
+            for (char32_t c : texts[i].toUcs4())
+                all.push_back(SuggestUnit(c));
+            if (std::search(all.begin(), all.end(), q.begin(), q.end()) != all.end())
+                out << QStringLiteral("*") + QChar(u'a' + int(i) % 26) + QChar(u'a' + int(i) / 26);
+        }
+        return out;
+    };
+    const TIngredientsOf of = [&](qint64 id, QString&) {
+        return QStringView(texts[size_t(id)]);
+    };
+    int found = 0;
+    for (int round = 0; round < 600; ++round) {
+        QString typed;
+        if (round % 2) {
+            const QList<uint> text = texts[rng.bounded(quint32(texts.size()))].toUcs4();
+            const int n = 2 + int(rng.bounded(4));
+            if (text.size() < n)
+                continue;
+            const qsizetype at = rng.bounded(quint32(text.size() - n + 1));
+            typed = QString::fromUcs4(reinterpret_cast<const char32_t*>(text.data() + at), n);
+        } else {
+            typed = RandomText(rng, alphabet, 2 + int(rng.bounded(2)));
+        }
+        const QStringList expected = plain(typed);
+        found += !expected.isEmpty();
+        EXPECT_EQ(Names(index.Suggest(typed, of, 1000)), expected) << qPrintable(typed);
+    }
+    EXPECT_GT(found, 250);
+}
+
 TEST_F(SuggestIndexTest, HostileInput) {
     Add(1, QString(300, u'鱼'));
     Add(2, QString(QChar(0xD800)) + QStringLiteral("鱼"));
