@@ -660,13 +660,15 @@ TEST(SuggestIndex, IngredientsAgreeWithReadingEveryText) {
         texts.push_back(RandomText(rng, alphabet, length));
         index.Put(i, QString(QChar(u'a' + i % 26)) + QChar(u'a' + i / 26), texts.back());
     }
+    std::vector<std::vector<char32_t>> folded(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        for (char32_t c : texts[i].toUcs4())
+            folded[i].push_back(SuggestUnit(c));
     auto plain = [&](const QString& typed) {
         std::vector<char32_t> q = PlainUnits(typed);
         QStringList out;
         for (size_t i = 0; i < texts.size() && !q.empty(); ++i) {
-            std::vector<char32_t> all;
-            for (char32_t c : texts[i].toUcs4())
-                all.push_back(SuggestUnit(c));
+            const std::vector<char32_t>& all = folded[i];
             if (std::search(all.begin(), all.end(), q.begin(), q.end()) != all.end())
                 out << QStringLiteral("*") + QChar(u'a' + int(i) % 26) + QChar(u'a' + int(i) / 26);
         }
