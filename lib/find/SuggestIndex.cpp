@@ -254,10 +254,11 @@ struct TSlot {
     uint16_t NameLen = 0;
     uint16_t UnitLen = 0;
     bool Alive = false;
-    bool Long = false; // its ingredients have pair bits of their own
 };
 
+// A slot's long ingredients' own pair bits.
 struct TLongBits {
+    uint32_t Slot = 0;
     uint32_t Off = 0; // in TData::LongPairs
     uint32_t Words = 0;
 };
@@ -296,7 +297,7 @@ struct TSuggestIndex::TData {
     std::vector<uint32_t> IngredientStamp;                       // last slot added, per set
     std::vector<std::vector<uint64_t>> PairSlices{PairBitCount}; // per bit, over slots
     std::vector<uint64_t> LongPairs;                             // TLongBits::Off on
-    std::unordered_map<uint32_t, TLongBits> LongOf;              // slot -> its bits
+    std::vector<TLongBits> Longs; // by slot: a query meets its candidates in that order
     TCodeMap IngredientKey;
     qsizetype Alive = 0;
     bool Bulk = false;
@@ -477,23 +478,25 @@ struct TSuggestIndex::TData {
     // The slot's own pair bits, cleared, when its ingredients are long; else null.
     // Put again with as many words, it keeps its place.
     uint64_t* LongBits(uint32_t slot, qsizetype length, uint32_t& words) {
-        TSlot& s = Slots[slot];
         const uint64_t wanted = (uint64_t(length) * 8 + 63) / 64;
+        auto at = std::lower_bound(Longs.begin(), Longs.end(), slot,
+                                   [](const TLongBits& l, uint32_t s) { return l.Slot < s; });
+        const bool had = at != Longs.end() && at->Slot == slot;
         if (length <= LongIngredients || LongPairs.size() + wanted > None) {
             // Short, or past 32 GiB of them: the shared bits alone tell.
-            if (s.Long)
-                LongOf.erase(slot);
-            s.Long = false;
+            if (had)
+                Longs.erase(at);
             return nullptr;
         }
-        TLongBits& at = LongOf[slot];
-        if (!s.Long || at.Words != wanted) {
-            at = {uint32_t(LongPairs.size()), uint32_t(wanted)};
+        if (!had)
+            at = Longs.insert(at, {slot, 0, 0});
+        if (at->Words != wanted) {
+            at->Off = uint32_t(LongPairs.size());
+            at->Words = uint32_t(wanted);
             LongPairs.resize(LongPairs.size() + wanted);
         }
-        s.Long = true;
-        words = at.Words;
-        uint64_t* bits = LongPairs.data() + at.Off;
+        words = at->Words;
+        uint64_t* bits = LongPairs.data() + at->Off;
         std::fill(bits, bits + words, 0);
         return bits;
     }
@@ -691,6 +694,7 @@ void TSuggestIndex::EndBulk() {
     for (auto& slice : D->PairSlices)
         slice.shrink_to_fit();
     D->LongPairs.shrink_to_fit();
+    D->Longs.shrink_to_fit();
     D->Units.shrink_to_fit();
     D->Names.shrink_to_fit();
     D->Expected = 0;
@@ -709,7 +713,7 @@ size_t TSuggestIndex::MemoryBytes() const {
                D->OtherBuckets.size() * 32 + D->OtherBuckets.bucket_count() * 8 +
                D->UnitInitialsKey.Bytes() + D->UnitInitials.capacity() * 4 +
                D->IngredientKey.Bytes() + D->IngredientStamp.capacity() * 4 +
-               D->LongPairs.capacity() * 8 + D->LongOf.size() * 32 + D->LongOf.bucket_count() * 8;
+               D->LongPairs.capacity() * 8 + D->Longs.capacity() * sizeof(TLongBits);
     for (const auto& slice : D->PairSlices)
         n += slice.capacity() * 8;
     for (const TBandList& list : D->Buckets)
@@ -888,23 +892,40 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     std::vector<uint64_t> longPairs;
     for (size_t i = 1; i < q.Units.size(); ++i)
         longPairs.push_back(LongPairHash(q.Units[i - 1], q.Units[i]));
+    // Whether a slot's own pair bits, if it has them, hold every typed pair. Slots
+    // come in rising order, so the long ones are met walking along them.
+    size_t nextLong = 0;
     auto mayHoldPairs = [&](uint32_t slot) {
-        const auto it = D->LongOf.find(slot);
-        if (it == D->LongOf.end())
+        const auto& longs = D->Longs;
+        if (nextLong > 0 && nextLong <= longs.size() && longs[nextLong - 1].Slot >= slot)
+            nextLong = 0; // not rising after all
+        // Galloping: most candidates lie far apart among many long ones.
+        size_t step = 1, low = nextLong;
+        while (low + step < longs.size() && longs[low + step].Slot < slot) {
+            low += step;
+            step *= 2;
+        }
+        nextLong = size_t(
+            std::lower_bound(longs.begin() + ptrdiff_t(low),
+                             longs.begin() + ptrdiff_t(std::min(low + step + 1, longs.size())),
+                             slot, [](const TLongBits& l, uint32_t s) { return l.Slot < s; }) -
+            longs.begin());
+        if (nextLong == longs.size() || longs[nextLong].Slot != slot)
             return true;
-        const uint64_t* own = D->LongPairs.data() + it->second.Off;
+        const TLongBits& l = longs[nextLong];
+        const uint64_t* own = D->LongPairs.data() + l.Off;
         bool all = true;
         for (uint64_t hash : longPairs)
-            ForLongPairBits(hash, it->second.Words,
+            ForLongPairBits(hash, l.Words,
                             [&](size_t b) { all = all && ((own[b / 64] >> (b % 64)) & 1); });
         return all;
     };
     QString scratch;
     std::vector<char32_t> units;
     auto check = [&](uint32_t slot) {
-        if (slot >= D->Slots.size() || !D->Slots[slot].Alive || listed(slot))
+        if (!longPairs.empty() && !mayHoldPairs(slot))
             return true;
-        if (D->Slots[slot].Long && !mayHoldPairs(slot))
+        if (slot >= D->Slots.size() || !D->Slots[slot].Alive || listed(slot))
             return true;
         if (!ContainsUnits(ingredients(D->Slots[slot].RowId, scratch), q.Units, units))
             return true;
