@@ -333,6 +333,25 @@ void FindEach(const char16_t* text, size_t from, size_t to, std::u16string_view 
     }
 }
 
+// The last of [at, hi) whose start `start(i)` is at or before `place`, given that
+// start(at) is: the finds come in order, so the search gallops on from the last one's
+// cell and reads only cells near it.
+template <class TStart>
+int32_t LastStartingBy(int32_t at, int32_t hi, size_t place, TStart&& start) {
+    int32_t step = 1, past = at + 1;
+    while (past < hi && start(past) <= place) {
+        at = past;
+        step *= 2;
+        past = at + step;
+    }
+    past = std::min(past, hi);
+    while (past - at > 1) {
+        const int32_t mid = at + (past - at) / 2;
+        (start(mid) <= place ? at : past) = mid;
+    }
+    return at;
+}
+
 } // namespace
 
 // A piece of the load slots: each searched column's runs read as one text, then the
@@ -353,13 +372,11 @@ void TADOQuery::Impl::SearchPiece(const TContainsSearch& search, const TWholeTex
             const int32_t lo = std::max(run->From, from), hi = std::min(run->To, to);
             const size_t begin = CellAt(lo, slot).Off;
             const size_t end = hi < run->To ? CellAt(hi, slot).Off : run->End;
+            int32_t a = lo; // the last find's cell
             FindEach(Chunks[run->Chunk].get(), begin, end, literal, [&](size_t at) {
                 // The last cell starting at or before the find holds it.
-                int32_t a = lo, b = hi;
-                while (b - a > 1) {
-                    const int32_t mid = a + (b - a) / 2;
-                    (CellAt(mid, slot).Off <= at ? a : b) = mid;
-                }
+                a = LastStartingBy(a, hi, at,
+                                   [&](int32_t load) { return size_t(CellAt(load, slot).Off); });
                 const TSpan& cell = CellAt(a, slot);
                 const size_t cellEnd = size_t(cell.Off) + cell.Len;
                 if (at + m <= cellEnd) {
@@ -388,11 +405,12 @@ void TADOQuery::Impl::SearchPiece(const TContainsSearch& search, const TWholeTex
     }
     const size_t begin = size_t(first->NameOff);
     const size_t end = last == whole.Parts.end() ? whole.Pool.size() : size_t(last->NameOff);
+    const TPart* parts = whole.Parts.data();
+    const auto lo = int32_t(first - whole.Parts.begin()), hi = int32_t(last - whole.Parts.begin());
+    int32_t i = lo; // the last find's part
     FindEach(whole.Pool.data(), begin, end, literal, [&](size_t at) {
-        const auto part =
-            std::upper_bound(first, last, at,
-                             [](size_t at, const TPart& p) { return at < size_t(p.NameOff); }) -
-            1;
+        i = LastStartingBy(i, hi, at, [&](int32_t k) { return size_t(parts[k].NameOff); });
+        const TPart* part = parts + i;
         const bool inName = at < size_t(part->IngredientsOff);
         const size_t cellEnd =
             inName ? size_t(part->NameOff) + size_t(std::max(0, part->NameLen))
