@@ -248,13 +248,12 @@ void TRecipeExtras::RecipeChanged(qint64 rowId) {
     FSync->BookTouched();
 }
 
-void TRecipeExtras::RecipeSaved(qint64 rowId, bool overwritten) {
-    try {
-        FEditor->Store(rowId, overwritten);
-    } catch (...) {
-        RecipeChanged(rowId);
-        throw;
-    }
+void TRecipeExtras::RecipeSaving(qint64 rowId, bool overwritten) {
+    FEditor->Store(rowId, overwritten);
+}
+
+void TRecipeExtras::RecipeSaved(qint64 rowId) {
+    FEditor->Saved();
     RecipeChanged(rowId);
 }
 

@@ -65,8 +65,11 @@ public:
     TCookingView* Cooking() const { return FCooking.get(); }
     // The entry page's extras (app/RecipeExtrasEditor).
     TRecipeExtrasEditor& ExtrasEditor() { return *FEditor; }
-    // The window's RecipeSaved: the page's extras go beside the saved row.
-    void RecipeSaved(qint64 rowId, bool overwritten);
+    // Inside the designed save's transaction: the page's extras go beside the row,
+    // so one commit (one round of disk flushes) carries both.
+    void RecipeSaving(qint64 rowId, bool overwritten);
+    // The window's RecipeSaved: the save is on disk.
+    void RecipeSaved(qint64 rowId);
     // The recipe with this identity was saved, overwritten or removed.
     void RecipeChanged(qint64 rowId);
     // Anything may have changed (an import).

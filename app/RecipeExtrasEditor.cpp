@@ -484,6 +484,9 @@ void TRecipeExtrasEditor::Store(qint64 rowId, bool overwritten) {
         recipe.Added = now;
     recipe.Changed = now;
     store.WriteExtras(rowId, recipe);
+}
+
+void TRecipeExtrasEditor::Saved() {
     Clear();
     BookCategoriesChanged();
 }

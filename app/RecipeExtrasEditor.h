@@ -1,8 +1,8 @@
 #pragma once
 // What the entry page holds beyond the designed row, behind its "更多信息" button:
 // the whole name, categories, servings, times, source, favourite and further
-// pictures, each optionally tied to a step. The designed save stores the row; the
-// window's RecipeSaved then has Store() write these beside it. Reaches the window
+// pictures, each optionally tied to a step. The designed save stores the row and,
+// in the same transaction, has Store() write these beside it. Reaches the window
 // only through its site.
 
 #include "Recipe.h"
@@ -69,9 +69,12 @@ public:
     // After the book changed: read again where the cook can see them.
     void BookCategoriesChanged();
 
-    // The row just saved gets what the page holds; an overwritten one keeps what
-    // the cook did not change. Then the page's extras are cleared.
+    // The row being saved gets what the page holds; an overwritten one keeps what
+    // the cook did not change. Inside the save's transaction: the page keeps its
+    // extras until Saved(), so a save whose commit fails loses nothing typed.
     void Store(qint64 rowId, bool overwritten);
+    // The save is on disk: the page's extras are cleared.
+    void Saved();
     void Clear();
     // A recipe read onto the page (a page from the web): its extras, for the cook
     // to check before "保存" stores them.

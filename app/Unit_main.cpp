@@ -150,9 +150,8 @@ void TForm_main::ConnectHandlers() {
     FExtras = std::make_unique<TRecipeExtras>(Site());
     connect(this, &TForm_main::BookChanged, FExtras.get(),
             [this] { RunGuarded([this] { FExtras->BookChanged(); }); });
-    connect(this, &TForm_main::RecipeSaved, FExtras.get(), [this](qint64 rowId, bool overwritten) {
-        RunGuarded([&] { FExtras->RecipeSaved(rowId, overwritten); });
-    });
+    connect(this, &TForm_main::RecipeSaved, FExtras.get(),
+            [this](qint64 rowId) { RunGuarded([&] { FExtras->RecipeSaved(rowId); }); });
 }
 
 TWindowSite TForm_main::Site() {
@@ -256,6 +255,7 @@ void TForm_main::BitBtn5Click() {
         saved = ADOQuery1.RowId();
         if (ADOQuery1.Locate(QStringLiteral("菜名"), name))
             SavePictureToBlob(*ui->Image2, QStringLiteral("img"), ADOQuery1);
+        FExtras->RecipeSaving(saved, overwritten);
         transaction.Commit();
         ClearEntryPage();
     } else if (AskYesNo(QStringLiteral("存在该菜名，是否要覆盖？"))) {
@@ -269,6 +269,7 @@ void TForm_main::BitBtn5Click() {
         saved = ADOQuery1.RowId();
         overwritten = true;
         SavePictureToBlob(*ui->Image2, QStringLiteral("img"), ADOQuery1);
+        FExtras->RecipeSaving(saved, overwritten);
         transaction.Commit();
         ClearEntryPage();
     }

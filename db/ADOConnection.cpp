@@ -324,6 +324,7 @@ void TADOConnection::RollbackTrans() {
         Execute(QStringLiteral("rollback to %1; release %1").arg(name));
     }
     --FTransLevel;
+    ++FRollbacks;
     RefreshQueries();
 }
 

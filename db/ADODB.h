@@ -67,6 +67,9 @@ public:
     void CommitTrans();
     void RollbackTrans();
     bool InTransaction() const;
+    // Transactions and savepoints rolled back so far: what a caller learnt of the
+    // book inside one (tables it made, say) may have gone with it.
+    int Rollbacks() const { return FRollbacks; }
 
     // On: a transaction's commit (its disk flushes) runs on a thread of its own while
     // the connection's thread keeps its event loop going with user input held, so a
@@ -113,6 +116,7 @@ private:
     bool FLoginPrompt = true;
     sqlite3* FDb = nullptr;
     int FTransLevel = 0;
+    int FRollbacks = 0;
     bool FWantConnected = false; // asked to connect; a failed attempt is retried
     bool FDamaged = false;
     qint64 FDataVersion = -1;

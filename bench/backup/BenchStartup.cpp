@@ -13,6 +13,7 @@
 #include "BookBackup.h"
 #include "MsgShell.h"
 #include "RecipeExtras.h"
+#include "StallWatch.h"
 #include "Unit_main.h"
 #include "WindowBenchMain.h"
 #include "ui_Unit_main.h"
@@ -31,6 +32,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <execinfo.h>
+#include <optional>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <thread>
@@ -193,7 +195,12 @@ TUiWatch WatchWhileCopying(TForm_main& form, bool saving, qint64 atLeastMs = 0) 
     });
     QTimer paintTick; // not held by the save's handler, as `tick` is
     paintTick.setInterval(1);
+    std::optional<TStallWatch> stalls;
+    if (qEnvironmentVariableIsSet("MYCOOK_BENCH_HELD_STACKS"))
+        stalls.emplace(40);
     QObject::connect(&paintTick, &QTimer::timeout, [&] {
+        if (stalls)
+            stalls->Turned();
         const double gap = sincePaintTick.nsecsElapsed() / 1e6;
         watch.MaxPaintGapMs = std::max(watch.MaxPaintGapMs, gap);
         heldInSave = std::max(heldInSave, gap);

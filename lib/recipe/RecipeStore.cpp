@@ -241,7 +241,8 @@ void EnsureRecipeTables(TADOConnection& connection) {
 struct TRecipeStore::Impl {
     TADOConnection& Connection;
     TStatement Upsert, ClearLabels, ClearPictures, AddLabel, AddPicture, SetWhole, ClearWhole;
-    bool Ready = false;
+    // Our tables were there at this count of rollbacks (-1: not yet seen).
+    int ReadyAt = -1;
 
     explicit Impl(TADOConnection& connection) : Connection(connection) {}
 
@@ -456,9 +457,9 @@ void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe) {
 
 void TRecipeStore::WriteExtras(qint64 rowId, const TRecipe& recipe, bool fresh) {
     TADOConnection& connection = FImpl->Connection;
-    if (!FImpl->Ready) {
+    if (FImpl->ReadyAt != connection.Rollbacks()) {
         EnsureRecipeTables(connection);
-        FImpl->Ready = true;
+        FImpl->ReadyAt = connection.Rollbacks();
     }
     std::optional<TTransactionGuard> transaction;
     OwnTransaction(transaction, connection);

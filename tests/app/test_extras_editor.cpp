@@ -3,6 +3,7 @@
 #include "../common/TestFiles.h"
 #include "Clipboard.h"
 #include "ExtrasSupport.h"
+#include "FaultVfs.h"
 #include "RecipeExtrasEditor.h"
 #include "RecipeStore.h"
 #include "RecipeText.h"
@@ -16,6 +17,8 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QUrl>
+#include <atomic>
+#include <sqlite3.h>
 
 namespace {
 class ExtrasEditorTest : public TExtrasFixture {
@@ -192,6 +195,96 @@ TEST_F(ExtrasEditorTest, AnsweringNoStoresNothingAndKeepsThePage) {
     EXPECT_EQ(Stored(QStringLiteral("汤")), before);
     EXPECT_EQ(Ed().Categories->text(), QStringLiteral("早餐"));
     EXPECT_EQ(Ed().Pictures().size(), 1u);
+}
+
+// A commit is what a save waits for (its disk flushes): the row and its extras go
+// to disk in one.
+TEST_F(ExtrasEditorTest, ASaveIsOneCommitWithItsExtras) {
+    struct TCase {
+        const char* What;
+        std::function<void(ExtrasEditorTest&)> Page;
+        std::optional<QMessageBox::StandardButton> Answer;
+    };
+    const TCase cases[] = {
+        {"first save, the book without our tables",
+         [](ExtrasEditorTest& t) { t.Type(QStringLiteral("汤")); }, std::nullopt},
+        {"new recipe with every extra",
+         [](ExtrasEditorTest& t) {
+             t.Type(QStringLiteral("回锅肉"));
+             t.FillAll(QStringLiteral("川"));
+         },
+         std::nullopt},
+        {"overwritten, extras changed",
+         [](ExtrasEditorTest& t) {
+             t.Type(QStringLiteral("回锅肉"));
+             Enter(t.Ed().Categories, QStringLiteral("早餐"));
+         },
+         QMessageBox::Yes},
+        {"overwritten, nothing more",
+         [](ExtrasEditorTest& t) { t.Type(QStringLiteral("汤"), QStringLiteral("水")); },
+         QMessageBox::Yes},
+    };
+    std::atomic<int> commits = 0;
+    auto counted = [](void* count) {
+        ++*static_cast<std::atomic<int>*>(count);
+        return 0;
+    };
+    ASSERT_FALSE(HasRecipeTables(Form->ADOConnection1));
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        if (c.Answer)
+            Answers.push_back(*c.Answer);
+        c.Page(*this);
+        commits = 0;
+        sqlite3_commit_hook(Form->ADOConnection1.Handle(), counted, &commits);
+        Save();
+        sqlite3_commit_hook(Form->ADOConnection1.Handle(), nullptr, nullptr);
+        EXPECT_TRUE(Errors().empty());
+        EXPECT_EQ(commits, 1);
+        EXPECT_TRUE(Ui().Edit1->text().isEmpty());
+    }
+    EXPECT_EQ(Stored(QStringLiteral("回锅肉")).Categories, QStringList{QStringLiteral("早餐")});
+    EXPECT_EQ(Stored(QStringLiteral("汤")).Ingredients, QStringLiteral("水"));
+}
+
+// The page and its extras are cleared only once the save is on disk; a commit that
+// fails leaves neither the row nor its extras, and saving again stores both.
+TEST_F(ExtrasEditorTest, ASaveWhoseCommitFailsKeepsEverythingTyped) {
+    Form.reset();
+    TFaultVfs vfs;
+    Open();
+    Type(QStringLiteral("回锅肉"));
+    FillAll(QStringLiteral("川"));
+    TFaultVfs::Faults().FailMainWrites = true;
+    Save();
+    TFaultVfs::Faults().FailMainWrites = false;
+    ASSERT_EQ(Errors().size(), 1u);
+    EXPECT_EQ(Ui().Edit1->text(), QStringLiteral("回锅肉"));
+    EXPECT_EQ(Ui().Memo1->toPlainText(), QStringLiteral("料"));
+    EXPECT_EQ(Ed().Categories->text(), QStringLiteral("川菜、家常菜"));
+    EXPECT_EQ(Ed().Source->text(), QStringLiteral("外婆川"));
+    EXPECT_EQ(Ed().Pictures().size(), 1u);
+    EXPECT_EQ(RowOf(QStringLiteral("回锅肉")), -1);
+    if (HasRecipeTables(Form->ADOConnection1)) {
+        int extras = -1;
+        sqlite3_exec(
+            Form->ADOConnection1.Handle(), "select count(*) from mycook_recipe",
+            [](void* out, int, char** values, char**) {
+                *static_cast<int*>(out) = atoi(values[0]);
+                return 0;
+            },
+            &extras, nullptr);
+        EXPECT_EQ(extras, 0);
+    }
+
+    Save(); // no question: nothing of the first try is in the book
+    EXPECT_EQ(Errors().size(), 1u);
+    const TRecipe r = Stored(QStringLiteral("回锅肉"));
+    EXPECT_EQ(r.Categories, QStringList({"川菜", "家常菜"}));
+    EXPECT_EQ(r.Source, QStringLiteral("外婆川"));
+    ASSERT_EQ(r.Pictures.size(), 1u);
+    EXPECT_EQ(r.Pictures[0].Caption, QStringLiteral("川图"));
+    EXPECT_TRUE(Ed().Categories->text().isEmpty());
 }
 
 TEST_F(ExtrasEditorTest, OverwriteKeepsWhatTheCookDidNotChange) {

@@ -225,6 +225,20 @@ TEST_F(TImportTest, AFileThatBreaksHalfWayLeavesNothingBehind) {
     EXPECT_EQ(s.Details.size(), 1);
 }
 
+// The first file made our tables in its savepoint and broke: the tables went with it,
+// and the next file's recipes must make them again.
+TEST_F(TImportTest, AFileAfterOneThatBrokeHalfWayIsStoredWithItsExtras) {
+    ASSERT_FALSE(HasRecipeTables(FConnection));
+    const TImportSummary s = Import({Fixture("nextcloud.zip"), Fixture("breads.grmt")});
+    EXPECT_EQ(s.FailedFiles, 1);
+    EXPECT_GT(s.Imported, 0);
+    EXPECT_EQ(FQuery.RecordCount(), s.Imported);
+    ASSERT_TRUE(HasRecipeTables(FConnection));
+    TRecipeStore store(FConnection);
+    FQuery.First();
+    EXPECT_TRUE(store.Read(FQuery.RowId()).Added.isValid());
+}
+
 TEST_F(TImportTest, ExportAndImportGiveTheSameBook) {
     const QByteArray jpeg = FixtureBytes("dish.jpg");
     const int count = 1000;
