@@ -174,6 +174,16 @@ TEST(TFilterExprTest, KeywordSearchesAreToldApart) {
     }
 }
 
+// A text of a few letters, so that keywords are found often, across cells too.
+QString RandomText(QRandomGenerator& rng, int length) {
+    const QChar letters[] = {u'松', u'茸', u'盐', u'A', u'a'};
+    QString t;
+    for (int i = 0; i < length; ++i) {
+        t += letters[rng.bounded(int(std::size(letters)))];
+    }
+    return t;
+}
+
 // A small book with the awkward names a keyword search meets.
 class TFilterTest : public TBookTest {
 protected:
@@ -427,14 +437,9 @@ TEST_F(TFilterTest, KeywordSearchFindsOnlyWithinOneText) {
 // texts, is none, and texts too long for the cache in several pieces are all read.
 TEST_F(TFilterTest, SharedSearchOfALargeBookFindsWhatTheRowWalkFinds) {
     constexpr int Rows = 40000;
-    const QChar letters[] = {u'松', u'茸', u'盐', u'A', u'a'};
     QRandomGenerator rng(7);
     auto text = [&](int length) {
-        QString t;
-        for (int i = 0; i < length; ++i) {
-            t += letters[rng.bounded(int(std::size(letters)))];
-        }
-        return t.replace(QStringLiteral("'"), QString());
+        return RandomText(rng, length);
     };
     FConnection.Execute(QStringLiteral("begin"));
     for (int r = 0; r < Rows; ++r) {
@@ -550,14 +555,9 @@ TEST_F(TWholeFilterTest, SharedSearchFindsWholeTextsAsTheBookHoldsThem) {
     FConnection.Execute(QStringLiteral("create table mycook_whole(recipe integer primary key,"
                                        " name text, ingredients text)"));
     constexpr int Rows = 40000;
-    const QChar letters[] = {u'松', u'茸', u'盐', u'A', u'a'};
     QRandomGenerator rng(11);
     auto text = [&](int length) {
-        QString t;
-        for (int i = 0; i < length; ++i) {
-            t += letters[rng.bounded(int(std::size(letters)))];
-        }
-        return t;
+        return RandomText(rng, length);
     };
     // What a column keeps of a longer text: its start and an ellipsis.
     auto cut = [&](const QString& whole) {
