@@ -38,8 +38,12 @@ protected:
         Form->BookChanged(); // rows added beside the window's own handlers
         Suggest().Index();   // read again on a thread of its own
         Form->show();
+        // The drop-down follows a new index only while the box has the focus, which
+        // an inactive window's box has not: a loaded machine activates it late.
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
         QTest::mouseClick(Ui().BitBtn2, Qt::LeftButton);
         Ui().Edit2->setFocus();
+        ASSERT_TRUE(Ui().Edit2->hasFocus());
     }
     TSearchSuggest& Suggest() { return Form->Extras().SearchSuggest(); }
     QStringList Shown() {
