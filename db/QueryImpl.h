@@ -187,10 +187,9 @@ struct TADOQuery::Impl : TRowCache {
     void SearchRuns(const TContainsSearch& search, const TWholeTexts& whole,
                     const std::function<bool(int32_t load)>& matchesRow,
                     std::vector<int32_t>& rows);
-    // Marks the rows whose whole texts hold it where the columns' texts do not.
-    void SearchWholeTexts(const TContainsSearch& search, const TWholeTexts& whole,
-                          const std::function<bool(int32_t load)>& matchesRow,
-                          std::vector<char>& hit);
+    // Marks the load slots [from, to) whose searched texts hold it (RunsOf built).
+    void SearchPiece(const TContainsSearch& search, const TWholeTexts& whole, bool wholeParts,
+                     int32_t from, int32_t to, std::vector<char>& hit);
     bool KeepsWholeTexts() const;
     void RebuildViewPos();
     QVariant StoredValue(int col);

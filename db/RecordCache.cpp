@@ -100,6 +100,10 @@ void TRowCache::LayOutInRowOrder() {
             TSpan& to = laid.Cells[row * size_t(Stride) + k];
             if (from.Len == 0 || from.Len >= UncachedLen) {
                 to = from;
+                if (!laid.Chunks.empty()) { // where it lies among the texts: runs go on
+                    to.Chunk = quint32(laid.Chunks.size() - 1);
+                    to.Off = quint32(laid.ChunkUsed);
+                }
             } else {
                 const QStringView text = SpanText(from);
                 to = laid.AddText(reinterpret_cast<const char16_t*>(text.utf16()),
@@ -114,6 +118,48 @@ void TRowCache::LayOutInRowOrder() {
         LoadOfRow[i] = int32_t(i);
         PoolOrder[i] = int32_t(i);
     }
+}
+
+const TRowCache::TColumnRuns& TRowCache::RunsOf(int slot) {
+    if (ColumnRuns.size() != size_t(Stride)) {
+        ColumnRuns.assign(size_t(Stride), TColumnRuns{});
+    }
+    TColumnRuns& c = ColumnRuns[size_t(slot)];
+    if (c.Layout == Layout) {
+        return c;
+    }
+    c.Layout = Layout;
+    c.Runs.clear();
+    c.Uncached.clear();
+    const auto loads = int32_t(Cells.size() / size_t(Stride));
+    bool open = false;
+    TColumnRuns::TRun run;
+    for (int32_t load = 0; load < loads; ++load) {
+        const TSpan& s = CellAt(load, slot);
+        if (s.Len == UncachedLen) {
+            c.Uncached.push_back(load);
+        }
+        const bool text = s.Len != 0 && s.Len < UncachedLen;
+        if (open && s.Chunk == run.Chunk && s.Off == run.End) {
+            run.End += text ? s.Len : 0;
+            continue;
+        }
+        // Elsewhere (a row read again, or added): the run ends before it.
+        if (open) {
+            run.To = load;
+            c.Runs.push_back(run);
+            open = false;
+        }
+        if (text) {
+            run = {load, 0, s.Chunk, s.Off + s.Len};
+            open = true;
+        }
+    }
+    if (open) {
+        run.To = loads;
+        c.Runs.push_back(run);
+    }
+    return c;
 }
 
 void TRowCache::BuildHash(int slot) {

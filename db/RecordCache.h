@@ -112,6 +112,22 @@ struct TRowCache {
     void FinishRows();
     void LayOutInRowOrder(); // the texts in memory in row order, column by column
 
+    // Where one column's texts lie back to back in memory: runs of load slots whose
+    // texts follow one another in one chunk, each cell's Off where its text starts
+    // (an empty cell's too), so a search reads a run as one text and finds a find's
+    // cell by the offsets, with no work per cell.
+    struct TColumnRuns {
+        struct TRun {
+            int32_t From = 0, To = 0; // load slots [From, To)
+            quint32 Chunk = 0, End = 0;
+        };
+        quint64 Layout = 0;
+        std::vector<TRun> Runs;
+        std::vector<int32_t> Uncached; // load slots whose text stays on disk
+    };
+    // Built once for each layout of the rows.
+    const TColumnRuns& RunsOf(int slot);
+
     TSpan& CellAt(int32_t load, int slot) { return Cells[size_t(load) * Stride + slot]; }
     const TSpan& CellAt(int32_t load, int slot) const {
         return Cells[size_t(load) * Stride + slot];
@@ -126,6 +142,7 @@ struct TRowCache {
         bool Valid = false;
     };
     std::vector<THash> Hashes;
+    std::vector<TColumnRuns> ColumnRuns; // by slot
     void BuildHash(int slot);
     void HashInsert(int slot, int32_t row);
 };

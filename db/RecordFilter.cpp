@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <map>
@@ -77,61 +78,6 @@ private:
     const int32_t& FPosition;
     const std::vector<int32_t>& FIndex;
     const TWholeTexts& FWhole;
-};
-
-// A keyword searched for in texts handed over cell by cell (a cell: one column of
-// one row). Cells that lie back to back in memory, as the cache lays a row's
-// columns and the rows one after another, are searched as one run; a find that
-// runs over the end of its cell counts for none.
-class TRunSearch {
-public:
-    TRunSearch(std::u16string_view literal, std::vector<char>& hit)
-        : FLiteral(literal), FHit(hit), FCells(MaxCells) {}
-    [[gnu::always_inline]] void Add(const char16_t* text, quint32 len, int32_t load) {
-        if (text != FEnd || FCount == MaxCells) {
-            Flush();
-            FStart = text;
-        }
-        FCells[FCount++] = {quint32(text - FStart), len, load};
-        FEnd = text + len;
-    }
-    [[gnu::noinline]] void Flush() {
-        if (FCount == 0) {
-            return;
-        }
-        const size_t n = size_t(FEnd - FStart);
-        const size_t m = FLiteral.size();
-        size_t from = 0, c = 0;
-        qsizetype at;
-        while ((at = FindFolded(FStart, n, from, FLiteral)) >= 0) {
-            while (FCells[c].Off + FCells[c].Len <= size_t(at)) {
-                ++c;
-            }
-            const size_t cellEnd = size_t(FCells[c].Off) + FCells[c].Len;
-            if (size_t(at) + m <= cellEnd) {
-                FHit[size_t(FCells[c].Load)] = 1;
-                from = cellEnd;
-            } else {
-                from = size_t(at) + 1;
-            }
-        }
-        FCount = 0;
-        FEnd = nullptr;
-    }
-
-private:
-    // Long runs are searched in parts small enough for the cells to stay in cache.
-    static constexpr size_t MaxCells = 8192;
-    struct TCell {
-        quint32 Off, Len;
-        int32_t Load;
-    };
-    std::u16string_view FLiteral;
-    std::vector<char>& FHit;
-    std::vector<TCell> FCells;
-    size_t FCount = 0;
-    const char16_t* FStart = nullptr;
-    const char16_t* FEnd = nullptr;
 };
 
 } // namespace
@@ -371,93 +317,165 @@ void RunPiecesCaught(size_t count, const std::function<void(size_t)>& piece) {
 }
 } // namespace
 
+namespace {
+
+// Every find of the keyword in text[from, to), handed to `found` with its place; it
+// answers where to go on from (past the cell that counted, or one further).
+template <class TFound>
+void FindEach(const char16_t* text, size_t from, size_t to, std::u16string_view literal,
+              TFound&& found) {
+    const char16_t* start = text + from;
+    const size_t n = to - from;
+    size_t at = 0;
+    qsizetype f;
+    while (at < n && (f = FindFolded(start, n, at, literal)) >= 0) {
+        at = found(from + size_t(f)) - from;
+    }
+}
+
+// The last of [at, hi) whose start `start(i)` is at or before `place`, given that
+// start(at) is: the finds come in order, so the search gallops on from the last one's
+// cell and reads only cells near it.
+template <class TStart>
+int32_t LastStartingBy(int32_t at, int32_t hi, size_t place, TStart&& start) {
+    int32_t step = 1, past = at + 1;
+    while (past < hi && start(past) <= place) {
+        at = past;
+        step *= 2;
+        past = at + step;
+    }
+    past = std::min(past, hi);
+    while (past - at > 1) {
+        const int32_t mid = at + (past - at) / 2;
+        (start(mid) <= place ? at : past) = mid;
+    }
+    return at;
+}
+
+} // namespace
+
+// A piece of the load slots: each searched column's runs read as one text, then the
+// whole texts' parts of the same rows, back to back in their pool. A find is mapped to
+// its cell by the cells' offsets and counts only when it lies wholly inside it.
+void TADOQuery::Impl::SearchPiece(const TContainsSearch& search, const TWholeTexts& whole,
+                                  bool wholeParts, int32_t from, int32_t to,
+                                  std::vector<char>& hit) {
+    const std::u16string_view literal = search.Literal;
+    const size_t m = literal.size();
+    for (const int col : search.Columns) {
+        const int slot = Columns[size_t(col)].Slot;
+        const TColumnRuns& runs = ColumnRuns[size_t(slot)];
+        auto run =
+            std::upper_bound(runs.Runs.begin(), runs.Runs.end(), from,
+                             [](int32_t load, const TColumnRuns::TRun& r) { return load < r.To; });
+        for (; run != runs.Runs.end() && run->From < to; ++run) {
+            const int32_t lo = std::max(run->From, from), hi = std::min(run->To, to);
+            const size_t begin = CellAt(lo, slot).Off;
+            const size_t end = hi < run->To ? CellAt(hi, slot).Off : run->End;
+            int32_t a = lo; // the last find's cell
+            FindEach(Chunks[run->Chunk].get(), begin, end, literal, [&](size_t at) {
+                // The last cell starting at or before the find holds it.
+                a = LastStartingBy(a, hi, at,
+                                   [&](int32_t load) { return size_t(CellAt(load, slot).Off); });
+                const TSpan& cell = CellAt(a, slot);
+                const size_t cellEnd = size_t(cell.Off) + cell.Len;
+                if (at + m <= cellEnd) {
+                    hit[size_t(a)] = 1;
+                    return cellEnd;
+                }
+                return at + 1;
+            });
+        }
+    }
+    if (!wholeParts) {
+        return;
+    }
+    const bool name =
+                   std::binary_search(search.Columns.begin(), search.Columns.end(), whole.NameCol),
+               ingredients = std::binary_search(search.Columns.begin(), search.Columns.end(),
+                                                whole.IngredientsCol);
+    using TPart = TWholeTexts::TPart;
+    const auto byLoad = [](const TPart& p, int32_t load) {
+        return p.Load < load;
+    };
+    const auto first = std::lower_bound(whole.Parts.begin(), whole.Parts.end(), from, byLoad);
+    const auto last = std::lower_bound(first, whole.Parts.end(), to, byLoad);
+    if (first == last) {
+        return;
+    }
+    const size_t begin = size_t(first->NameOff);
+    const size_t end = last == whole.Parts.end() ? whole.Pool.size() : size_t(last->NameOff);
+    const TPart* parts = whole.Parts.data();
+    const auto lo = int32_t(first - whole.Parts.begin()), hi = int32_t(last - whole.Parts.begin());
+    int32_t i = lo; // the last find's part
+    FindEach(whole.Pool.data(), begin, end, literal, [&](size_t at) {
+        i = LastStartingBy(i, hi, at, [&](int32_t k) { return size_t(parts[k].NameOff); });
+        const TPart* part = parts + i;
+        const bool inName = at < size_t(part->IngredientsOff);
+        const size_t cellEnd =
+            inName ? size_t(part->NameOff) + size_t(std::max(0, part->NameLen))
+                   : size_t(part->IngredientsOff) + size_t(std::max(0, part->IngredientsLen));
+        if ((inName ? name : ingredients) && at + m <= cellEnd) {
+            hit[size_t(part->Load)] = 1;
+            return cellEnd;
+        }
+        return at + 1;
+    });
+}
+
 void TADOQuery::Impl::SearchRuns(const TContainsSearch& search, const TWholeTexts& whole,
                                  const std::function<bool(int32_t load)>& matchesRow,
                                  std::vector<int32_t>& rows) {
     std::vector<char> hit(PoolOrder.size(), 0);
+    for (const int col : search.Columns) {
+        RunsOf(Columns[size_t(col)].Slot); // built here, read by both threads
+    }
+    const bool name =
+                   std::binary_search(search.Columns.begin(), search.Columns.end(), whole.NameCol),
+               ingredients = std::binary_search(search.Columns.begin(), search.Columns.end(),
+                                                whole.IngredientsCol);
+    // A find in a column that runs into what the column holds past the shared start
+    // (an ellipsis where it was cut) may be none in the whole text: such keywords are
+    // answered row by row for the rows with whole texts.
+    bool exact = false;
+    for (const char16_t c : whole.PastSame) {
+        const char16_t folded = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+        exact = exact || search.Literal.find(folded) != std::u16string_view::npos;
+    }
+    const bool wholeParts = !whole.Parts.empty() && (name || ingredients);
     const size_t loads = PoolOrder.size(), pieces = PiecesFor(loads);
-    std::vector<std::vector<int32_t>> others(pieces); // rows with a text too long for the cache
     RunPiecesCaught(pieces, [&](size_t k) {
-        TRunSearch run(search.Literal, hit);
-        // Column by column, as the cache lays the texts (LayOutInRowOrder).
-        for (const int col : search.Columns) {
-            const int slot = Columns[size_t(col)].Slot;
-            for (size_t load = loads * k / pieces; load < loads * (k + 1) / pieces; ++load) {
-                const TSpan& s = CellAt(int32_t(load), slot);
-                if (s.Len == UncachedLen) {
-                    others[k].push_back(int32_t(load)); // read whole, once, below
-                } else if (s.Len != NullLen && s.Len != 0) {
-                    run.Add(Chunks[s.Chunk].get() + s.Off, s.Len, int32_t(load));
-                }
-            }
-        }
-        run.Flush();
+        SearchPiece(search, whole, wholeParts && !exact, int32_t(loads * k / pieces),
+                    int32_t(loads * (k + 1) / pieces), hit);
     });
-    SearchWholeTexts(search, whole, matchesRow, hit);
-    for (const std::vector<int32_t>& piece : others) {
-        for (const int32_t load : piece) {
+    if (wholeParts && exact) {
+        for (const TWholeTexts::TPart& p : whole.Parts) {
+            hit[size_t(p.Load)] = matchesRow(p.Load) ? 1 : 0;
+        }
+    }
+    // Texts too long for the cache, read whole once.
+    for (const int col : search.Columns) {
+        for (const int32_t load : ColumnRuns[size_t(Columns[size_t(col)].Slot)].Uncached) {
             if (!hit[size_t(load)] && matchesRow(load)) {
                 hit[size_t(load)] = 1;
             }
         }
     }
-    for (size_t load = 0; load < hit.size(); ++load) {
+    // Few rows hit: eight slots at a time are passed over while all are clear.
+    for (size_t load = 0; load < hit.size();) {
+        quint64 eight = 0;
+        if (load + 8 <= hit.size() && (std::memcpy(&eight, &hit[load], 8), eight == 0)) {
+            load += 8;
+            continue;
+        }
         if (hit[load]) {
             rows.push_back(PoolOrder[load]);
         }
+        ++load;
     }
-    std::sort(rows.begin(), rows.end());
-}
-
-// The columns were searched as they are; what they share with the whole text from its
-// start needs no second look, only the rest with the keyword's length less one before.
-void TADOQuery::Impl::SearchWholeTexts(const TContainsSearch& search, const TWholeTexts& whole,
-                                       const std::function<bool(int32_t load)>& matchesRow,
-                                       std::vector<char>& hit) {
-    if (whole.Parts.empty()) {
-        return;
+    if (!std::is_sorted(rows.begin(), rows.end())) {
+        std::sort(rows.begin(), rows.end());
     }
-    const std::u16string_view literal = search.Literal;
-    const auto searched = [&search](int col) {
-        return std::binary_search(search.Columns.begin(), search.Columns.end(), col);
-    };
-    const bool name = searched(whole.NameCol), ingredients = searched(whole.IngredientsCol);
-    if (!name && !ingredients) {
-        return;
-    }
-    // A find in a column that runs into what the column holds past the shared start
-    // (an ellipsis where it was cut) may be none in the whole text: such keywords are
-    // answered row by row.
-    bool exact = false;
-    for (const char16_t c : whole.PastSame) {
-        const char16_t folded = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-        exact = exact || literal.find(folded) != std::u16string_view::npos;
-    }
-    if (exact) { // the column's find may be none
-        for (const TWholeTexts::TPart& p : whole.Parts) {
-            hit[size_t(p.Load)] = matchesRow(p.Load) ? 1 : 0;
-        }
-        return;
-    }
-    // The parts lie back to back, each from the keyword's length less one before the
-    // shared end (WholeTexts laid them out so): one run, as the columns are searched.
-    const size_t parts = whole.Parts.size(), pieces = PiecesFor(parts);
-    RunPiecesCaught(pieces, [&](size_t k) {
-        TRunSearch run(literal, hit);
-        for (size_t i = parts * k / pieces; i < parts * (k + 1) / pieces; ++i) {
-            const TWholeTexts::TPart& p = whole.Parts[i];
-            if (hit[size_t(p.Load)]) {
-                continue;
-            }
-            if (name && p.NameLen > 0) {
-                run.Add(whole.Pool.data() + p.NameOff, quint32(p.NameLen), p.Load);
-            }
-            if (ingredients && p.IngredientsLen > 0) {
-                run.Add(whole.Pool.data() + p.IngredientsOff, quint32(p.IngredientsLen), p.Load);
-            }
-        }
-        run.Flush();
-    });
 }
 
 void TADOQuery::Impl::RebuildViewPos() {

@@ -323,10 +323,12 @@ void TWholeTexts::Lay(qint32 back) {
             continue;
         }
         const TWholeEntry& e = Entries[size_t(ByLoad[load])];
-        TPart p{int32_t(load), 0, -1, 0, -1};
+        // An absent text starts where the next would: the offsets only ever rise.
+        TPart p{int32_t(load), qint32(Pool.size()), -1, 0, -1};
         if (!e.Name.isNull()) {
             put(e.Name, e.NameSame, p.NameOff, p.NameLen);
         }
+        p.IngredientsOff = qint32(Pool.size());
         if (e.UseIngredients) {
             put(e.Ingredients, e.IngredientsSame, p.IngredientsOff, p.IngredientsLen);
         }

@@ -71,6 +71,7 @@ struct TWholeTexts {
     // The counting entries' whole texts in load order, back to back, for the search's
     // one pass: each from `LaidBack` characters before the end of what the column
     // shares with it. A length of -1: the column holds it, or the whole does not count.
+    // Offsets rise with the parts, so a find in Pool is mapped to its part by them.
     struct TPart {
         int32_t Load;
         qint32 NameOff, NameLen;

@@ -1,6 +1,8 @@
 #include "SqliteSupport.h"
 
 #ifdef __linux__
+#include <algorithm>
+#include <cerrno>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -100,8 +102,13 @@ int QuickCheck(sqlite3* db, const std::stop_token& stop) {
 void YieldToWindow() {
 #ifdef __linux__
     // Per thread on Linux; a failure leaves the thread as it was.
+    // Ten below the thread's own, not to 10: a program started lowered would
+    // otherwise raise its copy above its window (root may raise).
     const auto tid = id_t(::syscall(SYS_gettid));
-    ::setpriority(PRIO_PROCESS, tid, 10);
+    errno = 0;
+    const int now = ::getpriority(PRIO_PROCESS, tid);
+    if (errno == 0)
+        ::setpriority(PRIO_PROCESS, tid, std::min(now + 10, 19));
     constexpr int ioprioWhoProcess = 1, ioprioClassBestEffort = 2, ioprioClassShift = 13;
     ::syscall(SYS_ioprio_set, ioprioWhoProcess, int(tid),
               (ioprioClassBestEffort << ioprioClassShift) | 7);

@@ -8,7 +8,10 @@
 // are the saves' count and the slowest save to disk, and the copy's own
 // time. BM_CopyPauses alternates a run with the copy and one without it of the same
 // length (the book's rows load in both), so the pauses the copy adds are told apart
-// from a busy machine's own.
+// from a busy machine's own. Diagnostics on stderr: MYCOOK_BENCH_SLOW_SAVES (each save
+// over 50 ms), MYCOOK_BENCH_WAIT_STACKS (where the window waited over 20 ms for
+// SQLite), MYCOOK_BENCH_HELD_STACKS (where the window's thread was while its event
+// loop stood over 40 ms).
 #include "BenchBook.h"
 #include "BookBackup.h"
 #include "MsgShell.h"

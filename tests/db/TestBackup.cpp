@@ -383,12 +383,19 @@ TThreadShare ShareOfThisThread() {
 TEST(GiveWayTest, LowersTheCallingThreadOnly) {
     constexpr int bestEffortLowest = (2 << 13) | 7;
     const TThreadShare window = ShareOfThisThread();
-    TThreadShare lowered;
-    std::thread([&] {
-        YieldToWindow();
-        lowered = ShareOfThisThread();
-    }).join();
-    EXPECT_EQ(lowered, (TThreadShare{SCHED_OTHER, window.Nice + 10, bestEffortLowest}));
+    // The thread as the window's, or already lowered (a program started with nice):
+    // it goes ten lower, never higher, and no lower than the lowest.
+    for (const int already : {0, 5, 15}) {
+        SCOPED_TRACE(already);
+        const int start = std::min(window.Nice + already, 19);
+        TThreadShare lowered;
+        std::thread([&] {
+            ::setpriority(PRIO_PROCESS, id_t(::syscall(SYS_gettid)), start);
+            YieldToWindow();
+            lowered = ShareOfThisThread();
+        }).join();
+        EXPECT_EQ(lowered, (TThreadShare{SCHED_OTHER, std::min(start + 10, 19), bestEffortLowest}));
+    }
     EXPECT_EQ(ShareOfThisThread(), window);
 }
 #endif

@@ -174,6 +174,16 @@ TEST(TFilterExprTest, KeywordSearchesAreToldApart) {
     }
 }
 
+// A text of a few letters, so that keywords are found often, across cells too.
+QString RandomText(QRandomGenerator& rng, int length) {
+    const QChar letters[] = {u'松', u'茸', u'盐', u'A', u'a'};
+    QString t;
+    for (int i = 0; i < length; ++i) {
+        t += letters[rng.bounded(int(std::size(letters)))];
+    }
+    return t;
+}
+
 // A small book with the awkward names a keyword search meets.
 class TFilterTest : public TBookTest {
 protected:
@@ -427,14 +437,9 @@ TEST_F(TFilterTest, KeywordSearchFindsOnlyWithinOneText) {
 // texts, is none, and texts too long for the cache in several pieces are all read.
 TEST_F(TFilterTest, SharedSearchOfALargeBookFindsWhatTheRowWalkFinds) {
     constexpr int Rows = 40000;
-    const QChar letters[] = {u'松', u'茸', u'盐', u'A', u'a'};
     QRandomGenerator rng(7);
     auto text = [&](int length) {
-        QString t;
-        for (int i = 0; i < length; ++i) {
-            t += letters[rng.bounded(int(std::size(letters)))];
-        }
-        return t.replace(QStringLiteral("'"), QString());
+        return RandomText(rng, length);
     };
     FConnection.Execute(QStringLiteral("begin"));
     for (int r = 0; r < Rows; ++r) {
@@ -455,6 +460,196 @@ TEST_F(TFilterTest, SharedSearchOfALargeBookFindsWhatTheRowWalkFinds) {
         EXPECT_EQ(shared, Names()) << keyword;
         EXPECT_EQ(shared.isEmpty(), qstrcmp(keyword, "x") == 0) << keyword;
     }
+}
+
+// A large book with whole names and ingredients beside the columns that hold them cut,
+// as the recipe's extras keep them: the shared search finds what the book's texts hold,
+// by a model of its own and by the row-by-row walk, before and after changes.
+class TWholeFilterTest : public TFilterTest {
+protected:
+    struct TRow {
+        qint64 Id = 0;
+        QString Name, Ingredients;           // the columns (null: NULL)
+        QString WholeName, WholeIngredients; // null: none
+        QString NameColumn, IngredientsColumn;
+        bool Whole = false;
+    };
+    void Insert(TRow& r) {
+        FConnection.Execute(QStringLiteral("insert into mycook(菜名, 原料) values(%1, %2)")
+                                .arg(Sql(r.Name), Sql(r.Ingredients)));
+        r.Id = qint64(FRows.size()) + 1; // rows are only added
+        if (r.Whole) {
+            WriteWhole(r);
+        }
+    }
+    void WriteWhole(const TRow& r) {
+        FConnection.Execute(
+            QStringLiteral("insert or replace into mycook_recipe(recipe, name_column,"
+                           " ingredients_column) values(%1, %2, %3)")
+                .arg(r.Id)
+                .arg(Sql(r.NameColumn), Sql(r.IngredientsColumn)));
+        FConnection.Execute(QStringLiteral("insert or replace into mycook_whole(recipe, name,"
+                                           " ingredients) values(%1, %2, %3)")
+                                .arg(r.Id)
+                                .arg(Sql(r.WholeName), Sql(r.WholeIngredients)));
+    }
+    static QString Sql(const QString& t) {
+        return t.isNull() ? QStringLiteral("NULL") : QLatin1Char('\'') + t + QLatin1Char('\'');
+    }
+    // What the search must find: a whole text counts while the column holds what it
+    // was cut to (the ingredients only beside a counting name).
+    std::vector<qint64> Expected(const QString& keyword) const {
+        std::vector<qint64> out;
+        for (const TRow& r : FRows) {
+            const bool name = r.Whole && r.Name == r.NameColumn;
+            const bool ingredients =
+                name && !r.WholeIngredients.isNull() && r.Ingredients == r.IngredientsColumn;
+            const QString n = name && !r.WholeName.isNull() ? r.WholeName : r.Name;
+            const QString i = ingredients ? r.WholeIngredients : r.Ingredients;
+            if (n.contains(keyword, Qt::CaseInsensitive) ||
+                i.contains(keyword, Qt::CaseInsensitive)) {
+                out.push_back(r.Id);
+            }
+        }
+        return out;
+    }
+    std::vector<qint64> Found(const QString& filter) {
+        Filter(filter);
+        std::vector<qint64> out;
+        for (FQuery.First(); !FQuery.Eof(); FQuery.Next()) {
+            out.push_back(FQuery.RowId());
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
+    void Check(const char* step) {
+        for (const char* keyword :
+             {"松茸", "茸松茸", "aA", "松茸盐A松", "盐盐盐", "茸…", "…", "茸头", "x"}) {
+            const QString k = QString::fromUtf8(keyword);
+            const std::vector<qint64> shared =
+                Found(QStringLiteral("菜名 like '%%1%' or 原料 like '%%1%'").arg(k));
+            EXPECT_EQ(shared, Expected(k)) << step << ": " << keyword;
+            EXPECT_EQ(
+                shared,
+                Found(QStringLiteral("菜名 like '%%1%' or 原料 like '%%1%' or 做法 = '-'").arg(k)))
+                << step << ": " << keyword;
+        }
+    }
+    std::vector<TRow> FRows;
+};
+
+TEST_F(TWholeFilterTest, SharedSearchFindsWholeTextsAsTheBookHoldsThem) {
+    for (const TRow& r : {TRow{0, QStringLiteral("红烧肉"), QStringLiteral("五花肉 酱油")},
+                          TRow{0, QStringLiteral("Fish Soup"), QStringLiteral("fish, salt")},
+                          TRow{0, QStringLiteral("it's"), QStringLiteral("apostrophe")},
+                          TRow{0, QStringLiteral("50%off"), QStringLiteral("discount")},
+                          TRow{0, QStringLiteral("a_b"), QStringLiteral("underscore")},
+                          TRow{0, QStringLiteral("清蒸鱼"), QStringLiteral("鱼 姜")}}) {
+        FRows.push_back(r);
+    }
+    for (size_t i = 0; i < FRows.size(); ++i) {
+        FRows[i].Id = qint64(i) + 1;
+    }
+    FConnection.Execute(QStringLiteral("create table mycook_recipe(recipe integer primary key,"
+                                       " name_column text not null, ingredients_column text)"));
+    FConnection.Execute(QStringLiteral("create table mycook_whole(recipe integer primary key,"
+                                       " name text, ingredients text)"));
+    constexpr int Rows = 40000;
+    QRandomGenerator rng(11);
+    auto text = [&](int length) {
+        return RandomText(rng, length);
+    };
+    // What a column keeps of a longer text: its start and an ellipsis.
+    auto cut = [&](const QString& whole) {
+        return whole.left(int(rng.bounded(1, int(whole.size())))) + QStringLiteral("…");
+    };
+    // Rows at and beside the borders of the shared walk's pieces have whole texts.
+    const size_t all = FRows.size() + Rows;
+    std::vector<char> border(all + 2, 0);
+    for (size_t k = 1; k < 16; ++k) {
+        for (const size_t b : {all * k / 16 - 1, all * k / 16, all * k / 16 + 1}) {
+            border[b] = 1;
+        }
+    }
+    FConnection.Execute(QStringLiteral("begin"));
+    for (int i = 0; i < Rows; ++i) {
+        TRow r;
+        const auto kind = rng.bounded(12);
+        r.Whole = border[FRows.size()] || kind < 4;
+        if (r.Whole) {
+            // A whole name always; whole ingredients on some; a name the column no
+            // longer holds as it was cut (another program renamed it) on a few.
+            r.WholeName = text(int(rng.bounded(2, 12)));
+            r.NameColumn = cut(r.WholeName);
+            r.Name = kind == 3 ? text(3) : r.NameColumn;
+            if (kind != 1) {
+                r.WholeIngredients = text(int(rng.bounded(2, 30)));
+                r.IngredientsColumn = cut(r.WholeIngredients);
+                r.Ingredients = kind == 2 ? text(4) : r.IngredientsColumn;
+            } else {
+                r.Ingredients = text(int(rng.bounded(0, 6)));
+            }
+        } else if (kind == 11) {
+            r.Name = QStringLiteral(""); // empty and NULL cells among the texts
+        } else {
+            r.Name = text(int(rng.bounded(0, 6)));
+            r.Ingredients = kind == 10 ? QString() : text(int(rng.bounded(0, 9)));
+        }
+        Insert(r);
+        FRows.push_back(r);
+    }
+    FConnection.Execute(QStringLiteral("commit"));
+    OpenBook();
+    ASSERT_EQ(FQuery.RecordCount(), int(FRows.size()));
+    // Keywords found only past what the column holds, so the whole texts are searched.
+    size_t pastTheColumn = 0;
+    for (const TRow& r : FRows) {
+        pastTheColumn += r.Whole && r.Name == r.NameColumn &&
+                         r.WholeName.contains(QStringLiteral("茸松茸")) &&
+                         !r.Name.contains(QStringLiteral("茸松茸")) &&
+                         !r.Ingredients.contains(QStringLiteral("茸松茸"));
+    }
+    ASSERT_GT(pastTheColumn, 10u);
+    Check("as read");
+
+    // Changes of our own: whole texts rewritten, dropped, made whole again, a name
+    // edited out of the run (its whole name no longer counts), a row added.
+    FConnection.Execute(QStringLiteral("begin"));
+    for (size_t i = 6; i < FRows.size(); i += 97) {
+        TRow& r = FRows[i];
+        if (!r.Whole) {
+            continue;
+        }
+        if (i % 3 == 0) {
+            FConnection.Execute(
+                QStringLiteral("delete from mycook_whole where recipe = %1").arg(r.Id));
+            r.Whole = false;
+        } else {
+            r.WholeName = r.NameColumn.chopped(1) + text(int(rng.bounded(1, 9)));
+            WriteWhole(r);
+        }
+    }
+    FConnection.Execute(QStringLiteral("commit"));
+    FQuery.SetFiltered(false);
+    for (size_t i = 7; i < FRows.size(); i += 4001) {
+        TRow& r = FRows[i];
+        ASSERT_TRUE(FQuery.LocateRowId(r.Id));
+        FQuery.Edit();
+        r.Name = QStringLiteral("茸松茸") + text(2);
+        FQuery.FieldByName(Name).SetAsString(r.Name);
+        FQuery.Post();
+    }
+    TRow added;
+    added.Whole = true;
+    added.WholeName = QStringLiteral("新菜茸松茸");
+    added.NameColumn = QStringLiteral("新菜…");
+    added.Name = added.NameColumn;
+    FQuery.AppendRecord({added.Name, added.Ingredients});
+    added.Id = FQuery.RowId();
+    WriteWhole(added);
+    FRows.push_back(added);
+    ASSERT_EQ(FQuery.RecordCount(), int(FRows.size()));
+    Check("after changes");
 }
 
 // Each piece runs once, whatever the count and whoever takes it; a second caller
