@@ -33,6 +33,15 @@ bool TRowCache::AppendRows(sqlite3_stmt* s, int& rc, const std::atomic<bool>* ca
     return read == limit || rc == SQLITE_DONE;
 }
 
+namespace {
+// Room for the session's saves, made here on the reading's thread: at their exact
+// size the first save after the reading copied every array of a million rows whole
+// on the window's thread.
+size_t WithRoom(size_t size) {
+    return size + size / 32 + 8;
+}
+} // namespace
+
 void TRowCache::FinishRows() {
     Layout = NewRowsLayout();
     // Rows may come in index order; they are numbered in row order.
@@ -92,6 +101,7 @@ void TRowCache::FinishRows() {
 // Rows read in their order are laid out too: their columns lie side by side.
 void TRowCache::LayOutInRowOrder() {
     TRowCache laid;
+    laid.Cells.reserve(WithRoom(Cells.size()));
     laid.Cells.resize(Cells.size());
     for (size_t k = 0; k < size_t(Stride); ++k) {
         for (size_t row = 0; row < LoadOfRow.size(); ++row) {
@@ -118,6 +128,9 @@ void TRowCache::LayOutInRowOrder() {
         LoadOfRow[i] = int32_t(i);
         PoolOrder[i] = int32_t(i);
     }
+    RowIds.reserve(WithRoom(RowIds.size()));
+    LoadOfRow.reserve(WithRoom(LoadOfRow.size()));
+    PoolOrder.reserve(WithRoom(PoolOrder.size()));
 }
 
 const TRowCache::TColumnRuns& TRowCache::RunsOf(int slot) {
