@@ -8,6 +8,7 @@
 
 #include "ADODB.h"
 #include "BenchBook.h"
+#include "InTurn.h"
 
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -88,56 +89,36 @@ void BM_KeywordFilterAndWalk(benchmark::State& state) {
     state.counters["rows"] = found;
 }
 
-double ProcessCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // The keyword filter on the book without extras and on the same book with them, taken
 // in turn (the order swapped each time) so that both meet the same load on a shared
 // machine: medians of each, wall and the process's CPU (both threads walk), and their
 // ratios. The iteration's own time is both searches.
 void BM_KeywordFilterExtrasRatio(benchmark::State& state) {
     TOpenBook books[2] = {TOpenBook(false), TOpenBook(true)};
-    std::vector<double> wall[2], cpu[2];
     for (TOpenBook& b : books) {
         b.Query.Open();
         b.Query.SetFilter(KeywordFilter); // the first search may wait for the whole texts
         b.Query.SetFiltered(true);
         b.Query.SetFiltered(false);
     }
-    int turn = 0, found[2] = {};
+    TInTurn turns;
+    int found[2] = {};
     for (auto _ : state) {
         for (int k = 0; k < 2; ++k) {
-            const int book = k ^ (turn & 1);
+            const int book = k ^ turns.First();
             TOpenBook& b = books[book];
-            const double cpu0 = ProcessCpuMs();
-            const auto wall0 = std::chrono::steady_clock::now();
-            b.Query.SetFilter(KeywordFilter);
-            b.Query.SetFiltered(true);
-            wall[book].push_back(
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wall0)
-                    .count());
-            cpu[book].push_back(ProcessCpuMs() - cpu0);
+            turns.Time(book, [&] {
+                b.Query.SetFilter(KeywordFilter);
+                b.Query.SetFiltered(true);
+            });
             state.PauseTiming();
             found[book] = b.Query.RecordCount();
             b.Query.SetFiltered(false);
             state.ResumeTiming();
         }
-        ++turn;
+        turns.NextRound();
     }
-    state.counters["wall_ms"] = Median(wall[0]);
-    state.counters["wall_ms_extras"] = Median(wall[1]);
-    state.counters["cpu_ms"] = Median(cpu[0]);
-    state.counters["cpu_ms_extras"] = Median(cpu[1]);
-    state.counters["wall_ratio"] = Median(wall[1]) / Median(wall[0]);
-    state.counters["cpu_ratio"] = Median(cpu[1]) / Median(cpu[0]);
+    turns.Report(state, "_extras");
     state.counters["rows"] = found[0];
     state.counters["rows_extras"] = found[1];
 }

@@ -8,6 +8,7 @@
 // extras, one in five with a whole name the column holds cut).
 #include "BenchBook.h"
 #include "BookBackup.h"
+#include "InTurn.h"
 #include "Keystrokes.h"
 #include "MsgShell.h"
 #include "RecipeExtras.h"
@@ -61,46 +62,24 @@ void BM_DesignedSearch(benchmark::State& state) {
     state.counters["listed"] = form.Controls().ListBox1->Count();
 }
 
-double ProcessCpuMs() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
-
-double Median(std::vector<double> v) {
-    std::nth_element(v.begin(), v.begin() + ptrdiff_t(v.size() / 2), v.end());
-    return v[v.size() / 2];
-}
-
 // The designed search on the two books taken in turn (which goes first changes each
 // round), so that a load changing during the run weighs on both alike. CPU counts
 // both threads of the shared walk.
 void BM_DesignedSearchInTurn(benchmark::State& state) {
     TForm_main* forms[2] = {&Form(false), &Form(true)};
-    std::vector<double> wall[2], cpu[2];
     for (TForm_main* form : forms) {
         form->Controls().Edit2->setText(BenchKeyword);
         form->BitBtn6Click();
     }
-    int turn = 0;
+    TInTurn turns;
     for (auto _ : state) {
         for (int k = 0; k < 2; ++k) {
-            const int book = k ^ (turn & 1);
-            const double cpu0 = ProcessCpuMs();
-            QElapsedTimer wall0;
-            wall0.start();
-            forms[book]->BitBtn6Click();
-            wall[book].push_back(wall0.nsecsElapsed() / 1e6);
-            cpu[book].push_back(ProcessCpuMs() - cpu0);
+            const int book = k ^ turns.First();
+            turns.Time(book, [&] { forms[book]->BitBtn6Click(); });
         }
-        ++turn;
+        turns.NextRound();
     }
-    state.counters["wall_ms"] = Median(wall[0]);
-    state.counters["wall_ms_extras"] = Median(wall[1]);
-    state.counters["cpu_ms"] = Median(cpu[0]);
-    state.counters["cpu_ms_extras"] = Median(cpu[1]);
-    state.counters["wall_ratio"] = Median(wall[1]) / Median(wall[0]);
-    state.counters["cpu_ratio"] = Median(cpu[1]) / Median(cpu[0]);
+    turns.Report(state, "_extras");
 }
 
 const QStringList& Typed() {
