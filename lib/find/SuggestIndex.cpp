@@ -843,9 +843,40 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
         }
         return (states & Bit(q.L)) ? 1 : 2;
     };
-    // Band by band over all cursors; in one band a list gives at most the slots
-    // still wanted, in its own order, and merged they give the best of all lists.
-    std::vector<uint32_t> collected;
+    // Band by band over all cursors. In one band the lists are merged by their
+    // heads, each walked only up to its next match: a band that completes the
+    // suggestions costs about a match per list, not the wanted count per list (a
+    // single letter opens a list for every key and next letter, some two hundred).
+    struct THead {
+        uint32_t Entry;
+        uint32_t Cursor;
+    };
+    auto later = [](const THead& a, const THead& b) {
+        return a.Entry > b.Entry;
+    };
+    struct TWalk {
+        const TPosting* At;
+        const TPosting* End;
+    };
+    std::vector<TWalk> walks(cursors.size());
+    std::vector<THead> heads;
+    // Cursor i's next match in its band past the postings of slot `done`.
+    auto advance = [&](uint32_t i, uint32_t done) {
+        TWalk& w = walks[i];
+        for (; w.At != w.End; ++w.At) {
+            const uint32_t slot = w.At->Entry >> 8;
+            if (slot == done) // a name's postings in one list lie together
+                continue;
+            const int kind = classify(*w.At, cursors[i].States);
+            if (kind == 0 || listed(slot))
+                continue;
+            if (kind == 2 && !D->MatchAt(D->Slots[slot], int(w.At->Entry & 0xFF), q, memo))
+                continue;
+            heads.push_back({w.At->Entry, i});
+            std::push_heap(heads.begin(), heads.end(), later);
+            return;
+        }
+    };
     for (;;) {
         uint32_t band = None;
         for (const TCursor& c : cursors)
@@ -853,35 +884,25 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
                 band = std::min(band, c.List->Bands[c.Band].first);
         if (band == None)
             break;
-        const size_t wanted = size_t(limit) - out.size();
-        collected.clear();
-        for (TCursor& c : cursors) {
+        heads.clear();
+        for (uint32_t i = 0; i < cursors.size(); ++i) {
+            TCursor& c = cursors[i];
             if (c.Band == c.List->Bands.size() || c.List->Bands[c.Band].first != band)
                 continue;
-            const TPosting* p = c.List->Items.data() + c.List->Bands[c.Band].second;
-            const TPosting* const end = c.List->Items.data() + c.List->End(c.Band);
+            walks[i] = {c.List->Items.data() + c.List->Bands[c.Band].second,
+                        c.List->Items.data() + c.List->End(c.Band)};
             ++c.Band;
-            size_t got = 0;
-            uint32_t last = None;
-            for (; p != end; ++p) {
-                const uint32_t slot = p->Entry >> 8;
-                if (slot == last) // a name's postings in one list lie together
-                    continue;
-                const int kind = classify(*p, c.States);
-                if (kind == 0 || listed(slot))
-                    continue;
-                if (kind == 2 && !D->MatchAt(D->Slots[slot], int(p->Entry & 0xFF), q, memo))
-                    continue;
-                collected.push_back(p->Entry);
-                last = slot;
-                if (++got == wanted)
-                    break;
-            }
+            advance(i, None);
         }
-        std::sort(collected.begin(), collected.end());
-        for (uint32_t entry : collected)
-            if (!listed(entry >> 8) && !take(entry >> 8, false))
+        while (!heads.empty()) {
+            std::pop_heap(heads.begin(), heads.end(), later);
+            const THead head = heads.back();
+            heads.pop_back();
+            const uint32_t slot = head.Entry >> 8;
+            if (!listed(slot) && !take(slot, false))
                 return out;
+            advance(head.Cursor, slot);
+        }
     }
     if (q.HasLetter || !ingredients)
         return out; // pinyin is looked for in names only
