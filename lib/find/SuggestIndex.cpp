@@ -263,6 +263,38 @@ struct TLongBits {
     uint32_t Words = 0;
 };
 
+// The matcher's steps per character and typed position, kept by the thread from
+// keystroke to keystroke with only the entries a keystroke filled cleared after it:
+// clearing all cost more than most keystrokes' walks on a book of a few thousand
+// distinct characters. Bit 0 marks an entry not yet known (no step has it).
+class TStepMemo {
+public:
+    static constexpr size_t MaxEntries = size_t(1) << 18;
+
+    // A keystroke over `chars` characters and `units` typed units; off when too large.
+    void Begin(size_t chars, int units) {
+        for (uint32_t i : Filled)
+            Entries[i] = 1;
+        Filled.clear();
+        const size_t n = chars * size_t(units);
+        Width = n <= MaxEntries ? size_t(units) : 0;
+        if (Width && Entries.size() < n)
+            Entries.resize(n, 1);
+    }
+    // Character ci's entries by typed position, or null when off.
+    uint64_t* Row(uint32_t ci) { return Width ? Entries.data() + size_t(ci) * Width : nullptr; }
+    [[gnu::noinline]] uint64_t Fill(uint64_t& entry, uint64_t value) {
+        entry = value;
+        Filled.push_back(uint32_t(&entry - Entries.data()));
+        return value;
+    }
+
+private:
+    std::vector<uint64_t> Entries;
+    std::vector<uint32_t> Filled;
+    size_t Width = 0;
+};
+
 // The typed text as units, with the syllables' letters at hand.
 struct TTyped {
     std::vector<char32_t> Units;
@@ -519,27 +551,24 @@ struct TSuggestIndex::TData {
         return r;
     }
 
-    // The states after name character `ci` from `states` (each below q.L). memo:
-    // Next per character and query position, bit 0 while not yet known (no result
-    // has it); empty when the book has too many distinct characters for it.
-    uint64_t Step(uint32_t ci, uint64_t states, const TTyped& q,
-                  std::vector<uint64_t>& memo) const {
+    // The states after name character `ci` from `states` (each below q.L).
+    [[gnu::always_inline]] uint64_t Step(uint32_t ci, uint64_t states, const TTyped& q,
+                                         TStepMemo& memo) const {
         uint64_t next = 0;
+        uint64_t* const row = memo.Row(ci);
         for (uint64_t b = states; b; b &= b - 1) {
             const int p = std::countr_zero(b);
-            if (memo.empty()) {
+            if (!row) {
                 next |= Next(Chars[ci], p, q);
                 continue;
             }
-            uint64_t& m = memo[size_t(ci) * size_t(q.L) + size_t(p)];
-            if (m & 1)
-                m = Next(Chars[ci], p, q);
-            next |= m;
+            const uint64_t m = row[p];
+            next |= (m & 1) ? memo.Fill(row[p], Next(Chars[ci], p, q)) : m;
         }
         return next;
     }
 
-    bool MatchAt(const TSlot& s, int pos, const TTyped& q, std::vector<uint64_t>& memo) const {
+    bool MatchAt(const TSlot& s, int pos, const TTyped& q, TStepMemo& memo) const {
         uint64_t states = 1;
         for (int i = pos; i < s.UnitLen; ++i) {
             const uint64_t next = Step(Units[s.UnitOff + size_t(i)], states, q, memo);
@@ -762,9 +791,9 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     if (q.L == 0 || q.L > MaxTypedUnits || limit <= 0)
         return out;
     std::vector<uint32_t> found;
-    std::vector<uint64_t> memo;
-    if (D->Chars.size() * size_t(q.L) <= (size_t(1) << 18))
-        memo.assign(D->Chars.size() * size_t(q.L), 1);
+    thread_local TStepMemo threadMemo;
+    TStepMemo& memo = threadMemo;
+    memo.Begin(D->Chars.size(), q.L);
     auto take = [&](uint32_t slot, bool byIngredient) {
         const TSlot& s = D->Slots[slot];
         found.push_back(slot);

@@ -710,4 +710,38 @@ TEST_F(SuggestIndexTest, HostileInput) {
     EXPECT_EQ(Find(QString(40, u'鱼')), QStringList({QString(300, u'鱼')}));
 }
 
+// The matcher keeps what it learnt of each character from keystroke to keystroke on
+// its thread: two books whose characters came in another order, asked in turn with
+// texts of other lengths, each answer as if asked alone.
+TEST(SuggestIndex, KeystrokesInTurnOnTwoBooksAnswerAsAlone) {
+    const QStringList first = {"红烧肉", "烧鸭", "鸭血粉丝"},
+                      second = {"鸭血粉丝", "烧鸭", "红烧肉"};
+    TSuggestIndex a, b;
+    for (int i = 0; i < 3; ++i) {
+        a.Put(i, first[i], QString());
+        b.Put(i, second[i], QString());
+    }
+    const struct {
+        const char* Typed;
+        QStringList A, B;
+    } rows[] = {
+        {"hsr", {"红烧肉"}, {"红烧肉"}},
+        {"yx", {"鸭血粉丝"}, {"鸭血粉丝"}},
+        {"shaoya", {"烧鸭"}, {"烧鸭"}},
+        {"sy", {"烧鸭"}, {"烧鸭"}},
+        {"ya", {"鸭血粉丝", "烧鸭"}, {"鸭血粉丝", "烧鸭"}},
+        {"hongshaorou", {"红烧肉"}, {"红烧肉"}},
+        {"xuefen", {"鸭血粉丝"}, {"鸭血粉丝"}},
+        {"s", {"烧鸭", "红烧肉", "鸭血粉丝"}, {"烧鸭", "红烧肉", "鸭血粉丝"}},
+        {"h", {"红烧肉"}, {"红烧肉"}},
+        {"hongshaoya", {}, {}},
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const auto& row : rows) {
+            const QString typed = QString::fromUtf8(row.Typed);
+            EXPECT_EQ(Names(a.Suggest(typed, {})), row.A) << row.Typed;
+            EXPECT_EQ(Names(b.Suggest(typed, {})), row.B) << row.Typed;
+        }
+}
+
 } // namespace
