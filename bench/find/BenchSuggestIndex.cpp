@@ -4,7 +4,9 @@
 // characters in the same run; the index's memory and build time. arg 1: as the
 // book with extras gives them (one in five whole names run on past 30 characters,
 // one in fifty whole ingredients longer, on the same rows as there).
-// MYCOOK_BENCH_ROWS sets the recipes.
+// MYCOOK_BENCH_ROWS sets the recipes; MYCOOK_BENCH_CHARS=n draws the texts from n
+// characters, the first far more often, as a real book's thousands are, instead of
+// the benchmark book's 150 equally often.
 #include "BenchBook.h"
 #include "Keystrokes.h"
 #include "SuggestIndex.h"
@@ -22,6 +24,18 @@ struct TRecipes {
     std::vector<QString> Names, Ingredients;
 };
 
+QString Text(QRandomGenerator& rng, int length) {
+    static const int wide = qEnvironmentVariableIntValue("MYCOOK_BENCH_CHARS");
+    if (wide <= 0)
+        return BenchRandomText(rng, length);
+    QString s;
+    for (int i = 0; i < length; ++i) {
+        const double u = rng.generateDouble();
+        s += QChar(char16_t(0x4E00 + int(std::min(wide, 20000) * u * u * u)));
+    }
+    return s;
+}
+
 // extras: 0 none; 1 as the book with extras.
 TRecipes Draw(bool extras) {
     TRecipes r;
@@ -30,8 +44,8 @@ TRecipes Draw(bool extras) {
     r.Names.reserve(size_t(rows));
     r.Ingredients.reserve(size_t(rows));
     for (int i = 0; i < rows; ++i) {
-        QString name = BenchRandomText(rng, 4 + int(rng.bounded(9)));
-        QString ingredients = BenchRandomText(rng, 90 + int(rng.bounded(21)));
+        QString name = Text(rng, 4 + int(rng.bounded(9)));
+        QString ingredients = Text(rng, 90 + int(rng.bounded(21)));
         if (i % 100 == 37) { // as the book: ~1% carry the keyword, half in the name
             if (i % 200 == 37)
                 name.replace(1, 2, BenchKeyword);
@@ -39,9 +53,9 @@ TRecipes Draw(bool extras) {
                 ingredients.replace(40, 2, BenchKeyword);
         }
         if (extras && BenchWholeNameRunsOn(i))
-            name += QStringLiteral("（") + BenchRandomText(more, 24) + QStringLiteral("）");
+            name += QStringLiteral("（") + Text(more, 24) + QStringLiteral("）");
         if (extras && BenchWholeIngredientsRunOn(i))
-            ingredients += BenchRandomText(more, 200);
+            ingredients += Text(more, 200);
         r.Names.push_back(name);
         r.Ingredients.push_back(ingredients);
     }
