@@ -322,6 +322,12 @@ struct TSuggestIndex::TData {
     std::vector<std::array<uint32_t, 26>> LetterBuckets;
     std::unordered_map<uint64_t, uint32_t> OtherBuckets; // first << 32 | next key -> bucket
     std::vector<TBandList> Buckets;
+    // first -> its first HeadSize names in the order a keystroke takes them across
+    // all its buckets, each name once: a keystroke its first character completes
+    // takes these instead of opening every bucket (a single letter's two hundred).
+    static constexpr size_t HeadSize = size_t(TSuggestIndex::MaxSuggestions);
+    std::vector<TBandList> Heads;
+    std::vector<uint32_t> Touched; // first keys whose buckets a change touched
     // Per unit, the initials of the characters of that unit (either script).
     TCodeMap UnitInitialsKey;
     std::vector<uint32_t> UnitInitials;
@@ -436,33 +442,104 @@ struct TSuggestIndex::TData {
             const TCharInfo* next = posting.Next[0] == None ? nullptr : &Chars[posting.Next[0]];
             const uint32_t key = TBandList::BandKey(pos, s.NameLen);
             FirstsOf(Chars[Units[s.UnitOff + size_t(pos)]], [&](uint32_t first) {
-                NextKeysOf(next,
-                           [&](char32_t nextKey) { f(Bucket(first, nextKey), key, posting); });
+                NextKeysOf(next, [&](char32_t nextKey) {
+                    f(first, Bucket(first, nextKey), key, posting);
+                });
             });
         }
     }
 
     void PostName(uint32_t slot) {
-        ForEachPosting(slot, [&](TBandList& list, uint32_t key, const TPosting& posting) {
-            if (Bulk)
-                list.Items.push_back(posting);
-            else
-                list.Insert(posting, key);
-        });
+        ForEachPosting(slot,
+                       [&](uint32_t first, TBandList& list, uint32_t key, const TPosting& posting) {
+                           if (Bulk) {
+                               list.Items.push_back(posting);
+                               return;
+                           }
+                           list.Insert(posting, key);
+                           Touched.push_back(first);
+                       });
     }
 
     void UnpostName(uint32_t slot) {
-        ForEachPosting(slot, [&](TBandList& list, uint32_t key, const TPosting& posting) {
-            if (!Bulk) {
-                list.Erase(posting.Entry, key);
-                return;
+        ForEachPosting(
+            slot, [&](uint32_t first, TBandList& list, uint32_t key, const TPosting& posting) {
+                if (!Bulk) {
+                    list.Erase(posting.Entry, key);
+                    Touched.push_back(first);
+                    return;
+                }
+                const auto it =
+                    std::find_if(list.Items.begin(), list.Items.end(),
+                                 [&](const TPosting& p) { return p.Entry == posting.Entry; });
+                if (it != list.Items.end())
+                    list.Items.erase(it);
+            });
+    }
+
+    // First key `first`'s head: band by band, each bucket's first names of the band
+    // that are not yet taken, merged by entry, until HeadSize names are taken.
+    void MakeHead(uint32_t first) {
+        TBandList& head = Heads[first];
+        head.Items.clear();
+        head.Bands.clear();
+        const std::vector<uint32_t>& buckets = FirstBuckets[first];
+        std::vector<size_t> band(buckets.size(), 0);
+        std::vector<uint32_t> taken;
+        std::vector<TPosting> collected;
+        auto isTaken = [&](uint32_t slot) {
+            return std::find(taken.begin(), taken.end(), slot) != taken.end();
+        };
+        while (taken.size() < HeadSize) {
+            uint32_t key = None;
+            for (size_t i = 0; i < buckets.size(); ++i) {
+                const TBandList& list = Buckets[buckets[i]];
+                if (band[i] < list.Bands.size())
+                    key = std::min(key, list.Bands[band[i]].first);
             }
-            const auto it =
-                std::find_if(list.Items.begin(), list.Items.end(),
-                             [&](const TPosting& p) { return p.Entry == posting.Entry; });
-            if (it != list.Items.end())
-                list.Items.erase(it);
-        });
+            if (key == None)
+                break;
+            const size_t wanted = HeadSize - taken.size();
+            collected.clear();
+            for (size_t i = 0; i < buckets.size(); ++i) {
+                const TBandList& list = Buckets[buckets[i]];
+                if (band[i] == list.Bands.size() || list.Bands[band[i]].first != key)
+                    continue;
+                size_t got = 0;
+                uint32_t last = None;
+                for (size_t k = list.Bands[band[i]].second, end = list.End(band[i]);
+                     k < end && got < wanted; ++k) {
+                    const uint32_t slot = list.Items[k].Entry >> 8;
+                    if (slot == last || isTaken(slot))
+                        continue;
+                    collected.push_back(list.Items[k]);
+                    last = slot;
+                    ++got;
+                }
+                ++band[i];
+            }
+            std::sort(collected.begin(), collected.end(),
+                      [](const TPosting& a, const TPosting& b) { return a.Entry < b.Entry; });
+            const size_t before = head.Items.size();
+            for (const TPosting& p : collected)
+                if (taken.size() < HeadSize && !isTaken(p.Entry >> 8)) {
+                    taken.push_back(p.Entry >> 8);
+                    head.Items.push_back(p);
+                }
+            if (head.Items.size() > before)
+                head.Bands.push_back({key, uint32_t(before)});
+        }
+    }
+
+    // After a change outside a bulk: the heads of the first keys it touched.
+    void RemakeHeads() {
+        if (Heads.size() < FirstBuckets.size())
+            Heads.resize(FirstBuckets.size());
+        std::sort(Touched.begin(), Touched.end());
+        Touched.erase(std::unique(Touched.begin(), Touched.end()), Touched.end());
+        for (uint32_t first : Touched)
+            MakeHead(first);
+        Touched.clear();
     }
 
     void PostIngredients(uint32_t slot, QStringView ingredients, bool again) {
@@ -638,6 +715,8 @@ void TSuggestIndex::Put(qint64 rowId, QStringView name, QStringView ingredients)
     s.UnitLen = uint16_t(D->Units.size() - s.UnitOff);
     D->PostName(slot);
     D->PostIngredients(slot, ingredients, again);
+    if (!D->Bulk)
+        D->RemakeHeads();
 }
 
 void TSuggestIndex::Remove(qint64 rowId) {
@@ -646,6 +725,8 @@ void TSuggestIndex::Remove(qint64 rowId) {
         return;
     const uint32_t slot = at->second;
     D->UnpostName(slot);
+    if (!D->Bulk)
+        D->RemakeHeads();
     D->Slots[slot].Alive = false; // its ingredient entries are skipped from now on
     D->ById.erase(at);
     --D->Alive;
@@ -735,6 +816,10 @@ void TSuggestIndex::EndBulk() {
     };
     for (TBandList& list : D->Buckets)
         settle(list);
+    D->Touched.clear();
+    D->Heads.assign(D->FirstBuckets.size(), {});
+    for (uint32_t first = 0; first < D->Heads.size(); ++first)
+        D->MakeHead(first);
     for (TSlotSet& set : D->IngredientSets) {
         KeepRoom(set.Sparse);
         KeepRoom(set.Bits);
@@ -767,6 +852,8 @@ size_t TSuggestIndex::MemoryBytes() const {
     for (const auto& slice : D->PairSlices)
         n += slice.capacity() * 8;
     for (const TBandList& list : D->Buckets)
+        n += list.Bytes();
+    for (const TBandList& list : D->Heads)
         n += list.Bytes();
     for (const auto& buckets : D->FirstBuckets)
         n += sizeof(buckets) + buckets.capacity() * 4;
@@ -817,6 +904,10 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     std::vector<std::pair<char32_t, uint64_t>> nextKeys; // key, a state it goes on from
     auto addFirst = [&](uint32_t first, uint64_t states) {
         if (states & Bit(q.L)) {
+            if (size_t(limit) <= TData::HeadSize && first < D->Heads.size() && !D->Bulk) {
+                cursors.push_back({&D->Heads[first], states, 0});
+                return;
+            }
             for (uint32_t bucket : D->FirstBuckets[first])
                 cursors.push_back({&D->Buckets[bucket], states, 0});
             return;

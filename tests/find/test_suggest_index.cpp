@@ -155,6 +155,38 @@ TEST_F(SuggestIndexTest, FollowsPutOverwriteAndRemove) {
     EXPECT_EQ(Find(QStringLiteral("doufu")), QStringList({"豆腐脑"}));
 }
 
+// A keystroke its first character completes takes that character's first names
+// from a short list kept beside the buckets: removals, renames and additions change
+// that list too, in a book read in bulk and in one put together name by name.
+TEST(SuggestIndex, FirstNamesOfACharacterFollowChanges) {
+    for (const bool bulk : {true, false}) {
+        TSuggestIndex index;
+        QStringList names; // 红 and eleven more characters, the first name shortest
+        for (int i = 0; i < 12; ++i)
+            names << QStringLiteral("红") + QString(i + 1, u'菜');
+        if (bulk)
+            index.BeginBulk(names.size());
+        for (int i = 0; i < names.size(); ++i)
+            index.Put(i, names[i], QString());
+        if (bulk)
+            index.EndBulk();
+        auto find = [&](const char* typed) {
+            return Names(index.Suggest(QString::fromUtf8(typed), {}));
+        };
+        EXPECT_EQ(find("红"), names.mid(0, 10)) << bulk;
+        index.Remove(0);
+        index.Remove(1);
+        EXPECT_EQ(find("红"), names.mid(2, 10)) << bulk;
+        EXPECT_EQ(find("h"), names.mid(2, 10)) << bulk;
+        index.Put(2, QStringLiteral("绿菜"), QString()); // renamed away from 红
+        EXPECT_EQ(find("hong"), names.mid(3, 9)) << bulk;
+        index.Put(20, QStringLiteral("红"), QString());
+        EXPECT_EQ(find("红").value(0), QStringLiteral("红")) << bulk;
+        EXPECT_EQ(find("红").size(), 10) << bulk;
+        EXPECT_EQ(find("l"), QStringList({"绿菜"})) << bulk;
+    }
+}
+
 TEST_F(SuggestIndexTest, BulkGivesTheSameAsOneByOne) {
     TSuggestIndex bulk;
     const QStringList names = {"鱼香肉丝", "肉丝面",   "青椒肉丝", "肉",     "回锅肉", "肉末茄子",
