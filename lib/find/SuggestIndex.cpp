@@ -966,7 +966,7 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     // Band by band over all cursors. In one band the lists are merged by their
     // heads, each walked only up to its next match: a band that completes the
     // suggestions costs about a match per list, not the wanted count per list (a
-    // single letter opens a list for every key and next letter, some two hundred).
+    // keystroke may open a list for every first key and next letter it can take).
     struct THead {
         uint32_t Entry;
         uint32_t Cursor;
