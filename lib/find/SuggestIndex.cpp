@@ -457,7 +457,8 @@ struct TSuggestIndex::TData {
                                return;
                            }
                            list.Insert(posting, key);
-                           Touched.push_back(first);
+                           if (first >= Heads.size() || Ranks(Heads[first], key, posting.Entry))
+                               Touched.push_back(first);
                        });
     }
 
@@ -466,7 +467,8 @@ struct TSuggestIndex::TData {
             slot, [&](uint32_t first, TBandList& list, uint32_t key, const TPosting& posting) {
                 if (!Bulk) {
                     list.Erase(posting.Entry, key);
-                    Touched.push_back(first);
+                    if (first >= Heads.size() || Holds(Heads[first], posting.Entry >> 8))
+                        Touched.push_back(first);
                     return;
                 }
                 const auto it =
@@ -531,7 +533,20 @@ struct TSuggestIndex::TData {
         }
     }
 
-    // After a change outside a bulk: the heads of the first keys it touched.
+    // Whether a posting put in band `key` would be among the head's names: it is not
+    // full, or the posting comes before its last.
+    static bool Ranks(const TBandList& head, uint32_t key, uint32_t entry) {
+        if (head.Items.size() < HeadSize || head.Bands.empty())
+            return true;
+        const uint32_t lastKey = head.Bands.back().first;
+        return key < lastKey || (key == lastKey && entry < head.Items.back().Entry);
+    }
+    static bool Holds(const TBandList& head, uint32_t slot) {
+        return std::any_of(head.Items.begin(), head.Items.end(),
+                           [&](const TPosting& p) { return p.Entry >> 8 == slot; });
+    }
+
+    // After a change outside a bulk: the heads of the first keys it reached.
     void RemakeHeads() {
         if (Heads.size() < FirstBuckets.size())
             Heads.resize(FirstBuckets.size());
