@@ -283,6 +283,8 @@ public:
     }
     // Character ci's entries by typed position, or null when off.
     uint64_t* Row(uint32_t ci) { return Width ? Entries.data() + size_t(ci) * Width : nullptr; }
+    // Out of line, and Step inlined: the walk's loop stays as tight as with a plain
+    // table (measured 10-30 % slower otherwise).
     [[gnu::noinline]] uint64_t Fill(uint64_t& entry, uint64_t value) {
         entry = value;
         Filled.push_back(uint32_t(&entry - Entries.data()));
