@@ -1,6 +1,8 @@
 #include "BenchBook.h"
 
 #include "ADODB.h"
+#include "Recipe.h"
+#include "RecipeText.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -165,6 +167,9 @@ void TBook::Generate() {
                 ingredients.replace(40, 2, BenchKeyword);
             }
         }
+        // The recipes the book with extras holds whole, as the columns hold them.
+        name = CutToFit(BenchWholeName(i, name), NameColumnChars);
+        ingredients = CutToFit(BenchWholeIngredients(i, ingredients), IngredientsColumnChars);
         const QString method = BenchRandomText(rng, 900 + int(rng.bounded(201)));
         const QString note = BenchRandomText(rng, int(rng.bounded(30)));
         sqlite3_bind_text16(s, 1, name.utf16(), int(name.size() * 2), SQLITE_TRANSIENT);
@@ -289,6 +294,29 @@ bool BenchWholeIngredientsRunOn(qint64 row) {
 }
 
 namespace {
+// What runs on past the drawn text: its own draw per row, so both books and the
+// index's benchmark make the same whole texts without sharing a generator.
+const QChar NameAside = u'（', MoreIngredients = u'；';
+
+QString RunOn(qint64 row, quint32 salt, int length) {
+    QRandomGenerator rng(Mix(quint64(row) ^ (quint64(salt) << 40)));
+    return BenchRandomText(rng, length);
+}
+} // namespace
+
+QString BenchWholeName(qint64 row, const QString& drawn) {
+    if (!BenchWholeNameRunsOn(row))
+        return drawn;
+    return drawn + NameAside + RunOn(row, 1, 24) + QStringLiteral("）");
+}
+
+QString BenchWholeIngredients(qint64 row, const QString& drawn) {
+    if (!BenchWholeIngredientsRunOn(row))
+        return drawn;
+    return drawn + MoreIngredients + RunOn(row, 2, 199);
+}
+
+namespace {
 
 void AddExtras(const QString& path) {
     std::fprintf(stderr, "adding extras into %s ...\n", qPrintable(path));
@@ -326,11 +354,10 @@ void AddExtras(const QString& path) {
         const qint64 id = sqlite3_column_int64(rows, 0);
         const QString name = text(rows, 1), ingredients = text(rows, 2);
         const bool cut = BenchWholeNameRunsOn(n), cutIngredients = BenchWholeIngredientsRunOn(n);
-        const QString wholeName =
-            cut ? name + QStringLiteral("（") + BenchRandomText(rng, 24) + QStringLiteral("）")
-                : name;
+        // The drawn texts end where the cut ones' run-on begins.
+        const QString wholeName = BenchWholeName(n, name.section(NameAside, 0, 0));
         const QString wholeIngredients =
-            cutIngredients ? ingredients + BenchRandomText(rng, 200) : ingredients;
+            BenchWholeIngredients(n, ingredients.section(MoreIngredients, 0, 0));
         sqlite3_bind_int64(recipe, 1, id);
         BindText(recipe, 2, name);
         BindText(recipe, 3, wholeName);

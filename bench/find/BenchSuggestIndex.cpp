@@ -3,12 +3,15 @@
 // keystroke of the typed texts, against plainly scanning every name for the typed
 // characters in the same run; the index's memory and build time. arg 1: as the
 // book with extras gives them (one in five whole names run on past 30 characters,
-// one in fifty whole ingredients longer, on the same rows as there).
+// one in fifty whole ingredients longer, on the same rows as there); arg 0: the same
+// recipes as the columns hold them, cut.
 // MYCOOK_BENCH_ROWS sets the recipes; MYCOOK_BENCH_CHARS=n draws the texts from n
 // characters, the first far more often, as a real book's thousands are, instead of
 // the benchmark book's 150 equally often.
 #include "BenchBook.h"
 #include "Keystrokes.h"
+#include "Recipe.h"
+#include "RecipeText.h"
 #include "SuggestIndex.h"
 
 #include <QRandomGenerator>
@@ -24,9 +27,14 @@ struct TRecipes {
     std::vector<QString> Names, Ingredients;
 };
 
-QString Text(QRandomGenerator& rng, int length) {
+int Wide() {
     static const int wide = qEnvironmentVariableIntValue("MYCOOK_BENCH_CHARS");
-    if (wide <= 0)
+    return std::max(wide, 0);
+}
+
+QString Text(QRandomGenerator& rng, int length) {
+    const int wide = Wide();
+    if (wide == 0)
         return BenchRandomText(rng, length);
     QString s;
     for (int i = 0; i < length; ++i) {
@@ -52,12 +60,18 @@ TRecipes Draw(bool extras) {
             else
                 ingredients.replace(40, 2, BenchKeyword);
         }
-        if (extras && BenchWholeNameRunsOn(i))
+        if (!Wide()) {
+            name = BenchWholeName(i, name);
+            ingredients = BenchWholeIngredients(i, ingredients);
+        } else if (BenchWholeNameRunsOn(i)) {
             name += QStringLiteral("（") + Text(more, 24) + QStringLiteral("）");
-        if (extras && BenchWholeIngredientsRunOn(i))
-            ingredients += Text(more, 200);
-        r.Names.push_back(name);
-        r.Ingredients.push_back(ingredients);
+            if (BenchWholeIngredientsRunOn(i))
+                ingredients += QStringLiteral("；") + Text(more, 199);
+        }
+        // Without extras, as the columns hold them.
+        r.Names.push_back(extras ? name : CutToFit(name, NameColumnChars));
+        r.Ingredients.push_back(extras ? ingredients
+                                       : CutToFit(ingredients, IngredientsColumnChars));
     }
     return r;
 }
