@@ -111,7 +111,7 @@ void BM_SearchAfterSave(benchmark::State& state) {
             r.Name = QStringLiteral("存档后的搜索用的很长很长很长的菜名，比菜名一栏长（第%1道）")
                          .arg(++saved);
             r.Ingredients = QStringLiteral("盐");
-            r.Steps = {{QStringLiteral("炒")}};
+            r.Steps = {{QStringLiteral("炒"), false, {}}};
             r.Columns = ColumnsFor(r);
             store.Append(form.ADOQuery1, r);
             state.ResumeTiming();
@@ -145,7 +145,7 @@ void BM_OpenTenPictures(benchmark::State& state) {
     r.Name = QStringLiteral("十图菜");
     r.Ingredients = QStringLiteral("料");
     for (int i = 0; i < 10; ++i) {
-        r.Steps.push_back({QStringLiteral("第%1步的做法").arg(i + 1)});
+        r.Steps.push_back({QStringLiteral("第%1步的做法").arg(i + 1), false, {}});
         r.Pictures.push_back({BenchJpeg(QSize(640, 480), i), i + 1, QStringLiteral("图%1").arg(i)});
     }
     r.Cover = BenchJpeg(QSize(480, 320), 99);
