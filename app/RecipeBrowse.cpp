@@ -80,6 +80,11 @@ void TRecipeBrowse::Refresh() {
         return;
     FCounts = CategoryCounts(FSite.Connection);
     FStale = false;
+    QStringList names;
+    for (const TCategoryCount& c : FCounts)
+        names.append(c.Name);
+    if (names != FNames)
+        FNames = names;
     const QString chosen = Category();
     FFilling = true;
     FCategory->clear();
@@ -102,10 +107,7 @@ void TRecipeBrowse::Refresh() {
 
 QStringList TRecipeBrowse::Categories() {
     Refresh();
-    QStringList names;
-    for (const TCategoryCount& c : FCounts)
-        names.append(c.Name);
-    return names;
+    return FNames;
 }
 
 QString TRecipeBrowse::Category() const {

@@ -25,7 +25,8 @@ public:
     QComboBox& CategoryBox() { return *FCategory; }
     QCheckBox& FavouriteBox() { return *FFavourite; }
 
-    // The book's categories by name (read again after a change of the book).
+    // The book's categories by name (read again after a change of the book). The same
+    // list, shared, until then: a keystroke compares it with what it indexed.
     QStringList Categories();
     // The category chosen, empty for all.
     QString Category() const;
@@ -46,6 +47,7 @@ private:
     QPointer<QComboBox> FCategory;
     QPointer<QCheckBox> FFavourite;
     std::vector<TCategoryCount> FCounts;
+    QStringList FNames; // of FCounts
     // Read once per change of the book.
     std::map<QString, std::vector<qint64>> FRowsOf;
     std::optional<std::vector<qint64>> FFavourites;

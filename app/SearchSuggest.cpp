@@ -145,9 +145,9 @@ QStringList TSearchSuggest::SuggestCategories(const QString& typed) {
         FIndexedCategories = categories;
     }
     QStringList found;
-    for (const TSuggestion& s : FCategoryIndex.Suggest(typed, {}, MaxCategorySuggestions))
-        if (!s.ByIngredient && s.RowId >= 0 && s.RowId < categories.size())
-            found.append(categories[s.RowId]);
+    for (const qint64 row : FCategoryIndex.SuggestRows(typed, MaxCategorySuggestions))
+        if (row >= 0 && row < categories.size())
+            found.append(categories[row]);
     return found;
 }
 

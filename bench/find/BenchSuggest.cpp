@@ -1,6 +1,7 @@
 // On the 100,000-recipe book, in one run:
 // - suggestions for every keystroke of a few typed texts (bench/find/Keystrokes.h)
-//   next to the designed keyword search they must stay well under;
+//   next to the designed keyword search they must stay well under, and on the two
+//   books in turn with the categories a keystroke offers too;
 // - the index's own memory;
 // - start-up to the first shown round with the large book next to an empty book,
 //   and the time until the rows and the index are ready after it;
@@ -97,6 +98,35 @@ void BM_Suggest(benchmark::State& state) {
         found = form.Extras().SearchSuggest().Suggest(typed).size();
     state.SetLabel(typed.toStdString());
     state.counters["found"] = double(found);
+}
+
+// A keystroke's suggestions on the two books taken in turn, so that drift during the
+// run weighs on both alike: a piece is 16 keystrokes, long against the clock's own
+// cost. args: the keystroke; 0 the names alone, 1 with the categories a keystroke
+// offers first (the book without extras has none).
+void BM_SuggestInTurn(benchmark::State& state) {
+    TSearchSuggest* suggest[2] = {&Form(false).Extras().SearchSuggest(),
+                                  &Form(true).Extras().SearchSuggest()};
+    const QString typed = Typed()[state.range(0)];
+    const bool categories = state.range(1) != 0;
+    size_t found[2] = {};
+    TInTurn turns;
+    for (auto _ : state) {
+        for (int k = 0; k < 2; ++k) {
+            const int book = k ^ turns.First();
+            turns.Time(book, [&] {
+                for (int i = 0; i < 16; ++i)
+                    found[book] =
+                        (categories ? suggest[book]->SuggestCategories(typed).size() : 0) +
+                        suggest[book]->Suggest(typed).size();
+            });
+        }
+        turns.NextRound();
+    }
+    state.SetLabel(typed.toStdString());
+    state.counters["found"] = double(found[0]);
+    state.counters["found_extras"] = double(found[1]);
+    turns.Report(state, "_extras");
 }
 
 void BM_IndexMemory(benchmark::State& state) {
@@ -211,6 +241,9 @@ BENCHMARK(BM_Suggest)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(3)
     ->ReportAggregatesOnly(true);
+BENCHMARK(BM_SuggestInTurn)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, int(SuggestKeystrokes().size()) - 1, 1), {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IndexMemory)->Arg(0)->Arg(1)->Iterations(1);
 BENCHMARK(BM_BookChanged)->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
 

@@ -3,6 +3,7 @@
 #include "PinyinData.h"
 
 #include <algorithm>
+#include <vector>
 
 std::span<const unsigned short> TPinyinTable::Readings(char32_t c) {
     const auto* end = PinyinData::Chars + PinyinData::CharCount;
@@ -26,8 +27,34 @@ int TPinyinTable::SyllableCount() {
     return PinyinData::SyllableCount;
 }
 
+namespace {
+// Measured once: the matcher asks for readings' syllables on every step it fills.
+const std::vector<QLatin1StringView>& Views() {
+    static const std::vector<QLatin1StringView> views = [] {
+        std::vector<QLatin1StringView> v;
+        v.reserve(size_t(PinyinData::SyllableCount));
+        for (int id = 0; id < PinyinData::SyllableCount; ++id)
+            v.emplace_back(PinyinData::Syllables[id]);
+        return v;
+    }();
+    return views;
+}
+} // namespace
+
 QLatin1StringView TPinyinTable::Syllable(int id) {
-    if (id < 0 || id >= PinyinData::SyllableCount)
+    const auto& views = Views();
+    if (id < 0 || size_t(id) >= views.size())
         return {};
-    return QLatin1StringView(PinyinData::Syllables[id]);
+    return views[size_t(id)];
+}
+
+std::pair<int, int> TPinyinTable::SyllablesStartingWith(char letter) {
+    const auto& views = Views();
+    const auto first = std::partition_point(views.begin(), views.end(), [&](QLatin1StringView s) {
+        return s.isEmpty() || s.front().toLatin1() < letter;
+    });
+    const auto last = std::partition_point(first, views.end(), [&](QLatin1StringView s) {
+        return !s.isEmpty() && s.front().toLatin1() == letter;
+    });
+    return {int(first - views.begin()), int(last - views.begin())};
 }

@@ -5,6 +5,7 @@
 #include <QLatin1StringView>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 class TPinyinTable {
 public:
@@ -15,4 +16,6 @@ public:
     static char32_t Fold(char32_t c);
     static int SyllableCount();
     static QLatin1StringView Syllable(int id);
+    // The ids of the syllables starting with the letter, as [first, last).
+    static std::pair<int, int> SyllablesStartingWith(char letter);
 };

@@ -304,6 +304,43 @@ struct TTyped {
     bool HasLetter = false;
 };
 
+// A list being walked from the states its first character left.
+struct TCursor {
+    const TBandList* List;
+    uint64_t States;
+    size_t Band;
+};
+struct THead {
+    uint32_t Entry;
+    uint32_t Cursor;
+};
+struct TWalk {
+    const TPosting* At;
+    const TPosting* End;
+};
+
+// A keystroke's working lists, kept by the thread: a short keystroke's allocations
+// cost as much as its walk.
+struct TScratch {
+    TTyped Typed;
+    std::vector<uint32_t> Found;
+    std::vector<TCursor> Cursors;
+    std::vector<std::pair<char32_t, uint64_t>> NextKeys; // key, a state it goes on from
+    std::vector<TWalk> Walks;
+    std::vector<THead> Heads;
+
+    void Clear() {
+        Typed.Units.clear();
+        Typed.L = 0;
+        Typed.HasLetter = false;
+        Found.clear();
+        Cursors.clear();
+        NextKeys.clear();
+        Walks.clear();
+        Heads.clear();
+    }
+};
+
 } // namespace
 
 struct TSuggestIndex::TData {
@@ -879,10 +916,16 @@ size_t TSuggestIndex::MemoryBytes() const {
     return n;
 }
 
-std::vector<TSuggestion>
-TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int limit) const {
-    std::vector<TSuggestion> out;
-    TTyped q;
+namespace {
+// The walk behind Suggest and SuggestRows: `take(slot, byIngredient)` is handed each
+// match in order and says whether more are wanted; ingredients only when given.
+template <class Take>
+void Walk(const TSuggestIndex::TData* D, QStringView typed, const TIngredientsOf* ingredients,
+          int limit, Take&& sink) {
+    thread_local TScratch threadWork;
+    TScratch& work = threadWork;
+    work.Clear();
+    TTyped& q = work.Typed;
     TCodePoints points(typed);
     char32_t c = 0;
     while (points.Next(c)) {
@@ -892,17 +935,15 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
         q.HasLetter = q.HasLetter || IsLetter(q.Units.back());
     }
     q.L = int(q.Units.size());
-    if (q.L == 0 || q.L > MaxTypedUnits || limit <= 0)
-        return out;
-    std::vector<uint32_t> found;
+    if (q.L == 0 || q.L > TSuggestIndex::MaxTypedUnits || limit <= 0)
+        return;
+    std::vector<uint32_t>& found = work.Found;
     thread_local TStepMemo threadMemo;
     TStepMemo& memo = threadMemo;
     memo.Begin(D->Chars.size(), q.L);
     auto take = [&](uint32_t slot, bool byIngredient) {
-        const TSlot& s = D->Slots[slot];
         found.push_back(slot);
-        out.push_back({D->NameOf(s), s.RowId, byIngredient});
-        return int(out.size()) < limit;
+        return sink(slot, byIngredient);
     };
     auto listed = [&](uint32_t slot) {
         return std::find(found.begin(), found.end(), slot) != found.end();
@@ -912,16 +953,12 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     // with the typed text's start as a prefix of a reading: the first keys, each
     // with the states it leaves. Of their buckets, only those whose next
     // character can take what follows are walked, or all once nothing follows.
-    struct TCursor {
-        const TBandList* List;
-        uint64_t States; // after the first character
-        size_t Band;
-    };
-    std::vector<TCursor> cursors;
-    std::vector<std::pair<char32_t, uint64_t>> nextKeys; // key, a state it goes on from
+    std::vector<TCursor>& cursors = work.Cursors;
+    std::vector<std::pair<char32_t, uint64_t>>& nextKeys = work.NextKeys;
     auto addFirst = [&](uint32_t first, uint64_t states) {
         if (states & Bit(q.L)) {
-            if (size_t(limit) <= TData::HeadSize && first < D->Heads.size() && !D->Bulk) {
+            if (size_t(limit) <= TSuggestIndex::TData::HeadSize && first < D->Heads.size() &&
+                !D->Bulk) {
                 cursors.push_back({&D->Heads[first], states, 0});
                 return;
             }
@@ -954,17 +991,18 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     };
     if (const uint32_t first = D->UnitKey.Find(q.Units[0]); first != None)
         addFirst(first, Bit(1));
-    if (IsLetter(q.Units[0]))
-        for (size_t id = 0; id < D->SyllableKey.size(); ++id) {
-            if (D->SyllableKey[id] == None)
+    if (IsLetter(q.Units[0]) && !D->SyllableKey.empty())
+        for (auto [id, last] = TPinyinTable::SyllablesStartingWith(char(q.Units[0])); id < last;
+             ++id) {
+            if (size_t(id) >= D->SyllableKey.size() || D->SyllableKey[size_t(id)] == None)
                 continue;
-            const QLatin1StringView syllable = TPinyinTable::Syllable(int(id));
+            const QLatin1StringView syllable = TPinyinTable::Syllable(id);
             int k = 0;
             while (k < syllable.size() && k < q.L &&
                    q.Units[size_t(k)] == char32_t(syllable[k].unicode()))
                 ++k;
             if (k > 0)
-                addFirst(D->SyllableKey[id], (Bit(k) - 1) << 1);
+                addFirst(D->SyllableKey[size_t(id)], (Bit(k) - 1) << 1);
         }
     // 0: no match; 1: a match; 2: one only if the rest of the name agrees. Most
     // postings are settled by the characters after them, without reading the name.
@@ -984,19 +1022,12 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
     // heads, each walked only up to its next match: a band that completes the
     // suggestions costs about a match per list, not the wanted count per list (a
     // keystroke may open a list for every first key and next letter it can take).
-    struct THead {
-        uint32_t Entry;
-        uint32_t Cursor;
-    };
     auto later = [](const THead& a, const THead& b) {
         return a.Entry > b.Entry;
     };
-    struct TWalk {
-        const TPosting* At;
-        const TPosting* End;
-    };
-    std::vector<TWalk> walks(cursors.size());
-    std::vector<THead> heads;
+    std::vector<TWalk>& walks = work.Walks;
+    walks.resize(cursors.size());
+    std::vector<THead>& heads = work.Heads;
     // Cursor i's next match in its band past the postings of slot `done`.
     auto advance = [&](uint32_t i, uint32_t done) {
         TWalk& w = walks[i];
@@ -1037,19 +1068,19 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
             heads.pop_back();
             const uint32_t slot = head.Entry >> 8;
             if (!listed(slot) && !take(slot, false))
-                return out;
+                return;
             advance(head.Cursor, slot);
         }
     }
-    if (q.HasLetter || !ingredients)
-        return out; // pinyin is looked for in names only
+    if (q.HasLetter || !ingredients || !*ingredients)
+        return; // pinyin is looked for in names only
 
     // Slots whose ingredients hold every typed character, checked against the text.
     std::vector<const TSlotSet*> sets;
     for (char32_t u : q.Units) {
         const uint32_t key = D->IngredientKey.Find(u);
         if (key == None)
-            return out;
+            return;
         sets.push_back(&D->IngredientSets[key]);
     }
     std::sort(sets.begin(), sets.end());
@@ -1106,7 +1137,7 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
             return true;
         if (slot >= D->Slots.size() || !D->Slots[slot].Alive || listed(slot))
             return true;
-        if (!ContainsUnits(ingredients(D->Slots[slot].RowId, scratch), q.Units, units))
+        if (!ContainsUnits((*ingredients)(D->Slots[slot].RowId, scratch), q.Units, units))
             return true;
         return take(slot, true);
     };
@@ -1121,9 +1152,9 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
                 bits &= pairsOf(w);
             for (; bits; bits &= bits - 1)
                 if (!check(uint32_t(w * 64 + size_t(std::countr_zero(bits)))))
-                    return out;
+                    return;
         }
-        return out;
+        return;
     }
     sets.front()->ForEach([&](uint32_t slot) {
         if (!((pairsOf(slot / 64) >> (slot % 64)) & 1))
@@ -1132,6 +1163,28 @@ TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int
             if (!sets[i]->Contains(slot))
                 return true;
         return check(slot);
+    });
+}
+} // namespace
+
+std::vector<TSuggestion>
+TSuggestIndex::Suggest(QStringView typed, const TIngredientsOf& ingredients, int limit) const {
+    std::vector<TSuggestion> out;
+    out.reserve(size_t(std::clamp(limit, 0, 64)));
+    Walk(D.get(), typed, &ingredients, limit, [&](uint32_t slot, bool byIngredient) {
+        const TSlot& s = D->Slots[slot];
+        out.push_back({D->NameOf(s), s.RowId, byIngredient});
+        return int(out.size()) < limit;
+    });
+    return out;
+}
+
+std::vector<qint64> TSuggestIndex::SuggestRows(QStringView typed, int limit) const {
+    std::vector<qint64> out;
+    out.reserve(size_t(std::clamp(limit, 0, 64)));
+    Walk(D.get(), typed, nullptr, limit, [&](uint32_t slot, bool) {
+        out.push_back(D->Slots[slot].RowId);
+        return int(out.size()) < limit;
     });
     return out;
 }

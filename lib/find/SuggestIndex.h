@@ -47,6 +47,8 @@ public:
     // then in the order recipes were added; then names matched by ingredients.
     std::vector<TSuggestion> Suggest(QStringView typed, const TIngredientsOf& ingredients,
                                      int limit = MaxSuggestions) const;
+    // The rows of the names Suggest gives first, for a caller that holds the names.
+    std::vector<qint64> SuggestRows(QStringView typed, int limit = MaxSuggestions) const;
 
     struct TData;
 

@@ -47,6 +47,29 @@ TEST(PinyinTable, ReadingsOfPolyphonicCharactersAndTheUmlaut) {
     }
 }
 
+// A keystroke opens only the syllables of its first letter: each letter's range holds
+// every syllable starting with it and no other.
+TEST(PinyinTable, SyllablesStartingWithALetter) {
+    int covered = 0;
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+        const auto [first, last] = TPinyinTable::SyllablesStartingWith(letter);
+        ASSERT_LE(first, last) << letter;
+        for (int id = 0; id < TPinyinTable::SyllableCount(); ++id)
+            EXPECT_EQ(id >= first && id < last, TPinyinTable::Syllable(id).front() == letter)
+                << letter << ' ' << id;
+        covered += last - first;
+    }
+    EXPECT_EQ(covered, TPinyinTable::SyllableCount());
+    const struct {
+        char Letter;
+        bool Any;
+    } rows[] = {{'a', true}, {'h', true}, {'z', true}, {'i', false}, {'u', false}, {'v', false}};
+    for (const auto& row : rows) {
+        const auto [first, last] = TPinyinTable::SyllablesStartingWith(row.Letter);
+        EXPECT_EQ(first < last, row.Any) << row.Letter;
+    }
+}
+
 TEST(PinyinTable, FoldsTraditionalToSimplified) {
     const struct {
         char32_t From, To;
@@ -115,6 +138,34 @@ TEST_F(SuggestIndexTest, EachKindOfMatch) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(Find(QString::fromUtf8(c.Typed)), c.Expected) << c.Typed;
+}
+
+// The rows alone, for a caller holding the names: the names' matches in the same
+// order and limit, and never a match by ingredients.
+TEST_F(SuggestIndexTest, RowsAreTheNamesRows) {
+    const QStringList names = {"红烧肉", "红烧排骨", "排骨汤", "清蒸鱼", "糖醋排骨", "鱼香肉丝"};
+    for (int i = 0; i < names.size(); ++i)
+        Add(i + 10, names[i], i == 3 ? QStringLiteral("排骨") : QString());
+    const struct {
+        const char* Typed;
+        int Limit;
+        std::vector<qint64> Rows;
+    } rows[] = {
+        {"排骨", 10, {12, 11, 14}}, {"pg", 2, {12, 11}},    {"h", 10, {10, 11}},
+        {"rou", 10, {10, 15}},      {"yu", 1, {15}},        {"排骨", 0, {}},
+        {"冰糖", 10, {}},           {"hongshaoyu", 10, {}}, {"", 10, {}},
+    };
+    for (const auto& row : rows) {
+        const QString typed = QString::fromUtf8(row.Typed);
+        EXPECT_EQ(Index.SuggestRows(typed, row.Limit), row.Rows) << row.Typed;
+        std::vector<qint64> named;
+        for (const TSuggestion& s : Index.Suggest(typed, {}, row.Limit))
+            named.push_back(s.RowId);
+        EXPECT_EQ(named, row.Rows) << row.Typed;
+    }
+    // The ingredients' match is Suggest's only.
+    EXPECT_EQ(Find(QStringLiteral("排骨")),
+              QStringList({"排骨汤", "红烧排骨", "糖醋排骨", "*清蒸鱼"}));
 }
 
 TEST_F(SuggestIndexTest, StartBeforeInsideThenShorterThenIngredients) {
