@@ -297,7 +297,7 @@ TEST_F(SuggestTest, WholeNamesWhereTheColumnsCutThem) {
         TRecipe r;
         r.Name = name;
         r.Ingredients = ingredients;
-        r.Steps = {{QStringLiteral("烤")}};
+        r.Steps = {{QStringLiteral("烤"), false, {}}};
         r.Columns = ColumnsFor(r);
         TRecipeStore(Form->ADOConnection1).Append(Form->ADOQuery1, r);
         return r.RowId;

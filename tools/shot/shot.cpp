@@ -121,7 +121,7 @@ void AddRecipesWithExtras(TForm_main& form) {
         r.Name = name;
         r.Ingredients = QStringLiteral("五花肉 300克\n青蒜 2根\n郫县豆瓣 1勺\n甜面酱 半勺");
         for (const QString& step : steps)
-            r.Steps.push_back({step});
+            r.Steps.push_back({step, false, {}});
         r.Note = QStringLiteral("肉片要煸到微卷，出油后再下豆瓣。");
         r.Categories = categories;
         r.Favourite = favourite;
@@ -224,7 +224,7 @@ int main(int argc, char** argv) {
     form.move(40, 40);
     form.show();
     form.activateWindow();
-    QTest::qWaitForWindowActive(&form, 3000);
+    (void)QTest::qWaitForWindowActive(&form, 3000); // a window manager may never activate it
     Grab(form, out.filePath(QStringLiteral("screenshot-main.png")));
 
     // Entry page with a fitted picture.
