@@ -319,9 +319,10 @@ struct TWalk {
     const TPosting* End;
 };
 
-// A keystroke's working lists, kept by the thread: a short keystroke's allocations
-// cost as much as its walk.
+// A keystroke's working lists and the matcher's steps, kept by the thread: a short
+// keystroke's allocations cost as much as its walk.
 struct TScratch {
+    TStepMemo Memo;
     TTyped Typed;
     std::vector<uint32_t> Found;
     std::vector<TCursor> Cursors;
@@ -922,8 +923,20 @@ namespace {
 template <class Take>
 void Walk(const TSuggestIndex::TData* D, QStringView typed, const TIngredientsOf* ingredients,
           int limit, Take&& sink) {
+    // A walk begun inside another on this thread (a caller's reader of ingredients
+    // that asks again) gets lists of its own: the outer one still reads the kept ones.
     thread_local TScratch threadWork;
-    TScratch& work = threadWork;
+    thread_local bool threadBusy = false;
+    std::unique_ptr<TScratch> nested;
+    if (threadBusy)
+        nested = std::make_unique<TScratch>();
+    TScratch& work = nested ? *nested : threadWork;
+    struct TBusy {
+        bool& Busy;
+        bool Was;
+        ~TBusy() { Busy = Was; }
+    } busy{threadBusy, threadBusy};
+    threadBusy = true;
     work.Clear();
     TTyped& q = work.Typed;
     TCodePoints points(typed);
@@ -938,8 +951,7 @@ void Walk(const TSuggestIndex::TData* D, QStringView typed, const TIngredientsOf
     if (q.L == 0 || q.L > TSuggestIndex::MaxTypedUnits || limit <= 0)
         return;
     std::vector<uint32_t>& found = work.Found;
-    thread_local TStepMemo threadMemo;
-    TStepMemo& memo = threadMemo;
+    TStepMemo& memo = work.Memo;
     memo.Begin(D->Chars.size(), q.L);
     auto take = [&](uint32_t slot, bool byIngredient) {
         found.push_back(slot);

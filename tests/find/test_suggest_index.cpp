@@ -796,6 +796,32 @@ TEST_F(SuggestIndexTest, HostileInput) {
 // The matcher keeps what it learnt of each character from keystroke to keystroke on
 // its thread: two books whose characters came in another order, asked in turn with
 // texts of other lengths, each answer as if asked alone.
+// A reader of ingredients may itself ask for suggestions, of this book or another:
+// the outer keystroke's answer stays what it is alone.
+TEST(SuggestIndex, AskingAgainFromTheIngredientsReader) {
+    const QStringList names = {"红烧肉", "冰糖雪梨", "清蒸鱼", "糖醋排骨"},
+                      texts = {"五花肉，冰糖，生抽", "雪梨，冰糖", "鲈鱼，姜", "排骨，冰糖，醋"};
+    TSuggestIndex book, other;
+    for (int i = 0; i < names.size(); ++i)
+        book.Put(i, names[i], texts[i]);
+    other.Put(7, QStringLiteral("鱼香肉丝"), QStringLiteral("肉丝，冰糖"));
+    const TIngredientsOf plain = [&](qint64 id, QString&) {
+        return QStringView(texts[id]);
+    };
+    const QStringList alone = Names(book.Suggest(QStringLiteral("冰糖"), plain));
+    ASSERT_EQ(alone, QStringList({"冰糖雪梨", "*红烧肉", "*糖醋排骨"}));
+    int asked = 0;
+    const TIngredientsOf asking = [&](qint64 id, QString&) {
+        ++asked;
+        EXPECT_EQ(Names(other.Suggest(QStringLiteral("yuxiangrousi"), {})),
+                  QStringList({"鱼香肉丝"}));
+        EXPECT_EQ(Names(book.Suggest(QStringLiteral("醋"), plain)), QStringList({"糖醋排骨"}));
+        return QStringView(texts[id]);
+    };
+    EXPECT_EQ(Names(book.Suggest(QStringLiteral("冰糖"), asking)), alone);
+    EXPECT_EQ(asked, 2);
+}
+
 TEST(SuggestIndex, KeystrokesInTurnOnTwoBooksAnswerAsAlone) {
     const QStringList first = {"红烧肉", "烧鸭", "鸭血粉丝"},
                       second = {"鸭血粉丝", "烧鸭", "红烧肉"};
