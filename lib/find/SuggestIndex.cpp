@@ -918,7 +918,7 @@ size_t TSuggestIndex::MemoryBytes() const {
 }
 
 namespace {
-// The walk behind Suggest and SuggestRows: `take(slot, byIngredient)` is handed each
+// The walk behind Suggest and SuggestRows: `sink(slot, byIngredient)` is handed each
 // match in order and says whether more are wanted; ingredients only when given.
 template <class Take>
 void Walk(const TSuggestIndex::TData* D, QStringView typed, const TIngredientsOf* ingredients,
