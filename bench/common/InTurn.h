@@ -25,6 +25,20 @@ public:
                 .count());
         Cpu[book].push_back(ProcessCpuMs() - cpu0);
     }
+    // A case that marks its own end (wall and CPU in ms, as `Now` gave them).
+    struct TMark {
+        double WallMs, CpuMs;
+    };
+    static TMark Now() {
+        return {std::chrono::duration<double, std::milli>(
+                    std::chrono::steady_clock::now().time_since_epoch())
+                    .count(),
+                ProcessCpuMs()};
+    }
+    void Add(int book, TMark from, TMark to) {
+        Wall[book].push_back(to.WallMs - from.WallMs);
+        Cpu[book].push_back(to.CpuMs - from.CpuMs);
+    }
     void NextRound() { ++Round; }
     // Counters named `wall_ms`, `wall_ms<suffix>` and so on.
     void Report(benchmark::State& state, const char* suffix) const {
