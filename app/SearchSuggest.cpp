@@ -144,8 +144,10 @@ QStringList TSearchSuggest::SuggestCategories(const QString& typed) {
             FCategoryIndex.Put(i, categories[i], QStringView());
         FIndexedCategories = categories;
     }
+    const std::vector<qint64> rows = FCategoryIndex.SuggestRows(typed, MaxCategorySuggestions);
     QStringList found;
-    for (const qint64 row : FCategoryIndex.SuggestRows(typed, MaxCategorySuggestions))
+    found.reserve(qsizetype(rows.size()));
+    for (const qint64 row : rows)
         if (row >= 0 && row < categories.size())
             found.append(categories[row]);
     return found;

@@ -3,6 +3,7 @@
 #include "PinyinData.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 std::span<const unsigned short> TPinyinTable::Readings(char32_t c) {
@@ -28,33 +29,45 @@ int TPinyinTable::SyllableCount() {
 }
 
 namespace {
-// Measured once: the matcher asks for readings' syllables on every step it fills.
-const std::vector<QLatin1StringView>& Views() {
-    static const std::vector<QLatin1StringView> views = [] {
-        std::vector<QLatin1StringView> v;
-        v.reserve(size_t(PinyinData::SyllableCount));
+// Measured once: the matcher asks for readings' syllables on every step it fills, and
+// every keystroke for its first letter's.
+struct TSyllables {
+    std::vector<QLatin1StringView> Views;
+    std::array<std::pair<int, int>, 26> ByLetter{};
+};
+
+const TSyllables& Syllables() {
+    static const TSyllables syllables = [] {
+        TSyllables t;
+        t.Views.reserve(size_t(PinyinData::SyllableCount));
         for (int id = 0; id < PinyinData::SyllableCount; ++id)
-            v.emplace_back(PinyinData::Syllables[id]);
-        return v;
+            t.Views.emplace_back(PinyinData::Syllables[id]);
+        for (char letter = 'a'; letter <= 'z'; ++letter) {
+            const auto first =
+                std::partition_point(t.Views.begin(), t.Views.end(), [&](QLatin1StringView s) {
+                    return s.isEmpty() || s.front().toLatin1() < letter;
+                });
+            const auto last = std::partition_point(first, t.Views.end(), [&](QLatin1StringView s) {
+                return !s.isEmpty() && s.front().toLatin1() == letter;
+            });
+            t.ByLetter[size_t(letter - 'a')] = {int(first - t.Views.begin()),
+                                                int(last - t.Views.begin())};
+        }
+        return t;
     }();
-    return views;
+    return syllables;
 }
 } // namespace
 
 QLatin1StringView TPinyinTable::Syllable(int id) {
-    const auto& views = Views();
+    const auto& views = Syllables().Views;
     if (id < 0 || size_t(id) >= views.size())
         return {};
     return views[size_t(id)];
 }
 
 std::pair<int, int> TPinyinTable::SyllablesStartingWith(char letter) {
-    const auto& views = Views();
-    const auto first = std::partition_point(views.begin(), views.end(), [&](QLatin1StringView s) {
-        return s.isEmpty() || s.front().toLatin1() < letter;
-    });
-    const auto last = std::partition_point(first, views.end(), [&](QLatin1StringView s) {
-        return !s.isEmpty() && s.front().toLatin1() == letter;
-    });
-    return {int(first - views.begin()), int(last - views.begin())};
+    if (letter < 'a' || letter > 'z')
+        return {0, 0};
+    return Syllables().ByLetter[size_t(letter - 'a')];
 }

@@ -63,7 +63,8 @@ TEST(PinyinTable, SyllablesStartingWithALetter) {
     const struct {
         char Letter;
         bool Any;
-    } rows[] = {{'a', true}, {'h', true}, {'z', true}, {'i', false}, {'u', false}, {'v', false}};
+    } rows[] = {{'a', true},  {'h', true},  {'z', true},  {'i', false},
+                {'u', false}, {'v', false}, {'A', false}, {'{', false}};
     for (const auto& row : rows) {
         const auto [first, last] = TPinyinTable::SyllablesStartingWith(row.Letter);
         EXPECT_EQ(first < last, row.Any) << row.Letter;
