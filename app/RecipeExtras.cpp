@@ -11,6 +11,7 @@
 #include "CookingView.h"
 #include "ErrorDisplay.h"
 #include "FileNames.h"
+#include "FirstPaint.h"
 #include "ImageControl.h"
 #include "KindControls.h"
 #include "MsgShell.h"
@@ -36,7 +37,6 @@
 #include <QMimeData>
 #include <QPrinter>
 #include <QTextBlock>
-#include <QTimer>
 
 namespace {
 // The dish name as a file name: characters no file name may hold become "_".
@@ -135,7 +135,7 @@ bool TRecipeExtras::eventFilter(QObject* watched, QEvent* event) {
         FShown = true;
         // After the first paint, so neither the book's rows nor the copy delay
         // the window.
-        QTimer::singleShot(0, this, [this] {
+        AfterFirstPaint(FSite.Window, [this] {
             RunGuarded([this] { FSite.Query.StartLoading(); });
             RunGuarded([this] { StartDailyBackup(); });
             RunGuarded([this] { FSync->Start(); });
